@@ -1,0 +1,279 @@
+// The building blocks of step functions. Each family is numbered by the gene
+// value that selects it: set_val_N (gene 3) writes the new cell colour,
+// get_dir_N (gene 4) proposes a direction from channel B, rnd_dir_N (gene 5)
+// adds a random turn, mod_val_N (gene 2) adds a random offset to the value.
+//
+// Values and directions are signed 64-bit and never reduced here; `>>` is an
+// arithmetic shift. The random members draw exactly one number per call.
+#pragma once
+
+#include <cstdint>
+
+#include "bots/bot.h"
+#include "colour/random_tovi.h"
+
+namespace behaviour {
+
+// One draw from the global generator, inlined into the step loop.
+inline long Draw() {
+    if (unsafe_state_tovi.type != 0) return random_step_tovi(&unsafe_state_tovi);
+    return random_tovi();
+}
+
+inline long Component(const HSL_888* c, int k) { return k == 0 ? c->h : (k == 1 ? c->s : c->l); }
+
+// Moves hue u by a full turn so that it lies within half a turn of hue t: a
+// plain average of the two then follows the shorter way round the circle.
+inline long HueUnwrap(long u, long t) {
+    if (u - t > 127) return u - 256;
+    if (u - t < -127) return u + 256;
+    return u;
+}
+
+inline long Abs(long v) { return v < 0 ? -v : v; }
+
+// Extremes that try a byte against the second bound only when it did not move
+// the first. They are not the true minimum and maximum: the range can be negative.
+struct Extremes {
+    long min;
+    long max;
+};
+inline Extremes MaxFirstExtremes(const uint8_t* m, int from, int to) {
+    Extremes e{255, 0};
+    for (int i = from; i <= to; ++i) {
+        const long x = m[i];
+        if (x > e.max) {
+            e.max = x;
+        } else if (x < e.min) {
+            e.min = x;
+        }
+    }
+    return e;
+}
+inline Extremes MinFirstExtremes(const uint8_t* m, int from, int to) {
+    Extremes e{255, 0};
+    for (int i = from; i <= to; ++i) {
+        const long x = m[i];
+        if (x < e.min) {
+            e.min = x;
+        } else if (x > e.max) {
+            e.max = x;
+        }
+    }
+    return e;
+}
+
+// ---- Value writers ---------------------------------------------------------
+
+enum class Written { Level, Mean, Quarter };
+enum class Others { Cell, Drift16, Drift32, BlendOwn, BlendCell };
+
+// Writes the three bytes of `out` from the value on channel `ch` and returns
+// the level written (the value modulo 256 on the hue, clamped otherwise).
+template <Written W, Others O>
+inline long SetVal(const Core_* core, long value, unsigned char* out, unsigned char ch) {
+    if (ch > 2) return value;
+    long level;
+    if (ch == 0) {
+        level = value & 255;
+    } else {
+        level = value < 0 ? 0 : (value > 255 ? 255 : value);
+    }
+    const HSL_888* cell = core->cell_hsl;
+    const HSL_888* own = core->own_hsl;
+    for (int k = 0; k < 3; ++k) {
+        const long c = Component(cell, k);
+        long v;
+        if (k == ch) {
+            if constexpr (W == Written::Level) {
+                v = level;
+            } else if constexpr (W == Written::Mean) {
+                v = k == 0 ? ((HueUnwrap(c, level) + level) >> 1) & 255 : (level + c) >> 1;
+            } else {
+                if (k == 0) {
+                    const long u = HueUnwrap(c, level);
+                    v = (u - ((u - level) >> 2)) & 255;
+                } else {
+                    v = (3 * c + level) >> 2;
+                }
+            }
+        } else {
+            const long o = Component(own, k);
+            if constexpr (O == Others::Cell) {
+                v = c;
+            } else if constexpr (O == Others::Drift16 || O == Others::Drift32) {
+                if (k == 0) {
+                    const long u = HueUnwrap(c, o);
+                    v = (u - ((u - o) >> 4)) & 255;
+                } else if constexpr (O == Others::Drift16) {
+                    v = (15 * c + o) >> 4;
+                } else {
+                    v = (31 * c + o) >> 5;
+                }
+            } else if constexpr (O == Others::BlendOwn) {
+                const long w = level >> 2;
+                v = (c * (255 - w) + o * w) >> 8;
+            } else {
+                const long w = (level >> 2) + 192;
+                v = (o * (255 - w) + c * w) >> 8;
+            }
+        }
+        out[k] = static_cast<unsigned char>(v);
+    }
+    return level;
+}
+
+inline long set_val_1(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+    return SetVal<Written::Level, Others::Cell>(c, v, o, ch);
+}
+inline long set_val_2(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+    return SetVal<Written::Mean, Others::Cell>(c, v, o, ch);
+}
+inline long set_val_3(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+    return SetVal<Written::Quarter, Others::Cell>(c, v, o, ch);
+}
+inline long set_val_5(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+    return SetVal<Written::Mean, Others::Drift16>(c, v, o, ch);
+}
+inline long set_val_6(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+    return SetVal<Written::Mean, Others::Drift32>(c, v, o, ch);
+}
+inline long set_val_10(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+    return SetVal<Written::Level, Others::BlendOwn>(c, v, o, ch);
+}
+inline long set_val_11(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+    return SetVal<Written::Level, Others::BlendCell>(c, v, o, ch);
+}
+inline long set_val_12(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+    return SetVal<Written::Mean, Others::BlendOwn>(c, v, o, ch);
+}
+inline long set_val_13(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+    return SetVal<Written::Mean, Others::BlendCell>(c, v, o, ch);
+}
+
+// ---- Direction sources -----------------------------------------------------
+
+// Ring indices in scan order: ahead, then the pairs at +-1, +-2, +-3, behind last.
+inline constexpr int32_t ii[8] = {0, 1, 7, 2, 6, 3, 5, 4};
+
+// Scans the first `count` ring indices of `ii` for the best score; a tie is
+// won by the earlier index, and the choice starts at index 0.
+template <typename Score, typename Better>
+inline long Scan(const uint8_t* m, int count, long start, Score score, Better better) {
+    long best = start;
+    long choice = 0;
+    for (int n = 0; n < count; ++n) {
+        const int i = ii[n];
+        const long s = score(m[i]);
+        if (better(s, best)) {
+            best = s;
+            choice = i;
+        }
+    }
+    return choice;
+}
+inline bool Smaller(long a, long b) { return a < b; }
+inline bool Larger(long a, long b) { return a > b; }
+
+inline long get_dir_1(const Core_* c, long) { return c->nbh_b[8] & 7; }
+inline long get_dir_2(const Core_* c, long) { return (c->nbh_b[8] >> 1) & 7; }
+inline long get_dir_3(const Core_* c, long) { return (c->nbh_b[8] >> 2) & 7; }
+inline long get_dir_4(const Core_* c, long) { return (c->nbh_b[8] >> 3) & 7; }
+inline long get_dir_5(const Core_* c, long) { return (c->nbh_b[8] >> 4) & 7; }
+inline long get_dir_6(const Core_* c, long h) {
+    return h + Scan(c->nbh_b, 8, 255, [](long x) { return x; }, Smaller);
+}
+inline long get_dir_7(const Core_* c, long h) {
+    return h + Scan(c->nbh_b, 8, 0, [](long x) { return x; }, Larger);
+}
+inline long FirstNear(const Core_* c, long h, long limit) {
+    const uint8_t* m = c->nbh_b;
+    const long centre = m[8];
+    for (int n = 0; n < 7; ++n) {
+        const int i = ii[n];
+        if (Abs(m[i] - centre) < limit) return h + i;
+    }
+    return h - 4;
+}
+inline long get_dir_11(const Core_* c, long h) { return FirstNear(c, h, 16); }
+inline long get_dir_12(const Core_* c, long h) { return FirstNear(c, h, 32); }
+inline long get_dir_13(const Core_* c, long h) {
+    const long own = c->own_b;
+    return h + Scan(c->nbh_b, 8, 0, [own](long x) { return Abs(x - own); }, Larger);
+}
+inline long get_dir_14(const Core_* c, long h) {
+    const long own = c->own_b;
+    return h + Scan(c->nbh_b, 8, 255, [own](long x) { return Abs(x - own); }, Smaller);
+}
+inline long get_dir_15(const Core_* c, long h) {
+    const uint8_t* m = c->nbh_b;
+    const long mean = (long{m[0]} + m[1] + m[2] + m[3] + m[4] + m[5] + m[6] + m[7]) >> 3;
+    return h + Scan(m, 8, 255, [mean](long x) { return Abs(x - mean); }, Smaller);
+}
+inline long get_dir_17(const Core_* c, long h) {
+    const Extremes e = MinFirstExtremes(c->nbh_b, 0, 7);
+    const long centre = c->nbh_b[8];
+    return (e.min >= centre && e.max <= centre) ? h : h + 4;
+}
+inline long get_dir_19(const Core_* c, long) {
+    const Extremes e = MinFirstExtremes(c->nbh_b, 0, 7);
+    return ((e.max - e.min) >> 1) & 7;
+}
+inline long SideSum(const uint8_t* m, int first) {
+    return long{m[first]} + m[first + 1] + m[first + 2];
+}
+inline long get_dir_20(const Core_* c, long h) {
+    return SideSum(c->nbh_b, 1) < SideSum(c->nbh_b, 5) ? h + 1 : h - 1;
+}
+inline long get_dir_21(const Core_* c, long h) {
+    return SideSum(c->nbh_b, 1) > SideSum(c->nbh_b, 5) ? h + 1 : h - 1;
+}
+inline long SideRange(const uint8_t* m, int first) {
+    const Extremes e = MinFirstExtremes(m, first, first + 2);
+    return e.max - e.min;
+}
+inline long get_dir_22(const Core_* c, long h) {
+    return SideRange(c->nbh_b, 1) > SideRange(c->nbh_b, 5) ? h + 1 : h - 1;
+}
+inline long get_dir_23(const Core_* c, long h) {
+    return SideRange(c->nbh_b, 1) < SideRange(c->nbh_b, 5) ? h + 1 : h - 1;
+}
+
+// ---- Random turns ----------------------------------------------------------
+
+inline constexpr int8_t rnd_dir_5_v[4] = {-1, 0, 0, 1};
+inline constexpr int8_t rnd_dir_6_v[8] = {-1, 0, 0, 0, 0, 0, 0, 1};
+inline constexpr int8_t rnd_dir_7_v[16] = {-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+inline constexpr int8_t rnd_dir_8_v[8] = {-1, -1, 0, 0, 0, 0, 0, 1};
+inline constexpr int8_t rnd_dir_9_v[8] = {-1, 0, 0, 0, 0, 0, 1, 1};
+inline constexpr int8_t rnd_dir_10_v[16] = {-1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+inline constexpr int8_t rnd_dir_11_v[16] = {-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1};
+inline constexpr int8_t rnd_dir_13_v[8] = {0, 0, 0, 0, 0, 0, 0, 1};
+inline constexpr int8_t rnd_dir_14_v[16] = {-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+inline constexpr int8_t rnd_dir_15_v[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+
+inline long rnd_dir_1(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 7 : d; }
+inline long rnd_dir_2(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 1 : d; }
+inline long rnd_dir_4(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 1 : d; }
+inline long rnd_dir_5(const Core_*, long d) { return d + rnd_dir_5_v[Draw() & 3]; }
+inline long rnd_dir_6(const Core_*, long d) { return d + rnd_dir_6_v[Draw() & 7]; }
+inline long rnd_dir_7(const Core_*, long d) { return d + rnd_dir_7_v[Draw() & 15]; }
+inline long rnd_dir_8(const Core_*, long d) { return d + rnd_dir_8_v[Draw() & 7]; }
+inline long rnd_dir_9(const Core_*, long d) { return d + rnd_dir_9_v[Draw() & 7]; }
+inline long rnd_dir_10(const Core_*, long d) { return d + rnd_dir_10_v[Draw() & 15]; }
+inline long rnd_dir_11(const Core_*, long d) { return d + rnd_dir_11_v[Draw() & 15]; }
+inline long rnd_dir_13(const Core_*, long d) { return d + rnd_dir_13_v[Draw() & 7]; }
+inline long rnd_dir_14(const Core_*, long d) { return d + rnd_dir_14_v[Draw() & 15]; }
+inline long rnd_dir_15(const Core_*, long d) { return d + rnd_dir_15_v[Draw() & 15]; }
+
+// ---- Random value offsets --------------------------------------------------
+
+inline constexpr int32_t mod_val_13_r[2] = {-2, 2};
+inline constexpr int32_t mod_val_14_r[4] = {-2, 0, 0, 2};
+inline constexpr int32_t mod_val_15_r[8] = {-2, 0, 0, 0, 0, 0, 0, 2};
+
+inline long mod_val_13(const Core_*, long v) { return v + mod_val_13_r[Draw() & 1]; }
+inline long mod_val_14(const Core_*, long v) { return v + mod_val_14_r[Draw() & 3]; }
+inline long mod_val_15(const Core_*, long v) { return v + mod_val_15_r[Draw() & 7]; }
+
+}  // namespace behaviour

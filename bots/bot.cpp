@@ -1,0 +1,247 @@
+#include "bots/bot.h"
+
+#include <GL/gl.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <new>
+
+#include "colour/random_tovi.h"
+#include "image/image.h"
+
+const Point2i Bot::dir_d[8] = {
+    {-1, -1}, {0, -1}, {1, -1}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
+};
+
+void def_step_func(const Core_* core, long* value, long* dir, HSL_888* out) {
+    *value = random_tovi() & 255;
+    *dir = random_tovi() & 7;
+    out->h = core->own_hsl->h;
+    out->s = core->own_hsl->s;
+    out->l = static_cast<uint8_t>(*value);
+}
+
+Bot::Bot() {
+    own_hsl = &color;
+    path_xy = new (std::nothrow) Point2i[path_steps];
+    path_rgb = new (std::nothrow) RGB_888[path_steps];
+    if (path_xy == nullptr || path_rgb == nullptr) {
+        // Without trail storage the bot cannot walk: leave it with no steps.
+        delete[] path_xy;
+        delete[] path_rgb;
+        path_xy = nullptr;
+        path_rgb = nullptr;
+        path_steps = 0;
+    }
+}
+
+Bot::~Bot() {
+    delete[] path_xy;
+    delete[] path_rgb;
+}
+
+bool Bot::SetPathSteps(unsigned long steps) {
+    if (steps == path_steps) return true;
+    path_steps = steps;
+    if (path_xy != nullptr) {
+        delete[] path_xy;
+        path_xy = new (std::nothrow) Point2i[steps];
+    }
+    if (path_rgb != nullptr) {
+        delete[] path_rgb;
+        path_rgb = new (std::nothrow) RGB_888[steps];
+    }
+    if (path_xy == nullptr || path_rgb == nullptr) {
+        delete[] path_xy;
+        delete[] path_rgb;
+        path_xy = nullptr;
+        path_rgb = nullptr;
+        path_steps = 0;
+        std::fprintf(stderr, "Bot::SetPathSteps() failure: cannot allocate %lu steps\n", steps);
+        return false;
+    }
+    return true;
+}
+
+void Bot::DrawPath() {
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(2, GL_INT, 0, path_xy);
+    glColorPointer(3, GL_UNSIGNED_BYTE, 0, path_rgb);
+    glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(path_steps));
+    glDisableClientState(GL_VERTEX_ARRAY);
+    glDisableClientState(GL_COLOR_ARRAY);
+}
+
+namespace {
+
+// Wraps a coordinate that lies at most one cell outside 0..size-1.
+inline int32_t Wrap(int32_t v, int32_t size) {
+    if (v < 0) return v + size;
+    if (v >= size) return v - size;
+    return v;
+}
+
+// Reads the nine cells around and under the bot (already wrapped onto the
+// torus) into nbh_raw. Away from the border the cells come straight from three
+// consecutive rows; on the border every neighbour coordinate is wrapped.
+void ReadNeighbourhood(Bot& bot, const uint8_t* cells, int32_t w, int32_t h) {
+    const int32_t x = bot.x, y = bot.y;
+    if (x >= 1 && x <= w - 2 && y >= 1 && y <= h - 2) {
+        const uint8_t* centre = cells + (static_cast<size_t>(y) * w + x) * 3;
+        const ptrdiff_t row = static_cast<ptrdiff_t>(w) * 3;
+        for (int k = 0; k < 8; ++k) {
+            const uint8_t* c = centre + Bot::dir_d[k].y * row + Bot::dir_d[k].x * 3;
+            bot.nbh_raw[k][0] = c[0];
+            bot.nbh_raw[k][1] = c[1];
+            bot.nbh_raw[k][2] = c[2];
+        }
+        bot.nbh_raw[8][0] = centre[0];
+        bot.nbh_raw[8][1] = centre[1];
+        bot.nbh_raw[8][2] = centre[2];
+        return;
+    }
+    for (int k = 0; k < 8; ++k) {
+        const int32_t nx = Wrap(x + Bot::dir_d[k].x, w);
+        const int32_t ny = Wrap(y + Bot::dir_d[k].y, h);
+        const uint8_t* c = cells + (static_cast<size_t>(ny) * w + nx) * 3;
+        bot.nbh_raw[k][0] = c[0];
+        bot.nbh_raw[k][1] = c[1];
+        bot.nbh_raw[k][2] = c[2];
+    }
+    const uint8_t* c = cells + (static_cast<size_t>(y) * w + x) * 3;
+    bot.nbh_raw[8][0] = c[0];
+    bot.nbh_raw[8][1] = c[1];
+    bot.nbh_raw[8][2] = c[2];
+}
+
+// Wraps the position onto the torus and stores it back.
+inline void WrapPosition(Bot& bot, int32_t w, int32_t h) {
+    bot.x = Wrap(bot.x, w);
+    bot.y = Wrap(bot.y, h);
+}
+
+// Records the step in the trail, then moves one cell along the new heading
+// and takes over the new value and heading.
+inline void RecordAndMove(Bot& bot, const RGB_888& shown, long new_value, long new_dir) {
+    bot.path_xy[bot.path_index] = Point2i{bot.x, bot.y};
+    bot.path_rgb[bot.path_index] = shown;
+    const long d = new_dir & 7;
+    bot.x += Bot::dir_d[d].x;
+    bot.y += Bot::dir_d[d].y;
+    bot.value = new_value;
+    bot.dir = d;
+}
+
+}  // namespace
+
+void Bot::StepHSL(Image* habitat, Image* display) {
+    const int32_t w = static_cast<int32_t>(habitat->width);
+    const int32_t h = static_cast<int32_t>(habitat->height);
+    WrapPosition(*this, w, h);
+    ReadNeighbourhood(*this, habitat->data, w, h);
+    for (int k = 0; k < 8; ++k) {
+        const long j = (k - dir) & 7;
+        nbh_h[j] = nbh_raw[k][0];
+        nbh_s[j] = nbh_raw[k][1];
+        nbh_l[j] = nbh_raw[k][2];
+    }
+    nbh_h[8] = nbh_raw[8][0];
+    nbh_s[8] = nbh_raw[8][1];
+    nbh_l[8] = nbh_raw[8][2];
+    HSL_888 cell = {nbh_raw[8][0], nbh_raw[8][1], nbh_raw[8][2]};
+    cell_hsl = &cell;
+
+    long new_value = 0;
+    long new_dir = 0;
+    HSL_888 out = {0, 0, 0};
+    step_func(this, &new_value, &new_dir, &out);
+    cell_hsl = nullptr;  // the copy dies with this step
+
+    const size_t at = (static_cast<size_t>(y) * w + x) * 3;
+    uint8_t* hc = habitat->data + at;
+    hc[0] = out.h;
+    hc[1] = out.s;
+    hc[2] = out.l;
+    out.h = static_cast<uint8_t>(out.h + hue_shift);
+    RGB_888 shown;
+    HSLtoRGB_inline(out, shown);
+    uint8_t* dc = display->data + (static_cast<size_t>(y) * display->width + x) * 3;
+    dc[0] = shown.r;
+    dc[1] = shown.g;
+    dc[2] = shown.b;
+    RecordAndMove(*this, shown, new_value, new_dir);
+}
+
+void Bot::StepPathHSL(Image* habitat, Image* display) {
+    for (path_index = 0; path_index < path_steps; ++path_index) StepHSL(habitat, display);
+}
+
+void Bot::StepRGB(Image* image) {
+    const int32_t w = static_cast<int32_t>(image->width);
+    const int32_t h = static_cast<int32_t>(image->height);
+    WrapPosition(*this, w, h);
+    ReadNeighbourhood(*this, image->data, w, h);
+    for (int k = 0; k < 8; ++k) {
+        const RGB_888 px = {nbh_raw[k][0], nbh_raw[k][1], nbh_raw[k][2]};
+        HSL_888 c;
+        RGBtoHSL(&px, &c);
+        const long j = (k - dir) & 7;
+        nbh_h[j] = c.h;
+        nbh_s[j] = c.s;
+        nbh_l[j] = c.l;
+    }
+    const RGB_888 under = {nbh_raw[8][0], nbh_raw[8][1], nbh_raw[8][2]};
+    HSL_888 cell;
+    RGBtoHSL(&under, &cell);
+    nbh_h[8] = cell.h;
+    nbh_s[8] = cell.s;
+    nbh_l[8] = cell.l;
+    cell_hsl = &cell;
+
+    long new_value = 0;
+    long new_dir = 0;
+    HSL_888 out = {0, 0, 0};
+    step_func(this, &new_value, &new_dir, &out);
+    cell_hsl = nullptr;
+
+    RGB_888 shown;
+    HSLtoRGB_inline(out, shown);
+    uint8_t* c = image->data + (static_cast<size_t>(y) * w + x) * 3;
+    c[0] = shown.r;
+    c[1] = shown.g;
+    c[2] = shown.b;
+    RecordAndMove(*this, shown, new_value, new_dir);
+}
+
+void Bot::StepPathRGB(Image* image) {
+    for (path_index = 0; path_index < path_steps; ++path_index) StepRGB(image);
+}
+
+void Bot::Draw() {
+    RGB_888 rgb;
+    HSLtoRGB(&color, &rgb);
+    const GLubyte c[3] = {rgb.r, rgb.g, rgb.b};
+    glColor3ubv(c);
+    glBegin(GL_LINES);
+    // A square outline from -2 to 2 with a one-unit gap at one corner of each side.
+    glVertex2i(-1, -2);
+    glVertex2i(2, -2);
+    glVertex2i(2, -1);
+    glVertex2i(2, 2);
+    glVertex2i(1, 2);
+    glVertex2i(-2, 2);
+    glVertex2i(-2, 1);
+    glVertex2i(-2, -2);
+    // Heading tick from the centre of the cell three steps ahead to this cell's centre.
+    const Point2i d = dir_d[dir & 7];
+    glVertex2f(3.0f * static_cast<float>(d.x) + 0.5f, 3.0f * static_cast<float>(d.y) + 0.5f);
+    glVertex2f(0.5f, 0.5f);
+    glEnd();
+}
+
+void Bot::Print() {
+    std::printf("genes [%d] %2d %2d %2d %2d  ", genes[8], genes[0], genes[1], genes[2], genes[3]);
+    std::printf("[%d] %2d %2d %2d %2d ", genes[9], genes[4], genes[5], genes[6], genes[7]);
+    std::printf("(%2d, %2d, %2d)\n", genes[10], genes[11], genes[12]);
+}

@@ -1,0 +1,17 @@
+// A one-line progress bar for long runs, redrawn in place on a terminal.
+#pragma once
+
+#include <cstdio>
+
+class Progress {
+public:
+    // `out` null: shows nothing.
+    Progress(std::FILE* out, unsigned long total) : out_(out), total_(total) {}
+    void Show(unsigned long done);
+    void Finish();
+
+private:
+    std::FILE* out_;
+    unsigned long total_;
+    int shown_percent_ = -1;
+};

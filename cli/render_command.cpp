@@ -1,0 +1,260 @@
+// `lumivor render`: runs the saver's world for a number of ticks without a
+// window, as fast as it can, and writes the result to files.
+
+#include "cli/render_command.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "cli/args.h"
+#include "cli/progress.h"
+#include "colour/random_tovi.h"
+#include "host/render_job.h"
+#include "world/biotope.h"
+#include "world/clock.h"
+#include "world/community.h"
+#ifdef LUMIVOR_HAVE_HOST
+#include "host/host.h"
+#endif
+
+namespace {
+
+constexpr int kMaxSide = 32768;
+constexpr double kTicksPerMinute = 4500.0;  // 75 ticks a second
+
+const char kRenderUsage[] =
+    "usage: lumivor render [options]\n"
+    "Runs the saver without a window and writes the picture to files.\n"
+    "\n"
+    "  --preset N        community 0..9 (default: the seed mod 10, as the saver chooses)\n"
+    "  --seed S          the clock reading at start: seeds the generator and the world\n"
+    "                    (default: the real clock)\n"
+    "  --size WxH        surface size in pixels (default 1920x1080; with --start-from,\n"
+    "                    the picture's size)\n"
+    "  --ticks T         animation ticks; the first only clears, every later tick runs\n"
+    "                    two world updates (default 4500, one minute)\n"
+    "  --minutes M       4500 x M ticks (75 ticks a second)\n"
+    "  --habitat FILE    save the display habitat at the end as a binary PPM, top row first\n"
+    "  --start-from FILE load a habitat PPM into the new world before the first update\n"
+    "  --png FILE        write the rendered surface as a PNG (needs GL rendering)\n"
+    "  --markers         draw every bot's marker on the PNG (not into the habitat file)\n"
+    "  --no-gl           run the simulation only, without OpenGL\n"
+    "  --trace FILE      with --no-gl: one line per bot step (update bot step x y value dir\n"
+    "                    h s l r g b)\n"
+    "  --final-state     print the bots' final positions, values and headings and the next\n"
+    "                    random number\n"
+    "  --quiet           silence the system's own messages (errors are still shown)\n"
+    "  --help            show this text\n";
+
+int UsageError(std::FILE* diag, const std::string& what) {
+    std::fprintf(diag, "lumivor render: %s (see 'lumivor render --help')\n", what.c_str());
+    return 2;
+}
+
+// Reads the size line of a habitat file with the same header rules as the
+// loader: magic line, comment lines, then "W H".
+bool PeekHabitatSize(const std::string& path, int* w, int* h) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return false;
+    char line[128];
+    bool ok = std::fgets(line, sizeof line, f) != nullptr && std::strncmp(line, "P6", 2) == 0;
+    if (ok) {
+        do {
+            ok = std::fgets(line, sizeof line, f) != nullptr;
+        } while (ok && line[0] == '#');
+    }
+    std::fclose(f);
+    return ok && std::sscanf(line, "%d %d", w, h) == 2 && *w > 0 && *h > 0;
+}
+
+// Builds the world as the saver's start does, without touching OpenGL:
+// generator seeded from the clock, community from a second reading (or forced),
+// world seeded from a third.
+void StartWorld(const RenderJob& job) {
+    scr_w = job.width;
+    scr_h = job.height;
+    rand_seed = static_cast<long>(ReadClock());
+    srandom_tovi(static_cast<uint32_t>(rand_seed));
+    long community = static_cast<long>(ReadClock() % 10);
+    if (job.preset >= 0) community = job.preset;
+    InitCommunity(static_cast<int>(community));
+}
+
+// One update, step by step, writing a trace line per bot step. It takes the
+// same steps as Biotope::Update.
+void TracedUpdate(std::FILE* trace) {
+    Biotope& w = biotope;
+    const unsigned long update = w.n_updates;
+    ++w.n_updates;
+    if (!w.HasHabitat()) return;
+    for (unsigned long b = 0; b < w.n_bots; ++b) {
+        Bot& bot = w.bots[b];
+        for (bot.path_index = 0; bot.path_index < bot.path_steps; ++bot.path_index) {
+            bot.StepHSL(&w.hsl_habitat, &w.rgb_habitat);
+            const Point2i at = bot.path_xy[bot.path_index];
+            const uint8_t* hsl =
+                w.hsl_habitat.data + (static_cast<size_t>(at.y) * w.hsl_habitat.width + at.x) * 3;
+            const RGB_888 rgb = bot.path_rgb[bot.path_index];
+            std::fprintf(trace, "%lu %lu %lu %d %d %ld %ld %d %d %d %d %d %d\n", update, b,
+                         bot.path_index, at.x, at.y, bot.value, bot.dir, hsl[0], hsl[1], hsl[2],
+                         rgb.r, rgb.g, rgb.b);
+        }
+    }
+}
+
+void PrintFinalState() {
+    std::printf("final n_updates=%lu bots=", biotope.n_updates);
+    for (unsigned long b = 0; b < biotope.n_bots; ++b) {
+        const Bot& bot = biotope.bots[b];
+        std::printf("%s%d,%d,%ld,%ld", b == 0 ? "" : " ", bot.x, bot.y, bot.value, bot.dir);
+    }
+    std::printf(" next_random=%ld\n", random_tovi());
+}
+
+int RenderWithoutGL(const RenderJob& job) {
+    std::FILE* trace = nullptr;
+    if (!job.trace_path.empty()) {
+        trace = std::fopen(job.trace_path.c_str(), "w");
+        if (trace == nullptr) {
+            std::fprintf(job.diag, "lumivor render: cannot write %s: %s\n",
+                         job.trace_path.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+    StartWorld(job);
+    if (!biotope.HasHabitat()) {
+        std::fprintf(job.diag, "lumivor render: cannot build a %dx%d world\n", job.width,
+                     job.height);
+        if (trace != nullptr) std::fclose(trace);
+        return 1;
+    }
+    if (!job.start_from.empty() && !biotope.LoadHabitat(job.start_from.c_str(), false)) {
+        std::fprintf(job.diag, "lumivor render: cannot start from %s\n", job.start_from.c_str());
+        if (trace != nullptr) std::fclose(trace);
+        return 1;
+    }
+    Progress progress(job.progress ? job.diag : nullptr, job.ticks);
+    // The first tick only sets up the projection and clears; every later tick
+    // runs two updates.
+    for (unsigned long tick = 1; tick < job.ticks; ++tick) {
+        if (trace != nullptr) {
+            TracedUpdate(trace);
+            TracedUpdate(trace);
+        } else {
+            biotope.Update();
+            biotope.Update();
+        }
+        progress.Show(tick + 1);
+    }
+    progress.Finish();
+    int status = 0;
+    if (trace != nullptr && std::fclose(trace) != 0) {
+        std::fprintf(job.diag, "lumivor render: cannot write %s\n", job.trace_path.c_str());
+        status = 1;
+    }
+    if (!job.habitat_path.empty() && !biotope.SaveHabitat(job.habitat_path.c_str(), false)) {
+        std::fprintf(job.diag, "lumivor render: cannot save %s\n", job.habitat_path.c_str());
+        status = 1;
+    }
+    if (job.final_state) PrintFinalState();
+    std::fflush(stdout);
+    return status;
+}
+
+}  // namespace
+
+int RenderCommand(int argc, char** argv, std::FILE* diag) {
+    RenderJob job;
+    job.diag = diag;
+    bool no_gl = false;
+    bool seed_given = false;
+    bool size_given = false;
+    bool ticks_given = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string* out) {
+            if (i + 1 >= argc) return false;
+            *out = argv[++i];
+            return true;
+        };
+        std::string v;
+        long long n = 0;
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kRenderUsage, stdout);
+            return 0;
+        } else if (arg == "--no-gl") {
+            no_gl = true;
+        } else if (arg == "--quiet") {
+            // Handled by main before any output.
+        } else if (arg == "--markers") {
+            job.markers = true;
+        } else if (arg == "--final-state") {
+            job.final_state = true;
+        } else if (arg == "--preset") {
+            if (!value(&v) || !ParseLong(v, 0, 9, &n))
+                return UsageError(diag, "--preset needs a community number 0..9");
+            job.preset = static_cast<int>(n);
+        } else if (arg == "--seed") {
+            if (!value(&v) || !ParseLong(v, 0, 0x7fffffffffffffffLL, &n))
+                return UsageError(diag, "--seed needs a clock reading (a non-negative integer)");
+            job.seed = static_cast<std::time_t>(n);
+            seed_given = true;
+        } else if (arg == "--size") {
+            if (!value(&v) || !ParseSize(v, kMaxSide, &job.width, &job.height))
+                return UsageError(diag, "--size needs WxH, each 1.." + std::to_string(kMaxSide));
+            size_given = true;
+        } else if (arg == "--ticks") {
+            if (ticks_given) return UsageError(diag, "--ticks and --minutes exclude each other");
+            if (!value(&v) || !ParseLong(v, 1, 1000000000LL, &n))
+                return UsageError(diag, "--ticks needs a tick count 1..1000000000");
+            job.ticks = static_cast<unsigned long>(n);
+            ticks_given = true;
+        } else if (arg == "--minutes") {
+            double m = 0;
+            if (ticks_given) return UsageError(diag, "--ticks and --minutes exclude each other");
+            if (!value(&v) || !ParseDouble(v, 0.0, 100000.0, &m))
+                return UsageError(diag, "--minutes needs a number of minutes 0..100000");
+            job.ticks = static_cast<unsigned long>(std::llround(m * kTicksPerMinute));
+            if (job.ticks == 0) job.ticks = 1;
+            ticks_given = true;
+        } else if (arg == "--habitat") {
+            if (!value(&job.habitat_path)) return UsageError(diag, "--habitat needs a file name");
+        } else if (arg == "--png") {
+            if (!value(&job.png_path)) return UsageError(diag, "--png needs a file name");
+        } else if (arg == "--start-from") {
+            if (!value(&job.start_from)) return UsageError(diag, "--start-from needs a file name");
+        } else if (arg == "--trace") {
+            if (!value(&job.trace_path)) return UsageError(diag, "--trace needs a file name");
+        } else {
+            return UsageError(diag, "unknown argument '" + arg + "'");
+        }
+    }
+    if (!seed_given) job.seed = std::time(nullptr);
+    if (!job.start_from.empty() && !size_given &&
+        !PeekHabitatSize(job.start_from, &job.width, &job.height)) {
+        std::fprintf(diag, "lumivor render: %s is not a habitat file (binary PPM)\n",
+                     job.start_from.c_str());
+        return 1;
+    }
+    job.progress = isatty(fileno(diag)) != 0;
+    FixClock(job.seed);
+
+    if (no_gl) {
+        if (!job.png_path.empty()) return UsageError(diag, "--png needs GL rendering (drop --no-gl)");
+        if (job.markers) return UsageError(diag, "--markers needs GL rendering (drop --no-gl)");
+        return RenderWithoutGL(job);
+    }
+    if (!job.trace_path.empty()) return UsageError(diag, "--trace works with --no-gl only");
+#ifdef LUMIVOR_HAVE_HOST
+    return RenderWithGL(job);
+#else
+    std::fprintf(diag, "lumivor render: this build has no GL renderer; use --no-gl\n");
+    return 1;
+#endif
+}
