@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -43,13 +44,15 @@ Bot::~Bot() {
 bool Bot::SetPathSteps(unsigned long steps) {
     if (steps == path_steps) return true;
     path_steps = steps;
+    // A count whose byte size does not fit is refused before new[] sees it.
+    const bool fits = steps <= PTRDIFF_MAX / sizeof(Point2i);
     if (path_xy != nullptr) {
         delete[] path_xy;
-        path_xy = new (std::nothrow) Point2i[steps];
+        path_xy = fits ? new (std::nothrow) Point2i[steps] : nullptr;
     }
     if (path_rgb != nullptr) {
         delete[] path_rgb;
-        path_rgb = new (std::nothrow) RGB_888[steps];
+        path_rgb = fits ? new (std::nothrow) RGB_888[steps] : nullptr;
     }
     if (path_xy == nullptr || path_rgb == nullptr) {
         delete[] path_xy;

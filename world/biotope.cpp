@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <new>
 
@@ -73,7 +75,7 @@ bool Biotope::CreateCommunity(unsigned long n, unsigned long s) {
     seed = s;
     delete[] bots;
     bots = nullptr;
-    bots = new (std::nothrow) Bot[n];
+    if (n <= PTRDIFF_MAX / sizeof(Bot)) bots = new (std::nothrow) Bot[n];
     if (bots == nullptr) {
         std::fprintf(stderr, "CreateCommunity() failure: cannot create %lu bots\n", n);
         n_bots = 0;
