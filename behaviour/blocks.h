@@ -12,25 +12,29 @@
 #include "bots/bot.h"
 #include "colour/random_tovi.h"
 
+// The blocks are inlined into every preset step function and walk: a call
+// per block would cost more than the block itself.
+#define LUMIVOR_INLINE inline __attribute__((always_inline))
+
 namespace behaviour {
 
 // One draw from the global generator, inlined into the step loop.
-inline long Draw() {
+LUMIVOR_INLINE long Draw() {
     if (unsafe_state_tovi.type != 0) return random_step_tovi(&unsafe_state_tovi);
     return random_tovi();
 }
 
-inline long Component(const HSL_888* c, int k) { return k == 0 ? c->h : (k == 1 ? c->s : c->l); }
+LUMIVOR_INLINE long Component(const HSL_888* c, int k) { return k == 0 ? c->h : (k == 1 ? c->s : c->l); }
 
 // Moves hue u by a full turn so that it lies within half a turn of hue t: a
 // plain average of the two then follows the shorter way round the circle.
-inline long HueUnwrap(long u, long t) {
+LUMIVOR_INLINE long HueUnwrap(long u, long t) {
     if (u - t > 127) return u - 256;
     if (u - t < -127) return u + 256;
     return u;
 }
 
-inline long Abs(long v) { return v < 0 ? -v : v; }
+LUMIVOR_INLINE long Abs(long v) { return v < 0 ? -v : v; }
 
 // Extremes that try a byte against the second bound only when it did not move
 // the first. They are not the true minimum and maximum: the range can be negative.
@@ -38,27 +42,27 @@ struct Extremes {
     long min;
     long max;
 };
-inline Extremes MaxFirstExtremes(const uint8_t* m, int from, int to) {
+// Written with selects rather than branches: the bytes are noise to a branch
+// predictor.
+LUMIVOR_INLINE Extremes MaxFirstExtremes(const uint8_t* m, int from, int to) {
     Extremes e{255, 0};
     for (int i = from; i <= to; ++i) {
         const long x = m[i];
-        if (x > e.max) {
-            e.max = x;
-        } else if (x < e.min) {
-            e.min = x;
-        }
+        const bool up = x > e.max;
+        const bool down = !up & (x < e.min);
+        e.max = up ? x : e.max;
+        e.min = down ? x : e.min;
     }
     return e;
 }
-inline Extremes MinFirstExtremes(const uint8_t* m, int from, int to) {
+LUMIVOR_INLINE Extremes MinFirstExtremes(const uint8_t* m, int from, int to) {
     Extremes e{255, 0};
     for (int i = from; i <= to; ++i) {
         const long x = m[i];
-        if (x < e.min) {
-            e.min = x;
-        } else if (x > e.max) {
-            e.max = x;
-        }
+        const bool down = x < e.min;
+        const bool up = !down & (x > e.max);
+        e.min = down ? x : e.min;
+        e.max = up ? x : e.max;
     }
     return e;
 }
@@ -71,7 +75,7 @@ enum class Others { Cell, Drift16, Drift32, BlendOwn, BlendCell };
 // Writes the three bytes of `out` from the value on channel `ch` and returns
 // the level written (the value modulo 256 on the hue, clamped otherwise).
 template <Written W, Others O>
-inline long SetVal(const Core_* core, long value, unsigned char* out, unsigned char ch) {
+LUMIVOR_INLINE long SetVal(const Core_* core, long value, unsigned char* out, unsigned char ch) {
     if (ch > 2) return value;
     long level;
     if (ch == 0) {
@@ -123,31 +127,31 @@ inline long SetVal(const Core_* core, long value, unsigned char* out, unsigned c
     return level;
 }
 
-inline long set_val_1(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+LUMIVOR_INLINE long set_val_1(const Core_* c, long v, unsigned char* o, unsigned char ch) {
     return SetVal<Written::Level, Others::Cell>(c, v, o, ch);
 }
-inline long set_val_2(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+LUMIVOR_INLINE long set_val_2(const Core_* c, long v, unsigned char* o, unsigned char ch) {
     return SetVal<Written::Mean, Others::Cell>(c, v, o, ch);
 }
-inline long set_val_3(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+LUMIVOR_INLINE long set_val_3(const Core_* c, long v, unsigned char* o, unsigned char ch) {
     return SetVal<Written::Quarter, Others::Cell>(c, v, o, ch);
 }
-inline long set_val_5(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+LUMIVOR_INLINE long set_val_5(const Core_* c, long v, unsigned char* o, unsigned char ch) {
     return SetVal<Written::Mean, Others::Drift16>(c, v, o, ch);
 }
-inline long set_val_6(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+LUMIVOR_INLINE long set_val_6(const Core_* c, long v, unsigned char* o, unsigned char ch) {
     return SetVal<Written::Mean, Others::Drift32>(c, v, o, ch);
 }
-inline long set_val_10(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+LUMIVOR_INLINE long set_val_10(const Core_* c, long v, unsigned char* o, unsigned char ch) {
     return SetVal<Written::Level, Others::BlendOwn>(c, v, o, ch);
 }
-inline long set_val_11(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+LUMIVOR_INLINE long set_val_11(const Core_* c, long v, unsigned char* o, unsigned char ch) {
     return SetVal<Written::Level, Others::BlendCell>(c, v, o, ch);
 }
-inline long set_val_12(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+LUMIVOR_INLINE long set_val_12(const Core_* c, long v, unsigned char* o, unsigned char ch) {
     return SetVal<Written::Mean, Others::BlendOwn>(c, v, o, ch);
 }
-inline long set_val_13(const Core_* c, long v, unsigned char* o, unsigned char ch) {
+LUMIVOR_INLINE long set_val_13(const Core_* c, long v, unsigned char* o, unsigned char ch) {
     return SetVal<Written::Mean, Others::BlendCell>(c, v, o, ch);
 }
 
@@ -159,34 +163,33 @@ inline constexpr int32_t ii[8] = {0, 1, 7, 2, 6, 3, 5, 4};
 // Scans the first `count` ring indices of `ii` for the best score; a tie is
 // won by the earlier index, and the choice starts at index 0.
 template <typename Score, typename Better>
-inline long Scan(const uint8_t* m, int count, long start, Score score, Better better) {
+LUMIVOR_INLINE long Scan(const uint8_t* m, int count, long start, Score score, Better better) {
     long best = start;
     long choice = 0;
     for (int n = 0; n < count; ++n) {
         const int i = ii[n];
         const long s = score(m[i]);
-        if (better(s, best)) {
-            best = s;
-            choice = i;
-        }
+        const bool take = better(s, best);
+        best = take ? s : best;
+        choice = take ? i : choice;
     }
     return choice;
 }
-inline bool Smaller(long a, long b) { return a < b; }
-inline bool Larger(long a, long b) { return a > b; }
+LUMIVOR_INLINE bool Smaller(long a, long b) { return a < b; }
+LUMIVOR_INLINE bool Larger(long a, long b) { return a > b; }
 
-inline long get_dir_1(const Core_* c, long) { return c->nbh_b[8] & 7; }
-inline long get_dir_2(const Core_* c, long) { return (c->nbh_b[8] >> 1) & 7; }
-inline long get_dir_3(const Core_* c, long) { return (c->nbh_b[8] >> 2) & 7; }
-inline long get_dir_4(const Core_* c, long) { return (c->nbh_b[8] >> 3) & 7; }
-inline long get_dir_5(const Core_* c, long) { return (c->nbh_b[8] >> 4) & 7; }
-inline long get_dir_6(const Core_* c, long h) {
+LUMIVOR_INLINE long get_dir_1(const Core_* c, long) { return c->nbh_b[8] & 7; }
+LUMIVOR_INLINE long get_dir_2(const Core_* c, long) { return (c->nbh_b[8] >> 1) & 7; }
+LUMIVOR_INLINE long get_dir_3(const Core_* c, long) { return (c->nbh_b[8] >> 2) & 7; }
+LUMIVOR_INLINE long get_dir_4(const Core_* c, long) { return (c->nbh_b[8] >> 3) & 7; }
+LUMIVOR_INLINE long get_dir_5(const Core_* c, long) { return (c->nbh_b[8] >> 4) & 7; }
+LUMIVOR_INLINE long get_dir_6(const Core_* c, long h) {
     return h + Scan(c->nbh_b, 8, 255, [](long x) { return x; }, Smaller);
 }
-inline long get_dir_7(const Core_* c, long h) {
+LUMIVOR_INLINE long get_dir_7(const Core_* c, long h) {
     return h + Scan(c->nbh_b, 8, 0, [](long x) { return x; }, Larger);
 }
-inline long FirstNear(const Core_* c, long h, long limit) {
+LUMIVOR_INLINE long FirstNear(const Core_* c, long h, long limit) {
     const uint8_t* m = c->nbh_b;
     const long centre = m[8];
     for (int n = 0; n < 7; ++n) {
@@ -195,47 +198,47 @@ inline long FirstNear(const Core_* c, long h, long limit) {
     }
     return h - 4;
 }
-inline long get_dir_11(const Core_* c, long h) { return FirstNear(c, h, 16); }
-inline long get_dir_12(const Core_* c, long h) { return FirstNear(c, h, 32); }
-inline long get_dir_13(const Core_* c, long h) {
+LUMIVOR_INLINE long get_dir_11(const Core_* c, long h) { return FirstNear(c, h, 16); }
+LUMIVOR_INLINE long get_dir_12(const Core_* c, long h) { return FirstNear(c, h, 32); }
+LUMIVOR_INLINE long get_dir_13(const Core_* c, long h) {
     const long own = c->own_b;
     return h + Scan(c->nbh_b, 8, 0, [own](long x) { return Abs(x - own); }, Larger);
 }
-inline long get_dir_14(const Core_* c, long h) {
+LUMIVOR_INLINE long get_dir_14(const Core_* c, long h) {
     const long own = c->own_b;
     return h + Scan(c->nbh_b, 8, 255, [own](long x) { return Abs(x - own); }, Smaller);
 }
-inline long get_dir_15(const Core_* c, long h) {
+LUMIVOR_INLINE long get_dir_15(const Core_* c, long h) {
     const uint8_t* m = c->nbh_b;
     const long mean = (long{m[0]} + m[1] + m[2] + m[3] + m[4] + m[5] + m[6] + m[7]) >> 3;
     return h + Scan(m, 8, 255, [mean](long x) { return Abs(x - mean); }, Smaller);
 }
-inline long get_dir_17(const Core_* c, long h) {
+LUMIVOR_INLINE long get_dir_17(const Core_* c, long h) {
     const Extremes e = MinFirstExtremes(c->nbh_b, 0, 7);
     const long centre = c->nbh_b[8];
     return (e.min >= centre && e.max <= centre) ? h : h + 4;
 }
-inline long get_dir_19(const Core_* c, long) {
+LUMIVOR_INLINE long get_dir_19(const Core_* c, long) {
     const Extremes e = MinFirstExtremes(c->nbh_b, 0, 7);
     return ((e.max - e.min) >> 1) & 7;
 }
-inline long SideSum(const uint8_t* m, int first) {
+LUMIVOR_INLINE long SideSum(const uint8_t* m, int first) {
     return long{m[first]} + m[first + 1] + m[first + 2];
 }
-inline long get_dir_20(const Core_* c, long h) {
+LUMIVOR_INLINE long get_dir_20(const Core_* c, long h) {
     return SideSum(c->nbh_b, 1) < SideSum(c->nbh_b, 5) ? h + 1 : h - 1;
 }
-inline long get_dir_21(const Core_* c, long h) {
+LUMIVOR_INLINE long get_dir_21(const Core_* c, long h) {
     return SideSum(c->nbh_b, 1) > SideSum(c->nbh_b, 5) ? h + 1 : h - 1;
 }
-inline long SideRange(const uint8_t* m, int first) {
+LUMIVOR_INLINE long SideRange(const uint8_t* m, int first) {
     const Extremes e = MinFirstExtremes(m, first, first + 2);
     return e.max - e.min;
 }
-inline long get_dir_22(const Core_* c, long h) {
+LUMIVOR_INLINE long get_dir_22(const Core_* c, long h) {
     return SideRange(c->nbh_b, 1) > SideRange(c->nbh_b, 5) ? h + 1 : h - 1;
 }
-inline long get_dir_23(const Core_* c, long h) {
+LUMIVOR_INLINE long get_dir_23(const Core_* c, long h) {
     return SideRange(c->nbh_b, 1) < SideRange(c->nbh_b, 5) ? h + 1 : h - 1;
 }
 
@@ -252,19 +255,19 @@ inline constexpr int8_t rnd_dir_13_v[8] = {0, 0, 0, 0, 0, 0, 0, 1};
 inline constexpr int8_t rnd_dir_14_v[16] = {-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 inline constexpr int8_t rnd_dir_15_v[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
 
-inline long rnd_dir_1(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 7 : d; }
-inline long rnd_dir_2(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 1 : d; }
-inline long rnd_dir_4(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 1 : d; }
-inline long rnd_dir_5(const Core_*, long d) { return d + rnd_dir_5_v[Draw() & 3]; }
-inline long rnd_dir_6(const Core_*, long d) { return d + rnd_dir_6_v[Draw() & 7]; }
-inline long rnd_dir_7(const Core_*, long d) { return d + rnd_dir_7_v[Draw() & 15]; }
-inline long rnd_dir_8(const Core_*, long d) { return d + rnd_dir_8_v[Draw() & 7]; }
-inline long rnd_dir_9(const Core_*, long d) { return d + rnd_dir_9_v[Draw() & 7]; }
-inline long rnd_dir_10(const Core_*, long d) { return d + rnd_dir_10_v[Draw() & 15]; }
-inline long rnd_dir_11(const Core_*, long d) { return d + rnd_dir_11_v[Draw() & 15]; }
-inline long rnd_dir_13(const Core_*, long d) { return d + rnd_dir_13_v[Draw() & 7]; }
-inline long rnd_dir_14(const Core_*, long d) { return d + rnd_dir_14_v[Draw() & 15]; }
-inline long rnd_dir_15(const Core_*, long d) { return d + rnd_dir_15_v[Draw() & 15]; }
+LUMIVOR_INLINE long rnd_dir_1(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 7 : d; }
+LUMIVOR_INLINE long rnd_dir_2(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 1 : d; }
+LUMIVOR_INLINE long rnd_dir_4(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 1 : d; }
+LUMIVOR_INLINE long rnd_dir_5(const Core_*, long d) { return d + rnd_dir_5_v[Draw() & 3]; }
+LUMIVOR_INLINE long rnd_dir_6(const Core_*, long d) { return d + rnd_dir_6_v[Draw() & 7]; }
+LUMIVOR_INLINE long rnd_dir_7(const Core_*, long d) { return d + rnd_dir_7_v[Draw() & 15]; }
+LUMIVOR_INLINE long rnd_dir_8(const Core_*, long d) { return d + rnd_dir_8_v[Draw() & 7]; }
+LUMIVOR_INLINE long rnd_dir_9(const Core_*, long d) { return d + rnd_dir_9_v[Draw() & 7]; }
+LUMIVOR_INLINE long rnd_dir_10(const Core_*, long d) { return d + rnd_dir_10_v[Draw() & 15]; }
+LUMIVOR_INLINE long rnd_dir_11(const Core_*, long d) { return d + rnd_dir_11_v[Draw() & 15]; }
+LUMIVOR_INLINE long rnd_dir_13(const Core_*, long d) { return d + rnd_dir_13_v[Draw() & 7]; }
+LUMIVOR_INLINE long rnd_dir_14(const Core_*, long d) { return d + rnd_dir_14_v[Draw() & 15]; }
+LUMIVOR_INLINE long rnd_dir_15(const Core_*, long d) { return d + rnd_dir_15_v[Draw() & 15]; }
 
 // ---- Random value offsets --------------------------------------------------
 
@@ -272,8 +275,8 @@ inline constexpr int32_t mod_val_13_r[2] = {-2, 2};
 inline constexpr int32_t mod_val_14_r[4] = {-2, 0, 0, 2};
 inline constexpr int32_t mod_val_15_r[8] = {-2, 0, 0, 0, 0, 0, 0, 2};
 
-inline long mod_val_13(const Core_*, long v) { return v + mod_val_13_r[Draw() & 1]; }
-inline long mod_val_14(const Core_*, long v) { return v + mod_val_14_r[Draw() & 3]; }
-inline long mod_val_15(const Core_*, long v) { return v + mod_val_15_r[Draw() & 7]; }
+LUMIVOR_INLINE long mod_val_13(const Core_*, long v) { return v + mod_val_13_r[Draw() & 1]; }
+LUMIVOR_INLINE long mod_val_14(const Core_*, long v) { return v + mod_val_14_r[Draw() & 3]; }
+LUMIVOR_INLINE long mod_val_15(const Core_*, long v) { return v + mod_val_15_r[Draw() & 7]; }
 
 }  // namespace behaviour

@@ -18,7 +18,7 @@ inline constexpr bool kNever = false;
 
 // Stage 2: where the value comes from. P is the previous value.
 template <int G0>
-inline long ValueSource(const Core_* core, long P) {
+LUMIVOR_INLINE long ValueSource(const Core_* core, long P) {
     const uint8_t* n = core->nbh_a;
     const long c = n[8];
     const long A = core->own_a;
@@ -32,10 +32,9 @@ inline long ValueSource(const Core_* core, long P) {
         long choice = start_choice;
         for (int i = 0; i < 8; ++i) {
             const long s = score(long{n[i]});
-            if (better(s, s_best)) {
-                s_best = s;
-                choice = n[i];
-            }
+            const bool take = better(s, s_best);
+            s_best = take ? s : s_best;
+            choice = take ? long{n[i]} : choice;
         }
         return choice;
     };
@@ -100,7 +99,7 @@ inline long ValueSource(const Core_* core, long P) {
 
 // Stage 3: when the value is replaced by the centre c.
 template <int G1>
-inline bool ValueGuard(const Core_* core, long V) {
+LUMIVOR_INLINE bool ValueGuard(const Core_* core, long V) {
     const long A = core->own_a;
     if constexpr (G1 == 0) {
         return false;
@@ -126,7 +125,7 @@ inline bool ValueGuard(const Core_* core, long V) {
 
 // Stage 4: a fixed nudge, a pull toward the own colour A, or a random offset.
 template <int G2>
-inline long ValueModifier(const Core_* core, long V) {
+LUMIVOR_INLINE long ValueModifier(const Core_* core, long V) {
     constexpr long kFixed[8] = {0, 1, 2, 4, 8, -1, -2, -4};
     constexpr long kPull[4] = {2, 4, 8, 16};
     if constexpr (G2 >= 0 && G2 <= 7) {
@@ -146,7 +145,7 @@ inline long ValueModifier(const Core_* core, long V) {
 
 // Stage 5: the value writer set_val_N, N = gene 3.
 template <int G3>
-inline long ValueWriter(const Core_* core, long V, unsigned char* out, unsigned char ch) {
+LUMIVOR_INLINE long ValueWriter(const Core_* core, long V, unsigned char* out, unsigned char ch) {
     if constexpr (G3 == 1) return set_val_1(core, V, out, ch);
     else if constexpr (G3 == 2) return set_val_2(core, V, out, ch);
     else if constexpr (G3 == 3) return set_val_3(core, V, out, ch);
@@ -161,7 +160,7 @@ inline long ValueWriter(const Core_* core, long V, unsigned char* out, unsigned 
 
 // Stage 7: the direction source get_dir_N, N = gene 4; 0 keeps the heading.
 template <int G4>
-inline long DirectionSource(const Core_* core, long h) {
+LUMIVOR_INLINE long DirectionSource(const Core_* core, long h) {
     if constexpr (G4 == 0) return h;
     else if constexpr (G4 == 1) return get_dir_1(core, h);
     else if constexpr (G4 == 2) return get_dir_2(core, h);
@@ -186,7 +185,7 @@ inline long DirectionSource(const Core_* core, long h) {
 
 // Stage 8: the random turn rnd_dir_N, N = gene 5; 0 draws nothing.
 template <int G5>
-inline long RandomTurn(const Core_* core, long D) {
+LUMIVOR_INLINE long RandomTurn(const Core_* core, long D) {
     if constexpr (G5 == 0) return D;
     else if constexpr (G5 == 1) return rnd_dir_1(core, D);
     else if constexpr (G5 == 2) return rnd_dir_2(core, D);
@@ -206,7 +205,7 @@ inline long RandomTurn(const Core_* core, long D) {
 
 // Stage 9: a fixed turn offset.
 template <int G6>
-inline long TurnOffset(long D) {
+LUMIVOR_INLINE long TurnOffset(long D) {
     static_assert(G6 >= 0 && G6 <= 8, "turn offset without a meaning");
     constexpr long kOffset[9] = {0, 1, 2, 3, 4, -1, -2, -3, -4};
     return D + kOffset[G6];
@@ -214,7 +213,7 @@ inline long TurnOffset(long D) {
 
 // Stage 10: blend the proposed direction D with the old heading h.
 template <int G7>
-inline long DirectionBlend(long D, long h) {
+LUMIVOR_INLINE long DirectionBlend(long D, long h) {
     if constexpr (G7 == 0) {
         return D;
     } else if constexpr (G7 == 1) {
@@ -231,9 +230,9 @@ inline long DirectionBlend(long D, long h) {
 
 // The whole pipeline: a step function for the bot whose genes 0-8 are given.
 template <int G0, int G1, int G2, int G3, int G4, int G5, int G6, int G7, int G8>
-inline void StepPipeline(const Core_* core, long* value, long* dir, HSL_888* out) {
+LUMIVOR_INLINE void StepPipeline(const Core_* core, long* value, long* dir, HSL_888* out) {
     long V = ValueSource<G0>(core, core->value);
-    if (ValueGuard<G1>(core, V)) V = core->nbh_a[8];
+    V = ValueGuard<G1>(core, V) ? long{core->nbh_a[8]} : V;
     V = ValueModifier<G2>(core, V);
     *value = ValueWriter<G3>(core, V, reinterpret_cast<unsigned char*>(out),
                              static_cast<unsigned char>(G8));
@@ -247,7 +246,7 @@ inline void StepPipeline(const Core_* core, long* value, long* dir, HSL_888* out
 
 // The pipeline for a gene array known at compile time.
 template <const uint8_t* G>
-inline void StepFromGenes(const Core_* core, long* value, long* dir, HSL_888* out) {
+LUMIVOR_INLINE void StepFromGenes(const Core_* core, long* value, long* dir, HSL_888* out) {
     StepPipeline<G[0], G[1], G[2], G[3], G[4], G[5], G[6], G[7], G[8]>(core, value, dir, out);
 }
 

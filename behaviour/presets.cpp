@@ -1,5 +1,6 @@
 #include "behaviour/presets.h"
 
+#include "behaviour/fast_walk.h"
 #include "behaviour/pipeline.h"
 #include "behaviour/preset_genes.h"
 
@@ -97,3 +98,108 @@ LUMIVOR_PRESET_STEP(step_4j, bot_genes_4j)
 LUMIVOR_PRESET_STEP(step_5j, bot_genes_5j)
 LUMIVOR_PRESET_STEP(step_6j, bot_genes_6j)
 LUMIVOR_PRESET_STEP(step_7j, bot_genes_7j)
+
+namespace behaviour {
+
+namespace {
+
+struct FastWalkEntry {
+    StepFunc step;
+    WalkFunc walk;
+};
+
+// clang-format off
+const FastWalkEntry kFastWalks[] = {
+    {step_0a, FastWalk<bot_genes_0a>},
+    {step_1a, FastWalk<bot_genes_1a>},
+    {step_2a, FastWalk<bot_genes_2a>},
+    {step_3a, FastWalk<bot_genes_3a>},
+    {step_4a, FastWalk<bot_genes_4a>},
+    {step_5a, FastWalk<bot_genes_5a>},
+    {step_6a, FastWalk<bot_genes_6a>},
+    {step_7a, FastWalk<bot_genes_7a>},
+    {step_0b, FastWalk<bot_genes_0b>},
+    {step_1b, FastWalk<bot_genes_1b>},
+    {step_2b, FastWalk<bot_genes_2b>},
+    {step_3b, FastWalk<bot_genes_3b>},
+    {step_4b, FastWalk<bot_genes_4b>},
+    {step_5b, FastWalk<bot_genes_5b>},
+    {step_6b, FastWalk<bot_genes_6b>},
+    {step_7b, FastWalk<bot_genes_7b>},
+    {step_0c, FastWalk<bot_genes_0c>},
+    {step_1c, FastWalk<bot_genes_1c>},
+    {step_2c, FastWalk<bot_genes_2c>},
+    {step_3c, FastWalk<bot_genes_3c>},
+    {step_4c, FastWalk<bot_genes_4c>},
+    {step_5c, FastWalk<bot_genes_5c>},
+    {step_6c, FastWalk<bot_genes_6c>},
+    {step_7c, FastWalk<bot_genes_7c>},
+    {step_0d, FastWalk<bot_genes_0d>},
+    {step_1d, FastWalk<bot_genes_1d>},
+    {step_2d, FastWalk<bot_genes_2d>},
+    {step_3d, FastWalk<bot_genes_3d>},
+    {step_4d, FastWalk<bot_genes_4d>},
+    {step_5d, FastWalk<bot_genes_5d>},
+    {step_6d, FastWalk<bot_genes_6d>},
+    {step_7d, FastWalk<bot_genes_7d>},
+    {step_0e, FastWalk<bot_genes_0e>},
+    {step_1e, FastWalk<bot_genes_1e>},
+    {step_2e, FastWalk<bot_genes_2e>},
+    {step_3e, FastWalk<bot_genes_3e>},
+    {step_4e, FastWalk<bot_genes_4e>},
+    {step_5e, FastWalk<bot_genes_5e>},
+    {step_6e, FastWalk<bot_genes_6e>},
+    {step_7e, FastWalk<bot_genes_7e>},
+    {step_0f, FastWalk<bot_genes_0f>},
+    {step_1f, FastWalk<bot_genes_1f>},
+    {step_2f, FastWalk<bot_genes_2f>},
+    {step_3f, FastWalk<bot_genes_3f>},
+    {step_4f, FastWalk<bot_genes_4f>},
+    {step_5f, FastWalk<bot_genes_5f>},
+    {step_6f, FastWalk<bot_genes_6f>},
+    {step_7f, FastWalk<bot_genes_7f>},
+    {step_0g, FastWalk<bot_genes_0g>},
+    {step_1g, FastWalk<bot_genes_1g>},
+    {step_2g, FastWalk<bot_genes_2g>},
+    {step_3g, FastWalk<bot_genes_3g>},
+    {step_4g, FastWalk<bot_genes_4g>},
+    {step_5g, FastWalk<bot_genes_5g>},
+    {step_6g, FastWalk<bot_genes_6g>},
+    {step_7g, FastWalk<bot_genes_7g>},
+    {step_0h, FastWalk<bot_genes_0h>},
+    {step_1h, FastWalk<bot_genes_1h>},
+    {step_2h, FastWalk<bot_genes_2h>},
+    {step_3h, FastWalk<bot_genes_3h>},
+    {step_4h, FastWalk<bot_genes_4h>},
+    {step_5h, FastWalk<bot_genes_5h>},
+    {step_6h, FastWalk<bot_genes_6h>},
+    {step_7h, FastWalk<bot_genes_7h>},
+    {step_0i, FastWalk<bot_genes_0i>},
+    {step_1i, FastWalk<bot_genes_1i>},
+    {step_2i, FastWalk<bot_genes_2i>},
+    {step_3i, FastWalk<bot_genes_3i>},
+    {step_4i, FastWalk<bot_genes_4i>},
+    {step_5i, FastWalk<bot_genes_5i>},
+    {step_6i, FastWalk<bot_genes_6i>},
+    {step_7i, FastWalk<bot_genes_7i>},
+    {step_0j, FastWalk<bot_genes_0j>},
+    {step_1j, FastWalk<bot_genes_1j>},
+    {step_2j, FastWalk<bot_genes_2j>},
+    {step_3j, FastWalk<bot_genes_3j>},
+    {step_4j, FastWalk<bot_genes_4j>},
+    {step_5j, FastWalk<bot_genes_5j>},
+    {step_6j, FastWalk<bot_genes_6j>},
+    {step_7j, FastWalk<bot_genes_7j>},
+};
+// clang-format on
+
+}  // namespace
+
+WalkFunc FastWalkFor(StepFunc step) {
+    for (const FastWalkEntry& e : kFastWalks) {
+        if (e.step == step) return e.walk;
+    }
+    return nullptr;
+}
+
+}  // namespace behaviour

@@ -45,7 +45,7 @@ void HSLtoRGB_f(const HSL_888* in, RGB_888* out);
 
 // The integer HSL-to-RGB conversion, inline for the bots' step loop: no
 // division, no floating point, no table.
-inline void HSLtoRGB_inline(const HSL_888& in, RGB_888& out) {
+inline __attribute__((always_inline)) void HSLtoRGB_inline(const HSL_888& in, RGB_888& out) {
     int32_t h = in.h, s = in.s, l = in.l;
     int32_t r, g, b;
     if (h <= 84) {

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <new>
 
+#include "behaviour/fast_walk.h"
 #include "colour/random_tovi.h"
 
 Biotope biotope;
@@ -144,7 +145,16 @@ void Biotope::SetHueShift(unsigned char h) {
 bool Biotope::Update() {
     ++n_updates;
     if (!HasHabitat()) return true;
-    for (unsigned long i = 0; i < n_bots; ++i) bots[i].StepPathHSL(&hsl_habitat, &rgb_habitat);
+    for (unsigned long i = 0; i < n_bots; ++i) {
+        Bot& bot = bots[i];
+        // Preset bots walk a loop specialised for their step function; any
+        // other bot takes the general step.
+        if (behaviour::WalkFunc walk = behaviour::FastWalkFor(bot.step_func)) {
+            walk(&bot, &hsl_habitat, &rgb_habitat);
+        } else {
+            bot.StepPathHSL(&hsl_habitat, &rgb_habitat);
+        }
+    }
     return true;
 }
 

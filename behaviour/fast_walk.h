@@ -1,0 +1,155 @@
+// Specialised walks for the preset bots. A walk of a preset bot takes exactly
+// the steps of Bot::StepPathHSL (habitat, display, trail, position, value,
+// heading and every random draw, step by step) but with the bot's step
+// function inlined into the loop, the neighbourhood read only for the
+// channels that function looks at, and the ring turned by indexing instead of
+// being copied. It leaves the bot's scratch arrays (nbh_raw, nbh_h, nbh_s,
+// nbh_l) as they were before the walk; nothing outside a step reads them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "behaviour/pipeline.h"
+#include "bots/bot.h"
+#include "image/image.h"
+
+namespace behaviour {
+
+using WalkFunc = void (*)(Bot* bot, Image* habitat, Image* display);
+
+// The specialised walk for a preset step function, or null for any other.
+WalkFunc FastWalkFor(StepFunc step);
+
+// Which of the bot's own turned arrays a neighbourhood pointer names:
+// 0 hue, 1 saturation, 2 lightness, -1 none.
+inline int ChannelOf(const Bot& bot, const uint8_t* nbh) {
+    if (nbh == bot.nbh_h) return 0;
+    if (nbh == bot.nbh_s) return 1;
+    if (nbh == bot.nbh_l) return 2;
+    return -1;
+}
+
+template <const uint8_t* G>
+void FastWalk(Bot* bot, Image* habitat, Image* display) {
+    const int chA = ChannelOf(*bot, bot->nbh_a);
+    const int chB = ChannelOf(*bot, bot->nbh_b);
+    if (chA < 0 || chB < 0) {
+        bot->StepPathHSL(habitat, display);
+        return;
+    }
+    // What the step function reads: the ring of channel A unless its value
+    // source and guard look only at the centre; the ring of channel B only
+    // for the scanning direction sources.
+    constexpr int g0 = G[0], g1 = G[1], g4 = G[4];
+    constexpr bool kRingA =
+        !(g0 == 0 || g0 == 31 || (g0 >= 5 && g0 <= 9)) || (g1 >= 5 && g1 <= 8);
+    constexpr bool kRingB = g4 >= 6;
+
+    const int32_t w = static_cast<int32_t>(habitat->width);
+    const int32_t h = static_cast<int32_t>(habitat->height);
+    uint8_t* const cells = habitat->data;
+    uint8_t* const shown_cells = display->data;
+    const ptrdiff_t row = static_cast<ptrdiff_t>(w) * 3;
+    // Byte offsets of the ring, turned: turned[d][j] is neighbour (d + j) & 7.
+    ptrdiff_t turned[8][8];
+    for (int d = 0; d < 8; ++d) {
+        for (int j = 0; j < 8; ++j) {
+            const Point2i o = Bot::dir_d[(d + j) & 7];
+            turned[d][j] = o.y * row + o.x * 3;
+        }
+    }
+
+    uint8_t ring_a[9] = {};
+    uint8_t ring_b[9] = {};
+    Core_ view;
+    view.own_a = bot->own_a;
+    view.own_b = bot->own_b;
+    view.nbh_a = ring_a;
+    view.nbh_b = ring_b;
+    view.own_hsl = bot->own_hsl;
+
+    int32_t x = bot->x, y = bot->y;
+    long value = bot->value, dir = bot->dir;
+    const uint8_t hue_shift = bot->hue_shift;
+    Point2i* const path_xy = bot->path_xy;
+    RGB_888* const path_rgb = bot->path_rgb;
+    const unsigned long steps = bot->path_steps;
+
+    for (unsigned long i = 0; i < steps; ++i) {
+        if (x < 0) {
+            x += w;
+        } else if (x >= w) {
+            x -= w;
+        }
+        if (y < 0) {
+            y += h;
+        } else if (y >= h) {
+            y -= h;
+        }
+        uint8_t* const centre = cells + (static_cast<ptrdiff_t>(y) * w + x) * 3;
+        if constexpr (kRingA || kRingB) {
+            if (x >= 1 && x <= w - 2 && y >= 1 && y <= h - 2) {
+                const ptrdiff_t* t = turned[dir];
+                for (int j = 0; j < 8; ++j) {
+                    if constexpr (kRingA) ring_a[j] = centre[t[j] + chA];
+                    if constexpr (kRingB) ring_b[j] = centre[t[j] + chB];
+                }
+            } else {
+                for (int j = 0; j < 8; ++j) {
+                    const Point2i o = Bot::dir_d[(dir + j) & 7];
+                    int32_t nx = x + o.x, ny = y + o.y;
+                    if (nx < 0) {
+                        nx += w;
+                    } else if (nx >= w) {
+                        nx -= w;
+                    }
+                    if (ny < 0) {
+                        ny += h;
+                    } else if (ny >= h) {
+                        ny -= h;
+                    }
+                    const uint8_t* c = cells + (static_cast<ptrdiff_t>(ny) * w + nx) * 3;
+                    if constexpr (kRingA) ring_a[j] = c[chA];
+                    if constexpr (kRingB) ring_b[j] = c[chB];
+                }
+            }
+        }
+        const HSL_888 cell = {centre[0], centre[1], centre[2]};
+        ring_a[8] = centre[chA];
+        ring_b[8] = centre[chB];
+        view.value = value;
+        view.dir = dir;
+        view.cell_hsl = &cell;
+
+        long new_value, new_dir;
+        HSL_888 out;
+        StepFromGenes<G>(&view, &new_value, &new_dir, &out);
+
+        centre[0] = out.h;
+        centre[1] = out.s;
+        centre[2] = out.l;
+        out.h = static_cast<uint8_t>(out.h + hue_shift);
+        RGB_888 shown;
+        HSLtoRGB_inline(out, shown);
+        uint8_t* const d = shown_cells + (centre - cells);
+        d[0] = shown.r;
+        d[1] = shown.g;
+        d[2] = shown.b;
+        path_xy[i] = Point2i{x, y};
+        path_rgb[i] = shown;
+        const long nd = new_dir & 7;
+        x += Bot::dir_d[nd].x;
+        y += Bot::dir_d[nd].y;
+        value = new_value;
+        dir = nd;
+    }
+    bot->x = x;
+    bot->y = y;
+    bot->value = value;
+    bot->dir = dir;
+    bot->path_index = steps;
+    bot->cell_hsl = nullptr;
+}
+
+}  // namespace behaviour

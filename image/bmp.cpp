@@ -1,0 +1,405 @@
+// BMP files: 14-byte file header, 40-byte info header, optional colour table,
+// pixel rows padded to 4 bytes. Pixel bytes travel unchanged between file and
+// image; every multi-byte field is little-endian on disk whatever the host.
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+
+#include "image/image.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr uint32_t kHeaderBytes = 54;
+// Stream offsets are `long`: where it has 32 bits, larger offsets are out of reach.
+constexpr uint64_t kMaxSeek = LONG_MAX;
+
+bool WriteLE(FILE* f, uint32_t v, size_t n) {
+    uint8_t b[4];
+    for (size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+    return fwrite(b, n, 1, f) == 1;
+}
+
+bool ReadLE(FILE* f, size_t n, uint32_t* v) {
+    uint8_t b[4];
+    if (fread(b, n, 1, f) != 1) return false;
+    uint32_t x = 0;
+    for (size_t i = 0; i < n; ++i) x |= static_cast<uint32_t>(b[i]) << (8 * i);
+    *v = x;
+    return true;
+}
+
+template <typename T>
+bool Read16(FILE* f, T* field) {
+    uint32_t v = 0;
+    if (!ReadLE(f, 2, &v)) return false;
+    *field = static_cast<T>(v);
+    return true;
+}
+
+template <typename T>
+bool Read32(FILE* f, T* field) {
+    uint32_t v = 0;
+    if (!ReadLE(f, 4, &v)) return false;
+    *field = static_cast<T>(v);
+    return true;
+}
+
+// A BMP row: the packed pixel bits in whole bytes, padded to a multiple of 4.
+uint64_t RowSize(uint64_t width, uint64_t bpp) {
+    return ((width * bpp + 7) / 8 + 3) & ~uint64_t{3};
+}
+
+// Colour-table entries a header announces: biClrUsed, or 2^bpp when it is 0.
+uint64_t TableEntries(const BMP_INFOHEADER* ih) {
+    if (ih->biClrUsed != 0) return ih->biClrUsed;
+    return ih->biBitCount < 32 ? uint64_t{1} << ih->biBitCount : UINT64_MAX;
+}
+
+// Entries the image's own colour table holds.
+uint64_t PaletteEntries(const Image& im) {
+    if (im.palette == nullptr || im.format.bpp > 8) return 0;
+    return uint64_t{1} << im.format.bpp;
+}
+
+// Where Save writes. An existing regular file, or a new one, is written to a
+// fresh temporary file in the same folder and renamed over the target only
+// when complete, so a failed save never empties or truncates it. Anything
+// else that exists (a device such as /dev/null, a pipe) is written directly.
+struct Destination {
+    fs::path target;
+    fs::path temp;  // empty: writing the target directly
+};
+
+// Opens the stream for Save; null when no file can be opened.
+FILE* OpenDestination(const char* path, Destination* d) {
+    try {
+        std::error_code ec;
+        const fs::path p(path);
+        const fs::file_status st = fs::status(p, ec);
+        const fs::file_type type = st.type();
+        d->target = p;
+        if (type != fs::file_type::regular && type != fs::file_type::not_found &&
+            type != fs::file_type::none) {
+            return fopen(path, "wb");
+        }
+        if (type == fs::file_type::regular) {
+            // Replace the file a link points to, not the link; and honour a
+            // target that this process may not write.
+            fs::path real = fs::canonical(p, ec);
+            if (!ec) d->target = real;
+            FILE* probe = fopen(d->target.c_str(), "r+b");
+            if (probe == nullptr) return nullptr;
+            fclose(probe);
+        }
+        static uint32_t serial = 0;
+        const auto stamp = static_cast<unsigned long>(time(nullptr));
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            char suffix[48];
+            snprintf(suffix, sizeof suffix, ".%lx-%x.tmp", stamp, serial++);
+            d->temp = d->target;
+            d->temp += suffix;
+            FILE* f = fopen(d->temp.c_str(), "wbx");
+            if (f != nullptr) {
+                if (type == fs::file_type::regular) {
+                    fs::permissions(d->temp, st.permissions(), ec);  // best effort
+                }
+                return f;
+            }
+            if (errno != EEXIST) break;
+        }
+        d->temp.clear();
+        return nullptr;
+    } catch (...) {  // path storage could not be allocated
+        return nullptr;
+    }
+}
+
+// Ends a failed Save: closes the stream and removes the temporary file.
+bool Abandon(FILE* f, const Destination& d, const char* message) {
+    fputs(message, stderr);
+    fclose(f);
+    if (!d.temp.empty()) remove(d.temp.c_str());
+    return false;
+}
+
+bool LoadFrom(Image& im, FILE* f, bool topDown) {
+    BMP_FILEHEADER fh;
+    BMP_INFOHEADER ih;
+    if (!im.ReadBMPHeaders(f, &fh, &ih)) {
+        fputs("Image::Load() failure: .bmp header read error\n", stderr);
+        return false;
+    }
+    if (fh.bfType != 0x4D42) {
+        fputs("Image::Load() failure: not a .bmp file\n", stderr);
+        return false;
+    }
+    if (ih.biCompression != 0 && ih.biCompression != 3) {
+        fputs("Image::Load() failure: compression not supported", stderr);
+        return false;
+    }
+    const uint32_t bpp = ih.biBitCount;
+    PIXELFORMAT fmt = {bpp, 0, 0, 0, 0};
+    switch (bpp) {
+        case 1:
+        case 4:
+        case 8:
+            break;
+        case 16:
+            fmt = {bpp, 0x7C00, 0x03E0, 0x001F, 0};
+            break;
+        case 24:  // the file's blue, green, red byte order
+            fmt = {bpp, 0x0000FF, 0x00FF00, 0xFF0000, 0};
+            break;
+        case 32:
+            fmt = {bpp, 0xFF0000, 0x00FF00, 0x0000FF, 0xFF000000};
+            break;
+        default:
+            fputs("Image::Load() failure: unsupported color depth\n", stderr);
+            return false;
+    }
+
+    // Sizes are checked before the image is touched: in 32 bits these products
+    // could wrap, and -2^31 rows has no positive count.
+    const uint64_t rowBits = static_cast<uint64_t>(ih.biWidth) * bpp;
+    const int64_t signedRows = ih.biHeight;
+    const uint64_t rows = static_cast<uint64_t>(signedRows < 0 ? -signedRows : signedRows);
+    const uint64_t rowSize = RowSize(ih.biWidth, bpp);
+    if (ih.biHeight == INT32_MIN || rowBits > UINT32_MAX ||
+        rowSize * rows > Image::kMaxPixelBytes) {
+        fputs("Image::Load() failure: image too large\n", stderr);
+        return false;
+    }
+    const bool hasTable = bpp == 1 || bpp == 8;
+    if (hasTable && ih.biClrUsed > (uint32_t{1} << bpp)) {
+        fputs("Image::Load() failure: color table too large\n", stderr);
+        return false;
+    }
+
+    // From here on the old content is gone.
+    if (!im.Create(ih.biWidth, static_cast<uint32_t>(rows), static_cast<uint32_t>(rowSize), &fmt,
+                   nullptr)) {
+        return false;
+    }
+    uint64_t position = kHeaderBytes;
+    switch (bpp) {
+        case 4:
+            fputs("Image::Load() failure: 4 bpp not yet supported\n", stderr);
+            return false;
+        case 16:
+            fputs("Image::Load() failure: 16 bpp not yet supported\n", stderr);
+            return false;
+        case 32:
+            fputs("Image::Load() failure: 32 bpp not yet supported\n", stderr);
+            return false;
+        default:
+            break;
+    }
+    if (hasTable) {
+        if (!im.ReadBMPPalette(f, &ih)) {
+            fputs("Image::Load() failure: ReadBMPPalette() error\n", stderr);
+            return false;
+        }
+        position += 4 * TableEntries(&ih);
+    }
+    // Seek only when the pixels do not follow directly, so that streams that
+    // cannot seek still load; a failed seek is reported, not ignored.
+    if (fh.bfOffBits != position &&
+        (static_cast<uint64_t>(fh.bfOffBits) > kMaxSeek || fseek(f, static_cast<long>(fh.bfOffBits), SEEK_SET) != 0)) {
+        fputs("Image::Load() failure: cannot seek to pixel data\n", stderr);
+        return false;
+    }
+    if (!im.ReadBMPPixels(f, &ih, topDown)) {
+        fputs("Image::Load() failure: ReadBMPPixels() error\n", stderr);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool Image::BMPHeaders(BMP_FILEHEADER* fh, BMP_INFOHEADER* ih) {
+    if (fh == nullptr || ih == nullptr) return false;
+    switch (format.bpp) {
+        case 1:
+        case 4:
+        case 8:
+        case 16:
+        case 24:
+        case 32:
+            break;
+        default:
+            return false;
+    }
+    const uint64_t table = 4 * PaletteEntries(*this);
+    // Rows in the file are BMP rows; their size is the pixel size announced.
+    const uint64_t pixelBytes = RowSize(width, format.bpp) * height;
+    const uint64_t fileBytes = pixelBytes + kHeaderBytes + table;
+    if (fileBytes > UINT32_MAX) return false;  // not expressible in a BMP file
+
+    fh->bfType = 0x4D42;
+    fh->bfSize = static_cast<uint32_t>(fileBytes);
+    fh->bfReserved1 = 0;
+    fh->bfReserved2 = 0;
+    fh->bfOffBits = static_cast<uint32_t>(kHeaderBytes + table);
+
+    ih->biSize = 40;
+    ih->biWidth = width;
+    ih->biHeight = static_cast<int32_t>(height);
+    ih->biPlanes = 1;
+    ih->biBitCount = static_cast<uint16_t>(format.bpp);
+    ih->biCompression = 0;
+    ih->biSizeImage = static_cast<uint32_t>(pixelBytes);
+    ih->biXPelsPerMeter = 3000;
+    ih->biYPelsPerMeter = 3000;
+    ih->biClrUsed = static_cast<uint32_t>(table / 4);
+    ih->biClrImportant = 0;
+    return true;
+}
+
+bool Image::WriteBMPHeaders(FILE* f, BMP_FILEHEADER* fh, BMP_INFOHEADER* ih) {
+    if (f == nullptr || fh == nullptr || ih == nullptr) return false;
+    return WriteLE(f, fh->bfType, 2) && WriteLE(f, fh->bfSize, 4) &&
+           WriteLE(f, fh->bfReserved1, 2) && WriteLE(f, fh->bfReserved2, 2) &&
+           WriteLE(f, fh->bfOffBits, 4) && WriteLE(f, ih->biSize, 4) &&
+           WriteLE(f, ih->biWidth, 4) && WriteLE(f, static_cast<uint32_t>(ih->biHeight), 4) &&
+           WriteLE(f, ih->biPlanes, 2) && WriteLE(f, ih->biBitCount, 2) &&
+           WriteLE(f, ih->biCompression, 4) && WriteLE(f, ih->biSizeImage, 4) &&
+           WriteLE(f, static_cast<uint32_t>(ih->biXPelsPerMeter), 4) &&
+           WriteLE(f, static_cast<uint32_t>(ih->biYPelsPerMeter), 4) &&
+           WriteLE(f, ih->biClrUsed, 4) && WriteLE(f, ih->biClrImportant, 4);
+}
+
+bool Image::ReadBMPHeaders(FILE* f, BMP_FILEHEADER* fh, BMP_INFOHEADER* ih) {
+    if (f == nullptr || fh == nullptr || ih == nullptr) return false;
+    return Read16(f, &fh->bfType) && Read32(f, &fh->bfSize) && Read16(f, &fh->bfReserved1) &&
+           Read16(f, &fh->bfReserved2) && Read32(f, &fh->bfOffBits) && Read32(f, &ih->biSize) &&
+           Read32(f, &ih->biWidth) && Read32(f, &ih->biHeight) && Read16(f, &ih->biPlanes) &&
+           Read16(f, &ih->biBitCount) && Read32(f, &ih->biCompression) &&
+           Read32(f, &ih->biSizeImage) && Read32(f, &ih->biXPelsPerMeter) &&
+           Read32(f, &ih->biYPelsPerMeter) && Read32(f, &ih->biClrUsed) &&
+           Read32(f, &ih->biClrImportant);
+}
+
+bool Image::WriteBMPPalette(FILE* f, BMP_INFOHEADER* ih) {
+    if (f == nullptr || ih == nullptr) return false;
+    const uint64_t n = TableEntries(ih);
+    if (n > PaletteEntries(*this)) return false;  // more than the table holds
+    uint8_t bytes[256 * 4];
+    for (uint64_t i = 0; i < n; ++i) {
+        for (int k = 0; k < 4; ++k) bytes[4 * i + k] = static_cast<uint8_t>(palette[i] >> (8 * k));
+    }
+    const size_t size = static_cast<size_t>(4 * n);
+    return fwrite(bytes, 1, size, f) == size;
+}
+
+bool Image::ReadBMPPalette(FILE* f, BMP_INFOHEADER* ih) {
+    if (f == nullptr || ih == nullptr) return false;
+    const uint64_t n = TableEntries(ih);
+    if (n > PaletteEntries(*this)) return false;  // would overrun the table
+    uint8_t bytes[256 * 4];
+    const size_t size = static_cast<size_t>(4 * n);
+    if (fread(bytes, 1, size, f) != size) return false;
+    for (uint64_t i = 0; i < n; ++i) {
+        uint32_t v = 0;
+        for (int k = 0; k < 4; ++k) v |= static_cast<uint32_t>(bytes[4 * i + k]) << (8 * k);
+        palette[i] = v;
+    }
+    return true;
+}
+
+// Rows whose pitch differs from the BMP row size are moved one by one: the
+// row's own bytes, then zero padding up to the BMP row size.
+bool Image::WriteBMPPixels(FILE* f, BMP_INFOHEADER* ih, bool bottomUp) {
+    if (f == nullptr || ih == nullptr || data == nullptr) return false;
+    const size_t r = static_cast<size_t>(RowSize(width, format.bpp));
+    if (r == 0) return true;  // rows of no bytes
+    if (bottomUp && r == pitch) {
+        const size_t size = r * height;
+        return fwrite(data, 1, size, f) == size;
+    }
+    static const uint8_t zeros[4] = {0, 0, 0, 0};
+    const size_t part = r < pitch ? r : pitch;
+    const size_t pad = r - part;  // below 4: pitch holds at least the packed row
+    for (uint32_t i = 0; i < height; ++i) {
+        const uint32_t row = bottomUp ? i : height - 1 - i;
+        if (fwrite(data + static_cast<size_t>(row) * pitch, 1, part, f) != part) return false;
+        if (pad != 0 && fwrite(zeros, 1, pad, f) != pad) return false;
+    }
+    return true;
+}
+
+bool Image::ReadBMPPixels(FILE* f, BMP_INFOHEADER* ih, bool topDown) {
+    if (f == nullptr || ih == nullptr || data == nullptr) return false;
+    const bool reverse = ih->biHeight < 0 ? !topDown : topDown;
+    const size_t r = static_cast<size_t>(RowSize(width, format.bpp));
+    if (r == 0) return true;  // rows of no bytes
+    if (!reverse && r == pitch) {
+        const size_t size = r * height;
+        return fread(data, 1, size, f) == size;
+    }
+    uint8_t skip[4];
+    const size_t part = r < pitch ? r : pitch;
+    const size_t pad = r - part;
+    for (uint32_t i = 0; i < height; ++i) {
+        const uint32_t row = reverse ? height - 1 - i : i;
+        if (fread(data + static_cast<size_t>(row) * pitch, 1, part, f) != part) return false;
+        if (pad != 0 && fread(skip, 1, pad, f) != pad) return false;
+    }
+    return true;
+}
+
+bool Image::Save(const char* path, bool bottomUp) {
+    if (data == nullptr) {
+        fputs("Image::Save() failure: no image data\n", stderr);
+        return false;
+    }
+    // Headers first: an image that cannot be written leaves no file behind.
+    BMP_FILEHEADER fh;
+    BMP_INFOHEADER ih;
+    if (!BMPHeaders(&fh, &ih)) {
+        fputs("Image::Save() failure: BMPHeaders() error\n", stderr);
+        return false;
+    }
+    Destination d;
+    FILE* f = path != nullptr ? OpenDestination(path, &d) : nullptr;
+    if (f == nullptr) {
+        fputs("Image::Save() failure: can not open file\n", stderr);
+        return false;
+    }
+    if (!WriteBMPHeaders(f, &fh, &ih)) {
+        return Abandon(f, d, "Image::Save() failure: WriteBMPHeaders() error\n");
+    }
+    if (palette != nullptr && !WriteBMPPalette(f, &ih)) {
+        return Abandon(f, d, "Image::Save() failure: WriteBMPPalette() error\n");
+    }
+    if (!WriteBMPPixels(f, &ih, bottomUp)) {
+        return Abandon(f, d, "Image::Save() failure: WriteBMPPixels() error\n");
+    }
+    // Buffered bytes reach the file only now; a full disk shows here.
+    if (fclose(f) != 0) {
+        fputs("Image::Save() failure: fclose() error\n", stderr);
+        if (!d.temp.empty()) remove(d.temp.c_str());
+        return false;
+    }
+    if (!d.temp.empty() && rename(d.temp.c_str(), d.target.c_str()) != 0) {
+        fputs("Image::Save() failure: rename() error\n", stderr);
+        remove(d.temp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool Image::Load(const char* path, bool topDown) {
+    FILE* f = path != nullptr ? fopen(path, "rb") : nullptr;
+    if (f == nullptr) {
+        fprintf(stderr, "Image::Load() failure: cannot open %s\n", path != nullptr ? path : "(null)");
+        return false;
+    }
+    const bool ok = LoadFrom(*this, f, topDown);
+    fclose(f);
+    return ok;
+}
