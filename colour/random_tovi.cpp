@@ -37,7 +37,7 @@ long random_tovi(void) {
 }
 
 int32_t random_r_tovi(random_state_tovi* buf, int64_t* result) {
-    if (buf == nullptr || result == nullptr) return -1;
+    if (buf == nullptr || result == nullptr || buf->state == nullptr) return -1;
     if (buf->type == 0) {
         // Linear congruential step, wrapping in 64 bits.
         uint64_t v = static_cast<uint64_t>(buf->state[0]) * 1103515245u + 12345u;
@@ -51,7 +51,9 @@ int32_t random_r_tovi(random_state_tovi* buf, int64_t* result) {
 }
 
 int32_t srandom_r_tovi(uint32_t seed, random_state_tovi* buf) {
-    if (buf == nullptr) return -1;
+    // A record that no buffer has been bound to (state still null) has
+    // nothing to seed.
+    if (buf == nullptr || buf->state == nullptr) return -1;
     if (static_cast<uint32_t>(buf->type) > 4) return -1;
     if (seed == 0) seed = 1;
     int64_t* state = buf->state;
@@ -98,7 +100,9 @@ int32_t initstate_r_tovi(uint32_t seed, int64_t* state_buffer, uint32_t n,
 
 int32_t setstate_r_tovi(int64_t* state_buffer, random_state_tovi* buf) {
     if (state_buffer == nullptr || buf == nullptr) return -1;
-    buf->state[-1] = position_word(buf);
+    // Record where the current buffer stopped; a record not yet bound to any
+    // buffer has no position to keep and is simply bound to the new one.
+    if (buf->state != nullptr) buf->state[-1] = position_word(buf);
 
     int64_t t = state_buffer[0] % 5;
     if (t < 0 || t >= kMaxTypes) return -1;

@@ -25,10 +25,20 @@ extern random_state_tovi unsafe_state_tovi;
 void srandom_tovi(uint32_t seed);
 long random_tovi(void);
 
+// Operations on a caller-owned record: 0 on success, -1 on failure. A record
+// must be bound to a buffer by initstate_r_tovi (or setstate_r_tovi) before
+// it is seeded or drawn from; a zero-initialised record is refused until then.
 int32_t random_r_tovi(random_state_tovi* buf, int64_t* result);
 int32_t srandom_r_tovi(uint32_t seed, random_state_tovi* buf);
+// The size n selects the type: 8..31 bytes type 0, 32..63 type 1, 64..127
+// type 2, 128..255 type 3, 256 and more type 4. The buffer must hold the
+// position word and the state words of that type as 64-bit words: 16, 64,
+// 128, 256 or 512 bytes, which is more than n.
 int32_t initstate_r_tovi(uint32_t seed, int64_t* state_buffer, uint32_t n,
                          random_state_tovi* buf);
+// Saves the position of the current buffer and resumes the given one where
+// its position word says. Refuses a buffer whose position word names no type
+// or a rear word outside that type's state.
 int32_t setstate_r_tovi(int64_t* state_buffer, random_state_tovi* buf);
 
 }  // extern "C"
