@@ -25,8 +25,6 @@
 
 namespace {
 
-constexpr int kMaxSide = 32768;
-constexpr double kTicksPerMinute = 4500.0;  // 75 ticks a second
 
 const char kRenderUsage[] =
     "usage: lumivor render [options]\n"
@@ -169,27 +167,27 @@ int RenderWithoutGL(const RenderJob& job) {
 
 }  // namespace
 
-int RenderCommand(int argc, char** argv, std::FILE* diag) {
-    RenderJob job;
-    job.diag = diag;
-    bool no_gl = false;
-    bool seed_given = false;
-    bool size_given = false;
+bool ParseRenderArgs(int argc, char** argv, RenderArgs* args, std::string* error) {
+    *args = RenderArgs();
+    RenderJob& job = args->job;
     bool ticks_given = false;
+    auto fail = [error](const std::string& what) {
+        *error = what;
+        return false;
+    };
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+        const std::string arg = argv[i] != nullptr ? argv[i] : "";
         auto value = [&](std::string* out) {
-            if (i + 1 >= argc) return false;
+            if (i + 1 >= argc || argv[i + 1] == nullptr) return false;
             *out = argv[++i];
             return true;
         };
         std::string v;
         long long n = 0;
         if (arg == "--help" || arg == "-h") {
-            std::fputs(kRenderUsage, stdout);
-            return 0;
+            args->help = true;
         } else if (arg == "--no-gl") {
-            no_gl = true;
+            args->no_gl = true;
         } else if (arg == "--quiet") {
             // Handled by main before any output.
         } else if (arg == "--markers") {
@@ -198,45 +196,62 @@ int RenderCommand(int argc, char** argv, std::FILE* diag) {
             job.final_state = true;
         } else if (arg == "--preset") {
             if (!value(&v) || !ParseLong(v, 0, 9, &n))
-                return UsageError(diag, "--preset needs a community number 0..9");
+                return fail("--preset needs a community number 0..9");
             job.preset = static_cast<int>(n);
         } else if (arg == "--seed") {
             if (!value(&v) || !ParseLong(v, 0, 0x7fffffffffffffffLL, &n))
-                return UsageError(diag, "--seed needs a clock reading (a non-negative integer)");
+                return fail("--seed needs a clock reading (a non-negative integer)");
             job.seed = static_cast<std::time_t>(n);
-            seed_given = true;
+            args->seed_given = true;
         } else if (arg == "--size") {
             if (!value(&v) || !ParseSize(v, kMaxSide, &job.width, &job.height))
-                return UsageError(diag, "--size needs WxH, each 1.." + std::to_string(kMaxSide));
-            size_given = true;
+                return fail("--size needs WxH, each 1.." + std::to_string(kMaxSide));
+            args->size_given = true;
         } else if (arg == "--ticks") {
-            if (ticks_given) return UsageError(diag, "--ticks and --minutes exclude each other");
+            if (ticks_given) return fail("--ticks and --minutes exclude each other");
             if (!value(&v) || !ParseLong(v, 1, 1000000000LL, &n))
-                return UsageError(diag, "--ticks needs a tick count 1..1000000000");
+                return fail("--ticks needs a tick count 1..1000000000");
             job.ticks = static_cast<unsigned long>(n);
             ticks_given = true;
         } else if (arg == "--minutes") {
             double m = 0;
-            if (ticks_given) return UsageError(diag, "--ticks and --minutes exclude each other");
+            if (ticks_given) return fail("--ticks and --minutes exclude each other");
             if (!value(&v) || !ParseDouble(v, 0.0, 100000.0, &m))
-                return UsageError(diag, "--minutes needs a number of minutes 0..100000");
+                return fail("--minutes needs a number of minutes 0..100000");
             job.ticks = static_cast<unsigned long>(std::llround(m * kTicksPerMinute));
             if (job.ticks == 0) job.ticks = 1;
             ticks_given = true;
         } else if (arg == "--habitat") {
-            if (!value(&job.habitat_path)) return UsageError(diag, "--habitat needs a file name");
+            if (!value(&job.habitat_path)) return fail("--habitat needs a file name");
         } else if (arg == "--png") {
-            if (!value(&job.png_path)) return UsageError(diag, "--png needs a file name");
+            if (!value(&job.png_path)) return fail("--png needs a file name");
         } else if (arg == "--start-from") {
-            if (!value(&job.start_from)) return UsageError(diag, "--start-from needs a file name");
+            if (!value(&job.start_from)) return fail("--start-from needs a file name");
         } else if (arg == "--trace") {
-            if (!value(&job.trace_path)) return UsageError(diag, "--trace needs a file name");
+            if (!value(&job.trace_path)) return fail("--trace needs a file name");
         } else {
-            return UsageError(diag, "unknown argument '" + arg + "'");
+            return fail("unknown argument '" + arg + "'");
         }
     }
-    if (!seed_given) job.seed = std::time(nullptr);
-    if (!job.start_from.empty() && !size_given &&
+    if (args->help) return true;
+    if (args->no_gl && !job.png_path.empty()) return fail("--png needs GL rendering (drop --no-gl)");
+    if (args->no_gl && job.markers) return fail("--markers needs GL rendering (drop --no-gl)");
+    if (!args->no_gl && !job.trace_path.empty()) return fail("--trace works with --no-gl only");
+    return true;
+}
+
+int RenderCommand(int argc, char** argv, std::FILE* diag) {
+    RenderArgs args;
+    std::string error;
+    if (!ParseRenderArgs(argc, argv, &args, &error)) return UsageError(diag, error);
+    if (args.help) {
+        std::fputs(kRenderUsage, stdout);
+        return 0;
+    }
+    RenderJob& job = args.job;
+    job.diag = diag;
+    if (!args.seed_given) job.seed = std::time(nullptr);
+    if (!job.start_from.empty() && !args.size_given &&
         !PeekHabitatSize(job.start_from, &job.width, &job.height)) {
         std::fprintf(diag, "lumivor render: %s is not a habitat file (binary PPM)\n",
                      job.start_from.c_str());
@@ -245,12 +260,7 @@ int RenderCommand(int argc, char** argv, std::FILE* diag) {
     job.progress = isatty(fileno(diag)) != 0;
     FixClock(job.seed);
 
-    if (no_gl) {
-        if (!job.png_path.empty()) return UsageError(diag, "--png needs GL rendering (drop --no-gl)");
-        if (job.markers) return UsageError(diag, "--markers needs GL rendering (drop --no-gl)");
-        return RenderWithoutGL(job);
-    }
-    if (!job.trace_path.empty()) return UsageError(diag, "--trace works with --no-gl only");
+    if (args.no_gl) return RenderWithoutGL(job);
 #ifdef LUMIVOR_HAVE_HOST
     return RenderWithGL(job);
 #else
