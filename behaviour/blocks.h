@@ -9,12 +9,12 @@
 
 #include <cstdint>
 
+#include "behaviour/ring_ops.h"
 #include "bots/bot.h"
 #include "colour/random_tovi.h"
 
-// The blocks are inlined into every preset step function and walk: a call
-// per block would cost more than the block itself.
-#define LUMIVOR_INLINE inline __attribute__((always_inline))
+// The blocks are inlined (LUMIVOR_INLINE) into every preset step function and
+// walk: a call per block would cost more than the block itself.
 
 namespace behaviour {
 
@@ -35,37 +35,6 @@ LUMIVOR_INLINE long HueUnwrap(long u, long t) {
 }
 
 LUMIVOR_INLINE long Abs(long v) { return v < 0 ? -v : v; }
-
-// Extremes that try a byte against the second bound only when it did not move
-// the first. They are not the true minimum and maximum: the range can be negative.
-struct Extremes {
-    long min;
-    long max;
-};
-// Written with selects rather than branches: the bytes are noise to a branch
-// predictor.
-LUMIVOR_INLINE Extremes MaxFirstExtremes(const uint8_t* m, int from, int to) {
-    Extremes e{255, 0};
-    for (int i = from; i <= to; ++i) {
-        const long x = m[i];
-        const bool up = x > e.max;
-        const bool down = !up & (x < e.min);
-        e.max = up ? x : e.max;
-        e.min = down ? x : e.min;
-    }
-    return e;
-}
-LUMIVOR_INLINE Extremes MinFirstExtremes(const uint8_t* m, int from, int to) {
-    Extremes e{255, 0};
-    for (int i = from; i <= to; ++i) {
-        const long x = m[i];
-        const bool down = x < e.min;
-        const bool up = !down & (x > e.max);
-        e.min = down ? x : e.min;
-        e.max = up ? x : e.max;
-    }
-    return e;
-}
 
 // ---- Value writers ---------------------------------------------------------
 
@@ -157,9 +126,6 @@ LUMIVOR_INLINE long set_val_13(const Core_* c, long v, unsigned char* o, unsigne
 
 // ---- Direction sources -----------------------------------------------------
 
-// Ring indices in scan order: ahead, then the pairs at +-1, +-2, +-3, behind last.
-inline constexpr int32_t ii[8] = {0, 1, 7, 2, 6, 3, 5, 4};
-
 // Scans the first `count` ring indices of `ii` for the best score; a tie is
 // won by the earlier index, and the choice starts at index 0.
 template <typename Score, typename Better>
@@ -183,6 +149,28 @@ LUMIVOR_INLINE long get_dir_2(const Core_* c, long) { return (c->nbh_b[8] >> 1) 
 LUMIVOR_INLINE long get_dir_3(const Core_* c, long) { return (c->nbh_b[8] >> 2) & 7; }
 LUMIVOR_INLINE long get_dir_4(const Core_* c, long) { return (c->nbh_b[8] >> 3) & 7; }
 LUMIVOR_INLINE long get_dir_5(const Core_* c, long) { return (c->nbh_b[8] >> 4) & 7; }
+#if defined(LUMIVOR_RING_SSE2)
+LUMIVOR_INLINE long get_dir_6(const Core_* c, long h) { return h + ScanSmallest(LoadRing<0>(c->nbh_b)); }
+LUMIVOR_INLINE long get_dir_7(const Core_* c, long h) { return h + ScanLargest(LoadRing<0>(c->nbh_b)); }
+LUMIVOR_INLINE long FirstNear(const Core_* c, long h, long limit) {
+    const __m128i d = AbsDiff(LoadRing<0>(c->nbh_b), c->nbh_b[8]);
+    const __m128i near = _mm_cmpeq_epi8(_mm_subs_epu8(d, _mm_set1_epi8(static_cast<char>(limit - 1))),
+                                        _mm_setzero_si128());
+    const int mask = _mm_movemask_epi8(near) & 0xEF;  // ring index 4 is never tried
+    return mask == 0 ? h - 4 : h + kScanOrder.first[mask];
+}
+LUMIVOR_INLINE long get_dir_13(const Core_* c, long h) {
+    return h + ScanLargest(AbsDiff(LoadRing<0>(c->nbh_b), c->own_b));
+}
+LUMIVOR_INLINE long get_dir_14(const Core_* c, long h) {
+    return h + ScanSmallest(AbsDiff(LoadRing<0>(c->nbh_b), c->own_b));
+}
+LUMIVOR_INLINE long get_dir_15(const Core_* c, long h) {
+    const __m128i v = LoadRing<0>(c->nbh_b);
+    const long mean = _mm_cvtsi128_si32(_mm_sad_epu8(v, _mm_setzero_si128())) >> 3;
+    return h + ScanSmallest(AbsDiff(v, mean));
+}
+#else
 LUMIVOR_INLINE long get_dir_6(const Core_* c, long h) {
     return h + Scan(c->nbh_b, 8, 255, [](long x) { return x; }, Smaller);
 }
@@ -198,8 +186,6 @@ LUMIVOR_INLINE long FirstNear(const Core_* c, long h, long limit) {
     }
     return h - 4;
 }
-LUMIVOR_INLINE long get_dir_11(const Core_* c, long h) { return FirstNear(c, h, 16); }
-LUMIVOR_INLINE long get_dir_12(const Core_* c, long h) { return FirstNear(c, h, 32); }
 LUMIVOR_INLINE long get_dir_13(const Core_* c, long h) {
     const long own = c->own_b;
     return h + Scan(c->nbh_b, 8, 0, [own](long x) { return Abs(x - own); }, Larger);
@@ -213,13 +199,16 @@ LUMIVOR_INLINE long get_dir_15(const Core_* c, long h) {
     const long mean = (long{m[0]} + m[1] + m[2] + m[3] + m[4] + m[5] + m[6] + m[7]) >> 3;
     return h + Scan(m, 8, 255, [mean](long x) { return Abs(x - mean); }, Smaller);
 }
+#endif
+LUMIVOR_INLINE long get_dir_11(const Core_* c, long h) { return FirstNear(c, h, 16); }
+LUMIVOR_INLINE long get_dir_12(const Core_* c, long h) { return FirstNear(c, h, 32); }
 LUMIVOR_INLINE long get_dir_17(const Core_* c, long h) {
-    const Extremes e = MinFirstExtremes(c->nbh_b, 0, 7);
+    const Extremes e = MinFirstExtremes<0, 8>(c->nbh_b);
     const long centre = c->nbh_b[8];
     return (e.min >= centre && e.max <= centre) ? h : h + 4;
 }
 LUMIVOR_INLINE long get_dir_19(const Core_* c, long) {
-    const Extremes e = MinFirstExtremes(c->nbh_b, 0, 7);
+    const Extremes e = MinFirstExtremes<0, 8>(c->nbh_b);
     return ((e.max - e.min) >> 1) & 7;
 }
 LUMIVOR_INLINE long SideSum(const uint8_t* m, int first) {
@@ -231,15 +220,16 @@ LUMIVOR_INLINE long get_dir_20(const Core_* c, long h) {
 LUMIVOR_INLINE long get_dir_21(const Core_* c, long h) {
     return SideSum(c->nbh_b, 1) > SideSum(c->nbh_b, 5) ? h + 1 : h - 1;
 }
-LUMIVOR_INLINE long SideRange(const uint8_t* m, int first) {
-    const Extremes e = MinFirstExtremes(m, first, first + 2);
+template <int FIRST>
+LUMIVOR_INLINE long SideRange(const uint8_t* m) {
+    const Extremes e = MinFirstExtremes<FIRST, 3>(m);
     return e.max - e.min;
 }
 LUMIVOR_INLINE long get_dir_22(const Core_* c, long h) {
-    return SideRange(c->nbh_b, 1) > SideRange(c->nbh_b, 5) ? h + 1 : h - 1;
+    return SideRange<1>(c->nbh_b) > SideRange<5>(c->nbh_b) ? h + 1 : h - 1;
 }
 LUMIVOR_INLINE long get_dir_23(const Core_* c, long h) {
-    return SideRange(c->nbh_b, 1) < SideRange(c->nbh_b, 5) ? h + 1 : h - 1;
+    return SideRange<1>(c->nbh_b) < SideRange<5>(c->nbh_b) ? h + 1 : h - 1;
 }
 
 // ---- Random turns ----------------------------------------------------------

@@ -89,7 +89,7 @@ LUMIVOR_INLINE long ValueSource(const Core_* core, long P) {
         const long mean = sum8() >> 3;
         return best(255, c, [mean](long x) { return Abs(x - mean); }, Smaller);
     } else if constexpr (G0 == 35) {
-        const Extremes e = MinFirstExtremes(n, 0, 7);
+        const Extremes e = MinFirstExtremes<0, 8>(n);
         if (c < e.min) return e.min;
         return c < e.max ? c : e.max;
     } else {
@@ -112,7 +112,7 @@ LUMIVOR_INLINE bool ValueGuard(const Core_* core, long V) {
     } else if constexpr (G1 == 4) {
         return Abs(A - V) > 32;
     } else if constexpr (G1 >= 5 && G1 <= 8) {
-        const Extremes e = MaxFirstExtremes(core->nbh_a, 0, 7);
+        const Extremes e = MaxFirstExtremes<0, 8>(core->nbh_a);
         const long range = e.max - e.min;
         if constexpr (G1 == 5) return range < 32;
         if constexpr (G1 == 6) return range > 224;
