@@ -67,7 +67,10 @@ void FastWalk(Bot* bot, Image* habitat, Image* display) {
     view.own_b = bot->own_b;
     view.nbh_a = ring_a;
     view.nbh_b = ring_b;
-    view.own_hsl = bot->own_hsl;
+    // A local copy of the own colour: the compiler can keep it in registers,
+    // while the bot's own field must be reloaded after every byte written.
+    const HSL_888 own = *bot->own_hsl;
+    view.own_hsl = &own;
 
     int32_t x = bot->x, y = bot->y;
     long value = bot->value, dir = bot->dir;
@@ -89,7 +92,9 @@ void FastWalk(Bot* bot, Image* habitat, Image* display) {
         }
         uint8_t* const centre = cells + (static_cast<ptrdiff_t>(y) * w + x) * 3;
         if constexpr (kRingA || kRingB) {
-            if (x >= 1 && x <= w - 2 && y >= 1 && y <= h - 2) {
+            // Away from the border (1 <= x <= w - 2, 1 <= y <= h - 2) in two comparisons.
+            if (static_cast<uint32_t>(x - 1) < static_cast<uint32_t>(w - 2) &&
+                static_cast<uint32_t>(y - 1) < static_cast<uint32_t>(h - 2)) {
                 const ptrdiff_t* t = turned[dir];
                 for (int j = 0; j < 8; ++j) {
                     if constexpr (kRingA) ring_a[j] = centre[t[j] + chA];
