@@ -79,18 +79,31 @@ void FastWalk(Bot* bot, Image* habitat, Image* display) {
     RGB_888* const path_rgb = bot->path_rgb;
     const unsigned long steps = bot->path_steps;
 
+    // Byte offset of the bot's cell, moved along with the bot; recomputed only
+    // when the position wraps, which keeps a multiplication off the chain
+    // that runs from one step's heading to the next step's reads.
+    ptrdiff_t move[8];
+    for (int d = 0; d < 8; ++d) move[d] = Bot::dir_d[d].y * row + Bot::dir_d[d].x * 3;
+    ptrdiff_t at = 0;
+    bool placed = false;
+
     for (unsigned long i = 0; i < steps; ++i) {
-        if (x < 0) {
-            x += w;
-        } else if (x >= w) {
-            x -= w;
+        if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
+            static_cast<uint32_t>(y) >= static_cast<uint32_t>(h) || !placed) {
+            if (x < 0) {
+                x += w;
+            } else if (x >= w) {
+                x -= w;
+            }
+            if (y < 0) {
+                y += h;
+            } else if (y >= h) {
+                y -= h;
+            }
+            at = (static_cast<ptrdiff_t>(y) * w + x) * 3;
+            placed = true;
         }
-        if (y < 0) {
-            y += h;
-        } else if (y >= h) {
-            y -= h;
-        }
-        uint8_t* const centre = cells + (static_cast<ptrdiff_t>(y) * w + x) * 3;
+        uint8_t* const centre = cells + at;
         if constexpr (kRingA || kRingB) {
             // Away from the border (1 <= x <= w - 2, 1 <= y <= h - 2) in two comparisons.
             if (static_cast<uint32_t>(x - 1) < static_cast<uint32_t>(w - 2) &&
@@ -146,6 +159,7 @@ void FastWalk(Bot* bot, Image* habitat, Image* display) {
         const long nd = new_dir & 7;
         x += Bot::dir_d[nd].x;
         y += Bot::dir_d[nd].y;
+        at += move[nd];
         value = new_value;
         dir = nd;
     }
