@@ -169,6 +169,7 @@ TEST(BotStepHSL, CornerMoveWrapsOnTheNextStep) {
     bot.x = W - 1;
     bot.y = H - 1;
     next_dir = 4;
+    const uint8_t origin = p.Cell(0, 0)[0];
     bot.path_index = 0;
     bot.StepHSL(&p.hsl, &p.rgb);
     EXPECT_EQ(bot.x, W);
@@ -177,7 +178,7 @@ TEST(BotStepHSL, CornerMoveWrapsOnTheNextStep) {
     bot.StepHSL(&p.hsl, &p.rgb);
     EXPECT_EQ(bot.path_xy[1].x, 0);
     EXPECT_EQ(bot.path_xy[1].y, 0);
-    EXPECT_EQ(seen.cell.h, p.Cell(0, 0)[0]);
+    EXPECT_EQ(seen.cell.h, origin);
 }
 
 TEST(BotStepHSL, HeadingTwoPutsItsNeighbourFirst) {

@@ -33,7 +33,10 @@ fs::path Scratch() {
 }
 
 Result RunLumivor(const std::string& args) {
-    const fs::path dir = fs::path(LUMIVOR_BINARY_DIR) / "cli-test";
+    // Per test, so that tests may run in parallel.
+    const fs::path dir = fs::path(LUMIVOR_BINARY_DIR) / "cli-test" /
+                         (std::string("run-") +
+                          testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir);
     const fs::path out = dir / "stdout", err = dir / "stderr";
     const std::string cmd =
