@@ -28,14 +28,7 @@ const char kUsage[] =
     "Eight bots walk a wrapping raster and repaint the cells they cross; their trails\n"
     "build a picture over minutes. One of ten communities is chosen from the clock.\n"
     "\n"
-    "Window options (one dash or two):\n"
-    "  -root               draw into the window named by XSCREENSAVER_WINDOW, else the root\n"
-    "  -window-id ID       draw into the window ID (decimal or 0x hex)\n"
-    "  -fps                report ticks per second and CPU share on standard error\n"
-    "  --preset N --seed S --ticks T --habitat FILE   as for render\n"
-    "  (see 'lumivor --help-window' for the full list)\n"
-    "\n"
-    "Render options: see 'lumivor render --help'.\n";
+    "Window options: see 'lumivor --help-window'. Render options: see 'lumivor render --help'.\n";
 
 bool IsQuiet(const char* arg) {
     return std::strcmp(arg, "--quiet") == 0 || std::strcmp(arg, "-quiet") == 0;
@@ -87,6 +80,12 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+#ifndef LUMIVOR_HAVE_HOST
+        if (first == "--help-window" || first == "-help-window") {
+            std::puts("This build has no window host.");
+            return 0;
+        }
+#endif
         if (first == "--version" || first == "-version") {
             std::printf("lumivor %s\n", LUMIVOR_VERSION);
             return 0;
