@@ -1,0 +1,11 @@
+// Writing a picture read back from OpenGL as a PNG file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// Writes w x h RGB bytes (bottom row first, as OpenGL reads them) to path as an
+// 8-bit RGB PNG with the top row first. Writes through a temporary file beside
+// path and renames it, so path is either the whole new picture or untouched.
+// On failure: a message on diag and false.
+bool WritePNG(const char* path, const uint8_t* rgb, int w, int h, std::FILE* diag);

@@ -1,0 +1,150 @@
+// `lumivor render` with OpenGL: the saver view driven tick by tick on a headless
+// EGL context, its surface written out as a PNG at the end.
+
+#include <EGL/egl.h>
+#include <EGL/eglext.h>
+#include <GL/gl.h>
+
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "host/fbo_surface.h"
+#include "host/host.h"
+#include "host/png_file.h"
+#include "saver/frame_driver.h"
+#include "saver/saver_view.h"
+#include "world/biotope.h"
+#include "world/clock.h"
+
+namespace {
+
+// An OpenGL context without any window: EGL on Mesa's surfaceless platform.
+class HeadlessContext {
+  public:
+    ~HeadlessContext() {
+        if (display_ == EGL_NO_DISPLAY) return;
+        eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
+        if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
+        eglTerminate(display_);
+    }
+
+    bool Create(std::FILE* diag) {
+        auto get_platform_display = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+            eglGetProcAddress("eglGetPlatformDisplayEXT"));
+        if (get_platform_display)
+            display_ =
+                get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
+        if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, nullptr, nullptr)) {
+            display_ = EGL_NO_DISPLAY;
+            std::fprintf(diag,
+                         "lumivor render: no headless OpenGL (EGL surfaceless platform); "
+                         "use --no-gl\n");
+            return false;
+        }
+        const EGLint context_attribs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
+                                          EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
+        if (eglBindAPI(EGL_OPENGL_API))
+            context_ =
+                eglCreateContext(display_, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, context_attribs);
+        if (context_ == EGL_NO_CONTEXT || !MakeCurrent()) {
+            std::fprintf(diag, "lumivor render: cannot create an OpenGL context (EGL error 0x%x)\n",
+                         static_cast<unsigned>(eglGetError()));
+            return false;
+        }
+        return true;
+    }
+
+    bool MakeCurrent() {
+        return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_) == EGL_TRUE;
+    }
+
+  private:
+    EGLDisplay display_ = EGL_NO_DISPLAY;
+    EGLContext context_ = EGL_NO_CONTEXT;
+};
+
+// A bar of 40 cells with the share done, redrawn in place when the percentage changes.
+void ShowProgress(std::FILE* out, unsigned long done, unsigned long total, int* shown) {
+    const int percent = total ? static_cast<int>(done * 100 / total) : 100;
+    if (percent == *shown) return;
+    *shown = percent;
+    char bar[41];
+    for (int i = 0; i < 40; ++i) bar[i] = i < percent * 40 / 100 ? '#' : '.';
+    bar[40] = '\0';
+    std::fprintf(out, "\r[%s] %3d%%", bar, percent);
+    std::fflush(out);
+}
+
+// Runs the job on a current context; returns the exit status.
+int RunJob(const RenderJob& job, FramebufferSurface& surface) {
+    Lumivor_saverView view(
+        SaverFrame{0, 0, {static_cast<double>(job.width), static_cast<double>(job.height)}}, false,
+        &surface);
+    view.startAnimation();
+    if (surface.width != job.width || surface.height != job.height) return 1;  // reported
+    if (!biotope.HasHabitat()) {
+        std::fprintf(job.diag, "lumivor render: cannot build a %dx%d world\n", job.width,
+                     job.height);
+        return 1;
+    }
+    int shown = -1;
+    for (unsigned long tick = 0; tick < job.ticks; ++tick) {
+        view.animateOneFrame();
+        if (tick == 0 && !job.start_from.empty()) {
+            // The first tick cleared the surface; show the loaded picture on it.
+            if (!biotope.LoadHabitat(job.start_from.c_str(), false)) {
+                std::fprintf(job.diag, "lumivor render: cannot start from %s\n",
+                             job.start_from.c_str());
+                return 1;
+            }
+            biotope.DrawHabitat();
+        }
+        if (job.progress) ShowProgress(job.diag, tick + 1, job.ticks, &shown);
+    }
+    if (job.progress) std::fputc('\n', job.diag);
+
+    int status = 0;
+    if (!job.habitat_path.empty() && !biotope.SaveHabitat(job.habitat_path.c_str(), false)) {
+        std::fprintf(job.diag, "lumivor render: cannot save %s\n", job.habitat_path.c_str());
+        status = 1;
+    }
+    if (!job.png_path.empty()) {
+        surface.MakeCurrent();
+        if (job.markers) biotope.DrawInfo();
+        const size_t bytes = static_cast<size_t>(surface.width) * surface.height * 3;
+        std::unique_ptr<uint8_t[]> rgb(new (std::nothrow) uint8_t[bytes]);
+        if (!rgb) {
+            std::fprintf(job.diag, "lumivor render: out of memory reading the picture back\n");
+            return 1;
+        }
+        glFinish();
+        surface.ReadRGB(rgb.get());
+        if (!WritePNG(job.png_path.c_str(), rgb.get(), surface.width, surface.height, job.diag))
+            status = 1;
+    }
+    return status;
+}
+
+}  // namespace
+
+int RenderWithGL(const RenderJob& job) {
+    if (job.width <= 0 || job.height <= 0) {
+        std::fprintf(job.diag, "lumivor render: invalid size %dx%d\n", job.width, job.height);
+        return 1;
+    }
+    HeadlessContext context;
+    if (!context.Create(job.diag)) return 1;
+    FixClock(job.seed);
+    ForceCommunity(job.preset);
+    int status = 0;
+    {
+        FramebufferSurface surface([&context] { return context.MakeCurrent(); });
+        surface.diag = job.diag;
+        status = RunJob(job, surface);
+        std::fflush(stdout);
+    }
+    ForceCommunity(-1);
+    UnfixClock();
+    return status;
+}

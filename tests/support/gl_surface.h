@@ -1,0 +1,30 @@
+// A headless OpenGL surface for drawing tests: an EGL context on Mesa's surfaceless
+// platform with a framebuffer object as the drawing target, read back as RGB bytes.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+class TestGLSurface {
+  public:
+    int width = 0, height = 0;
+
+    // Makes the process-wide compatibility context current (created on first use) and
+    // binds a new w x h RGBA8 framebuffer object as the persistent surface. Sets the
+    // viewport, projection glOrtho(0,w,0,h,-1,1) and an identity modelview. Does not clear.
+    // Returns false with a message on stderr when EGL or OpenGL is unavailable.
+    bool Create(int w, int h);
+    // glClearColor(r/255, g/255, b/255, 1) then glClear of the colour buffer.
+    void Clear(uint8_t r, uint8_t g, uint8_t b);
+    // width*height*3 bytes, rows tightly packed, row 0 = bottom row.
+    std::vector<uint8_t> ReadRGB() const;
+    // Releases the framebuffer object; the context stays for the process.
+    ~TestGLSurface();
+
+    TestGLSurface() = default;
+    TestGLSurface(const TestGLSurface&) = delete;
+    TestGLSurface& operator=(const TestGLSurface&) = delete;
+
+  private:
+    unsigned fbo_ = 0, colour_rb_ = 0;
+};
