@@ -135,9 +135,10 @@ LUMIVOR_INLINE long Scan(const uint8_t* m, int count, long start, Score score, B
     for (int n = 0; n < count; ++n) {
         const int i = ii[n];
         const long s = score(m[i]);
-        const bool take = better(s, best);
-        best = take ? s : best;
-        choice = take ? i : choice;
+        if (better(s, best)) {
+            best = s;
+            choice = i;
+        }
     }
     return choice;
 }
@@ -149,28 +150,6 @@ LUMIVOR_INLINE long get_dir_2(const Core_* c, long) { return (c->nbh_b[8] >> 1) 
 LUMIVOR_INLINE long get_dir_3(const Core_* c, long) { return (c->nbh_b[8] >> 2) & 7; }
 LUMIVOR_INLINE long get_dir_4(const Core_* c, long) { return (c->nbh_b[8] >> 3) & 7; }
 LUMIVOR_INLINE long get_dir_5(const Core_* c, long) { return (c->nbh_b[8] >> 4) & 7; }
-#if defined(LUMIVOR_RING_SSE2)
-LUMIVOR_INLINE long get_dir_6(const Core_* c, long h) { return h + ScanSmallest(LoadRing<0>(c->nbh_b)); }
-LUMIVOR_INLINE long get_dir_7(const Core_* c, long h) { return h + ScanLargest(LoadRing<0>(c->nbh_b)); }
-LUMIVOR_INLINE long FirstNear(const Core_* c, long h, long limit) {
-    const __m128i d = AbsDiff(LoadRing<0>(c->nbh_b), c->nbh_b[8]);
-    const __m128i near = _mm_cmpeq_epi8(_mm_subs_epu8(d, _mm_set1_epi8(static_cast<char>(limit - 1))),
-                                        _mm_setzero_si128());
-    const int mask = _mm_movemask_epi8(near) & 0xEF;  // ring index 4 is never tried
-    return mask == 0 ? h - 4 : h + kScanOrder.first[mask];
-}
-LUMIVOR_INLINE long get_dir_13(const Core_* c, long h) {
-    return h + ScanLargest(AbsDiff(LoadRing<0>(c->nbh_b), c->own_b));
-}
-LUMIVOR_INLINE long get_dir_14(const Core_* c, long h) {
-    return h + ScanSmallest(AbsDiff(LoadRing<0>(c->nbh_b), c->own_b));
-}
-LUMIVOR_INLINE long get_dir_15(const Core_* c, long h) {
-    const __m128i v = LoadRing<0>(c->nbh_b);
-    const long mean = _mm_cvtsi128_si32(_mm_sad_epu8(v, _mm_setzero_si128())) >> 3;
-    return h + ScanSmallest(AbsDiff(v, mean));
-}
-#else
 LUMIVOR_INLINE long get_dir_6(const Core_* c, long h) {
     return h + Scan(c->nbh_b, 8, 255, [](long x) { return x; }, Smaller);
 }
@@ -199,7 +178,6 @@ LUMIVOR_INLINE long get_dir_15(const Core_* c, long h) {
     const long mean = (long{m[0]} + m[1] + m[2] + m[3] + m[4] + m[5] + m[6] + m[7]) >> 3;
     return h + Scan(m, 8, 255, [mean](long x) { return Abs(x - mean); }, Smaller);
 }
-#endif
 LUMIVOR_INLINE long get_dir_11(const Core_* c, long h) { return FirstNear(c, h, 16); }
 LUMIVOR_INLINE long get_dir_12(const Core_* c, long h) { return FirstNear(c, h, 32); }
 LUMIVOR_INLINE long get_dir_17(const Core_* c, long h) {

@@ -32,9 +32,10 @@ LUMIVOR_INLINE long ValueSource(const Core_* core, long P) {
         long choice = start_choice;
         for (int i = 0; i < 8; ++i) {
             const long s = score(long{n[i]});
-            const bool take = better(s, s_best);
-            s_best = take ? s : s_best;
-            choice = take ? long{n[i]} : choice;
+            if (better(s, s_best)) {
+                s_best = s;
+                choice = n[i];
+            }
         }
         return choice;
     };
@@ -232,7 +233,7 @@ LUMIVOR_INLINE long DirectionBlend(long D, long h) {
 template <int G0, int G1, int G2, int G3, int G4, int G5, int G6, int G7, int G8>
 LUMIVOR_INLINE void StepPipeline(const Core_* core, long* value, long* dir, HSL_888* out) {
     long V = ValueSource<G0>(core, core->value);
-    V = ValueGuard<G1>(core, V) ? long{core->nbh_a[8]} : V;
+    if (ValueGuard<G1>(core, V)) V = core->nbh_a[8];
     V = ValueModifier<G2>(core, V);
     *value = ValueWriter<G3>(core, V, reinterpret_cast<unsigned char*>(out),
                              static_cast<unsigned char>(G8));

@@ -44,26 +44,44 @@ void RGBtoHSL_f(const RGB_888* in, HSL_888* out);
 void HSLtoRGB_f(const HSL_888* in, RGB_888* out);
 
 // The integer HSL-to-RGB conversion, inline for the bots' step loop: no
-// division, no floating point, no table, and no branch on the colour (the
-// sectors and the lightness halves are chosen by selects).
+// division, no floating point, no table.
 inline __attribute__((always_inline)) void HSLtoRGB_inline(const HSL_888& in, RGB_888& out) {
     const int32_t h = in.h, s = in.s, l = in.l;
     // Base levels of the three hue sectors: red at 0, green at 84, blue at 168.
-    const bool s0 = h <= 84;
-    const bool s2 = h >= 169;
-    int32_t r = s0 ? (84 - h) * 6 : (s2 ? (h - 168) * 6 : 0);
-    int32_t g = s0 ? h * 6 : (s2 ? 0 : (168 - h) * 6);
-    int32_t b = s0 ? 0 : (s2 ? (256 - h) * 6 : (h - 84) * 6);
+    int32_t r, g, b;
+    if (h <= 84) {
+        r = (84 - h) * 6;
+        g = h * 6;
+        b = 0;
+    } else if (h <= 168) {
+        r = 0;
+        g = (168 - h) * 6;
+        b = (h - 84) * 6;
+    } else {
+        r = (h - 168) * 6;
+        g = 0;
+        b = (256 - h) * 6;
+    }
     r = r > 255 ? 255 : r;
     g = g > 255 ? 255 : g;
     b = b > 255 ? 255 : b;
     const int32_t sat = 2 * s + 6;
     const int32_t grey = (255 - s) * 256;
-    // Dark half: (c * l) >> 16; light half: ((c * (255 - l)) >> 16) + 2l - 255.
-    const bool light = l >= 128;
-    const int32_t scale = light ? 255 - l : l;
-    const int32_t lift = light ? 2 * l - 255 : 0;
-    out.r = static_cast<uint8_t>((((r * sat + grey) * scale) >> 16) + lift);
-    out.g = static_cast<uint8_t>((((g * sat + grey) * scale) >> 16) + lift);
-    out.b = static_cast<uint8_t>((((b * sat + grey) * scale) >> 16) + lift);
+    r = r * sat + grey;
+    g = g * sat + grey;
+    b = b * sat + grey;
+    if (l <= 127) {
+        r = (r * l) >> 16;
+        g = (g * l) >> 16;
+        b = (b * l) >> 16;
+    } else {
+        const int32_t dark = 255 - l;
+        const int32_t lift = 2 * l - 255;
+        r = ((r * dark) >> 16) + lift;
+        g = ((g * dark) >> 16) + lift;
+        b = ((b * dark) >> 16) + lift;
+    }
+    out.r = static_cast<uint8_t>(r);
+    out.g = static_cast<uint8_t>(g);
+    out.b = static_cast<uint8_t>(b);
 }
