@@ -45,8 +45,8 @@ const char kRenderUsage[] =
     "  --no-gl           run the simulation only, without OpenGL\n"
     "  --trace FILE      with --no-gl: one line per bot step (update bot step x y value dir\n"
     "                    h s l r g b)\n"
-    "  --final-state     print the bots' final positions, values and headings and the next\n"
-    "                    random number\n"
+    "  --final-state     with --no-gl: print the bots' final positions, values and headings\n"
+    "                    and the next random number\n"
     "  --quiet           silence the system's own messages (errors are still shown)\n"
     "  --help            show this text\n";
 
@@ -237,6 +237,7 @@ bool ParseRenderArgs(int argc, char** argv, RenderArgs* args, std::string* error
     if (args->no_gl && !job.png_path.empty()) return fail("--png needs GL rendering (drop --no-gl)");
     if (args->no_gl && job.markers) return fail("--markers needs GL rendering (drop --no-gl)");
     if (!args->no_gl && !job.trace_path.empty()) return fail("--trace works with --no-gl only");
+    if (!args->no_gl && job.final_state) return fail("--final-state works with --no-gl only");
     return true;
 }
 

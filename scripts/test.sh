@@ -15,7 +15,10 @@ ctest --test-dir build/release --output-on-failure -j "$jobs"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVOR_WERROR=ON \
       -DLUMIVOR_SANITIZE=ON -DLUMIVOR_BUILD_BENCH=OFF
 cmake --build build/sanitize -j "$jobs"
+# Mesa's drivers keep some memory for the life of the process; only those
+# libraries are suppressed.
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp" \
     ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 
 if [ -x build/release/bench/lumivor_bench ]; then
