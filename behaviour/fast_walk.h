@@ -104,6 +104,18 @@ void FastWalk(Bot* bot, Image* habitat, Image* display) {
             placed = true;
         }
         uint8_t* const centre = cells + at;
+        // The habitat is far larger than the caches and a bot enters a new row
+        // of it at most steps: fetch the rows that the next step may read
+        // (two above, two below) and the display rows it may write, while this
+        // step computes.
+        if (static_cast<uint32_t>(y - 2) < static_cast<uint32_t>(h - 4)) {
+            __builtin_prefetch(centre - 2 * row - 6);
+            __builtin_prefetch(centre - 2 * row + 8);
+            __builtin_prefetch(centre + 2 * row - 6);
+            __builtin_prefetch(centre + 2 * row + 8);
+            __builtin_prefetch(shown_cells + at - row - 3, 1);
+            __builtin_prefetch(shown_cells + at + row + 5, 1);
+        }
         if constexpr (kRingA || kRingB) {
             // Away from the border (1 <= x <= w - 2, 1 <= y <= h - 2) in two comparisons.
             if (static_cast<uint32_t>(x - 1) < static_cast<uint32_t>(w - 2) &&
