@@ -109,12 +109,17 @@ void FastWalk(Bot* bot, Image* habitat, Image* display) {
         // (two above, two below) and the display rows it may write, while this
         // step computes.
         if (static_cast<uint32_t>(y - 2) < static_cast<uint32_t>(h - 4)) {
-            __builtin_prefetch(centre - 2 * row - 6);
-            __builtin_prefetch(centre - 2 * row + 8);
-            __builtin_prefetch(centre + 2 * row - 6);
-            __builtin_prefetch(centre + 2 * row + 8);
-            __builtin_prefetch(shown_cells + at - row - 3, 1);
-            __builtin_prefetch(shown_cells + at + row + 5, 1);
+            // Addresses as integers: a prefetch never faults, and at the left or
+            // right edge these may lie just outside the rasters.
+            const uintptr_t c = reinterpret_cast<uintptr_t>(centre);
+            const uintptr_t s = reinterpret_cast<uintptr_t>(shown_cells + at);
+            const uintptr_t r = static_cast<uintptr_t>(row);
+            __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r - 6));
+            __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r + 8));
+            __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r - 6));
+            __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r + 8));
+            __builtin_prefetch(reinterpret_cast<const void*>(s - r - 3), 1);
+            __builtin_prefetch(reinterpret_cast<const void*>(s + r + 5), 1);
         }
         if constexpr (kRingA || kRingB) {
             // Away from the border (1 <= x <= w - 2, 1 <= y <= h - 2) in two comparisons.
