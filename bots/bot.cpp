@@ -22,18 +22,24 @@ void def_step_func(const Core_* core, long* value, long* dir, HSL_888* out) {
     out->l = static_cast<uint8_t>(*value);
 }
 
+namespace {
+
+// Without trail storage a bot cannot walk: it is left with no steps.
+void DropTrail(Bot& bot) {
+    delete[] bot.path_xy;
+    delete[] bot.path_rgb;
+    bot.path_xy = nullptr;
+    bot.path_rgb = nullptr;
+    bot.path_steps = 0;
+}
+
+}  // namespace
+
 Bot::Bot() {
     own_hsl = &color;
     path_xy = new (std::nothrow) Point2i[path_steps];
     path_rgb = new (std::nothrow) RGB_888[path_steps];
-    if (path_xy == nullptr || path_rgb == nullptr) {
-        // Without trail storage the bot cannot walk: leave it with no steps.
-        delete[] path_xy;
-        delete[] path_rgb;
-        path_xy = nullptr;
-        path_rgb = nullptr;
-        path_steps = 0;
-    }
+    if (path_xy == nullptr || path_rgb == nullptr) DropTrail(*this);
 }
 
 Bot::~Bot() {
@@ -55,11 +61,7 @@ bool Bot::SetPathSteps(unsigned long steps) {
         path_rgb = fits ? new (std::nothrow) RGB_888[steps] : nullptr;
     }
     if (path_xy == nullptr || path_rgb == nullptr) {
-        delete[] path_xy;
-        delete[] path_rgb;
-        path_xy = nullptr;
-        path_rgb = nullptr;
-        path_steps = 0;
+        DropTrail(*this);
         std::fprintf(stderr, "Bot::SetPathSteps() failure: cannot allocate %lu steps\n", steps);
         return false;
     }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "tests/behaviour/draws.h"
 #include "behaviour/blocks.h"
 
 using namespace behaviour;
@@ -149,19 +150,6 @@ TEST(GetDir, SourcesByTable) {
     }
 }
 
-namespace {
-
-// Draws needed to bring a fresh seed's sequence level with the generator now.
-int DrawsSince(uint32_t seed) {
-    const long next = random_tovi();
-    srandom_tovi(seed);
-    for (int k = 0; k < 8; ++k) {
-        if (random_tovi() == next) return k;
-    }
-    return -1;
-}
-
-}  // namespace
 
 TEST(RndDir, OneDrawAndTheTurnItsTableGives) {
     struct Case {

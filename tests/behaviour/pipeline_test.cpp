@@ -4,6 +4,7 @@
 
 #include <initializer_list>
 
+#include "tests/behaviour/draws.h"
 #include "behaviour/pipeline.h"
 #include "behaviour/presets.h"
 #include "world/community.h"
@@ -44,16 +45,6 @@ Step RunStep(View& v) {
     return s;
 }
 
-// Number of draws a step took, found by lining the generator up with a fresh
-// sequence from the same seed.
-int DrawsTaken(uint32_t seed) {
-    const long next = random_tovi();
-    srandom_tovi(seed);
-    for (int k = 0; k < 8; ++k) {
-        if (random_tovi() == next) return k;
-    }
-    return -1;
-}
 
 }  // namespace
 
@@ -67,7 +58,7 @@ TEST(Pipeline, WorkedExampleOfBotFourOfCommunityThree) {
     EXPECT_EQ(s.out.s, 98);
     EXPECT_EQ(s.out.l, 112);
     EXPECT_EQ(s.dir, 6);
-    EXPECT_EQ(DrawsTaken(5), 0);
+    EXPECT_EQ(DrawsSince(5), 0);
 
     View w({90, 85, 80, 95, 100, 110, 120, 130}, 80, HSL_888{217, 85, 52}, 128, 2);
     w.cell = HSL_888{80, 100, 120};
@@ -129,7 +120,7 @@ TEST(Pipeline, DrawsComeInValueTurnBlendOrder) {
         Step s = RunStep<StepPipeline<0, 0, 15, 1, 0, 8, 0, 1, 2>>(v);
         ASSERT_EQ(s.value, 100 + r15[x0 & 7]);
         ASSERT_EQ(s.dir, (x2 & 3) == 3 ? 4 : 4 + v8[x1 & 7]);
-        ASSERT_EQ(DrawsTaken(seed), 3);
+        ASSERT_EQ(DrawsSince(seed), 3);
     }
 }
 
@@ -148,7 +139,7 @@ TEST(Presets, EachDrawsWhatItsGenesAsk) {
                 srandom_tovi(seed);
                 Step s;
                 step_funcs[n][b](&v.bot, &s.value, &s.dir, &s.out);
-                ASSERT_EQ(DrawsTaken(seed), want) << "community " << n << " bot " << b;
+                ASSERT_EQ(DrawsSince(seed), want) << "community " << n << " bot " << b;
             }
             none += want == 0;
             three += want == 3;
@@ -164,13 +155,13 @@ TEST(Presets, NamedDrawCounts) {
         srandom_tovi(3);
         Step s;
         f(&v.bot, &s.value, &s.dir, &s.out);
-        EXPECT_EQ(DrawsTaken(3), 0);
+        EXPECT_EQ(DrawsSince(3), 0);
     }
     for (StepFunc f : {step_0c, step_1d, step_7d, step_6h}) {
         srandom_tovi(3);
         Step s;
         f(&v.bot, &s.value, &s.dir, &s.out);
-        EXPECT_EQ(DrawsTaken(3), 3);
+        EXPECT_EQ(DrawsSince(3), 3);
     }
 }
 
