@@ -179,6 +179,28 @@ bool LoadFrom(Image& im, FILE* f, bool topDown) {
         return false;
     }
 
+    // A file too short to hold its colour table or its pixels is refused
+    // before anything is allocated or the old content is dropped: a 54-byte
+    // header could otherwise ask for gigabytes. (Streams that cannot seek are
+    // read and fail at the short read instead.)
+    if (bpp == 1 || bpp == 8 || bpp == 24) {
+        const long here = ftell(f);
+        if (here >= 0 && fseek(f, 0, SEEK_END) == 0) {
+            const long size = ftell(f);
+            const bool back = fseek(f, here, SEEK_SET) == 0;
+            const uint64_t tableEnd = kHeaderBytes + (hasTable ? 4 * TableEntries(&ih) : 0);
+            if (back && size >= 0 && static_cast<uint64_t>(size) < tableEnd) {
+                fputs("Image::Load() failure: ReadBMPPalette() error\n", stderr);
+                return false;
+            }
+            if (back && size >= 0 &&
+                static_cast<uint64_t>(size) < uint64_t{fh.bfOffBits} + rowSize * rows) {
+                fputs("Image::Load() failure: ReadBMPPixels() error\n", stderr);
+                return false;
+            }
+        }
+    }
+
     // From here on the old content is gone.
     if (!im.Create(ih.biWidth, static_cast<uint32_t>(rows), static_cast<uint32_t>(rowSize), &fmt,
                    nullptr)) {

@@ -1,17 +1,32 @@
 #!/bin/sh
 # The test command: installs what is missing, builds a release build and a
 # sanitizer build (address + undefined behaviour) with warnings as errors, and
-# runs the whole suite on both.
+# runs the whole suite on both. Then the release checks: every reference run
+# reproduced by GCC and Clang builds at -O0 and -O3, a soak under valgrind
+# memcheck, each fuzz target for 60 seconds, and the Debian package installed
+# and run. Last, a short benchmark whose figures are printed, never judged.
+#
+#   scripts/test.sh            everything (what CI runs)
+#   scripts/test.sh --quick    the two builds and their suites only
 set -eu
 cd "$(dirname "$0")/.."
+
+quick=false
+case "${1:-}" in
+    --quick) quick=true ;;
+    "") ;;
+    *) echo "usage: scripts/test.sh [--quick]" >&2; exit 2 ;;
+esac
 
 scripts/deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 
+echo "== release build and suite"
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DLUMIVOR_WERROR=ON
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure -j "$jobs"
 
+echo "== sanitizer build (address + undefined) and suite"
 cmake -S . -B build/sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVOR_WERROR=ON \
       -DLUMIVOR_SANITIZE=ON -DLUMIVOR_BUILD_BENCH=OFF
 cmake --build build/sanitize -j "$jobs"
@@ -21,8 +36,19 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp" \
     ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 
+if [ "$quick" = false ]; then
+    echo "== determinism: GCC and Clang at -O0 and -O3 against the reference runs"
+    LUMIVOR_JOBS=$jobs scripts/determinism.sh
+    echo "== soak under valgrind memcheck"
+    LUMIVOR_JOBS=$jobs scripts/soak-valgrind.sh
+    echo "== fuzzing, 60 s per target"
+    LUMIVOR_JOBS=$jobs scripts/fuzz.sh 60
+    echo "== Debian package: build, install, run, remove"
+    LUMIVOR_JOBS=$jobs scripts/package.sh
+fi
+
 if [ -x build/release/bench/lumivor_bench ]; then
-    echo "== benchmark (short run, figures only) =="
+    echo "== benchmark (short run, figures only)"
     build/release/bench/lumivor_bench --benchmark_min_time=0.05 || true
 fi
 echo "lumivor: all tests passed"
