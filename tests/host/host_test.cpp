@@ -8,12 +8,8 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <fcntl.h>
 #include <png.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -27,23 +23,11 @@
 #include <thread>
 #include <vector>
 
-extern char** environ;
+#include "tests/support/x_server.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 const std::string kLumivor = std::string(LUMIVOR_BINARY_DIR) + "/cli/lumivor";
 const std::string kSeed = "1765000000";
@@ -53,114 +37,17 @@ struct Picture {
     std::vector<uint8_t> rgb;  // top row first
 };
 
-std::string FindXvfb() {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path ? path : "/usr/bin:/bin");
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        const std::string candidate = dir + "/Xvfb";
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
+// Waits until the world is built (its summary line is on standard error) and the
+// program has run on for `more`.
+bool WaitForWorld(TestChild* child, std::chrono::milliseconds more) {
+    const auto end = Clock::now() + std::chrono::seconds(20);
+    while (child->Err().find("community '") == std::string::npos) {
+        if (Clock::now() >= end || !child->Running()) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return "";
+    std::this_thread::sleep_for(more);
+    return child->Running();
 }
-
-// A child process: lumivor with arguments and extra environment, output to files.
-class Child {
-  public:
-    pid_t pid = -1;
-    std::string out_path, err_path;
-
-    bool Start(const std::vector<std::string>& args, const std::vector<std::string>& env_extra,
-               const std::string& display) {
-        static int serial = 0;
-        const std::string base = ::testing::TempDir() + "lumivor_child_" +
-                                 std::to_string(getpid()) + "_" + std::to_string(serial++);
-        out_path = base + ".out";
-        err_path = base + ".err";
-        std::vector<std::string> env;
-        std::string asan_options = "ASAN_OPTIONS=";
-        for (char** e = environ; *e; ++e) {
-            const std::string var = *e;
-            if (var.rfind("ASAN_OPTIONS=", 0) == 0)
-                asan_options = var + ":";
-            else if (var.rfind("DISPLAY=", 0) != 0 && var.rfind("XSCREENSAVER_WINDOW=", 0) != 0)
-                env.push_back(var);
-        }
-        // Mesa unloads its driver when the program closes its display, and LeakSanitizer
-        // then reports what the driver still held as leaks of an unknown module, which no
-        // suppression can name. The program's memory errors are still caught.
-        if (kSanitized)
-            env.push_back(asan_options + "detect_leaks=0");
-        else if (asan_options != "ASAN_OPTIONS=")
-            env.push_back(asan_options.substr(0, asan_options.size() - 1));
-        if (!display.empty()) env.push_back("DISPLAY=" + display);
-        env.insert(env.end(), env_extra.begin(), env_extra.end());
-        std::vector<std::string> argv_s = {kLumivor};
-        argv_s.insert(argv_s.end(), args.begin(), args.end());
-        std::vector<char*> argv, envp;
-        for (auto& a : argv_s) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        pid = fork();
-        if (pid == 0) {
-            const int out = open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(out, 1);
-            dup2(err, 2);
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
-        }
-        return pid > 0;
-    }
-
-    // Waits up to `limit`; the exit status, or -1 on a timeout or a death by signal.
-    int Wait(std::chrono::milliseconds limit) {
-        const auto end = Clock::now() + limit;
-        while (pid > 0) {
-            int status = 0;
-            const pid_t r = waitpid(pid, &status, WNOHANG);
-            if (r == pid) {
-                pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            }
-            if (Clock::now() >= end) return -1;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return -1;
-    }
-
-    bool Running() { return pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0; }
-
-    std::string Err() const { return ReadText(err_path); }
-
-    // Waits until the world is built (its summary line is on standard error) and the
-    // program has run on for `more`.
-    bool WaitForWorld(std::chrono::milliseconds more) {
-        const auto end = Clock::now() + std::chrono::seconds(20);
-        while (Err().find("community '") == std::string::npos) {
-            if (Clock::now() >= end || !Running()) return false;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        std::this_thread::sleep_for(more);
-        return Running();
-    }
-
-    static std::string ReadText(const std::string& path) {
-        std::ifstream f(path);
-        std::stringstream s;
-        s << f.rdbuf();
-        return s.str();
-    }
-
-    ~Child() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        unlink(out_path.c_str());
-        unlink(err_path.c_str());
-    }
-};
 
 // Habitat file: "P6", comment lines, "W H", "255", rows top first.
 bool ReadPPM(const std::string& path, Picture* p) {
@@ -242,49 +129,11 @@ class HostTest : public ::testing::Test {
   protected:
     static constexpr int kScreenW = 240, kScreenH = 160;
 
-    static void SetUpTestSuite() {
-        const std::string xvfb = FindXvfb();
-        if (xvfb.empty()) return;
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        const std::string fd = std::to_string(fds[1]);
-        const std::string screen =
-            std::to_string(kScreenW) + "x" + std::to_string(kScreenH) + "x24";
-        xvfb_pid_ = fork();
-        if (xvfb_pid_ == 0) {
-            close(fds[0]);
-            const int null_fd = open("/dev/null", O_WRONLY);
-            dup2(null_fd, 1);
-            dup2(null_fd, 2);
-            execl(xvfb.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", screen.c_str(),
-                  "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        // Xvfb writes the display number it chose once it accepts connections.
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c = 0;
-        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (!number.empty()) {
-            display_name_ = ":" + number;
-            dpy_ = XOpenDisplay(display_name_.c_str());
-        }
-    }
-
-    static void TearDownTestSuite() {
-        if (dpy_) XCloseDisplay(dpy_);
-        dpy_ = nullptr;
-        if (xvfb_pid_ > 0) {
-            kill(xvfb_pid_, SIGTERM);
-            waitpid(xvfb_pid_, nullptr, 0);
-        }
-        xvfb_pid_ = -1;
-    }
+    static void SetUpTestSuite() { x_.Start(kScreenW, kScreenH); }
+    static void TearDownTestSuite() { x_.Stop(); }
 
     void SetUp() override {
-        if (!dpy_) {
+        if (!x_.display) {
             const char* ci = std::getenv("CI");
             if (ci && std::string(ci) == "true")
                 FAIL() << "no X server: Xvfb is missing or did not start";
@@ -293,9 +142,9 @@ class HostTest : public ::testing::Test {
     }
 
     void TearDown() override {
-        for (Window w : windows_) XDestroyWindow(dpy_, w);
+        for (Window w : windows_) XDestroyWindow(x_.display, w);
         windows_.clear();
-        if (dpy_) XSync(dpy_, False);
+        if (x_.display) XSync(x_.display, False);
         for (const std::string& f : files_) unlink(f.c_str());
     }
 
@@ -307,10 +156,10 @@ class HostTest : public ::testing::Test {
 
     Window MakeWindow(int w, int h, bool map = true) {
         const Window win =
-            XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 5, 5, static_cast<unsigned>(w),
-                                static_cast<unsigned>(h), 0, 0, 0);
-        if (map) XMapWindow(dpy_, win);
-        XSync(dpy_, False);
+            XCreateSimpleWindow(x_.display, DefaultRootWindow(x_.display), 5, 5,
+                                static_cast<unsigned>(w), static_cast<unsigned>(h), 0, 0, 0);
+        if (map) XMapWindow(x_.display, win);
+        XSync(x_.display, False);
         windows_.push_back(win);
         return win;
     }
@@ -327,8 +176,8 @@ class HostTest : public ::testing::Test {
         const std::vector<std::string> fixed = {"--seed",  kSeed, "--preset",  "0",
                                                 "--ticks", "25",  "--habitat", habitat};
         args.insert(args.end(), fixed.begin(), fixed.end());
-        Child child;
-        if (!child.Start(args, env, display_name_)) return -1;
+        TestChild child(kLumivor);
+        if (!child.Start(args, env, x_.display_name)) return -1;
         const int status = child.Wait(std::chrono::seconds(30));
         if (err) *err = child.Err();
         if (status != 0) ADD_FAILURE() << "lumivor failed (" << status << "): " << child.Err();
@@ -338,20 +187,16 @@ class HostTest : public ::testing::Test {
     void ExpectWindowShowsHabitat(Window w, const std::string& habitat) {
         Picture saved;
         ASSERT_TRUE(ReadPPM(habitat, &saved));
-        const Picture shown = Screenshot(dpy_, w);
+        const Picture shown = Screenshot(x_.display, w);
         ExpectSamePicture(shown, saved);
     }
 
-    static pid_t xvfb_pid_;
-    static std::string display_name_;
-    static Display* dpy_;
+    static TestXServer x_;
     std::vector<Window> windows_;
     std::vector<std::string> files_;
 };
 
-pid_t HostTest::xvfb_pid_ = -1;
-std::string HostTest::display_name_;
-Display* HostTest::dpy_ = nullptr;
+TestXServer HostTest::x_;
 
 TEST_F(HostTest, RootWindowShowsTheSavedHabitat) {
     const std::string habitat = TempFile("root.ppm");
@@ -359,7 +204,7 @@ TEST_F(HostTest, RootWindowShowsTheSavedHabitat) {
     Picture saved;
     ASSERT_TRUE(ReadPPM(habitat, &saved));
     EXPECT_TRUE(HasDrawing(saved));
-    ExpectWindowShowsHabitat(DefaultRootWindow(dpy_), habitat);
+    ExpectWindowShowsHabitat(DefaultRootWindow(x_.display), habitat);
 }
 
 TEST_F(HostTest, ScreenSaverWindowFromTheEnvironment) {
@@ -397,14 +242,14 @@ TEST_F(HostTest, TinyWindowsRunWithoutDrawing) {
 TEST_F(HostTest, UnmappedWindowGetsNoTicksUntilShown) {
     const Window w = MakeWindow(80, 60, false);
     const std::string habitat = TempFile("unmapped.ppm");
-    Child child;
+    TestChild child(kLumivor);
     ASSERT_TRUE(child.Start({"-window-id", Hex(w), "--seed", kSeed, "--preset", "0", "--ticks", "5",
                              "--habitat", habitat},
-                            {}, display_name_));
+                            {}, x_.display_name));
     std::this_thread::sleep_for(std::chrono::milliseconds(1000));
     EXPECT_TRUE(child.Running()) << "ran its ticks on an unmapped window";
-    XMapWindow(dpy_, w);
-    XSync(dpy_, False);
+    XMapWindow(x_.display, w);
+    XSync(x_.display, False);
     EXPECT_EQ(child.Wait(std::chrono::seconds(5)), 0) << child.Err();
     ExpectWindowShowsHabitat(w, habitat);
 }
@@ -412,13 +257,13 @@ TEST_F(HostTest, UnmappedWindowGetsNoTicksUntilShown) {
 TEST_F(HostTest, FollowsTheWindowsSizeAndKeepsItsWorld) {
     const Window w = MakeWindow(160, 120);
     const std::string habitat = TempFile("resized.ppm");
-    Child child;
+    TestChild child(kLumivor);
     ASSERT_TRUE(
         child.Start({"-window-id", Hex(w), "--seed", kSeed, "--preset", "0", "--habitat", habitat},
-                    {}, display_name_));
-    ASSERT_TRUE(child.WaitForWorld(std::chrono::milliseconds(300))) << child.Err();
-    XResizeWindow(dpy_, w, 100, 70);
-    XSync(dpy_, False);
+                    {}, x_.display_name));
+    ASSERT_TRUE(WaitForWorld(&child, std::chrono::milliseconds(300))) << child.Err();
+    XResizeWindow(x_.display, w, 100, 70);
+    XSync(x_.display, False);
     std::this_thread::sleep_for(std::chrono::milliseconds(700));
     kill(child.pid, SIGTERM);
     ASSERT_EQ(child.Wait(std::chrono::seconds(5)), 0) << child.Err();
@@ -428,7 +273,7 @@ TEST_F(HostTest, FollowsTheWindowsSizeAndKeepsItsWorld) {
     Picture saved;
     ASSERT_TRUE(ReadPPM(habitat, &saved));
     ASSERT_EQ(saved.w, 160);
-    const Picture shown = Screenshot(dpy_, w);
+    const Picture shown = Screenshot(x_.display, w);
     ASSERT_EQ(shown.w, 100);
     ASSERT_EQ(shown.h, 70);
     int drawn = 0, wrong = 0;
@@ -451,9 +296,9 @@ TEST_F(HostTest, StopSignalsEndItPromptlyWithSuccess) {
     for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
         SCOPED_TRACE(strsignal(sig));
         const Window w = MakeWindow(120, 80);
-        Child child;
-        ASSERT_TRUE(child.Start({"-window-id", Hex(w)}, {}, display_name_));
-        ASSERT_TRUE(child.WaitForWorld(std::chrono::milliseconds(300))) << child.Err();
+        TestChild child(kLumivor);
+        ASSERT_TRUE(child.Start({"-window-id", Hex(w)}, {}, x_.display_name));
+        ASSERT_TRUE(WaitForWorld(&child, std::chrono::milliseconds(300))) << child.Err();
         const auto sent = Clock::now();
         kill(child.pid, sig);
         EXPECT_EQ(child.Wait(std::chrono::seconds(5)), 0) << child.Err();
@@ -463,11 +308,11 @@ TEST_F(HostTest, StopSignalsEndItPromptlyWithSuccess) {
 
 TEST_F(HostTest, VanishedWindowEndsItWithSuccess) {
     const Window w = MakeWindow(120, 80);
-    Child child;
-    ASSERT_TRUE(child.Start({"-window-id", Hex(w)}, {}, display_name_));
-    ASSERT_TRUE(child.WaitForWorld(std::chrono::milliseconds(300))) << child.Err();
-    XDestroyWindow(dpy_, w);
-    XSync(dpy_, False);
+    TestChild child(kLumivor);
+    ASSERT_TRUE(child.Start({"-window-id", Hex(w)}, {}, x_.display_name));
+    ASSERT_TRUE(WaitForWorld(&child, std::chrono::milliseconds(300))) << child.Err();
+    XDestroyWindow(x_.display, w);
+    XSync(x_.display, False);
     windows_.clear();
     EXPECT_EQ(child.Wait(std::chrono::seconds(2)), 0) << child.Err();
 }
@@ -499,29 +344,29 @@ TEST_F(HostTest, OwnWindowClosesOnEscapeQOrDeleteWindow) {
     enum How { kEscape, kQ, kDelete };
     for (const How how : {kEscape, kQ, kDelete}) {
         SCOPED_TRACE(how);
-        Child child;
-        ASSERT_TRUE(child.Start({}, {}, display_name_));
-        const Window w = FindOwnWindow(dpy_);
+        TestChild child(kLumivor);
+        ASSERT_TRUE(child.Start({}, {}, x_.display_name));
+        const Window w = FindOwnWindow(x_.display);
         ASSERT_NE(w, 0u) << child.Err();
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
         XEvent event{};
         if (how == kDelete) {
             event.xclient.type = ClientMessage;
             event.xclient.window = w;
-            event.xclient.message_type = XInternAtom(dpy_, "WM_PROTOCOLS", False);
+            event.xclient.message_type = XInternAtom(x_.display, "WM_PROTOCOLS", False);
             event.xclient.format = 32;
             event.xclient.data.l[0] =
-                static_cast<long>(XInternAtom(dpy_, "WM_DELETE_WINDOW", False));
-            XSendEvent(dpy_, w, False, NoEventMask, &event);
+                static_cast<long>(XInternAtom(x_.display, "WM_DELETE_WINDOW", False));
+            XSendEvent(x_.display, w, False, NoEventMask, &event);
         } else {
             event.xkey.type = KeyPress;
             event.xkey.window = w;
-            event.xkey.root = DefaultRootWindow(dpy_);
+            event.xkey.root = DefaultRootWindow(x_.display);
             event.xkey.same_screen = True;
-            event.xkey.keycode = XKeysymToKeycode(dpy_, how == kEscape ? XK_Escape : XK_q);
-            XSendEvent(dpy_, w, True, KeyPressMask, &event);
+            event.xkey.keycode = XKeysymToKeycode(x_.display, how == kEscape ? XK_Escape : XK_q);
+            XSendEvent(x_.display, w, True, KeyPressMask, &event);
         }
-        XSync(dpy_, False);
+        XSync(x_.display, False);
         EXPECT_EQ(child.Wait(std::chrono::seconds(3)), 0) << child.Err();
     }
 }
@@ -556,8 +401,8 @@ TEST_F(HostTest, RejectsUnknownFlagsAndBadValues) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.named);
-        Child child;
-        ASSERT_TRUE(child.Start(c.args, {}, display_name_));
+        TestChild child(kLumivor);
+        ASSERT_TRUE(child.Start(c.args, {}, x_.display_name));
         EXPECT_EQ(child.Wait(std::chrono::seconds(10)), c.status);
         const std::string err = child.Err();
         EXPECT_NE(err.find(c.named), std::string::npos) << err;
@@ -566,10 +411,10 @@ TEST_F(HostTest, RejectsUnknownFlagsAndBadValues) {
 }
 
 TEST_F(HostTest, HelpDescribesTheWindowMode) {
-    Child child;
-    ASSERT_TRUE(child.Start({"-root", "--help"}, {}, display_name_));
+    TestChild child(kLumivor);
+    ASSERT_TRUE(child.Start({"-root", "--help"}, {}, x_.display_name));
     EXPECT_EQ(child.Wait(std::chrono::seconds(10)), 0);
-    const std::string out = Child::ReadText(child.out_path);
+    const std::string out = child.Out();
     for (const char* flag : {"-window-id", "-root", "-fps", "--ticks", "--habitat", "--seed"})
         EXPECT_NE(out.find(flag), std::string::npos) << flag;
 }
@@ -588,7 +433,7 @@ class RenderTest : public ::testing::Test {
     static int Render(const std::vector<std::string>& args) {
         std::vector<std::string> all = {"render"};
         all.insert(all.end(), args.begin(), args.end());
-        Child child;
+        TestChild child(kLumivor);
         if (!child.Start(all, {}, "")) return -1;
         const int status = child.Wait(std::chrono::seconds(60));
         if (status != 0)
@@ -645,7 +490,7 @@ TEST_F(RenderTest, FailuresAreReportedAndWriteNoPng) {
     // A folder that is not there, and a surface larger than OpenGL can make.
     for (const Case& c : {Case{"40x30", unwritable, unwritable}, Case{"32768x2", png, "32768x2"}}) {
         SCOPED_TRACE(c.size);
-        Child child;
+        TestChild child(kLumivor);
         ASSERT_TRUE(child.Start(
             {"render", "--seed", kSeed, "--size", c.size, "--ticks", "3", "--png", c.path}, {},
             ""));

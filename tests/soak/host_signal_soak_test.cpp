@@ -9,11 +9,7 @@
 #include <X11/Xlib.h>
 // clang-format on
 
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -27,9 +23,10 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/x_server.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 const std::string kLumivor = std::string(LUMIVOR_BINARY_DIR) + "/cli/lumivor";
@@ -40,84 +37,6 @@ unsigned long Scaled(unsigned long n) {
     const double v = static_cast<double>(n) * s;
     return v < 1 ? 1 : static_cast<unsigned long>(v);
 }
-
-std::string FindXvfb() {
-    const char* path = std::getenv("PATH");
-    std::stringstream dirs(path != nullptr ? path : "/usr/bin:/bin");
-    for (std::string dir; std::getline(dirs, dir, ':');) {
-        const std::string candidate = dir + "/Xvfb";
-        if (access(candidate.c_str(), X_OK) == 0) return candidate;
-    }
-    return "";
-}
-
-// lumivor in its own process, output to files beside the habitat.
-struct Child {
-    pid_t pid = -1;
-    std::string err_path;
-
-    bool Start(const std::vector<std::string>& args, const std::string& display,
-               const std::string& base) {
-        err_path = base + ".err";
-        std::vector<std::string> argv_s = {kLumivor};
-        argv_s.insert(argv_s.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& a : argv_s) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        pid = fork();
-        if (pid == 0) {
-            setenv("DISPLAY", display.c_str(), 1);
-            unsetenv("XSCREENSAVER_WINDOW");
-#if defined(__SANITIZE_ADDRESS__)
-            // Mesa unloads its driver when the program closes its display, and
-            // LeakSanitizer then blames what the driver still held on an unknown
-            // module that no suppression can name. Memory errors are still caught.
-            const char* asan = std::getenv("ASAN_OPTIONS");
-            const std::string options =
-                std::string(asan != nullptr ? asan : "") + ":detect_leaks=0";
-            setenv("ASAN_OPTIONS", options.c_str(), 1);
-#endif
-            const int null_fd = open("/dev/null", O_WRONLY);
-            const int err = open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            dup2(null_fd, 1);
-            dup2(err, 2);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        return pid > 0;
-    }
-
-    // The exit status, or -1 after a death by signal or a timeout.
-    int Wait(milliseconds limit) {
-        const auto end = Clock::now() + limit;
-        while (pid > 0) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                if (WIFSIGNALED(status)) return -WTERMSIG(status);
-                return WEXITSTATUS(status);
-            }
-            if (Clock::now() >= end) return -1000;
-            std::this_thread::sleep_for(milliseconds(2));
-        }
-        return -1000;
-    }
-
-    std::string Err() const {
-        std::ifstream f(err_path);
-        std::stringstream s;
-        s << f.rdbuf();
-        return s.str();
-    }
-
-    ~Child() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        unlink(err_path.c_str());
-    }
-};
 
 // True when `path` is a complete habitat file of w x h cells; `drawn` tells
 // whether its cells hold more than one colour.
@@ -139,46 +58,11 @@ bool CompleteHabitat(const std::string& path, int w, int h, bool* drawn) {
 
 class HostSignalSoak : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        const std::string xvfb = FindXvfb();
-        int fds[2];
-        if (xvfb.empty() || pipe(fds) != 0) return;
-        const std::string fd = std::to_string(fds[1]);
-        xvfb_pid_ = fork();
-        if (xvfb_pid_ == 0) {
-            close(fds[0]);
-            const int null_fd = open("/dev/null", O_WRONLY);
-            dup2(null_fd, 1);
-            dup2(null_fd, 2);
-            execl(xvfb.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1280x1024x24",
-                  "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        // Xvfb writes the display number once it accepts connections.
-        std::string number;
-        pollfd p{fds[0], POLLIN, 0};
-        char c = 0;
-        while (poll(&p, 1, 10000) > 0 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-        close(fds[0]);
-        if (!number.empty()) {
-            display_ = ":" + number;
-            dpy_ = XOpenDisplay(display_.c_str());
-        }
-    }
-
-    static void TearDownTestSuite() {
-        if (dpy_ != nullptr) XCloseDisplay(dpy_);
-        dpy_ = nullptr;
-        if (xvfb_pid_ > 0) {
-            kill(xvfb_pid_, SIGTERM);
-            waitpid(xvfb_pid_, nullptr, 0);
-        }
-        xvfb_pid_ = -1;
-    }
+    static void SetUpTestSuite() { x_.Start(1280, 1024); }
+    static void TearDownTestSuite() { x_.Stop(); }
 
     void SetUp() override {
-        if (dpy_ == nullptr) {
+        if (x_.display == nullptr) {
             const char* ci = std::getenv("CI");
             if (ci != nullptr && std::string(ci) == "true")
                 FAIL() << "no X server: Xvfb is missing or did not start";
@@ -189,42 +73,38 @@ class HostSignalSoak : public ::testing::Test {
 
     void TearDown() override {
         unlink((base_ + ".ppm").c_str());
-        if (dpy_ != nullptr) XSync(dpy_, False);
+        if (x_.display != nullptr) XSync(x_.display, False);
     }
 
     Window MakeWindow(int w, int h) {
         const Window win =
-            XCreateSimpleWindow(dpy_, DefaultRootWindow(dpy_), 0, 0, static_cast<unsigned>(w),
-                                static_cast<unsigned>(h), 0, 0, 0);
-        XMapWindow(dpy_, win);
-        XSync(dpy_, False);
+            XCreateSimpleWindow(x_.display, DefaultRootWindow(x_.display), 0, 0,
+                                static_cast<unsigned>(w), static_cast<unsigned>(h), 0, 0, 0);
+        XMapWindow(x_.display, win);
+        XSync(x_.display, False);
         return win;
     }
 
     void DestroyWindow(Window w) {
-        XDestroyWindow(dpy_, w);
-        XSync(dpy_, False);
+        XDestroyWindow(x_.display, w);
+        XSync(x_.display, False);
     }
 
     // Starts lumivor on a new w x h window that saves its habitat at exit.
-    bool StartOnWindow(Child* child, Window win, int seed) {
+    bool StartOnWindow(TestChild* child, Window win, int seed) {
         char id[32];
         std::snprintf(id, sizeof id, "0x%lx", win);
         unlink((base_ + ".ppm").c_str());
         return child->Start({"-window-id", id, "--seed", std::to_string(1765000000 + seed),
                              "--habitat", base_ + ".ppm"},
-                            display_, base_);
+                            {}, x_.display_name);
     }
 
-    static pid_t xvfb_pid_;
-    static std::string display_;
-    static Display* dpy_;
+    static TestXServer x_;
     std::string base_;
 };
 
-pid_t HostSignalSoak::xvfb_pid_ = -1;
-std::string HostSignalSoak::display_;
-Display* HostSignalSoak::dpy_ = nullptr;
+TestXServer HostSignalSoak::x_;
 
 TEST_F(HostSignalSoak, StopSignalAtRandomMomentsExitsZeroWithACompleteHabitat) {
     const int signals[] = {SIGTERM, SIGINT, SIGHUP};
@@ -238,7 +118,7 @@ TEST_F(HostSignalSoak, StopSignalAtRandomMomentsExitsZeroWithACompleteHabitat) {
         SCOPED_TRACE(std::string(strsignal(sig)) + " on " + std::to_string(w) + "x" +
                      std::to_string(h) + ", run " + std::to_string(r));
         const Window win = MakeWindow(w, h);
-        Child child;
+        TestChild child(kLumivor);
         ASSERT_TRUE(StartOnWindow(&child, win, pick(0, 9)));
         std::this_thread::sleep_for(milliseconds(pick(500, 1500)));
         kill(child.pid, sig);
@@ -260,7 +140,7 @@ TEST_F(HostSignalSoak, SecondSignalWhileSavingStillExitsZeroWithACompleteHabitat
         SCOPED_TRACE("run " + std::to_string(r));
         const int w = 1280, h = 1000;
         const Window win = MakeWindow(w, h);
-        Child child;
+        TestChild child(kLumivor);
         ASSERT_TRUE(StartOnWindow(&child, win, static_cast<int>(r)));
         std::this_thread::sleep_for(milliseconds(900));
         kill(child.pid, SIGTERM);
