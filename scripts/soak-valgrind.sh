@@ -23,7 +23,7 @@ ticks=$(awk -v s="$scale" 'BEGIN { t = int(2000 * s); print (t < 2 ? 2 : t) }')
 
 # shellcheck disable=SC2086
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLUMIVOR_WERROR=ON \
-      -DLUMIVOR_BUILD_HOST=OFF -DLUMIVOR_BUILD_BENCH=OFF "-DLUMIVOR_TEST_AREAS=support;soak" \
+      -DLUMIVOR_BUILD_HOST=OFF -DLUMIVOR_BUILD_BENCH=OFF "-DLUMIVOR_ONLY_TEST_AREAS=support;soak" \
       ${LUMIVOR_CMAKE_ARGS:-} >/dev/null
 cmake --build "$build" --target saver_soak_test lumivor -j "$jobs"
 
