@@ -196,7 +196,7 @@ TEST(BotStepHSL, HeadingTwoPutsItsNeighbourFirst) {
     EXPECT_EQ(seen.h[8], under);
 }
 
-TEST(BotStepHSL, OutputsAreAppliedAsSpecified) {
+TEST(BotStepHSL, OutputsReachHabitatDisplayAndTrail) {
     Pair p(5, 5);
     Bot bot;
     bot.step_func = RecordingStep;
