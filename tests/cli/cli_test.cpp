@@ -65,11 +65,11 @@ TEST(Cli, BadArgumentsAreOneLineErrorsWithStatusTwo) {
         "render --seed -5 --no-gl",     "render --minutes abc --no-gl",
         "render --bogus",               "render --ticks 5 --minutes 1 --no-gl",
         "render --no-gl --png out.png", "render --no-gl --markers",
-        "render --size 10x10",
+        "render --size 10x10 --png",    "render --trace t.txt",
+        "render --final-state",
     };
     for (const char* args : bad) {
         const Result r = RunLumivor(args);
-        if (std::string(args) == "render --size 10x10" && r.status != 2) continue;  // GL build
         EXPECT_EQ(r.status, 2) << args;
         EXPECT_EQ(CountLines(r.err), 1) << args << ": " << r.err;
         EXPECT_EQ(r.err.rfind("lumivor render: ", 0), 0u) << r.err;
