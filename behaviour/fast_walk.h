@@ -90,16 +90,8 @@ void FastWalk(Bot* bot, Image* habitat, Image* display) {
     for (unsigned long i = 0; i < steps; ++i) {
         if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
             static_cast<uint32_t>(y) >= static_cast<uint32_t>(h) || !placed) {
-            if (x < 0) {
-                x += w;
-            } else if (x >= w) {
-                x -= w;
-            }
-            if (y < 0) {
-                y += h;
-            } else if (y >= h) {
-                y -= h;
-            }
+            x = WrapOnce(x, w);
+            y = WrapOnce(y, h);
             at = (static_cast<ptrdiff_t>(y) * w + x) * 3;
             placed = true;
         }
@@ -133,17 +125,7 @@ void FastWalk(Bot* bot, Image* habitat, Image* display) {
             } else {
                 for (int j = 0; j < 8; ++j) {
                     const Point2i o = Bot::dir_d[(dir + j) & 7];
-                    int32_t nx = x + o.x, ny = y + o.y;
-                    if (nx < 0) {
-                        nx += w;
-                    } else if (nx >= w) {
-                        nx -= w;
-                    }
-                    if (ny < 0) {
-                        ny += h;
-                    } else if (ny >= h) {
-                        ny -= h;
-                    }
+                    const int32_t nx = WrapOnce(x + o.x, w), ny = WrapOnce(y + o.y, h);
                     const uint8_t* c = cells + (static_cast<ptrdiff_t>(ny) * w + nx) * 3;
                     if constexpr (kRingA) ring_a[j] = c[chA];
                     if constexpr (kRingB) ring_b[j] = c[chB];

@@ -80,13 +80,6 @@ void Bot::DrawPath() {
 
 namespace {
 
-// Wraps a coordinate that lies at most one cell outside 0..size-1.
-inline int32_t Wrap(int32_t v, int32_t size) {
-    if (v < 0) return v + size;
-    if (v >= size) return v - size;
-    return v;
-}
-
 // Reads the nine cells around and under the bot (already wrapped onto the
 // torus) into nbh_raw. Away from the border the cells come straight from three
 // consecutive rows; on the border every neighbour coordinate is wrapped.
@@ -107,8 +100,8 @@ void ReadNeighbourhood(Bot& bot, const uint8_t* cells, int32_t w, int32_t h) {
         return;
     }
     for (int k = 0; k < 8; ++k) {
-        const int32_t nx = Wrap(x + Bot::dir_d[k].x, w);
-        const int32_t ny = Wrap(y + Bot::dir_d[k].y, h);
+        const int32_t nx = WrapOnce(x + Bot::dir_d[k].x, w);
+        const int32_t ny = WrapOnce(y + Bot::dir_d[k].y, h);
         const uint8_t* c = cells + (static_cast<size_t>(ny) * w + nx) * 3;
         bot.nbh_raw[k][0] = c[0];
         bot.nbh_raw[k][1] = c[1];
@@ -122,8 +115,8 @@ void ReadNeighbourhood(Bot& bot, const uint8_t* cells, int32_t w, int32_t h) {
 
 // Wraps the position onto the torus and stores it back.
 inline void WrapPosition(Bot& bot, int32_t w, int32_t h) {
-    bot.x = Wrap(bot.x, w);
-    bot.y = Wrap(bot.y, h);
+    bot.x = WrapOnce(bot.x, w);
+    bot.y = WrapOnce(bot.y, h);
 }
 
 // Records the step in the trail, then moves one cell along the new heading

@@ -27,6 +27,14 @@ struct Core_ {
     const HSL_888* cell_hsl = nullptr;  // copy of the cell under the bot, valid during a step
 };
 
+// Wraps a coordinate that lies at most one cell outside 0..size-1 onto the
+// torus: one comparison and one addition or subtraction.
+inline int32_t WrapOnce(int32_t v, int32_t size) {
+    if (v < 0) return v + size;
+    if (v >= size) return v - size;
+    return v;
+}
+
 // A step function writes the new value, the new direction (only its low three
 // bits are used) and the new colour of the cell under the bot.
 using StepFunc = void (*)(const Core_* core, long* value, long* dir, HSL_888* out);
