@@ -143,16 +143,7 @@ void FastWalk(Bot* bot, Image* habitat, Image* display) {
         HSL_888 out;
         StepFromGenes<G>(&view, &new_value, &new_dir, &out);
 
-        centre[0] = out.h;
-        centre[1] = out.s;
-        centre[2] = out.l;
-        out.h = static_cast<uint8_t>(out.h + hue_shift);
-        RGB_888 shown;
-        HSLtoRGB_inline(out, shown);
-        uint8_t* const d = shown_cells + (centre - cells);
-        d[0] = shown.r;
-        d[1] = shown.g;
-        d[2] = shown.b;
+        const RGB_888 shown = PaintCell(centre, shown_cells + at, out, hue_shift);
         path_xy[i] = Point2i{x, y};
         path_rgb[i] = shown;
         const long nd = new_dir & 7;

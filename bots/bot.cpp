@@ -157,17 +157,7 @@ void Bot::StepHSL(Image* habitat, Image* display) {
     cell_hsl = nullptr;  // the copy dies with this step
 
     const size_t at = (static_cast<size_t>(y) * w + x) * 3;
-    uint8_t* hc = habitat->data + at;
-    hc[0] = out.h;
-    hc[1] = out.s;
-    hc[2] = out.l;
-    out.h = static_cast<uint8_t>(out.h + hue_shift);
-    RGB_888 shown;
-    HSLtoRGB_inline(out, shown);
-    uint8_t* dc = display->data + (static_cast<size_t>(y) * display->width + x) * 3;
-    dc[0] = shown.r;
-    dc[1] = shown.g;
-    dc[2] = shown.b;
+    const RGB_888 shown = PaintCell(habitat->data + at, display->data + at, out, hue_shift);
     RecordAndMove(*this, shown, new_value, new_dir);
 }
 

@@ -35,6 +35,23 @@ inline int32_t WrapOnce(int32_t v, int32_t size) {
     return v;
 }
 
+// Paints one step's colour: the habitat cell gets it as chosen, the display
+// cell the same colour with the hue shifted and converted to RGB, which is
+// also returned for the trail.
+inline RGB_888 PaintCell(uint8_t* habitat_cell, uint8_t* display_cell, HSL_888 out,
+                         uint8_t hue_shift) {
+    habitat_cell[0] = out.h;
+    habitat_cell[1] = out.s;
+    habitat_cell[2] = out.l;
+    out.h = static_cast<uint8_t>(out.h + hue_shift);
+    RGB_888 shown;
+    HSLtoRGB_inline(out, shown);
+    display_cell[0] = shown.r;
+    display_cell[1] = shown.g;
+    display_cell[2] = shown.b;
+    return shown;
+}
+
 // A step function writes the new value, the new direction (only its low three
 // bits are used) and the new colour of the cell under the bot.
 using StepFunc = void (*)(const Core_* core, long* value, long* dir, HSL_888* out);

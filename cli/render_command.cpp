@@ -55,22 +55,6 @@ int UsageError(std::FILE* diag, const std::string& what) {
     return 2;
 }
 
-// Reads the size line of a habitat file with the same header rules as the
-// loader: magic line, comment lines, then "W H".
-bool PeekHabitatSize(const std::string& path, int* w, int* h) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) return false;
-    char line[128];
-    bool ok = std::fgets(line, sizeof line, f) != nullptr && std::strncmp(line, "P6", 2) == 0;
-    if (ok) {
-        do {
-            ok = std::fgets(line, sizeof line, f) != nullptr;
-        } while (ok && line[0] == '#');
-    }
-    std::fclose(f);
-    return ok && std::sscanf(line, "%d %d", w, h) == 2 && *w > 0 && *h > 0;
-}
-
 // Builds the world as the saver's start does, without touching OpenGL:
 // generator seeded from the clock, community from a second reading (or forced),
 // world seeded from a third.
@@ -253,7 +237,7 @@ int RenderCommand(int argc, char** argv, std::FILE* diag) {
     job.diag = diag;
     if (!args.seed_given) job.seed = std::time(nullptr);
     if (!job.start_from.empty() && !args.size_given &&
-        !PeekHabitatSize(job.start_from, &job.width, &job.height)) {
+        !ReadHabitatFileSize(job.start_from.c_str(), &job.width, &job.height)) {
         std::fprintf(diag, "lumivor render: %s is not a habitat file (binary PPM)\n",
                      job.start_from.c_str());
         return 1;

@@ -49,5 +49,9 @@ public:
     void ClearHabitat(const RGB_888* c, unsigned long seed);
 };
 
+// Reads the size line of a habitat file with the loader's header rules, for
+// callers that build a world to fit a file. False when the header does not parse.
+bool ReadHabitatFileSize(const char* path, int* width, int* height);
+
 // The one world of the process.
 extern Biotope biotope;

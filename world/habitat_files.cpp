@@ -191,6 +191,21 @@ bool Biotope::SaveHabitat(const char* path, bool topDown) {
     return failed == nullptr;
 }
 
+bool ReadHabitatFileSize(const char* path, int* width, int* height) {
+    FILE* f = path != nullptr ? std::fopen(path, "rb") : nullptr;
+    if (f == nullptr) return false;
+    char line[kLineSize];
+    ReadHeaderLine(f, line);
+    bool ok = std::strncmp(line, "P6", 2) == 0;
+    if (ok) {
+        ReadItemLine(f, line);
+        const char* p = line;
+        ok = ParseInt(p, width) && ParseInt(p, height) && *width > 0 && *height > 0;
+    }
+    std::fclose(f);
+    return ok;
+}
+
 // Every header check and the whole pixel read happen before the habitat is
 // touched: a refused or short file leaves both rasters as they were.
 bool Biotope::LoadHabitat(const char* path, bool topDown) {
