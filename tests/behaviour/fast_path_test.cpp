@@ -1,12 +1,10 @@
-// The scanning direction sources keep their tie rules on random rings, and
-// the specialised walks of the preset bots take exactly the steps of the
+// The specialised walks of the preset bots take exactly the steps of the
 // general stepping, draw for draw.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
-#include "behaviour/blocks.h"
 #include "behaviour/fast_walk.h"
 #include "behaviour/presets.h"
 #include "colour/random_tovi.h"
@@ -36,57 +34,7 @@ struct TestRandom {
     }
 };
 
-// The ring index of the first byte in scan order whose score is the best of
-// all eight, or 0 when none beats the start score.
-long PlainScan(const uint8_t* m, long start, bool smallest, long (*score)(long, long), long t) {
-    long best = start;
-    for (int i = 0; i < 8; ++i) {
-        const long s = score(m[i], t);
-        best = smallest ? (s < best ? s : best) : (s > best ? s : best);
-    }
-    if (best == start) return 0;
-    for (int n = 0; n < 8; ++n) {
-        if (score(m[ii[n]], t) == best) return ii[n];
-    }
-    return 0;
-}
-long Identity(long x, long) { return x; }
-long Distance(long x, long t) { return x > t ? x - t : t - x; }
-
 }  // namespace
-
-// The scans written as "first in scan order with the best score" agree with
-// the block's running-best form, ties and all.
-TEST(RingScans, FirstBestInScanOrder) {
-    TestRandom r{12345};
-    uint8_t m[9];
-    for (int trial = 0; trial < 100000; ++trial) {
-        for (uint8_t& b : m) b = r.Byte();
-
-        Bot bot;
-        std::memcpy(bot.nbh_h, m, 9);
-        bot.nbh_b = bot.nbh_h;
-        bot.own_b = r.Byte();
-        const long h = r.Next() & 7;
-        ASSERT_EQ(get_dir_6(&bot, h), h + PlainScan(m, 255, true, Identity, 0));
-        ASSERT_EQ(get_dir_7(&bot, h), h + PlainScan(m, 0, false, Identity, 0));
-        ASSERT_EQ(get_dir_13(&bot, h), h + PlainScan(m, 0, false, Distance, bot.own_b));
-        ASSERT_EQ(get_dir_14(&bot, h), h + PlainScan(m, 255, true, Distance, bot.own_b));
-        long sum = 0;
-        for (int i = 0; i < 8; ++i) sum += m[i];
-        ASSERT_EQ(get_dir_15(&bot, h), h + PlainScan(m, 255, true, Distance, sum >> 3));
-        for (long limit : {16L, 32L}) {
-            long want = h - 4;
-            for (int n = 0; n < 7; ++n) {
-                if (Distance(m[ii[n]], m[8]) < limit) {
-                    want = h + ii[n];
-                    break;
-                }
-            }
-            ASSERT_EQ(limit == 16 ? get_dir_11(&bot, h) : get_dir_12(&bot, h), want);
-        }
-    }
-}
 
 namespace {
 
@@ -119,6 +67,7 @@ TEST(FastWalk, EqualsTheGeneralStepForEveryCommunity) {
         Build(plain, n, width, height, 500, 99 + n);
         for (unsigned long b = 0; b < fast.n_bots; ++b)
             ASSERT_NE(FastWalkFor(fast.bots[b].step_func), nullptr);
+        ASSERT_EQ(FastWalkFor(def_step_func), nullptr);
 
         srandom_tovi(4242);
         for (int u = 0; u < 12; ++u) fast.Update();
@@ -146,9 +95,4 @@ TEST(FastWalk, EqualsTheGeneralStepForEveryCommunity) {
             EXPECT_EQ(std::memcmp(f.path_rgb, p.path_rgb, 500 * sizeof(RGB_888)), 0);
         }
     }
-}
-
-TEST(FastWalk, OnlyPresetStepFunctionsHaveOne) {
-    EXPECT_EQ(FastWalkFor(def_step_func), nullptr);
-    EXPECT_NE(FastWalkFor(step_4d), nullptr);
 }

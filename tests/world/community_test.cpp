@@ -123,13 +123,3 @@ TEST(Community, GeneLinesMatchTheReferenceRuns) {
     }
     for (int n = 0; n < kCommunityCount; ++n) EXPECT_TRUE(seen[n]) << n;
 }
-
-TEST(Community, PresetColoursAndNames) {
-    EXPECT_STREQ(community_names[3], "fijnwerk");
-    const Captured c = Install(0, 40, 40, 1);
-    EXPECT_EQ(clear_clr.r, 201);
-    EXPECT_EQ(clear_clr.g, 202);
-    EXPECT_EQ(clear_clr.b, 196);
-    EXPECT_EQ(biotope.hue_shift, 128);
-    for (unsigned long b = 0; b < biotope.n_bots; ++b) EXPECT_EQ(biotope.bots[b].hue_shift, 128);
-}

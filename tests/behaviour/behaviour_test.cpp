@@ -1,0 +1,256 @@
+// The building blocks and the step pipeline: the values that pin each rule,
+// the worked example, and the random draws of every preset step function.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+
+#include "behaviour/pipeline.h"
+#include "behaviour/presets.h"
+#include "world/community.h"
+
+using namespace behaviour;
+
+namespace {
+
+// A bot view with channels A and B both on the given hue neighbourhood.
+struct View {
+    Bot bot;
+    HSL_888 cell{0, 0, 0};
+    View(std::initializer_list<int> ring, int centre, HSL_888 own = {0, 0, 0}, long value = 0,
+         long dir = 0) {
+        int j = 0;
+        for (int v : ring) bot.nbh_h[j++] = static_cast<uint8_t>(v);
+        bot.nbh_h[8] = static_cast<uint8_t>(centre);
+        bot.color = own;
+        bot.nbh_a = bot.nbh_b = bot.nbh_h;
+        bot.own_a = bot.own_b = own.h;
+        bot.value = value;
+        bot.dir = dir;
+        bot.cell_hsl = &cell;
+    }
+};
+
+struct Out {
+    long value = 0, dir = 0;
+    HSL_888 hsl{0, 0, 0};
+};
+
+template <StepFunc F>
+Out Step(View& v) {
+    Out o;
+    F(&v.bot, &o.value, &o.dir, &o.hsl);
+    return o;
+}
+
+// How many numbers a call drew, by lining the generator up with a fresh
+// sequence from the seed it was given before the call.
+int DrawsSince(uint32_t seed) {
+    const long next = random_tovi();
+    srandom_tovi(seed);
+    for (int k = 0; k < 8; ++k)
+        if (random_tovi() == next) return k;
+    return -1;
+}
+
+}  // namespace
+
+TEST(Blocks, ValueWriters) {
+    struct Case {
+        long (*fn)(const Core_*, long, unsigned char*, unsigned char);
+        HSL_888 cell, own;
+        long value;
+        unsigned char ch;
+        long result;
+        unsigned char out[3];
+    };
+    const Case cases[] = {
+        {set_val_1, {10, 20, 30}, {0, 0, 0}, -1, 0, 255, {255, 20, 30}},
+        {set_val_1, {10, 20, 30}, {0, 0, 0}, -1, 1, 0, {10, 0, 30}},
+        {set_val_1, {10, 20, 30}, {0, 0, 0}, 300, 0, 44, {44, 20, 30}},
+        {set_val_1, {10, 20, 30}, {0, 0, 0}, 300, 2, 255, {10, 20, 255}},
+        {set_val_2, {250, 20, 30}, {0, 0, 0}, 10, 0, 10, {2, 20, 30}},
+        {set_val_2, {0, 20, 30}, {0, 0, 0}, 200, 0, 200, {228, 20, 30}},
+        {set_val_2, {0, 20, 31}, {0, 0, 0}, 200, 2, 200, {0, 20, 115}},
+        {set_val_3, {1, 1, 1}, {0, 0, 0}, 0, 0, 0, {1, 1, 1}},
+        {set_val_3, {1, 1, 1}, {0, 0, 0}, 0, 1, 0, {1, 0, 1}},
+        {set_val_5, {0, 100, 100}, {160, 200, 0}, 50, 1, 50, {250, 75, 93}},
+        {set_val_6, {0, 100, 100}, {160, 200, 0}, 50, 1, 50, {250, 75, 96}},
+        {set_val_10, {255, 255, 255}, {255, 255, 255}, 255, 0, 255, {255, 254, 254}},
+        {set_val_11, {255, 255, 255}, {255, 255, 255}, 255, 0, 255, {255, 254, 254}},
+        {set_val_12, {100, 100, 120}, {217, 85, 52}, 100, 0, 100, {100, 98, 112}},
+        {set_val_13, {100, 40, 60}, {0, 200, 250}, 255, 1, 255, {99, 147, 59}},
+    };
+    for (const Case& c : cases) {
+        View v({0, 0, 0, 0, 0, 0, 0, 0}, 0, c.own);
+        v.cell = c.cell;
+        unsigned char out[3] = {7, 7, 7};
+        EXPECT_EQ(c.fn(&v.bot, c.value, out, c.ch), c.result);
+        EXPECT_EQ(out[0], c.out[0]);
+        EXPECT_EQ(out[1], c.out[1]);
+        EXPECT_EQ(out[2], c.out[2]);
+        unsigned char untouched[3] = {7, 8, 9};  // channel 3 writes nothing
+        EXPECT_EQ(c.fn(&v.bot, 1234, untouched, 3), 1234);
+        EXPECT_EQ(untouched[1], 8);
+    }
+}
+
+TEST(Blocks, DirectionSources) {
+    struct Case {
+        long (*fn)(const Core_*, long);
+        std::initializer_list<int> ring;
+        int centre;
+        uint8_t own;
+        long h, result;
+    };
+    const Case cases[] = {
+        {get_dir_1, {0, 0, 0, 0, 0, 0, 0, 0}, 0xAB, 0, 3, 3},
+        {get_dir_3, {0, 0, 0, 0, 0, 0, 0, 0}, 0xAB, 0, 3, 2},
+        {get_dir_5, {0, 0, 0, 0, 0, 0, 0, 0}, 0xAB, 0, 3, 2},
+        {get_dir_6, {255, 255, 255, 255, 255, 255, 255, 255}, 0, 0, 5, 5},
+        {get_dir_6, {90, 10, 50, 50, 50, 50, 50, 10}, 0, 0, 5, 6},
+        {get_dir_6, {90, 50, 50, 50, 10, 50, 50, 50}, 0, 0, 5, 9},
+        {get_dir_7, {0, 0, 0, 9, 0, 9, 0, 0}, 0, 0, 2, 5},
+        {get_dir_11, {100, 100, 100, 100, 100, 100, 100, 100}, 50, 0, 6, 2},
+        {get_dir_11, {100, 100, 100, 100, 60, 100, 100, 100}, 50, 0, 6, 2},
+        {get_dir_11, {100, 100, 100, 100, 100, 100, 100, 100}, 100, 0, 0, 0},
+        {get_dir_11, {0, 0, 0, 0, 45, 0, 0, 0}, 50, 0, 0, -4},  // index 4 is never tried
+        {get_dir_12, {0, 0, 0, 0, 0, 0, 0, 70}, 50, 0, 1, 8},
+        {get_dir_13, {10, 10, 200, 10, 10, 10, 10, 10}, 0, 10, 3, 5},
+        {get_dir_14, {10, 10, 200, 10, 10, 10, 10, 10}, 0, 11, 3, 3},
+        {get_dir_14, {10, 10, 200, 10, 10, 10, 11, 10}, 0, 11, 3, 9},
+        {get_dir_14, {200, 200, 200, 200, 200, 200, 12, 200}, 0, 11, 3, 9},
+        {get_dir_15, {80, 80, 80, 10, 80, 80, 80, 80}, 0, 0, 1, 1},
+        {get_dir_15, {0, 100, 100, 100, 100, 100, 100, 100}, 0, 0, 1, 2},
+        {get_dir_17, {200, 190, 180, 170, 160, 150, 140, 130}, 100, 0, 2, 2},
+        {get_dir_17, {100, 100, 100, 100, 100, 100, 100, 100}, 100, 0, 2, 2},
+        {get_dir_17, {40, 60, 90, 70, 50, 30, 20, 10}, 80, 0, 2, 6},
+        {get_dir_19, {10, 20, 30, 40, 50, 60, 70, 80}, 0, 0, 2, ((80 - 10) >> 1) & 7},
+        {get_dir_19, {80, 70, 60, 50, 40, 30, 20, 10}, 0, 0, 2, ((0 - 10) >> 1) & 7},
+        {get_dir_20, {0, 1, 1, 1, 0, 2, 2, 2}, 0, 0, 4, 5},
+        {get_dir_21, {0, 3, 3, 3, 0, 2, 2, 2}, 0, 0, 4, 5},
+        {get_dir_22, {0, 10, 20, 30, 0, 10, 20, 30}, 0, 0, 4, 3},
+        {get_dir_22, {0, 30, 5, 80, 0, 10, 20, 30}, 0, 0, 4, 5},
+        {get_dir_23, {0, 10, 20, 30, 0, 10, 20, 90}, 0, 0, 4, 5},
+    };
+    int i = 0;
+    for (const Case& c : cases) {
+        View v(c.ring, c.centre, HSL_888{c.own, 0, 0});
+        EXPECT_EQ(c.fn(&v.bot, c.h), c.result) << "case " << i++;
+    }
+}
+
+// Each random member draws once and turns or offsets by its table.
+TEST(Blocks, RandomTurnsAndOffsets) {
+    struct Case {
+        long (*fn)(const Core_*, long);
+        int mask;
+        std::initializer_list<int> table;
+    };
+    const Case cases[] = {
+        {rnd_dir_5, 3, {-1, 0, 0, 1}},
+        {rnd_dir_6, 7, {-1, 0, 0, 0, 0, 0, 0, 1}},
+        {rnd_dir_7, 15, {-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
+        {rnd_dir_8, 7, {-1, -1, 0, 0, 0, 0, 0, 1}},
+        {rnd_dir_9, 7, {-1, 0, 0, 0, 0, 0, 1, 1}},
+        {rnd_dir_10, 15, {-1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
+        {rnd_dir_11, 15, {-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1}},
+        {rnd_dir_13, 7, {0, 0, 0, 0, 0, 0, 0, 1}},
+        {rnd_dir_14, 15, {-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {rnd_dir_15, 15, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
+        {mod_val_13, 1, {-2, 2}},
+        {mod_val_14, 3, {-2, 0, 0, 2}},
+        {mod_val_15, 7, {-2, 0, 0, 0, 0, 0, 0, 2}},
+    };
+    View v({0, 0, 0, 0, 0, 0, 0, 0}, 0);
+    for (const Case& c : cases) {
+        for (uint32_t seed = 1; seed < 400; ++seed) {
+            srandom_tovi(seed);
+            const long x = random_tovi() & c.mask;
+            srandom_tovi(seed);
+            ASSERT_EQ(c.fn(&v.bot, 100), 100 + c.table.begin()[x]) << "seed " << seed;
+            ASSERT_EQ(DrawsSince(seed), 1);
+        }
+    }
+    for (uint32_t seed = 1; seed < 400; ++seed) {  // +7 or +1, one draw in 64
+        srandom_tovi(seed);
+        const long x = random_tovi() & 63;
+        srandom_tovi(seed);
+        ASSERT_EQ(rnd_dir_1(&v.bot, 5), x == 63 ? 12 : 5);
+        srandom_tovi(seed);
+        ASSERT_EQ(rnd_dir_2(&v.bot, 5), x == 63 ? 6 : 5);
+        srandom_tovi(seed);
+        ASSERT_EQ(rnd_dir_4(&v.bot, 5), x == 63 ? 6 : 5);
+    }
+}
+
+TEST(Pipeline, WorkedExampleOfBotFourOfCommunityThree) {
+    View v({40, 60, 90, 70, 50, 30, 20, 10}, 80, HSL_888{217, 85, 52}, 128, 2);
+    v.cell = HSL_888{80, 100, 120};
+    srandom_tovi(5);
+    Out s = Step<step_4d>(v);
+    EXPECT_EQ(s.value, 100);
+    EXPECT_EQ(s.hsl.h, 100);
+    EXPECT_EQ(s.hsl.s, 98);
+    EXPECT_EQ(s.hsl.l, 112);
+    EXPECT_EQ(s.dir, 6);
+    EXPECT_EQ(DrawsSince(5), 0);
+    View w({90, 85, 80, 95, 100, 110, 120, 130}, 80, HSL_888{217, 85, 52}, 128, 2);
+    w.cell = HSL_888{80, 100, 120};
+    s = Step<step_4d>(w);
+    EXPECT_EQ(s.value, 68);
+    EXPECT_EQ(s.hsl.l, 115);
+    EXPECT_EQ(s.dir, 6);
+}
+
+TEST(Pipeline, StageRules) {
+    // Nine bytes divide by nine, five by seven.
+    View bright({255, 255, 255, 255, 255, 255, 255, 255}, 255);
+    EXPECT_EQ((Step<StepPipeline<13, 0, 0, 1, 0, 0, 0, 0, 1>>(bright).value), 255);
+    EXPECT_EQ((Step<StepPipeline<10, 0, 0, 1, 0, 0, 0, 0, 1>>(bright).value), 182);
+    // An increasing run has a negative max-first range: range < 32 holds, > 32 fails.
+    View rising({10, 20, 30, 40, 50, 60, 70, 80}, 77, {0, 0, 0}, 5);
+    EXPECT_EQ((Step<StepPipeline<0, 5, 0, 1, 0, 0, 0, 0, 1>>(rising).value), 77);
+    EXPECT_EQ((Step<StepPipeline<0, 7, 0, 1, 0, 0, 0, 0, 1>>(rising).value), 5);
+    // The pull toward A moves up at V = A; the writer wraps the hue and clamps the rest.
+    View level({0, 0, 0, 0, 0, 0, 0, 0}, 0, {40, 0, 0}, 40);
+    EXPECT_EQ((Step<StepPipeline<0, 0, 9, 1, 0, 0, 0, 0, 0>>(level).value), 42);
+    View low({0, 0, 0, 0, 0, 0, 0, 0}, 0, {0, 0, 0}, 0, 3);
+    EXPECT_EQ((Step<StepPipeline<0, 0, 6, 1, 0, 0, 0, 0, 0>>(low).value), 254);
+    EXPECT_EQ((Step<StepPipeline<0, 0, 6, 1, 0, 0, 0, 0, 2>>(low).value), 0);
+    // Blend 3: no turn goes straight back, h + 2 gives h + 5, h + 4 gives h + 2.
+    EXPECT_EQ((Step<StepPipeline<0, 0, 0, 1, 0, 0, 0, 3, 0>>(low).dir), 7);
+    EXPECT_EQ((Step<StepPipeline<0, 0, 0, 1, 0, 0, 2, 3, 0>>(low).dir), 8);
+    EXPECT_EQ((Step<StepPipeline<0, 0, 0, 1, 0, 0, 4, 3, 0>>(low).dir), 5);
+}
+
+// Value offset, random turn and blend draw in that order.
+TEST(Pipeline, DrawsComeInValueTurnBlendOrder) {
+    const long r15[8] = {-2, 0, 0, 0, 0, 0, 0, 2};
+    const long v8[8] = {-1, -1, 0, 0, 0, 0, 0, 1};
+    for (uint32_t seed = 1; seed < 500; ++seed) {
+        srandom_tovi(seed);
+        const long x0 = random_tovi(), x1 = random_tovi(), x2 = random_tovi();
+        View v({0, 0, 0, 0, 0, 0, 0, 0}, 0, {0, 0, 0}, 100, 4);
+        srandom_tovi(seed);
+        Out s = Step<StepPipeline<0, 0, 15, 1, 0, 8, 0, 1, 2>>(v);
+        ASSERT_EQ(s.value, 100 + r15[x0 & 7]);
+        ASSERT_EQ(s.dir, (x2 & 3) == 3 ? 4 : 4 + v8[x1 & 7]);
+        ASSERT_EQ(DrawsSince(seed), 3);
+    }
+}
+
+// Every preset step function draws for a random offset, a random turn and a
+// one-in-n blend, and never otherwise (step_4d none, step_1d three, ...).
+TEST(Pipeline, EveryPresetDrawsWhatItsGenesAsk) {
+    for (int n = 0; n < kCommunityCount; ++n) {
+        for (int b = 0; b < kCommunityBots; ++b) {
+            const uint8_t* g = bot_genes[n][b];
+            const int want = (g[2] >= 13 && g[2] <= 15) + (g[5] != 0) + (g[7] == 1 || g[7] == 2);
+            View v({3, 200, 17, 90, 45, 250, 128, 64}, 99, HSL_888{g[10], g[11], g[12]}, 77, 5);
+            srandom_tovi(11);
+            Out s;
+            step_funcs[n][b](&v.bot, &s.value, &s.dir, &s.hsl);
+            ASSERT_EQ(DrawsSince(11), want) << "community " << n << " bot " << b;
+        }
+    }
+}
