@@ -58,26 +58,13 @@ TEST(Community, InstallsGeoAtA1440By900Surface) {
     const Captured c = Install(4, 1440, 900, 1765000148);
     EXPECT_EQ(biotope.n_bots, 8u);
     EXPECT_EQ(biotope.bot_steps, 1080u);
-    EXPECT_EQ(biotope.hue_shift, 0);
-    EXPECT_EQ(clear_clr.r, 202);
-    EXPECT_EQ(clear_clr.g, 202);
-    EXPECT_EQ(clear_clr.b, 200);
-    EXPECT_EQ(rand_seed, 1765000148);
     EXPECT_EQ(biotope.seed, 1765000148u);
     EXPECT_EQ(biotope.bots[3].step_func, step_funcs[4][3]);
+    // The message order of a whole run is held by the reference-run test.
     EXPECT_EQ(c.err,
               "InitCommunity(4)\n"
               "community 'geo&vlekkensnel' : habitat 1440 x 900, rgb(202, 202, 200) hue_shift 0\n");
-    const std::vector<std::string> out = Lines(c.out);
-    ASSERT_EQ(out.size(), 12u);
-    EXPECT_EQ(out[0], "Biotope::Create(8, 1440, 900, 1765000148)");
-    EXPECT_EQ(out[1], "created 1440x900 habitat (3 8-bit rgb components)");
-    EXPECT_EQ(out[2], "created 1440x900 habitat (3 8-bit hsl components)");
-    EXPECT_EQ(out[3], "Biotope::CreateCommunity(8, 1765000148)");
-    EXPECT_EQ(out[4].substr(0, 6), "genes ");
-    // Habitat and its HSL copy start in the clear colour.
-    EXPECT_EQ(biotope.rgb_habitat.data[0], 202);
-    EXPECT_EQ(biotope.rgb_habitat.data[2], 200);
+    EXPECT_EQ(biotope.rgb_habitat.data[0], 202);  // habitat starts in the clear colour
 }
 
 TEST(Community, StepCountsFollowTheSurface) {
