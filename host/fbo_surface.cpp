@@ -74,7 +74,7 @@ void FramebufferSurface::CopyTo(unsigned target, int target_w, int target_h) {
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
 }
 
-void FramebufferSurface::ReadRGB(uint8_t* rgb) {
+void FramebufferSurface::ReadRGB(uint8_t* rgb) const {
     if (!fbo_) return;
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);

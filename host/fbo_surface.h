@@ -29,7 +29,7 @@ class FramebufferSurface : public SaverSurface {
     // (0: the window) of target_w x target_h, then binds the surface again.
     void CopyTo(unsigned target, int target_w, int target_h);
     // Reads the picture into width*height*3 bytes at rgb, bottom row first.
-    void ReadRGB(uint8_t* rgb);
+    void ReadRGB(uint8_t* rgb) const;
     // Deletes the framebuffer object; needs the context current.
     void Release();
 

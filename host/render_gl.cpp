@@ -1,8 +1,6 @@
 // `lumivor render` with OpenGL: the saver view driven tick by tick on a headless
 // EGL context, its surface written out as a PNG at the end.
 
-#include <EGL/egl.h>
-#include <EGL/eglext.h>
 #include <GL/gl.h>
 
 #include <cstdio>
@@ -10,6 +8,7 @@
 #include <new>
 
 #include "host/fbo_surface.h"
+#include "host/headless_gl.h"
 #include "host/host.h"
 #include "host/png_file.h"
 #include "saver/frame_driver.h"
@@ -18,51 +17,6 @@
 #include "world/clock.h"
 
 namespace {
-
-// An OpenGL context without any window: EGL on Mesa's surfaceless platform.
-class HeadlessContext {
-  public:
-    ~HeadlessContext() {
-        if (display_ == EGL_NO_DISPLAY) return;
-        eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
-        if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
-        eglTerminate(display_);
-    }
-
-    bool Create(std::FILE* diag) {
-        auto get_platform_display = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
-            eglGetProcAddress("eglGetPlatformDisplayEXT"));
-        if (get_platform_display)
-            display_ =
-                get_platform_display(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr);
-        if (display_ == EGL_NO_DISPLAY || !eglInitialize(display_, nullptr, nullptr)) {
-            display_ = EGL_NO_DISPLAY;
-            std::fprintf(diag,
-                         "lumivor render: no headless OpenGL (EGL surfaceless platform); "
-                         "use --no-gl\n");
-            return false;
-        }
-        const EGLint context_attribs[] = {EGL_CONTEXT_OPENGL_PROFILE_MASK,
-                                          EGL_CONTEXT_OPENGL_COMPATIBILITY_PROFILE_BIT, EGL_NONE};
-        if (eglBindAPI(EGL_OPENGL_API))
-            context_ =
-                eglCreateContext(display_, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, context_attribs);
-        if (context_ == EGL_NO_CONTEXT || !MakeCurrent()) {
-            std::fprintf(diag, "lumivor render: cannot create an OpenGL context (EGL error 0x%x)\n",
-                         static_cast<unsigned>(eglGetError()));
-            return false;
-        }
-        return true;
-    }
-
-    bool MakeCurrent() {
-        return eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, context_) == EGL_TRUE;
-    }
-
-  private:
-    EGLDisplay display_ = EGL_NO_DISPLAY;
-    EGLContext context_ = EGL_NO_CONTEXT;
-};
 
 // A bar of 40 cells with the share done, redrawn in place when the percentage changes.
 void ShowProgress(std::FILE* out, unsigned long done, unsigned long total, int* shown) {

@@ -1,9 +1,11 @@
-// A headless OpenGL surface for drawing tests: an EGL context on Mesa's surfaceless
-// platform with a framebuffer object as the drawing target, read back as RGB bytes.
+// A headless OpenGL surface for drawing tests: the host's EGL surfaceless context with
+// its framebuffer-object surface as the drawing target, read back as RGB bytes.
 #pragma once
 
 #include <cstdint>
 #include <vector>
+
+#include "host/fbo_surface.h"
 
 class TestGLSurface {
   public:
@@ -11,8 +13,9 @@ class TestGLSurface {
 
     // Makes the process-wide compatibility context current (created on first use) and
     // binds a new w x h RGBA8 framebuffer object as the persistent surface. Sets the
-    // viewport, projection glOrtho(0,w,0,h,-1,1) and an identity modelview. Does not clear.
-    // Returns false with a message on stderr when EGL or OpenGL is unavailable.
+    // viewport, projection glOrtho(0,w,0,h,-1,1) and an identity modelview. Does not clear
+    // (a new framebuffer object starts black). Returns false with a message on stderr
+    // when EGL or OpenGL is unavailable.
     bool Create(int w, int h);
     // glClearColor(r/255, g/255, b/255, 1) then glClear of the colour buffer.
     void Clear(uint8_t r, uint8_t g, uint8_t b);
@@ -26,5 +29,6 @@ class TestGLSurface {
     TestGLSurface& operator=(const TestGLSurface&) = delete;
 
   private:
-    unsigned fbo_ = 0, colour_rb_ = 0;
+    static bool MakeContextCurrent();
+    FramebufferSurface surface_{&TestGLSurface::MakeContextCurrent};
 };
