@@ -121,7 +121,6 @@ int RenderWithoutGL(const RenderJob& job) {
         if (trace != nullptr) std::fclose(trace);
         return 1;
     }
-    Progress progress(job.progress ? job.diag : nullptr, job.ticks);
     // The first tick only sets up the projection and clears; every later tick
     // runs two updates.
     for (unsigned long tick = 1; tick < job.ticks; ++tick) {
@@ -132,9 +131,8 @@ int RenderWithoutGL(const RenderJob& job) {
             biotope.Update();
             biotope.Update();
         }
-        progress.Show(tick + 1);
+        if (job.progress) job.progress(tick + 1);
     }
-    progress.Finish();
     int status = 0;
     if (trace != nullptr && std::fclose(trace) != 0) {
         std::fprintf(job.diag, "lumivor render: cannot write %s\n", job.trace_path.c_str());
@@ -242,14 +240,21 @@ int RenderCommand(int argc, char** argv, std::FILE* diag) {
                      job.start_from.c_str());
         return 1;
     }
-    job.progress = isatty(fileno(diag)) != 0;
+    // One progress bar for both renderers, on a terminal only.
+    Progress progress(isatty(fileno(diag)) != 0 ? diag : nullptr, job.ticks);
+    job.progress = [&progress](unsigned long done) { progress.Show(done); };
     FixClock(job.seed);
 
-    if (args.no_gl) return RenderWithoutGL(job);
+    int status = 1;
+    if (args.no_gl) {
+        status = RenderWithoutGL(job);
+    } else {
 #ifdef LUMIVOR_HAVE_HOST
-    return RenderWithGL(job);
+        status = RenderWithGL(job);
 #else
-    std::fprintf(diag, "lumivor render: this build has no GL renderer; use --no-gl\n");
-    return 1;
+        std::fprintf(diag, "lumivor render: this build has no GL renderer; use --no-gl\n");
 #endif
+    }
+    progress.Finish();
+    return status;
 }

@@ -18,18 +18,6 @@
 
 namespace {
 
-// A bar of 40 cells with the share done, redrawn in place when the percentage changes.
-void ShowProgress(std::FILE* out, unsigned long done, unsigned long total, int* shown) {
-    const int percent = total ? static_cast<int>(done * 100 / total) : 100;
-    if (percent == *shown) return;
-    *shown = percent;
-    char bar[41];
-    for (int i = 0; i < 40; ++i) bar[i] = i < percent * 40 / 100 ? '#' : '.';
-    bar[40] = '\0';
-    std::fprintf(out, "\r[%s] %3d%%", bar, percent);
-    std::fflush(out);
-}
-
 // Runs the job on a current context; returns the exit status.
 int RunJob(const RenderJob& job, FramebufferSurface& surface) {
     Lumivor_saverView view(
@@ -42,7 +30,6 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
                      job.height);
         return 1;
     }
-    int shown = -1;
     for (unsigned long tick = 0; tick < job.ticks; ++tick) {
         view.animateOneFrame();
         if (tick == 0 && !job.start_from.empty()) {
@@ -54,9 +41,8 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
             }
             biotope.DrawHabitat();
         }
-        if (job.progress) ShowProgress(job.diag, tick + 1, job.ticks, &shown);
+        if (job.progress) job.progress(tick + 1);
     }
-    if (job.progress) std::fputc('\n', job.diag);
 
     int status = 0;
     if (!job.habitat_path.empty() && !biotope.SaveHabitat(job.habitat_path.c_str(), false)) {

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <functional>
 #include <string>
 
 struct RenderJob {
@@ -15,7 +16,7 @@ struct RenderJob {
     std::string png_path;       // write the surface read back as PNG (GL renderer only)
     std::string start_from;     // habitat file to load into the new world (empty: none)
     bool markers = false;       // draw every bot's marker on the PNG
-    bool progress = false;      // show a progress bar on `diag`
+    std::function<void(unsigned long)> progress;  // told the ticks done after each tick (may be empty)
     std::string trace_path;     // write one line per bot step here (simulation-only renderer)
     bool final_state = false;   // print the bots' final state and the next random number
     std::FILE* diag = stderr;   // the tool's own messages (kept when --quiet silences the system's)
