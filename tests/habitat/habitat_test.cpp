@@ -1,0 +1,184 @@
+// Habitat files on the real file system, the world's tools, and drawing on a real GL surface.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "colour/random_tovi.h"
+#include "tests/support/gl_surface.h"
+#include "world/biotope.h"
+#include "world/clock.h"
+
+namespace {
+
+template <typename F>
+std::string Err(F f) {  // what f() writes to stderr
+    testing::internal::CaptureStderr();
+    f();
+    return testing::internal::GetCapturedStderr();
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string Cells(const Image& im) {  // packed three-byte cells
+    return {reinterpret_cast<const char*>(im.data), size_t{im.width} * im.height * 3};
+}
+
+std::string HslOf(const std::string& rgb) {  // what packed RGB cells convert to
+    std::string hsl(rgb);
+    for (size_t i = 0; i + 3 <= rgb.size(); i += 3)
+        RGBtoHSL(reinterpret_cast<const RGB_888*>(&rgb[i]), reinterpret_cast<HSL_888*>(&hsl[i]));
+    return hsl;
+}
+
+void Fill(Image& im) {  // cells and rows that differ
+    for (size_t i = 0; i < size_t{im.width} * im.height * 3; ++i)
+        im.data[i] = static_cast<uint8_t>(i * 7 + i / 5);
+}
+
+struct Folder {  // private to the process
+    const std::string path = testing::TempDir() + "habitat_" + std::to_string(getpid()) + "/";
+    Folder() { std::filesystem::create_directories(path); }
+    ~Folder() { std::filesystem::remove_all(path); }
+} const dir;
+
+// The exact layout; topDown puts habitat row 0 first, loading in the other order flips.
+TEST(HabitatFile, SavesTheLayoutAndRoundTripsInEveryRowOrder) {
+    const std::string path = dir.path + "h.ppm";
+    Biotope world;
+    ASSERT_TRUE(world.CreateHabitat(2, 1));
+    std::copy_n("\x01\x02\x03\x0a\x23", 6, world.rgb_habitat.data);
+    ASSERT_TRUE(world.SaveHabitat(path.c_str(), false));
+    EXPECT_EQ(ReadFile(path), std::string("P6\n#quib habitat\n2 1\n255\n\x01\x02\x03\x0a\x23", 31));
+    ASSERT_TRUE(world.CreateHabitat(5, 2));  // 3 x width is not a multiple of 4
+    Fill(world.rgb_habitat);
+    for (const auto& [save_td, load_td] : {std::pair{0, 0}, {0, 1}, {1, 0}, {1, 1}}) {
+        SCOPED_TRACE(testing::Message() << "save " << save_td << " load " << load_td);
+        const std::string r = Cells(world.rgb_habitat), flip = r.substr(15) + r.substr(0, 15);
+        ASSERT_TRUE(world.SaveHabitat(path.c_str(), save_td));
+        EXPECT_EQ(ReadFile(path).substr(25), save_td ? r : flip);
+        EXPECT_EQ(Err([&] { EXPECT_TRUE(world.LoadHabitat(path.c_str(), load_td)); }),
+                  "5 x 2\nBiotope::HabitatRGBtoHSL() : done\n");
+        EXPECT_EQ(Cells(world.rgb_habitat), save_td == load_td ? r : flip);
+        EXPECT_EQ(Cells(world.hsl_habitat), HslOf(Cells(world.rgb_habitat)));
+    }
+}
+
+// Each refused load has its message and touches neither raster (comments and maxval 65535
+// pass); a refused conversion says why and leaves hsl as it was.
+TEST(HabitatFile, RefusedLoadsAndConversionsChangeNothing) {
+    const std::string px(36, '\x90'), ok = "4 x 3\nBiotope::HabitatRGBtoHSL() : done\n";
+    const std::string magic = "unsupported file format (no .ppm)\n", bad = "invalid size (0 x 0)\n";
+    const std::string big = "incompatible size : habitat 4 x 3, file ", path = dir.path + "bad.ppm";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", magic}, {"P5\n4 3\n255\n" + px, magic}, {"P6\n#a\n", bad}, {"P6 4 3 255\n" + px, bad},
+        {"P6\n4\n255\n" + px, "invalid size (4 x 0)\n"}, {"P6\n4 3\n#\n", "invalid maxval (0)\n"},
+        {"P6\n#" + std::string(149, 'c') + "\n4 3\n255\n" + px, bad},  // the rest is a line
+        {"P6\n-4 -3\n255\n" + px, big + "-4 x -3\n"},
+        {"P6\n4294967300 3\n255\n" + px, big + "2147483647 x 3\n"},  // clamped, not wrapped
+        {"P6\n4 3\n255\n" + px.substr(1), "truncated pixel data (4 x 3)\n"},
+        {"P6\n#a\n#b\n4 3\n#c\n65535\n" + px, ok},
+    };
+    Biotope world;
+    ASSERT_TRUE(world.CreateHabitat(4, 3));
+    for (const auto& [file, err] : cases) {
+        SCOPED_TRACE(file.substr(0, 20));
+        const std::string rgb = Cells(world.rgb_habitat), hsl = Cells(world.hsl_habitat);
+        std::ofstream(path, std::ios::binary) << file;
+        EXPECT_EQ(Err([&] { EXPECT_EQ(world.LoadHabitat(path.c_str(), false), err == ok); }), err);
+        EXPECT_EQ(Cells(world.rgb_habitat), err == ok ? px : rgb);
+        EXPECT_EQ(Cells(world.hsl_habitat), err == ok ? HslOf(px) : hsl);
+    }
+    Image none, w5, h7, bpp8;
+    ASSERT_TRUE(w5.Create(5, 3, 24) && h7.Create(4, 7, 24) && bpp8.Create(4, 3, 8));
+    const std::pair<const Image*, std::string> refusals[] = {
+        {nullptr, "no input"}, {&none, "no input data"}, {&bpp8, "incompatible color depths"},
+        {&w5, "incompatible input widths (5 - 4)"}, {&h7, "incompatible input heights  (7 - 3)"},
+    };
+    for (const auto& [rgb, why] : refusals) {
+        EXPECT_EQ(Err([&] { world.HabitatRGBtoHSL(rgb, &world.hsl_habitat); }),
+                  "Biotope::HabitatRGBtoHSL() : failure : " + why + "\n");
+        EXPECT_EQ(Cells(world.hsl_habitat), HslOf(px));
+    }
+}
+
+// A failed save keeps the old file, leaves no temporary and writes a device in place.
+TEST(HabitatFile, FailedSavesLoseNothing) {
+    Biotope world;
+    ASSERT_TRUE(world.CreateHabitat(64, 64));
+    const std::string keep = dir.path + "k/keep.ppm", none = dir.path + "no/h";
+    std::filesystem::create_directory(dir.path + "k");
+    std::ofstream(keep) << "old";
+    const std::pair<std::string, std::string> cases[] = {
+        {"/dev/full", "could not write /dev/full\nSaveHabitat() fwrite(): No space left on device"},
+        {none, "could not open " + none + "\nSaveHabitat() fopen(): No such file or directory"},
+        {keep, "could not write " + keep + "\nSaveHabitat() fwrite(): File too large"},
+    };
+    rlimit old{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    const rlimit lim = {4096, old.rlim_max};  // binds files, not devices
+    std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lim), 0);
+    for (const auto& [path, err] : cases)
+        EXPECT_EQ(Err([&] { EXPECT_FALSE(world.SaveHabitat(path.c_str(), false)); }), err + "\n");
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(ReadFile(keep), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path + "k"), {}), 1);
+}
+
+// Seeded clear: three draws, then back to `seed`; ReInitCommunity: clock seed, three per bot.
+TEST(HabitatTools, SeededClearAndReInitCommunityDraw) {
+    Biotope world;
+    ASSERT_TRUE(world.Create(1, 7, 5, 777));
+    long d[4];
+    srandom_tovi(12345);
+    for (long& v : d) v = random_tovi();
+    const RGB_888 c = {200, 200, 200};
+    world.ClearHabitat(&c, 12345);
+    const long next = random_tovi();
+    srandom_tovi(777);
+    EXPECT_EQ(next, random_tovi());
+    const std::string k{char(200 + (d[0] & 7)), char(200 + (d[1] & 7)), char(200 + (d[2] & 7))};
+    std::string cells;
+    for (int i = 0; i < 35; ++i) cells += k;
+    EXPECT_EQ(Cells(world.rgb_habitat), cells);
+    EXPECT_EQ(Cells(world.hsl_habitat), HslOf(cells));
+    FixClock(12345);
+    EXPECT_TRUE(world.ReInitCommunity());
+    EXPECT_EQ(world.seed, 12345ul);
+    EXPECT_EQ(world.bots[0].x, d[0] % 7);
+    EXPECT_EQ(world.bots[0].y, d[1] % 5);
+    EXPECT_EQ(world.bots[0].dir, d[2] & 7);
+    EXPECT_EQ(random_tovi(), d[3]);
+    world.rgb_habitat.Destroy();
+    EXPECT_FALSE(world.ReInitCommunity());
+    UnfixClock();
+}
+
+// Rows of 3 x 15 bytes (not 4-aligned) land pixel for pixel; each bot's tick in its colour.
+TEST(HabitatDraw, DrawsTheDisplayCopyAndEachBotsMarker) {
+    TestGLSurface s;
+    Biotope world;
+    ASSERT_TRUE(s.Create(15, 12) && world.Create(2, 15, 12, 1));
+    Fill(world.rgb_habitat);
+    const auto shown = [&s] { const auto v = s.ReadRGB(); return std::string(v.begin(), v.end()); };
+    world.DrawHabitat();
+    EXPECT_EQ(shown(), Cells(world.rgb_habitat));
+    Bot &a = world.bots[0], &b = world.bots[1];
+    a.x = 4, a.y = 8, a.dir = 3, a.color = {0, 255, 128};  // heading right, shown (255, 1, 1)
+    b.x = 10, b.y = 3, b.dir = 5, b.color = {0, 0, 0};     // heading up, black
+    world.DrawInfo();
+    const std::string got = shown();
+    const auto at = [&](int x, int y) { return got.substr(size_t(y * 15 + x) * 3, 3); };
+    EXPECT_EQ(at(5, 8) + at(6, 8), "\xff\x01\x01\xff\x01\x01");  // the ticks run through pixel
+    EXPECT_EQ(at(10, 4) + at(10, 5), std::string(6, '\0'));        // centres next to the cell
+}
+
+}  // namespace
