@@ -1,9 +1,7 @@
 // The preset communities and their installation into the world.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <string>
-#include <vector>
 
 #include "colour/random_tovi.h"
 #include "world/biotope.h"
@@ -28,17 +26,6 @@ Captured Install(int n, int w, int h, long clock) {
     return c;
 }
 
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t nl = text.find('\n', at);
-        if (nl == std::string::npos) nl = text.size();
-        lines.push_back(text.substr(at, nl - at));
-        at = nl + 1;
-    }
-    return lines;
-}
 
 }  // namespace
 
@@ -80,33 +67,3 @@ TEST(Community, StepCountsFollowTheSurface) {
     EXPECT_TRUE(biotope.Update());
 }
 
-// The gene table printed by the bots equals the gene lines of the reference
-// runs, which come from an independent transcription.
-TEST(Community, GeneLinesMatchTheReferenceRuns) {
-    const std::string golden = LUMIVOR_GOLDEN_DIR;
-    std::ifstream cases(golden + "/cases.tsv");
-    if (!cases) {
-        if (std::getenv("CI") != nullptr) FAIL() << "reference runs missing: " << golden;
-        GTEST_SKIP() << "no reference runs at " << golden;
-    }
-    bool seen[kCommunityCount] = {};
-    std::string line;
-    std::getline(cases, line);
-    while (std::getline(cases, line)) {
-        const std::string name = line.substr(0, line.find('\t'));
-        const int preset = std::stoi(line.substr(line.find('\t') + 1));
-        if (seen[preset]) continue;
-        seen[preset] = true;
-        std::ifstream out(golden + "/" + name + ".out");
-        std::string text((std::istreambuf_iterator<char>(out)), std::istreambuf_iterator<char>());
-        std::vector<std::string> want;
-        for (const std::string& l : Lines(text))
-            if (l.rfind("genes ", 0) == 0) want.push_back(l);
-        const Captured c = Install(preset, 120, 100, 1);
-        std::vector<std::string> got;
-        for (const std::string& l : Lines(c.out))
-            if (l.rfind("genes ", 0) == 0) got.push_back(l);
-        EXPECT_EQ(got, want) << "community " << preset;
-    }
-    for (int n = 0; n < kCommunityCount; ++n) EXPECT_TRUE(seen[n]) << n;
-}
