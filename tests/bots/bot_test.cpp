@@ -89,40 +89,6 @@ TEST(BotStepHSL, NeighbourhoodIsTheWrappedRingTurnedToTheHeading) {
     }
 }
 
-TEST(BotStepHSL, PaintsRecordsMovesAndWraps) {
-    const int W = 6, H = 5;
-    Pair p(W, H);
-    Bot bot;
-    bot.step_func = RecordingStep;
-    bot.SetPathSteps(2);
-    bot.x = W - 1;
-    bot.y = H - 1;
-    bot.hue_shift = 200;
-    next_out = HSL_888{100, 150, 90};
-    next_dir = 4;
-    next_value = 1000;
-    const uint8_t origin = p.Cell(p.hsl, 0, 0)[0];
-    bot.path_index = 0;
-    bot.StepHSL(&p.hsl, &p.rgb);
-    // The habitat keeps the colour as chosen; the display shows hue 100 + 200 = 44.
-    EXPECT_EQ(p.Cell(p.hsl, W - 1, H - 1)[0], 100);
-    RGB_888 shown;
-    const HSL_888 shifted = {44, 150, 90};
-    HSLtoRGB(&shifted, &shown);
-    EXPECT_EQ(p.Cell(p.rgb, W - 1, H - 1)[0], shown.r);
-    EXPECT_EQ(bot.path_rgb[0].b, shown.b);
-    EXPECT_EQ(bot.x, W);  // moved off the habitat; the next step wraps first
-    EXPECT_EQ(bot.value, 1000);
-    next_dir = -1;  // heading 7: one cell left
-    bot.path_index = 1;
-    bot.StepHSL(&p.hsl, &p.rgb);
-    EXPECT_EQ(bot.path_xy[1].x, 0);
-    EXPECT_EQ(bot.path_xy[1].y, 0);
-    EXPECT_EQ(seen_cell.h, origin);
-    EXPECT_EQ(bot.dir, 7);
-    EXPECT_EQ(bot.x, -1);
-}
-
 TEST(BotStepRGB, SeesConvertedColoursAndWritesWithoutHueShift) {
     Image img;
     img.Create(4, 3, 24);
