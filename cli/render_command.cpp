@@ -16,15 +16,15 @@
 #include "cli/progress.h"
 #include "colour/random_tovi.h"
 #include "host/render_job.h"
+#include "saver/frame_driver.h"
+#include "saver/start.h"
 #include "world/biotope.h"
-#include "world/clock.h"
 #include "world/community.h"
 #ifdef LUMIVOR_HAVE_HOST
 #include "host/host.h"
 #endif
 
 namespace {
-
 
 const char kRenderUsage[] =
     "usage: lumivor render [options]\n"
@@ -53,19 +53,6 @@ const char kRenderUsage[] =
 int UsageError(std::FILE* diag, const std::string& what) {
     std::fprintf(diag, "lumivor render: %s (see 'lumivor render --help')\n", what.c_str());
     return 2;
-}
-
-// Builds the world as the saver's start does, without touching OpenGL:
-// generator seeded from the clock, community from a second reading (or forced),
-// world seeded from a third.
-void StartWorld(const RenderJob& job) {
-    scr_w = job.width;
-    scr_h = job.height;
-    rand_seed = static_cast<long>(ReadClock());
-    srandom_tovi(static_cast<uint32_t>(rand_seed));
-    long community = static_cast<long>(ReadClock() % 10);
-    if (job.preset >= 0) community = job.preset;
-    InitCommunity(static_cast<int>(community));
 }
 
 // One update, step by step, writing a trace line per bot step. It takes the
@@ -104,12 +91,12 @@ int RenderWithoutGL(const RenderJob& job) {
     if (!job.trace_path.empty()) {
         trace = std::fopen(job.trace_path.c_str(), "w");
         if (trace == nullptr) {
-            std::fprintf(job.diag, "lumivor render: cannot write %s: %s\n",
-                         job.trace_path.c_str(), std::strerror(errno));
+            std::fprintf(job.diag, "lumivor render: cannot write %s: %s\n", job.trace_path.c_str(),
+                         std::strerror(errno));
             return 1;
         }
     }
-    StartWorld(job);
+    StartWorld(job.width, job.height);
     if (!biotope.HasHabitat()) {
         std::fprintf(job.diag, "lumivor render: cannot build a %dx%d world\n", job.width,
                      job.height);
@@ -179,11 +166,11 @@ bool ParseRenderArgs(int argc, char** argv, RenderArgs* args, std::string* error
         } else if (arg == "--preset") {
             if (!value(&v) || !ParseLong(v, 0, 9, &n))
                 return fail("--preset needs a community number 0..9");
-            job.preset = static_cast<int>(n);
+            job.start.preset = static_cast<int>(n);
         } else if (arg == "--seed") {
             if (!value(&v) || !ParseLong(v, 0, 0x7fffffffffffffffLL, &n))
                 return fail("--seed needs a clock reading (a non-negative integer)");
-            job.seed = static_cast<std::time_t>(n);
+            job.start.seed = static_cast<std::time_t>(n);
             args->seed_given = true;
         } else if (arg == "--size") {
             if (!value(&v) || !ParseSize(v, kMaxSide, &job.width, &job.height))
@@ -216,7 +203,8 @@ bool ParseRenderArgs(int argc, char** argv, RenderArgs* args, std::string* error
         }
     }
     if (args->help) return true;
-    if (args->no_gl && !job.png_path.empty()) return fail("--png needs GL rendering (drop --no-gl)");
+    if (args->no_gl && !job.png_path.empty())
+        return fail("--png needs GL rendering (drop --no-gl)");
     if (args->no_gl && job.markers) return fail("--markers needs GL rendering (drop --no-gl)");
     if (!args->no_gl && !job.trace_path.empty()) return fail("--trace works with --no-gl only");
     if (!args->no_gl && job.final_state) return fail("--final-state works with --no-gl only");
@@ -233,7 +221,9 @@ int RenderCommand(int argc, char** argv, std::FILE* diag) {
     }
     RenderJob& job = args.job;
     job.diag = diag;
-    if (!args.seed_given) job.seed = std::time(nullptr);
+    // A render always runs from one clock reading, so that its three readings agree.
+    job.start.fixed_seed = true;
+    if (!args.seed_given) job.start.seed = std::time(nullptr);
     if (!job.start_from.empty() && !args.size_given &&
         !ReadHabitatFileSize(job.start_from.c_str(), &job.width, &job.height)) {
         std::fprintf(diag, "lumivor render: %s is not a habitat file (binary PPM)\n",
@@ -243,10 +233,9 @@ int RenderCommand(int argc, char** argv, std::FILE* diag) {
     // One progress bar for both renderers, on a terminal only.
     Progress progress(isatty(fileno(diag)) != 0 ? diag : nullptr, job.ticks);
     job.progress = [&progress](unsigned long done) { progress.Show(done); };
-    FixClock(job.seed);
-
     int status = 1;
     if (args.no_gl) {
+        const FixedStart fixed(job.start);
         status = RenderWithoutGL(job);
     } else {
 #ifdef LUMIVOR_HAVE_HOST

@@ -22,7 +22,7 @@ bool SameJob(const RenderArgs& a, const RenderArgs& b) {
     const RenderJob& x = a.job;
     const RenderJob& y = b.job;
     return a.help == b.help && a.no_gl == b.no_gl && a.seed_given == b.seed_given &&
-           a.size_given == b.size_given && x.preset == y.preset && x.seed == y.seed &&
+           a.size_given == b.size_given && x.start.preset == y.start.preset && x.start.seed == y.start.seed &&
            x.width == y.width && x.height == y.height && x.ticks == y.ticks &&
            x.habitat_path == y.habitat_path && x.png_path == y.png_path &&
            x.start_from == y.start_from && x.markers == y.markers && x.trace_path == y.trace_path &&
@@ -64,8 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (args.help) return 0;
     const RenderJob& job = args.job;
     Check(job.width >= 1 && job.width <= kMaxSide && job.height >= 1 && job.height <= kMaxSide);
-    Check(job.preset >= -1 && job.preset <= 9);
-    Check(job.seed >= 0);
+    Check(job.start.preset >= -1 && job.start.preset <= 9);
+    Check(job.start.seed >= 0);
     Check(job.ticks >= 1 && job.ticks <= 1000000000ul);
     if (args.no_gl) Check(job.png_path.empty() && !job.markers);
     if (!args.no_gl) Check(job.trace_path.empty());

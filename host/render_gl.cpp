@@ -14,7 +14,6 @@
 #include "saver/frame_driver.h"
 #include "saver/saver_view.h"
 #include "world/biotope.h"
-#include "world/clock.h"
 
 namespace {
 
@@ -75,8 +74,7 @@ int RenderWithGL(const RenderJob& job) {
     }
     HeadlessContext context;
     if (!context.Create(job.diag)) return 1;
-    FixClock(job.seed);
-    ForceCommunity(job.preset);
+    const FixedStart fixed(job.start);
     int status = 0;
     {
         FramebufferSurface surface([&context] { return context.MakeCurrent(); });
@@ -84,7 +82,5 @@ int RenderWithGL(const RenderJob& job) {
         status = RunJob(job, surface);
         std::fflush(stdout);
     }
-    ForceCommunity(-1);
-    UnfixClock();
     return status;
 }

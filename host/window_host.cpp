@@ -22,7 +22,7 @@
 #include "saver/frame_driver.h"
 #include "saver/saver_view.h"
 #include "world/biotope.h"
-#include "world/clock.h"
+#include "saver/start.h"
 
 namespace {
 
@@ -99,9 +99,7 @@ struct Options {
     Window window_id = 0;
     const char* display_name = nullptr;
     bool fps = false;
-    int preset = -1;
-    bool have_seed = false;
-    std::time_t seed = 0;
+    StartRequest start;
     unsigned long ticks = 0;  // 0: run until stopped
     std::string habitat_path;
     bool help = false;
@@ -160,13 +158,13 @@ int ParseOptions(int argc, char** argv, Options* o, std::FILE* diag) {
             ++i;
         } else if (flag == "-preset") {
             if (!ParseInteger(value, 10, 0, 9, &n)) return bad_value("a community number 0..9");
-            o->preset = static_cast<int>(n);
+            o->start.preset = static_cast<int>(n);
             ++i;
         } else if (flag == "-seed") {
             if (!ParseInteger(value, 10, 0, 0x7fffffffffffffffLL, &n))
                 return bad_value("a clock reading (a non-negative integer)");
-            o->have_seed = true;
-            o->seed = static_cast<std::time_t>(n);
+            o->start.fixed_seed = true;
+            o->start.seed = static_cast<std::time_t>(n);
             ++i;
         } else if (flag == "-ticks") {
             if (!ParseInteger(value, 10, 1, 0x7fffffffffffffffLL, &n))
@@ -546,8 +544,7 @@ int RunWindowHost(int argc, char** argv, std::FILE* diag) {
     }
     XSetErrorHandler(OnXError);
 
-    if (o.have_seed) FixClock(o.seed);
-    ForceCommunity(o.preset);
+    const FixedStart fixed(o.start);
     int status = 1;
     {
         WindowHost host(display, diag);

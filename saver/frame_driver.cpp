@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "colour/random_tovi.h"
+#include "saver/start.h"
 #include "world/biotope.h"
 #include "world/clock.h"
 #include "world/community.h"
@@ -21,13 +22,25 @@ void ClearToClearColour() {
 
 }  // namespace
 
-void ForceCommunity(int n) {
-    forced_community = n;
+FixedStart::FixedStart(const StartRequest& request) {
+    if (request.fixed_seed) FixClock(request.seed);
+    forced_community = request.preset;
+}
+
+FixedStart::~FixedStart() {
+    UnfixClock();
+    forced_community = -1;
 }
 
 bool Init(int width, int height) {
     glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
     glShadeModel(GL_SMOOTH);
+    return StartWorld(width, height);
+}
+
+// Three readings of the clock, in this order: the generator's seed, the
+// community, and (inside InitCommunity) the world's own seed.
+bool StartWorld(int width, int height) {
     scr_w = width;
     scr_h = height;
     rand_seed = static_cast<long>(ReadClock());

@@ -10,14 +10,14 @@ extern long curr_comm_i;
 extern bool first_call;
 
 // Stores the size, seeds the generator from the clock and builds the world for the
-// community the clock selects (or the forced one). Returns InitCommunity's result.
+// community the clock selects (or the one a FixedStart names). Returns
+// InitCommunity's result.
 bool Init(int width, int height);
+// The half of Init that touches no OpenGL: size, generator, community, world.
+// Hosts that show the display habitat themselves start with it alone.
+bool StartWorld(int width, int height);
 // Viewport and one-unit-per-pixel projection with the origin at the bottom left,
 // then a clear to clear_clr. Leaves the world alone.
 void OnReshape(int width, int height);
 // Two world updates, each drawn as it is made.
 void OnDisplay();
-
-// For tools: the community Init installs. n in 0..9 forces that preset; -1 (the
-// default) restores the choice by the clock.
-void ForceCommunity(int n);
