@@ -5,21 +5,40 @@
 // channels that function looks at, and the ring turned by indexing instead of
 // being copied. It leaves the bot's scratch arrays (nbh_raw, nbh_h, nbh_s,
 // nbh_l) as they were before the walk; nothing outside a step reads them.
+//
+// Every walk reports each step to an observer given at compile time: the
+// saver's walks have NoObserver, which compiles to nothing, and a traced
+// update runs the same walks with an observer that writes the trace.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <type_traits>
 
 #include "behaviour/pipeline.h"
+#include "behaviour/step_observer.h"
 #include "bots/bot.h"
 #include "image/image.h"
 
 namespace behaviour {
 
-using WalkFunc = void (*)(Bot* bot, Image* habitat, Image* display);
-
-// The specialised walk for a preset step function, or null for any other.
-WalkFunc FastWalkFor(StepFunc step);
+// The general walk, Bot::StepPathHSL, with each step reported to the observer.
+template <class Observer>
+void GeneralWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
+    if constexpr (std::is_same_v<Observer, NoObserver>) {
+        bot->StepPathHSL(habitat, display);
+    } else {
+        for (bot->path_index = 0; bot->path_index < bot->path_steps; ++bot->path_index) {
+            bot->StepHSL(habitat, display);
+            const unsigned long i = bot->path_index;
+            const Point2i at = bot->path_xy[i];
+            const uint8_t* cell =
+                habitat->data + (static_cast<size_t>(at.y) * habitat->width + at.x) * 3;
+            observer(StepRecord{bot, i, at.x, at.y, bot->value, bot->dir,
+                                HSL_888{cell[0], cell[1], cell[2]}, bot->path_rgb[i]});
+        }
+    }
+}
 
 // Which of the bot's own turned arrays a neighbourhood pointer names:
 // 0 hue, 1 saturation, 2 lightness, -1 none.
@@ -30,20 +49,20 @@ inline int ChannelOf(const Bot& bot, const uint8_t* nbh) {
     return -1;
 }
 
-template <const uint8_t* G>
-void FastWalk(Bot* bot, Image* habitat, Image* display) {
+// The walk of the bot whose genes are G.
+template <const uint8_t* G, class Observer>
+void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
     const int chA = ChannelOf(*bot, bot->nbh_a);
     const int chB = ChannelOf(*bot, bot->nbh_b);
     if (chA < 0 || chB < 0) {
-        bot->StepPathHSL(habitat, display);
+        GeneralWalk(bot, habitat, display, observer);
         return;
     }
     // What the step function reads: the ring of channel A unless its value
     // source and guard look only at the centre; the ring of channel B only
     // for the scanning direction sources.
     constexpr int g0 = G[0], g1 = G[1], g4 = G[4];
-    constexpr bool kRingA =
-        !(g0 == 0 || g0 == 31 || (g0 >= 5 && g0 <= 9)) || (g1 >= 5 && g1 <= 8);
+    constexpr bool kRingA = !(g0 == 0 || g0 == 31 || (g0 >= 5 && g0 <= 9)) || (g1 >= 5 && g1 <= 8);
     constexpr bool kRingB = g4 >= 6;
 
     const int32_t w = static_cast<int32_t>(habitat->width);
@@ -147,6 +166,7 @@ void FastWalk(Bot* bot, Image* habitat, Image* display) {
         path_xy[i] = Point2i{x, y};
         path_rgb[i] = shown;
         const long nd = new_dir & 7;
+        observer(StepRecord{bot, i, x, y, new_value, nd, out, shown});
         x += Bot::dir_d[nd].x;
         y += Bot::dir_d[nd].y;
         at += move[nd];

@@ -1,95 +1,44 @@
-// The eighty preset step functions, step_<bot><community>: the step
-// pipeline run with the genes of that bot of that community.
+// The eighty preset step functions, step_<bot><community>: the step pipeline
+// run with the genes of that bot of that community, and the walk specialised
+// for each of them. All are generated from the one preset list.
 #pragma once
 
+#include <cstdint>
+
+#include "behaviour/preset_list.h"
+#include "behaviour/step_observer.h"
 #include "bots/bot.h"
 
-void step_0a(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_1a(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_2a(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_3a(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_4a(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_5a(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_6a(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_7a(const Core_* core, long* value, long* dir, HSL_888* out);
+class Image;
 
-void step_0b(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_1b(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_2b(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_3b(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_4b(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_5b(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_6b(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_7b(const Core_* core, long* value, long* dir, HSL_888* out);
+// The genes of every preset bot, `bot_genes_<bot><community>`, as constants
+// that the step functions are compiled from.
+#define LUMIVOR_GENE_ARRAY(bot, suffix, ...) \
+    inline constexpr uint8_t bot_genes_##bot##suffix[13] = {__VA_ARGS__};
+LUMIVOR_PRESETS(LUMIVOR_IGNORE, LUMIVOR_GENE_ARRAY)
+#undef LUMIVOR_GENE_ARRAY
 
-void step_0c(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_1c(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_2c(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_3c(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_4c(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_5c(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_6c(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_7c(const Core_* core, long* value, long* dir, HSL_888* out);
+#define LUMIVOR_STEP_DECLARATION(bot, suffix, ...) \
+    void step_##bot##suffix(const Core_* core, long* value, long* dir, HSL_888* out);
+LUMIVOR_PRESETS(LUMIVOR_IGNORE, LUMIVOR_STEP_DECLARATION)
+#undef LUMIVOR_STEP_DECLARATION
 
-void step_0d(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_1d(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_2d(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_3d(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_4d(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_5d(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_6d(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_7d(const Core_* core, long* value, long* dir, HSL_888* out);
+namespace behaviour {
 
-void step_0e(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_1e(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_2e(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_3e(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_4e(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_5e(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_6e(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_7e(const Core_* core, long* value, long* dir, HSL_888* out);
+// A walk of all of a bot's steps, as the saver runs it, and the same walk
+// reporting each step to an observer.
+using WalkFunc = void (*)(Bot* bot, Image* habitat, Image* display);
+using ObservedWalkFunc = void (*)(Bot* bot, Image* habitat, Image* display,
+                                  const StepObserver& observer);
 
-void step_0f(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_1f(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_2f(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_3f(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_4f(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_5f(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_6f(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_7f(const Core_* core, long* value, long* dir, HSL_888* out);
+struct PresetWalks {
+    StepFunc step;
+    WalkFunc walk;
+    ObservedWalkFunc observed_walk;
+};
 
-void step_0g(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_1g(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_2g(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_3g(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_4g(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_5g(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_6g(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_7g(const Core_* core, long* value, long* dir, HSL_888* out);
+// The specialised walks of a preset step function, or null for any other
+// function; constant time.
+const PresetWalks* WalksFor(StepFunc step);
 
-void step_0h(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_1h(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_2h(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_3h(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_4h(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_5h(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_6h(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_7h(const Core_* core, long* value, long* dir, HSL_888* out);
-
-void step_0i(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_1i(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_2i(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_3i(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_4i(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_5i(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_6i(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_7i(const Core_* core, long* value, long* dir, HSL_888* out);
-
-void step_0j(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_1j(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_2j(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_3j(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_4j(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_5j(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_6j(const Core_* core, long* value, long* dir, HSL_888* out);
-void step_7j(const Core_* core, long* value, long* dir, HSL_888* out);
+}  // namespace behaviour

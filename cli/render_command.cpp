@@ -20,6 +20,7 @@
 #include "saver/start.h"
 #include "world/biotope.h"
 #include "world/community.h"
+#include "world/trace.h"
 #ifdef LUMIVOR_HAVE_HOST
 #include "host/host.h"
 #endif
@@ -55,27 +56,8 @@ int UsageError(std::FILE* diag, const std::string& what) {
     return 2;
 }
 
-// One update, step by step, writing a trace line per bot step. It takes the
-// same steps as Biotope::Update.
-void TracedUpdate(std::FILE* trace) {
-    Biotope& w = biotope;
-    const unsigned long update = w.n_updates;
-    ++w.n_updates;
-    if (!w.HasHabitat()) return;
-    for (unsigned long b = 0; b < w.n_bots; ++b) {
-        Bot& bot = w.bots[b];
-        for (bot.path_index = 0; bot.path_index < bot.path_steps; ++bot.path_index) {
-            bot.StepHSL(&w.hsl_habitat, &w.rgb_habitat);
-            const Point2i at = bot.path_xy[bot.path_index];
-            const uint8_t* hsl =
-                w.hsl_habitat.data + (static_cast<size_t>(at.y) * w.hsl_habitat.width + at.x) * 3;
-            const RGB_888 rgb = bot.path_rgb[bot.path_index];
-            std::fprintf(trace, "%lu %lu %lu %d %d %ld %ld %d %d %d %d %d %d\n", update, b,
-                         bot.path_index, at.x, at.y, bot.value, bot.dir, hsl[0], hsl[1], hsl[2],
-                         rgb.r, rgb.g, rgb.b);
-        }
-    }
-}
+// One update, step by step, writing a trace line per bot step.
+void TracedUpdate(std::FILE* trace) { UpdateTraced(trace); }
 
 void PrintFinalState() {
     std::printf("final n_updates=%lu bots=", biotope.n_updates);

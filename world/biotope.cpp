@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <new>
+#include <type_traits>
 
 #include "behaviour/fast_walk.h"
+#include "behaviour/presets.h"
 #include "colour/random_tovi.h"
 
 Biotope biotope;
@@ -26,10 +28,10 @@ void FillCells(Image& image, unsigned long n, uint8_t a, uint8_t b, uint8_t c) {
 }  // namespace
 
 bool Biotope::HasHabitat() const {
-    return rgb_habitat.data != nullptr && hsl_habitat.data != nullptr &&
-           rgb_habitat.width > 0 && rgb_habitat.height > 0 &&
-           rgb_habitat.width == hsl_habitat.width && rgb_habitat.height == hsl_habitat.height &&
-           rgb_habitat.format.bpp == 24 && hsl_habitat.format.bpp == 24;
+    return rgb_habitat.data != nullptr && hsl_habitat.data != nullptr && rgb_habitat.width > 0 &&
+           rgb_habitat.height > 0 && rgb_habitat.width == hsl_habitat.width &&
+           rgb_habitat.height == hsl_habitat.height && rgb_habitat.format.bpp == 24 &&
+           hsl_habitat.format.bpp == 24;
 }
 
 bool Biotope::Create(unsigned long n, unsigned long w, unsigned long h, unsigned long s) {
@@ -52,8 +54,8 @@ bool Biotope::CreateHabitat(unsigned long w, unsigned long h) {
     if (!ok) {
         rgb_habitat.Destroy();
         hsl_habitat.Destroy();
-        std::fprintf(stderr, "Biotope::CreateHabitat() failure: cannot create %lux%lu habitat\n",
-                     w, h);
+        std::fprintf(stderr, "Biotope::CreateHabitat() failure: cannot create %lux%lu habitat\n", w,
+                     h);
         return false;
     }
     const RGB_888 grey = {196, 196, 196};
@@ -142,19 +144,37 @@ void Biotope::SetHueShift(unsigned char h) {
     for (unsigned long i = 0; i < n_bots; ++i) bots[i].hue_shift = h;
 }
 
-bool Biotope::Update() {
-    ++n_updates;
-    if (!HasHabitat()) return true;
-    for (unsigned long i = 0; i < n_bots; ++i) {
-        Bot& bot = bots[i];
-        // Preset bots walk a loop specialised for their step function; any
-        // other bot takes the general step.
-        if (behaviour::WalkFunc walk = behaviour::FastWalkFor(bot.step_func)) {
-            walk(&bot, &hsl_habitat, &rgb_habitat);
+namespace {
+
+// One update's walks: every bot in index order takes all its steps, each
+// reported to the observer. Preset bots walk a loop specialised for their step
+// function; any other bot takes the general step.
+template <class Observer>
+void WalkEveryBot(Biotope& w, const Observer& observer) {
+    for (unsigned long i = 0; i < w.n_bots; ++i) {
+        Bot& bot = w.bots[i];
+        const behaviour::PresetWalks* preset = behaviour::WalksFor(bot.step_func);
+        if (preset == nullptr) {
+            behaviour::GeneralWalk(&bot, &w.hsl_habitat, &w.rgb_habitat, observer);
+        } else if constexpr (std::is_same_v<Observer, behaviour::NoObserver>) {
+            preset->walk(&bot, &w.hsl_habitat, &w.rgb_habitat);
         } else {
-            bot.StepPathHSL(&hsl_habitat, &rgb_habitat);
+            preset->observed_walk(&bot, &w.hsl_habitat, &w.rgb_habitat, observer);
         }
     }
+}
+
+}  // namespace
+
+bool Biotope::Update() {
+    ++n_updates;
+    if (HasHabitat()) WalkEveryBot(*this, behaviour::NoObserver{});
+    return true;
+}
+
+bool Biotope::UpdateObserved(const behaviour::StepObserver& observer) {
+    ++n_updates;
+    if (HasHabitat()) WalkEveryBot(*this, observer);
     return true;
 }
 

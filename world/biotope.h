@@ -4,12 +4,13 @@
 
 #include <cstdint>
 
+#include "behaviour/step_observer.h"
 #include "bots/bot.h"
 #include "colour/hsl.h"
 #include "image/image.h"
 
 class Biotope {
-public:
+  public:
     Image rgb_habitat;  // display copy: RGB colour last shown at each cell
     Image hsl_habitat;  // the habitat proper: HSL_888 per cell
     Bot* bots = nullptr;
@@ -32,6 +33,9 @@ public:
     void SetBotSteps(unsigned long n);
     void SetHueShift(unsigned char h);
     bool Update();
+    // Update, taking the very same walks, with every bot step reported to the
+    // observer in the order the steps are taken.
+    bool UpdateObserved(const behaviour::StepObserver& observer);
     void DisplayPaths();
     void Destroy();
 

@@ -1,29 +1,29 @@
 // The specialised walks of the preset bots take exactly the steps of the
-// general stepping, draw for draw, on random worlds of every community.
+// general stepping, draw for draw, on random worlds of every community; an
+// observed update takes the same walks and reports every step as it was taken.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <vector>
 
-#include "behaviour/fast_walk.h"
+#include "behaviour/presets.h"
 #include "colour/random_tovi.h"
+#include "tests/support/community.h"
 #include "world/biotope.h"
 #include "world/community.h"
 
 namespace {
 
-// Community n as the saver builds it, on a small habitat of random colours
-// (few levels, so ties and runs are common; bots cross the border often).
+// Community n on a small habitat of random colours (few levels, so ties and
+// runs are common; bots cross the border often).
 void Build(Biotope& w, int n, int width, int height) {
     testing::internal::CaptureStdout();
     w.Create(kCommunityBots, width, height, 1765000000ul + n);
+    testing::internal::GetCapturedStdout();
     w.SetBotSteps(500);
     w.SetHueShift(*hshift[n]);
-    for (unsigned long b = 0; b < w.n_bots; ++b) {
-        std::memcpy(w.bots[b].genes, bot_genes[n][b], 13);
-        w.bots[b].step_func = step_funcs[n][b];
-    }
-    w.InitCommunity();
-    testing::internal::GetCapturedStdout();
+    GivePresetBots(w, n);
     uint64_t s = 99 + n;
     for (size_t i = 0; i < static_cast<size_t>(width) * height * 3; ++i) {
         s = s * 6364136223846793005ull + 1442695040888963407ull;
@@ -32,34 +32,104 @@ void Build(Biotope& w, int n, int width, int height) {
     }
 }
 
+// One step as a row: bot, step, x, y, value, heading, written HSL, shown RGB.
+using Row = std::array<long, 12>;
+
+struct Recorder {
+    const Biotope* world;
+    std::vector<Row> rows;
+};
+
+void RecordStep(void* context, const behaviour::StepRecord& r) {
+    Recorder& rec = *static_cast<Recorder*>(context);
+    rec.rows.push_back(Row{r.bot - rec.world->bots, static_cast<long>(r.step), r.x, r.y, r.value,
+                           r.dir, r.written.h, r.written.s, r.written.l, r.shown.r, r.shown.g,
+                           r.shown.b});
+}
+
+// One update by the general step alone, bot after bot, as rows.
+void GeneralUpdate(Biotope& w, std::vector<Row>* rows) {
+    for (unsigned long b = 0; b < w.n_bots; ++b) {
+        Bot& bot = w.bots[b];
+        for (bot.path_index = 0; bot.path_index < bot.path_steps; ++bot.path_index) {
+            bot.StepHSL(&w.hsl_habitat, &w.rgb_habitat);
+            const Point2i at = bot.path_xy[bot.path_index];
+            const uint8_t* c = w.hsl_habitat.data + (at.y * w.hsl_habitat.width + at.x) * 3;
+            const RGB_888 shown = bot.path_rgb[bot.path_index];
+            rows->push_back(Row{static_cast<long>(b), static_cast<long>(bot.path_index), at.x, at.y,
+                                bot.value, bot.dir, c[0], c[1], c[2], shown.r, shown.g, shown.b});
+        }
+    }
+}
+
 }  // namespace
 
 TEST(FastWalk, EqualsTheGeneralStepForEveryCommunity) {
-    EXPECT_EQ(behaviour::FastWalkFor(def_step_func), nullptr);
+    EXPECT_EQ(behaviour::WalksFor(def_step_func), nullptr);
     for (int n = 0; n < kCommunityCount; ++n) {
+        SCOPED_TRACE(n);
         const int width = 23 + n, height = 17;
         const size_t bytes = static_cast<size_t>(width) * height * 3;
         Biotope fast, plain;
         Build(fast, n, width, height);
         Build(plain, n, width, height);
+        // Six updates as the saver runs them, six observed.
+        Recorder observed{&fast, {}};
         srandom_tovi(4242);
-        for (int u = 0; u < 12; ++u) fast.Update();
+        for (int u = 0; u < 6; ++u) fast.Update();
+        for (int u = 0; u < 6; ++u)
+            fast.UpdateObserved(behaviour::StepObserver{RecordStep, &observed});
         const long fast_next = random_tovi();
+        std::vector<Row> general;
         srandom_tovi(4242);
-        for (int u = 0; u < 12; ++u)
-            for (unsigned long b = 0; b < plain.n_bots; ++b)
-                plain.bots[b].StepPathHSL(&plain.hsl_habitat, &plain.rgb_habitat);
-        EXPECT_EQ(random_tovi(), fast_next) << "community " << n;
-        EXPECT_EQ(std::memcmp(fast.hsl_habitat.data, plain.hsl_habitat.data, bytes), 0) << n;
-        EXPECT_EQ(std::memcmp(fast.rgb_habitat.data, plain.rgb_habitat.data, bytes), 0) << n;
+        for (int u = 0; u < 12; ++u) {
+            if (u == 6) general.clear();
+            GeneralUpdate(plain, &general);
+        }
+        EXPECT_EQ(random_tovi(), fast_next);
+        EXPECT_EQ(std::memcmp(fast.hsl_habitat.data, plain.hsl_habitat.data, bytes), 0);
+        EXPECT_EQ(std::memcmp(fast.rgb_habitat.data, plain.rgb_habitat.data, bytes), 0);
+        EXPECT_EQ(observed.rows, general);
+        EXPECT_EQ(fast.n_updates, 12u);
         for (unsigned long b = 0; b < fast.n_bots; ++b) {
+            SCOPED_TRACE(b);
             const Bot &f = fast.bots[b], &p = plain.bots[b];
-            ASSERT_NE(behaviour::FastWalkFor(f.step_func), nullptr);
-            EXPECT_TRUE(f.x == p.x && f.y == p.y && f.value == p.value && f.dir == p.dir &&
-                        f.path_index == p.path_index)
-                << "community " << n << " bot " << b;
+            ASSERT_NE(behaviour::WalksFor(f.step_func), nullptr);
+            EXPECT_EQ(behaviour::WalksFor(f.step_func)->step, f.step_func);
+            EXPECT_EQ(f.x, p.x);
+            EXPECT_EQ(f.y, p.y);
+            EXPECT_EQ(f.value, p.value);
+            EXPECT_EQ(f.dir, p.dir);
+            EXPECT_EQ(f.path_index, p.path_index);
             EXPECT_EQ(std::memcmp(f.path_xy, p.path_xy, 500 * sizeof(Point2i)), 0);
             EXPECT_EQ(std::memcmp(f.path_rgb, p.path_rgb, 500 * sizeof(RGB_888)), 0);
         }
     }
+}
+
+// A bot whose step function has no specialised walk is observed through the
+// general step: the reports are its trail, step for step.
+TEST(FastWalk, OtherBotsAreObservedThroughTheGeneralStep) {
+    Biotope w;
+    testing::internal::CaptureStdout();
+    w.Create(3, 19, 11, 77);
+    w.SetBotSteps(40);
+    w.InitCommunity();
+    testing::internal::GetCapturedStdout();
+    Recorder observed{&w, {}};
+    w.UpdateObserved(behaviour::StepObserver{RecordStep, &observed});
+    ASSERT_EQ(observed.rows.size(), 3u * 40u);
+    for (const Row& row : observed.rows) {
+        const Bot& bot = w.bots[row[0]];
+        const Point2i at = bot.path_xy[row[1]];
+        const RGB_888 shown = bot.path_rgb[row[1]];
+        EXPECT_EQ(row[2], at.x);
+        EXPECT_EQ(row[3], at.y);
+        EXPECT_EQ(row[9], shown.r);
+        EXPECT_EQ(row[10], shown.g);
+        EXPECT_EQ(row[11], shown.b);
+    }
+    const Row& last = observed.rows.back();
+    EXPECT_EQ(last[4], w.bots[2].value);
+    EXPECT_EQ(last[5], w.bots[2].dir);
 }

@@ -1,33 +1,13 @@
 // The preset communities and their installation into the world.
+#include "tests/support/community.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "colour/random_tovi.h"
+#include "behaviour/presets.h"
 #include "world/biotope.h"
-#include "world/clock.h"
 #include "world/community.h"
-
-namespace {
-
-struct Captured {
-    std::string out, err;
-};
-
-Captured Install(int n, int w, int h, long clock) {
-    scr_w = w;
-    scr_h = h;
-    FixClock(clock);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    InitCommunity(n);
-    Captured c{testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-    UnfixClock();
-    return c;
-}
-
-
-}  // namespace
 
 TEST(Community, UnknownNumbersAreRefused) {
     for (int n : {10, -1}) {
@@ -42,7 +22,7 @@ TEST(Community, UnknownNumbersAreRefused) {
 }
 
 TEST(Community, InstallsGeoAtA1440By900Surface) {
-    const Captured c = Install(4, 1440, 900, 1765000148);
+    const Messages c = InstallCommunity(4, 1440, 900, 1765000148);
     EXPECT_EQ(biotope.n_bots, 8u);
     EXPECT_EQ(biotope.bot_steps, 1080u);
     EXPECT_EQ(biotope.seed, 1765000148u);
@@ -55,15 +35,27 @@ TEST(Community, InstallsGeoAtA1440By900Surface) {
 }
 
 TEST(Community, StepCountsFollowTheSurface) {
-    const int sizes[][3] = {{1024, 768, 655}, {1440, 900, 1080}, {1920, 1080, 1728},
-                            {2560, 1600, 3413}, {30, 30, 0}};
+    const int sizes[][3] = {
+        {1024, 768, 655}, {1440, 900, 1080}, {1920, 1080, 1728}, {2560, 1600, 3413}, {30, 30, 0}};
     for (const auto& s : sizes) {
-        Install(1, s[0], s[1], 5);
+        InstallCommunity(1, s[0], s[1], 5);
         EXPECT_EQ(biotope.bot_steps, static_cast<unsigned long>(s[2]));
     }
     // A world that cannot be built leaves the saver with nothing to walk.
-    Install(1, 0, 0, 5);
+    InstallCommunity(1, 0, 0, 5);
     EXPECT_FALSE(biotope.HasHabitat());
     EXPECT_TRUE(biotope.Update());
 }
 
+// The tables by preset number name each community's own objects: bot b of
+// preset n has the genes `bot_genes_<b><suffix>` and the step function `step_<b><suffix>`.
+TEST(Community, TablesNameEachCommunitysObjects) {
+    EXPECT_EQ(step_funcs[0][0], step_0a);
+    EXPECT_EQ(step_funcs[5][3], step_3f);
+    EXPECT_EQ(step_funcs[9][7], step_7j);
+    EXPECT_EQ(bot_genes[5][3], bot_genes_3f);
+    EXPECT_EQ(bot_genes[9][7], bot_genes_7j);
+    EXPECT_STREQ(community_names[9], "tegelswitzwart");
+    EXPECT_EQ(*hshift[5], 143);
+    EXPECT_EQ(clear_rgb[8]->g, 206);
+}

@@ -1,30 +1,17 @@
 // What the screen shows: trails drawn as points onto a surface cleared to the
 // clear colour add up to exactly the display habitat, cell for cell.
-#include <gtest/gtest.h>
-
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "tests/support/community.h"
 #include "tests/support/gl_surface.h"
 #include "world/biotope.h"
-#include "world/clock.h"
 #include "world/community.h"
 
 namespace {
-
-void Build(int community, int w, int h, long clock) {
-    scr_w = w;
-    scr_h = h;
-    FixClock(clock);
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    InitCommunity(community);
-    testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
-    UnfixClock();
-}
 
 // Index of the first cell where screen and habitat differ, or -1.
 long FirstDifference(const std::vector<uint8_t>& screen, const Image& habitat) {
@@ -40,7 +27,7 @@ long FirstDifference(const std::vector<uint8_t>& screen, const Image& habitat) {
 TEST(Display, ScreenEqualsDisplayHabitatForEveryCommunity) {
     for (int n = 0; n < kCommunityCount; ++n) {
         const int w = 97 + n, h = 61 + 2 * n;  // odd sizes: rows are not 4-byte multiples
-        Build(n, w, h, 1765000000 + n);
+        InstallCommunity(n, w, h, 1765000000 + n);
         TestGLSurface surface;
         ASSERT_TRUE(surface.Create(w, h));
         surface.Clear(clear_clr.r, clear_clr.g, clear_clr.b);
