@@ -11,6 +11,7 @@
 
 #include "behaviour/ring_ops.h"
 #include "bots/bot.h"
+#include "colour/force_inline.h"
 #include "colour/random_tovi.h"
 
 // The blocks are inlined (LUMIVOR_INLINE) into every preset step function and
@@ -18,13 +19,15 @@
 
 namespace behaviour {
 
-// One draw from the global generator, inlined into the step loop.
-LUMIVOR_INLINE long Draw() {
+// The next number of the global generator, inlined into the step loop.
+LUMIVOR_INLINE long NextRandom() {
     if (unsafe_state_tovi.type != 0) return random_step_tovi(&unsafe_state_tovi);
     return random_tovi();
 }
 
-LUMIVOR_INLINE long Component(const HSL_888* c, int k) { return k == 0 ? c->h : (k == 1 ? c->s : c->l); }
+LUMIVOR_INLINE long Component(const HSL_888* c, int k) {
+    return k == 0 ? c->h : (k == 1 ? c->s : c->l);
+}
 
 // Moves hue u by a full turn so that it lies within half a turn of hue t: a
 // plain average of the two then follows the shorter way round the circle.
@@ -34,7 +37,9 @@ LUMIVOR_INLINE long HueUnwrap(long u, long t) {
     return u;
 }
 
-LUMIVOR_INLINE long Abs(long v) { return v < 0 ? -v : v; }
+LUMIVOR_INLINE long Abs(long v) {
+    return v < 0 ? -v : v;
+}
 
 // ---- Value writers ---------------------------------------------------------
 
@@ -142,19 +147,35 @@ LUMIVOR_INLINE long Scan(const uint8_t* m, int count, long start, Score score, B
     }
     return choice;
 }
-LUMIVOR_INLINE bool Smaller(long a, long b) { return a < b; }
-LUMIVOR_INLINE bool Larger(long a, long b) { return a > b; }
+LUMIVOR_INLINE bool Smaller(long a, long b) {
+    return a < b;
+}
+LUMIVOR_INLINE bool Larger(long a, long b) {
+    return a > b;
+}
 
-LUMIVOR_INLINE long get_dir_1(const Core_* c, long) { return c->nbh_b[8] & 7; }
-LUMIVOR_INLINE long get_dir_2(const Core_* c, long) { return (c->nbh_b[8] >> 1) & 7; }
-LUMIVOR_INLINE long get_dir_3(const Core_* c, long) { return (c->nbh_b[8] >> 2) & 7; }
-LUMIVOR_INLINE long get_dir_4(const Core_* c, long) { return (c->nbh_b[8] >> 3) & 7; }
-LUMIVOR_INLINE long get_dir_5(const Core_* c, long) { return (c->nbh_b[8] >> 4) & 7; }
+LUMIVOR_INLINE long get_dir_1(const Core_* c, long) {
+    return c->nbh_b[8] & 7;
+}
+LUMIVOR_INLINE long get_dir_2(const Core_* c, long) {
+    return (c->nbh_b[8] >> 1) & 7;
+}
+LUMIVOR_INLINE long get_dir_3(const Core_* c, long) {
+    return (c->nbh_b[8] >> 2) & 7;
+}
+LUMIVOR_INLINE long get_dir_4(const Core_* c, long) {
+    return (c->nbh_b[8] >> 3) & 7;
+}
+LUMIVOR_INLINE long get_dir_5(const Core_* c, long) {
+    return (c->nbh_b[8] >> 4) & 7;
+}
 LUMIVOR_INLINE long get_dir_6(const Core_* c, long h) {
-    return h + Scan(c->nbh_b, 8, 255, [](long x) { return x; }, Smaller);
+    return h + Scan(
+                   c->nbh_b, 8, 255, [](long x) { return x; }, Smaller);
 }
 LUMIVOR_INLINE long get_dir_7(const Core_* c, long h) {
-    return h + Scan(c->nbh_b, 8, 0, [](long x) { return x; }, Larger);
+    return h + Scan(
+                   c->nbh_b, 8, 0, [](long x) { return x; }, Larger);
 }
 LUMIVOR_INLINE long FirstNear(const Core_* c, long h, long limit) {
     const uint8_t* m = c->nbh_b;
@@ -167,19 +188,26 @@ LUMIVOR_INLINE long FirstNear(const Core_* c, long h, long limit) {
 }
 LUMIVOR_INLINE long get_dir_13(const Core_* c, long h) {
     const long own = c->own_b;
-    return h + Scan(c->nbh_b, 8, 0, [own](long x) { return Abs(x - own); }, Larger);
+    return h + Scan(
+                   c->nbh_b, 8, 0, [own](long x) { return Abs(x - own); }, Larger);
 }
 LUMIVOR_INLINE long get_dir_14(const Core_* c, long h) {
     const long own = c->own_b;
-    return h + Scan(c->nbh_b, 8, 255, [own](long x) { return Abs(x - own); }, Smaller);
+    return h + Scan(
+                   c->nbh_b, 8, 255, [own](long x) { return Abs(x - own); }, Smaller);
 }
 LUMIVOR_INLINE long get_dir_15(const Core_* c, long h) {
     const uint8_t* m = c->nbh_b;
     const long mean = (long{m[0]} + m[1] + m[2] + m[3] + m[4] + m[5] + m[6] + m[7]) >> 3;
-    return h + Scan(m, 8, 255, [mean](long x) { return Abs(x - mean); }, Smaller);
+    return h + Scan(
+                   m, 8, 255, [mean](long x) { return Abs(x - mean); }, Smaller);
 }
-LUMIVOR_INLINE long get_dir_11(const Core_* c, long h) { return FirstNear(c, h, 16); }
-LUMIVOR_INLINE long get_dir_12(const Core_* c, long h) { return FirstNear(c, h, 32); }
+LUMIVOR_INLINE long get_dir_11(const Core_* c, long h) {
+    return FirstNear(c, h, 16);
+}
+LUMIVOR_INLINE long get_dir_12(const Core_* c, long h) {
+    return FirstNear(c, h, 32);
+}
 LUMIVOR_INLINE long get_dir_17(const Core_* c, long h) {
     const Extremes e = MinFirstExtremes<0, 8>(c->nbh_b);
     const long centre = c->nbh_b[8];
@@ -223,19 +251,45 @@ inline constexpr int8_t rnd_dir_13_v[8] = {0, 0, 0, 0, 0, 0, 0, 1};
 inline constexpr int8_t rnd_dir_14_v[16] = {-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 inline constexpr int8_t rnd_dir_15_v[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
 
-LUMIVOR_INLINE long rnd_dir_1(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 7 : d; }
-LUMIVOR_INLINE long rnd_dir_2(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 1 : d; }
-LUMIVOR_INLINE long rnd_dir_4(const Core_*, long d) { return (Draw() & 63) == 63 ? d + 1 : d; }
-LUMIVOR_INLINE long rnd_dir_5(const Core_*, long d) { return d + rnd_dir_5_v[Draw() & 3]; }
-LUMIVOR_INLINE long rnd_dir_6(const Core_*, long d) { return d + rnd_dir_6_v[Draw() & 7]; }
-LUMIVOR_INLINE long rnd_dir_7(const Core_*, long d) { return d + rnd_dir_7_v[Draw() & 15]; }
-LUMIVOR_INLINE long rnd_dir_8(const Core_*, long d) { return d + rnd_dir_8_v[Draw() & 7]; }
-LUMIVOR_INLINE long rnd_dir_9(const Core_*, long d) { return d + rnd_dir_9_v[Draw() & 7]; }
-LUMIVOR_INLINE long rnd_dir_10(const Core_*, long d) { return d + rnd_dir_10_v[Draw() & 15]; }
-LUMIVOR_INLINE long rnd_dir_11(const Core_*, long d) { return d + rnd_dir_11_v[Draw() & 15]; }
-LUMIVOR_INLINE long rnd_dir_13(const Core_*, long d) { return d + rnd_dir_13_v[Draw() & 7]; }
-LUMIVOR_INLINE long rnd_dir_14(const Core_*, long d) { return d + rnd_dir_14_v[Draw() & 15]; }
-LUMIVOR_INLINE long rnd_dir_15(const Core_*, long d) { return d + rnd_dir_15_v[Draw() & 15]; }
+LUMIVOR_INLINE long rnd_dir_1(const Core_*, long d) {
+    return (NextRandom() & 63) == 63 ? d + 7 : d;
+}
+LUMIVOR_INLINE long rnd_dir_2(const Core_*, long d) {
+    return (NextRandom() & 63) == 63 ? d + 1 : d;
+}
+LUMIVOR_INLINE long rnd_dir_4(const Core_*, long d) {
+    return (NextRandom() & 63) == 63 ? d + 1 : d;
+}
+LUMIVOR_INLINE long rnd_dir_5(const Core_*, long d) {
+    return d + rnd_dir_5_v[NextRandom() & 3];
+}
+LUMIVOR_INLINE long rnd_dir_6(const Core_*, long d) {
+    return d + rnd_dir_6_v[NextRandom() & 7];
+}
+LUMIVOR_INLINE long rnd_dir_7(const Core_*, long d) {
+    return d + rnd_dir_7_v[NextRandom() & 15];
+}
+LUMIVOR_INLINE long rnd_dir_8(const Core_*, long d) {
+    return d + rnd_dir_8_v[NextRandom() & 7];
+}
+LUMIVOR_INLINE long rnd_dir_9(const Core_*, long d) {
+    return d + rnd_dir_9_v[NextRandom() & 7];
+}
+LUMIVOR_INLINE long rnd_dir_10(const Core_*, long d) {
+    return d + rnd_dir_10_v[NextRandom() & 15];
+}
+LUMIVOR_INLINE long rnd_dir_11(const Core_*, long d) {
+    return d + rnd_dir_11_v[NextRandom() & 15];
+}
+LUMIVOR_INLINE long rnd_dir_13(const Core_*, long d) {
+    return d + rnd_dir_13_v[NextRandom() & 7];
+}
+LUMIVOR_INLINE long rnd_dir_14(const Core_*, long d) {
+    return d + rnd_dir_14_v[NextRandom() & 15];
+}
+LUMIVOR_INLINE long rnd_dir_15(const Core_*, long d) {
+    return d + rnd_dir_15_v[NextRandom() & 15];
+}
 
 // ---- Random value offsets --------------------------------------------------
 
@@ -243,8 +297,14 @@ inline constexpr int32_t mod_val_13_r[2] = {-2, 2};
 inline constexpr int32_t mod_val_14_r[4] = {-2, 0, 0, 2};
 inline constexpr int32_t mod_val_15_r[8] = {-2, 0, 0, 0, 0, 0, 0, 2};
 
-LUMIVOR_INLINE long mod_val_13(const Core_*, long v) { return v + mod_val_13_r[Draw() & 1]; }
-LUMIVOR_INLINE long mod_val_14(const Core_*, long v) { return v + mod_val_14_r[Draw() & 3]; }
-LUMIVOR_INLINE long mod_val_15(const Core_*, long v) { return v + mod_val_15_r[Draw() & 7]; }
+LUMIVOR_INLINE long mod_val_13(const Core_*, long v) {
+    return v + mod_val_13_r[NextRandom() & 1];
+}
+LUMIVOR_INLINE long mod_val_14(const Core_*, long v) {
+    return v + mod_val_14_r[NextRandom() & 3];
+}
+LUMIVOR_INLINE long mod_val_15(const Core_*, long v) {
+    return v + mod_val_15_r[NextRandom() & 7];
+}
 
 }  // namespace behaviour

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "behaviour/blocks.h"
+#include "colour/force_inline.h"
 
 namespace behaviour {
 
@@ -22,9 +23,7 @@ LUMIVOR_INLINE long ValueSource(const Core_* core, long P) {
     const uint8_t* n = core->nbh_a;
     const long c = n[8];
     const long A = core->own_a;
-    auto sum8 = [n] {
-        return long{n[0]} + n[1] + n[2] + n[3] + n[4] + n[5] + n[6] + n[7];
-    };
+    auto sum8 = [n] { return long{n[0]} + n[1] + n[2] + n[3] + n[4] + n[5] + n[6] + n[7]; };
     auto odd4 = [n] { return long{n[1]} + n[3] + n[5] + n[7]; };
     // Scans ring indices 0..7 in order for the best score; ties go to the lower index.
     auto best = [n](long start_score, long start_choice, auto score, auto better) {
@@ -81,14 +80,18 @@ LUMIVOR_INLINE long ValueSource(const Core_* core, long P) {
         for (int i = 1; i < 8; ++i) m = n[i] < m ? n[i] : m;
         return m;
     } else if constexpr (G0 == 26) {
-        return best(0, P, [c](long x) { return Abs(x - c); }, Larger);
+        return best(
+            0, P, [c](long x) { return Abs(x - c); }, Larger);
     } else if constexpr (G0 == 28) {
-        return best(0, P, [A](long x) { return Abs(x - A); }, Larger);
+        return best(
+            0, P, [A](long x) { return Abs(x - A); }, Larger);
     } else if constexpr (G0 == 29) {
-        return best(255, P, [A](long x) { return Abs(x - A); }, Smaller);
+        return best(
+            255, P, [A](long x) { return Abs(x - A); }, Smaller);
     } else if constexpr (G0 == 32) {
         const long mean = sum8() >> 3;
-        return best(255, c, [mean](long x) { return Abs(x - mean); }, Smaller);
+        return best(
+            255, c, [mean](long x) { return Abs(x - mean); }, Smaller);
     } else if constexpr (G0 == 35) {
         const Extremes e = MinFirstExtremes<0, 8>(n);
         if (c < e.min) return e.min;
@@ -147,61 +150,106 @@ LUMIVOR_INLINE long ValueModifier(const Core_* core, long V) {
 // Stage 5: the value writer set_val_N, N = gene 3.
 template <int G3>
 LUMIVOR_INLINE long ValueWriter(const Core_* core, long V, unsigned char* out, unsigned char ch) {
-    if constexpr (G3 == 1) return set_val_1(core, V, out, ch);
-    else if constexpr (G3 == 2) return set_val_2(core, V, out, ch);
-    else if constexpr (G3 == 3) return set_val_3(core, V, out, ch);
-    else if constexpr (G3 == 5) return set_val_5(core, V, out, ch);
-    else if constexpr (G3 == 6) return set_val_6(core, V, out, ch);
-    else if constexpr (G3 == 10) return set_val_10(core, V, out, ch);
-    else if constexpr (G3 == 11) return set_val_11(core, V, out, ch);
-    else if constexpr (G3 == 12) return set_val_12(core, V, out, ch);
-    else if constexpr (G3 == 13) return set_val_13(core, V, out, ch);
-    else static_assert(kNever<G3>, "value writer without a meaning");
+    if constexpr (G3 == 1)
+        return set_val_1(core, V, out, ch);
+    else if constexpr (G3 == 2)
+        return set_val_2(core, V, out, ch);
+    else if constexpr (G3 == 3)
+        return set_val_3(core, V, out, ch);
+    else if constexpr (G3 == 5)
+        return set_val_5(core, V, out, ch);
+    else if constexpr (G3 == 6)
+        return set_val_6(core, V, out, ch);
+    else if constexpr (G3 == 10)
+        return set_val_10(core, V, out, ch);
+    else if constexpr (G3 == 11)
+        return set_val_11(core, V, out, ch);
+    else if constexpr (G3 == 12)
+        return set_val_12(core, V, out, ch);
+    else if constexpr (G3 == 13)
+        return set_val_13(core, V, out, ch);
+    else
+        static_assert(kNever<G3>, "value writer without a meaning");
 }
 
 // Stage 7: the direction source get_dir_N, N = gene 4; 0 keeps the heading.
 template <int G4>
 LUMIVOR_INLINE long DirectionSource(const Core_* core, long h) {
-    if constexpr (G4 == 0) return h;
-    else if constexpr (G4 == 1) return get_dir_1(core, h);
-    else if constexpr (G4 == 2) return get_dir_2(core, h);
-    else if constexpr (G4 == 3) return get_dir_3(core, h);
-    else if constexpr (G4 == 4) return get_dir_4(core, h);
-    else if constexpr (G4 == 5) return get_dir_5(core, h);
-    else if constexpr (G4 == 6) return get_dir_6(core, h);
-    else if constexpr (G4 == 7) return get_dir_7(core, h);
-    else if constexpr (G4 == 11) return get_dir_11(core, h);
-    else if constexpr (G4 == 12) return get_dir_12(core, h);
-    else if constexpr (G4 == 13) return get_dir_13(core, h);
-    else if constexpr (G4 == 14) return get_dir_14(core, h);
-    else if constexpr (G4 == 15) return get_dir_15(core, h);
-    else if constexpr (G4 == 17) return get_dir_17(core, h);
-    else if constexpr (G4 == 19) return get_dir_19(core, h);
-    else if constexpr (G4 == 20) return get_dir_20(core, h);
-    else if constexpr (G4 == 21) return get_dir_21(core, h);
-    else if constexpr (G4 == 22) return get_dir_22(core, h);
-    else if constexpr (G4 == 23) return get_dir_23(core, h);
-    else static_assert(kNever<G4>, "direction source without a meaning");
+    if constexpr (G4 == 0)
+        return h;
+    else if constexpr (G4 == 1)
+        return get_dir_1(core, h);
+    else if constexpr (G4 == 2)
+        return get_dir_2(core, h);
+    else if constexpr (G4 == 3)
+        return get_dir_3(core, h);
+    else if constexpr (G4 == 4)
+        return get_dir_4(core, h);
+    else if constexpr (G4 == 5)
+        return get_dir_5(core, h);
+    else if constexpr (G4 == 6)
+        return get_dir_6(core, h);
+    else if constexpr (G4 == 7)
+        return get_dir_7(core, h);
+    else if constexpr (G4 == 11)
+        return get_dir_11(core, h);
+    else if constexpr (G4 == 12)
+        return get_dir_12(core, h);
+    else if constexpr (G4 == 13)
+        return get_dir_13(core, h);
+    else if constexpr (G4 == 14)
+        return get_dir_14(core, h);
+    else if constexpr (G4 == 15)
+        return get_dir_15(core, h);
+    else if constexpr (G4 == 17)
+        return get_dir_17(core, h);
+    else if constexpr (G4 == 19)
+        return get_dir_19(core, h);
+    else if constexpr (G4 == 20)
+        return get_dir_20(core, h);
+    else if constexpr (G4 == 21)
+        return get_dir_21(core, h);
+    else if constexpr (G4 == 22)
+        return get_dir_22(core, h);
+    else if constexpr (G4 == 23)
+        return get_dir_23(core, h);
+    else
+        static_assert(kNever<G4>, "direction source without a meaning");
 }
 
 // Stage 8: the random turn rnd_dir_N, N = gene 5; 0 draws nothing.
 template <int G5>
 LUMIVOR_INLINE long RandomTurn(const Core_* core, long D) {
-    if constexpr (G5 == 0) return D;
-    else if constexpr (G5 == 1) return rnd_dir_1(core, D);
-    else if constexpr (G5 == 2) return rnd_dir_2(core, D);
-    else if constexpr (G5 == 4) return rnd_dir_4(core, D);
-    else if constexpr (G5 == 5) return rnd_dir_5(core, D);
-    else if constexpr (G5 == 6) return rnd_dir_6(core, D);
-    else if constexpr (G5 == 7) return rnd_dir_7(core, D);
-    else if constexpr (G5 == 8) return rnd_dir_8(core, D);
-    else if constexpr (G5 == 9) return rnd_dir_9(core, D);
-    else if constexpr (G5 == 10) return rnd_dir_10(core, D);
-    else if constexpr (G5 == 11) return rnd_dir_11(core, D);
-    else if constexpr (G5 == 13) return rnd_dir_13(core, D);
-    else if constexpr (G5 == 14) return rnd_dir_14(core, D);
-    else if constexpr (G5 == 15) return rnd_dir_15(core, D);
-    else static_assert(kNever<G5>, "random turn without a meaning");
+    if constexpr (G5 == 0)
+        return D;
+    else if constexpr (G5 == 1)
+        return rnd_dir_1(core, D);
+    else if constexpr (G5 == 2)
+        return rnd_dir_2(core, D);
+    else if constexpr (G5 == 4)
+        return rnd_dir_4(core, D);
+    else if constexpr (G5 == 5)
+        return rnd_dir_5(core, D);
+    else if constexpr (G5 == 6)
+        return rnd_dir_6(core, D);
+    else if constexpr (G5 == 7)
+        return rnd_dir_7(core, D);
+    else if constexpr (G5 == 8)
+        return rnd_dir_8(core, D);
+    else if constexpr (G5 == 9)
+        return rnd_dir_9(core, D);
+    else if constexpr (G5 == 10)
+        return rnd_dir_10(core, D);
+    else if constexpr (G5 == 11)
+        return rnd_dir_11(core, D);
+    else if constexpr (G5 == 13)
+        return rnd_dir_13(core, D);
+    else if constexpr (G5 == 14)
+        return rnd_dir_14(core, D);
+    else if constexpr (G5 == 15)
+        return rnd_dir_15(core, D);
+    else
+        static_assert(kNever<G5>, "random turn without a meaning");
 }
 
 // Stage 9: a fixed turn offset.
@@ -218,9 +266,9 @@ LUMIVOR_INLINE long DirectionBlend(long D, long h) {
     if constexpr (G7 == 0) {
         return D;
     } else if constexpr (G7 == 1) {
-        return (Draw() & 3) == 3 ? h : D;
+        return (NextRandom() & 3) == 3 ? h : D;
     } else if constexpr (G7 == 2) {
-        return (Draw() & 31) == 31 ? h : D;
+        return (NextRandom() & 31) == 31 ? h : D;
     } else if constexpr (G7 == 3) {
         const long mid = (D + h) >> 1;
         return Abs(D - h) < 4 ? mid + 4 : mid;

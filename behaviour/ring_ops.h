@@ -9,7 +9,7 @@
 
 #include <cstdint>
 
-#define LUMIVOR_INLINE inline __attribute__((always_inline))
+#include "colour/force_inline.h"
 
 namespace behaviour {
 

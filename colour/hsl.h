@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "colour/force_inline.h"
+
 #pragma pack(push, 1)
 struct RGB_888 {
     uint8_t r, g, b;
@@ -45,7 +47,7 @@ void HSLtoRGB_f(const HSL_888* in, RGB_888* out);
 
 // The integer HSL-to-RGB conversion, inline for the bots' step loop: no
 // division, no floating point, no table.
-inline __attribute__((always_inline)) void HSLtoRGB_inline(const HSL_888& in, RGB_888& out) {
+LUMIVOR_INLINE void HSLtoRGB_inline(const HSL_888& in, RGB_888& out) {
     const int32_t h = in.h, s = in.s, l = in.l;
     // Base levels of the three hue sectors: red at 0, green at 84, blue at 168.
     int32_t r, g, b;

@@ -9,11 +9,12 @@
 #include "world/community.h"
 
 long curr_comm_i = 0;
-bool first_call = true;
 
 namespace {
 
 int forced_community = -1;
+// True until the first OnDisplay of the process has cleared the surface.
+bool first_call = true;
 
 void ClearToClearColour() {
     glClearColor(clear_clr.r / 255.f, clear_clr.g / 255.f, clear_clr.b / 255.f, 1.f);
@@ -72,4 +73,8 @@ void OnDisplay() {
     biotope.Update();
     biotope.DisplayPaths();
     glFlush();
+}
+
+void ResetFrameDriverForTest() {
+    first_call = true;
 }

@@ -5,9 +5,6 @@
 
 // Index 0..9 of the community chosen at the last Init.
 extern long curr_comm_i;
-// True until the first OnDisplay of the process has cleared the surface. Tests
-// that need a fresh process state set it back to true.
-extern bool first_call;
 
 // Stores the size, seeds the generator from the clock and builds the world for the
 // community the clock selects (or the one a FixedStart names). Returns
@@ -19,5 +16,10 @@ bool StartWorld(int width, int height);
 // Viewport and one-unit-per-pixel projection with the origin at the bottom left,
 // then a clear to clear_clr. Leaves the world alone.
 void OnReshape(int width, int height);
-// Two world updates, each drawn as it is made.
+// Two world updates, each drawn as it is made. The first call of the process
+// clears the surface before it.
 void OnDisplay();
+
+// For tests only: the frame driver as a fresh process has it, so that the next
+// OnDisplay clears again.
+void ResetFrameDriverForTest();

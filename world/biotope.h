@@ -8,6 +8,7 @@
 #include "bots/bot.h"
 #include "colour/hsl.h"
 #include "image/image.h"
+#include "world/habitat_files.h"
 
 class Biotope {
   public:
@@ -43,7 +44,7 @@ class Biotope {
     // which bots may walk or be drawn.
     bool HasHabitat() const;
 
-    // Habitat files and inspection tools.
+    // Habitat files and inspection tools (habitat_files.h, habitat_files.cpp).
     bool SaveHabitat(const char* path, bool topDown);
     bool LoadHabitat(const char* path, bool topDown);
     void HabitatRGBtoHSL(const Image* rgb, Image* hsl);
@@ -52,10 +53,6 @@ class Biotope {
     bool ReInitCommunity();
     void ClearHabitat(const RGB_888* c, unsigned long seed);
 };
-
-// Reads the size line of a habitat file with the loader's header rules, for
-// callers that build a world to fit a file. False when the header does not parse.
-bool ReadHabitatFileSize(const char* path, int* width, int* height);
 
 // The one world of the process.
 extern Biotope biotope;

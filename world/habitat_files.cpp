@@ -1,6 +1,8 @@
 // Habitat files (binary PPM) and the world's inspection tools: conversion of
 // an RGB raster into the HSL habitat, drawing the display copy and the bots'
 // markers, scattering the bots anew and the seeded clear.
+#include "world/habitat_files.h"
+
 #include <GL/gl.h>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -75,7 +75,8 @@ TEST(Golden, EveryReferenceRunIsReproduced) {
         if (traced) cmd += " --trace '" + trace.string() + "'";
         cmd += " >'" + out.string() + "' 2>'" + err.string() + "'";
         const int status = std::system(cmd.c_str());
-        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << cmd;
+        ASSERT_TRUE(WIFEXITED(status)) << cmd;
+        ASSERT_EQ(WEXITSTATUS(status), 0) << cmd;
 
         EXPECT_TRUE(Read(ppm) == Read(fs::path(kGolden) / (c.name + ".ppm"))) << "habitat differs";
         EXPECT_EQ(Read(err), Read(fs::path(kGolden) / (c.name + ".err")));

@@ -9,6 +9,8 @@
 #include <cmath>
 #include <vector>
 
+#include "saver/frame_driver.h"
+#include "saver/start.h"
 #include "tests/support/gl_surface.h"
 #include "world/biotope.h"
 #include "world/clock.h"
@@ -81,6 +83,33 @@ TEST(SaverView, FrameSizes) {
         for (int i = 0; i < 3; ++i) view.animateOneFrame();
         EXPECT_FALSE(biotope.HasHabitat());
     }
+}
+
+// The first OnDisplay of the process clears before it draws; later ones draw
+// over what the surface holds.
+TEST(FrameDriver, OnlyTheFirstDisplayOfTheProcessClears) {
+    const FixedStart fixed({true, 1765000000, -1});  // community 0, clear colour (201, 202, 196)
+    TestGLSurface gl;
+    ASSERT_TRUE(gl.Create(64, 48));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    StartWorld(64, 48);
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    auto black_cells = [&gl] {
+        const std::vector<uint8_t> rgb = gl.ReadRGB();
+        size_t n = 0;
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            n += rgb[i] == 0 && rgb[i + 1] == 0 && rgb[i + 2] == 0;
+        return n;
+    };
+    ResetFrameDriverForTest();
+    gl.Clear(0, 0, 0);
+    OnDisplay();
+    EXPECT_EQ(black_cells(), 0u);
+    gl.Clear(0, 0, 0);
+    OnDisplay();
+    EXPECT_GT(black_cells(), 64u * 48u / 2);  // a few trails on black
 }
 
 }  // namespace
