@@ -5,6 +5,7 @@
 
 #include "behaviour/preset_genes.h"
 #include "behaviour/presets.h"
+#include "bots/messages.h"
 #include "world/biotope.h"
 #include "world/clock.h"
 
@@ -85,7 +86,7 @@ const uint8_t* const* bot_genes[kCommunityCount] = {bot_genes_a, bot_genes_b, bo
 const StepFunc* step_funcs[kCommunityCount] = {funcs_a, funcs_b, funcs_c, funcs_d, funcs_e, funcs_f, funcs_g, funcs_h, funcs_i, funcs_j};
 
 bool InitCommunity(int n) {
-    std::fprintf(stderr, "InitCommunity(%d)\n", n);
+    Notice("InitCommunity(%d)\n", n);
     if (n < 0 || n >= kCommunityCount) {
         std::fprintf(stderr, "community %d : no such community!\n", n);
         return false;
@@ -106,8 +107,7 @@ bool InitCommunity(int n) {
         bot.step_func = step_funcs[n][b];
     }
     biotope.InitCommunity();
-    std::fprintf(stderr, "community '%s' : habitat %d x %d, rgb(%d, %d, %d) hue_shift %d\n",
-                 community_names[n], scr_w, scr_h, clear_clr.r, clear_clr.g, clear_clr.b,
-                 *hshift[n]);
+    Notice("community '%s' : habitat %d x %d, rgb(%d, %d, %d) hue_shift %d\n", community_names[n],
+           scr_w, scr_h, clear_clr.r, clear_clr.g, clear_clr.b, *hshift[n]);
     return true;
 }
