@@ -13,8 +13,10 @@ namespace {
 constexpr int kOwnWidth = 1024, kOwnHeight = 768;
 
 // Errors about a vanished window mean the screen saver replaced it: time to go.
-// Others are reported and survived.
+// Errors after that are its echoes (resources made for the window fail too) and
+// are not reported; others are reported and survived.
 int OnXError(Display* display, XErrorEvent* error) {
+    if (x_window_gone) return 0;
     if (error->error_code == BadWindow || error->error_code == BadDrawable) {
         x_window_gone = true;
         return 0;
