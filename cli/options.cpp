@@ -124,8 +124,10 @@ const Option kOptions[] = {
     {"root", nullptr, nullptr, kWindowCommand, nullptr,
      "draw into the window named by XSCREENSAVER_WINDOW,\nor else into the root window",
      [](Parsed& p, const char*) { return p.window.job.root = true; }},
-    {"window", nullptr, nullptr, kWindowCommand, nullptr, "use an own window (the default)", Ignore},
-    {"display", nullptr, "NAME", kWindowCommand, "a display name", "the X display (default: $DISPLAY)",
+    {"window", nullptr, nullptr, kWindowCommand, nullptr, "use an own window (the default)",
+     Ignore},
+    {"display", nullptr, "NAME", kWindowCommand, "a display name",
+     "the X display (default: $DISPLAY)",
      [](Parsed& p, const char* v) { p.window.job.display_name = v; return true; }},
     {"fps", nullptr, nullptr, kWindowCommand, nullptr,
      "report ticks per second and CPU share on standard error",
@@ -139,7 +141,10 @@ const Option kOptions[] = {
      "accepted and ignored: the saver uses the window's own visual", Ignore},
     {"delay", nullptr, "N", kWindowCommand, "a delay in microseconds",
      "accepted and ignored: the saver ticks 75 times a second",
-     [](Parsed&, const char* v) { long long n = 0; return ParseInteger(v, 10, 0, 0x7fffffffLL, &n); }},
+     [](Parsed&, const char* v) {
+         long long n = 0;
+         return ParseInteger(v, 10, 0, 0x7fffffffLL, &n);
+     }},
     // Both commands.
     {"preset", nullptr, "N", kWindowCommand | kRenderCommand, "a community number 0..9",
      "community 0..9 (default: the clock reading mod 10)", SetPreset},
