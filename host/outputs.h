@@ -11,7 +11,8 @@ inline bool IsStandardOutput(const std::string& path) {
     return path == "-";
 }
 
-// The name to open for an output path: standard output for "-".
+// The name to open for an output path: standard output for "-". Only for
+// writers that write into what a link names and never replace it.
 inline const char* OutputName(const std::string& path) {
     return IsStandardOutput(path) ? "/dev/stdout" : path.c_str();
 }

@@ -78,8 +78,12 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
         }
         glFinish();
         surface.ReadRGB(rgb.get());
-        if (!WritePNG(OutputName(job.png_path), rgb.get(), surface.width, surface.height, job.diag))
-            status = 1;
+        const bool written =
+            IsStandardOutput(job.png_path)
+                ? WritePNGToStream(stdout, rgb.get(), surface.width, surface.height, job.diag)
+                : WritePNG(job.png_path.c_str(), rgb.get(), surface.width, surface.height,
+                           job.diag);
+        if (!written) status = 1;
     }
     return status;
 }

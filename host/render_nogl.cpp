@@ -54,8 +54,9 @@ void PrintFinalState() {
 bool WriteHabitatPNG(const RenderJob& job) {
 #ifdef LUMIVOR_HAVE_PNG
     const Image& rgb = biotope.rgb_habitat;
-    return WritePNG(OutputName(job.png_path), rgb.data, static_cast<int>(rgb.width),
-                    static_cast<int>(rgb.height), job.diag);
+    const int w = static_cast<int>(rgb.width), h = static_cast<int>(rgb.height);
+    if (IsStandardOutput(job.png_path)) return WritePNGToStream(stdout, rgb.data, w, h, job.diag);
+    return WritePNG(job.png_path.c_str(), rgb.data, w, h, job.diag);
 #else
     std::fprintf(job.diag, "lumivor render: this build cannot write PNG files\n");
     return false;

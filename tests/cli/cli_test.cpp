@@ -222,9 +222,16 @@ TEST(Cli, APictureOnStandardOutputIsTheWholePicture) {
         EXPECT_TRUE(Read(piped) == want) << "the picture differs";
         EXPECT_EQ(r.err.find("Biotope::SaveHabitat") != std::string::npos, !quiet) << r.err;
     }
-    const Result r = Lumivor(run + " --habitat - | cat", piped.string());
+    Result r = Lumivor(run + " --habitat - | cat", piped.string());
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_TRUE(Read(piped) == want) << "the picture through a pipe differs";
+
+    const fs::path png = dir / "file.png";
+    ASSERT_EQ(Lumivor(run + " --png " + Quoted(png)).status, 0);
+    r = Lumivor(run + " --png - | cat", piped.string());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Read(piped) == Read(png)) << "the PNG through a pipe differs";
+    EXPECT_TRUE(fs::is_symlink("/dev/stdout")) << "/dev/stdout was replaced";
 }
 
 // A write error on standard output is a failure with the system's reason.
