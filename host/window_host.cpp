@@ -115,9 +115,8 @@ int Run(const WindowJob& job, XWindow& window) {
             ppoll(&fd, 1, &timeout, nullptr);
         }
     }
-    if (need_present)
-        Present(window, surface);  // the last ticks are shown even when a stop
-                                   // cut the wait short
+    // The last ticks are shown even when a stop cut the wait short.
+    if (need_present) Present(window, surface);
     meter.Report(NowNs(), true);
     // The picture is saved however the run ended, a lost connection included.
     if (!job.habitat_path.empty() && !biotope.SaveHabitat(OutputName(job.habitat_path), false)) {
