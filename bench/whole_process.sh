@@ -8,5 +8,5 @@ MINUTES=${2:-10}
 for preset in 0 1 2 3 4 5 6 7 8 9; do
     /usr/bin/time -f "preset $preset: %e s wall, %U s user, %M KiB peak" \
         "$LUMIVOR" render --no-gl --quiet --preset "$preset" --seed 1765000000 \
-        --minutes "$MINUTES" --size 1920x1080
+        --minutes "$MINUTES" --size 1920x1080 --final-state >/dev/null
 done

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <new>
 
+#include "bots/messages.h"
 #include "colour/random_tovi.h"
 #include "image/image.h"
 
@@ -229,7 +230,7 @@ void Bot::Draw() {
 }
 
 void Bot::Print() {
-    std::printf("genes [%d] %2d %2d %2d %2d  ", genes[8], genes[0], genes[1], genes[2], genes[3]);
-    std::printf("[%d] %2d %2d %2d %2d ", genes[9], genes[4], genes[5], genes[6], genes[7]);
-    std::printf("(%2d, %2d, %2d)\n", genes[10], genes[11], genes[12]);
+    Trace("genes [%d] %2d %2d %2d %2d  ", genes[8], genes[0], genes[1], genes[2], genes[3]);
+    Trace("[%d] %2d %2d %2d %2d ", genes[9], genes[4], genes[5], genes[6], genes[7]);
+    Trace("(%2d, %2d, %2d)\n", genes[10], genes[11], genes[12]);
 }

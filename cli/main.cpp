@@ -1,18 +1,11 @@
 // lumivor: the screen saver in a window or as an XScreenSaver hack, and
 // `lumivor render` to run it headless into files.
 
-#include <fcntl.h>
-#include <unistd.h>
-
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <string>
-#include <vector>
 
-#include "cli/render_command.h"
-#ifdef LUMIVOR_HAVE_HOST
-#include "host/host.h"
-#endif
+#include "cli/commands.h"
 
 #ifndef LUMIVOR_VERSION
 #define LUMIVOR_VERSION "unknown"
@@ -30,75 +23,35 @@ const char kUsage[] =
     "\n"
     "Window options: see 'lumivor --help-window'. Render options: see 'lumivor render --help'.\n";
 
-bool IsQuiet(const char* arg) {
-    return std::strcmp(arg, "--quiet") == 0 || std::strcmp(arg, "-quiet") == 0;
+// `arg` is the flag `name` with one dash or two.
+bool Is(const char* arg, const char* name) {
+    if (arg[0] != '-') return false;
+    return std::strcmp(arg + (arg[1] == '-' ? 2 : 1), name) == 0;
 }
 
-// Sends the system's own messages (standard output and error) to /dev/null and
-// returns a stream on the original standard error for the tool's own errors.
-std::FILE* Silence() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const int saved = dup(STDERR_FILENO);
-    const int null_fd = open("/dev/null", O_WRONLY);
-    if (saved < 0 || null_fd < 0) {
-        if (saved >= 0) close(saved);
-        if (null_fd >= 0) close(null_fd);
-        return stderr;
-    }
-    std::FILE* diag = fdopen(saved, "w");
-    if (diag == nullptr) {
-        close(saved);
-        close(null_fd);
-        return stderr;
-    }
-    dup2(null_fd, STDOUT_FILENO);
-    dup2(null_fd, STDERR_FILENO);
-    close(null_fd);
-    return diag;
+// What was written to standard output must have arrived: a full disk or a
+// closed pipe is a failure, not a success.
+int FinishStandardOutput(int status) {
+    const bool flush_failed = std::fflush(stdout) != 0;
+    const int err = errno;
+    if (!flush_failed && !std::ferror(stdout)) return status;
+    std::fprintf(stderr, "lumivor: cannot write to standard output: %s\n",
+                 flush_failed ? std::strerror(err) : "write error");
+    return 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<char*> args(argv, argv + argc);
-    bool quiet = false;
-    for (size_t i = 1; i < args.size();) {
-        if (IsQuiet(args[i])) {
-            quiet = true;
-            args.erase(args.begin() + static_cast<long>(i));
-        } else {
-            ++i;
-        }
+    int status = 0;
+    if (argc >= 2 && (Is(argv[1], "help") || Is(argv[1], "h"))) {
+        std::fputs(kUsage, stdout);
+    } else if (argc >= 2 && Is(argv[1], "version")) {
+        std::printf("lumivor %s\n", LUMIVOR_VERSION);
+    } else if (argc >= 2 && std::strcmp(argv[1], "render") == 0) {
+        status = RenderCommand(argc - 1, argv + 1);
+    } else {
+        status = WindowCommand(argc, argv);
     }
-    args.push_back(nullptr);
-    const int n = static_cast<int>(args.size()) - 1;
-
-    if (n >= 2) {
-        const std::string first = args[1];
-        if (first == "--help" || first == "-help" || first == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-#ifndef LUMIVOR_HAVE_HOST
-        if (first == "--help-window" || first == "-help-window") {
-            std::puts("This build has no window host.");
-            return 0;
-        }
-#endif
-        if (first == "--version" || first == "-version") {
-            std::printf("lumivor %s\n", LUMIVOR_VERSION);
-            return 0;
-        }
-    }
-    std::FILE* diag = quiet ? Silence() : stderr;
-    if (n >= 2 && std::strcmp(args[1], "render") == 0) {
-        return RenderCommand(n - 1, args.data() + 1, diag);
-    }
-#ifdef LUMIVOR_HAVE_HOST
-    return RunWindowHost(n, args.data(), diag);
-#else
-    std::fprintf(diag, "lumivor: this build has no window host; use 'lumivor render --no-gl'\n");
-    return 1;
-#endif
+    return FinishStandardOutput(status);
 }

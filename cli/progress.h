@@ -4,13 +4,13 @@
 #include <cstdio>
 
 class Progress {
-public:
+  public:
     // `out` null: shows nothing.
     Progress(std::FILE* out, unsigned long total) : out_(out), total_(total) {}
     void Show(unsigned long done);
     void Finish();
 
-private:
+  private:
     std::FILE* out_;
     unsigned long total_;
     int shown_percent_ = -1;

@@ -1,6 +1,7 @@
 // Writes the seed corpus of the fuzz targets: valid and invalid habitat
-// files, BMP files and `lumivor render` command lines, each a small file in
-// <out>/habitat, <out>/bmp and <out>/render_args. Every file is made here.
+// files, BMP files and command lines of both commands, each a small file in
+// <out>/habitat, <out>/bmp, <out>/render_args and <out>/window_args. Every file
+// is made here.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -199,6 +200,24 @@ void RenderArgs(const std::string& dir) {
     for (const char* line : lines) Write(dir + "/args-" + std::to_string(n++), Text(line));
 }
 
+// Window command lines: each way to name a window, the ignored hack flags, repeats.
+void WindowArgs(const std::string& dir) {
+    const char* const lines[] = {
+        "-root",
+        "--window-id\n0x1a00007\n-root\n--seed\n1765000000",
+        "-window-id\n4294967295\n--ticks\n25\n--habitat\n/tmp/x.ppm",
+        "-window\n-install\n-noinstall\n-mono\n-visual\ndefault\n-delay\n20000",
+        "-fps\n-no-fps\n-display\n:0",
+        "--help-window",
+        "--preset\n3\n--preset\n4",
+        "-window-id\n0",
+        "--ticks\n",
+        "--bogus",
+    };
+    int n = 0;
+    for (const char* line : lines) Write(dir + "/args-" + std::to_string(n++), Text(line));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -207,7 +226,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string out = argv[1];
-    for (const char* sub : {"", "/habitat", "/bmp", "/render_args"}) {
+    for (const char* sub : {"", "/habitat", "/bmp", "/render_args", "/window_args"}) {
         const std::string d = out + sub;
         if (mkdir(d.c_str(), 0777) != 0 && errno != EEXIST) {
             std::perror(d.c_str());
@@ -217,5 +236,6 @@ int main(int argc, char** argv) {
     Habitats(out + "/habitat");
     Bmps(out + "/bmp");
     RenderArgs(out + "/render_args");
+    WindowArgs(out + "/window_args");
     return ok ? 0 : 1;
 }

@@ -1,14 +1,16 @@
-// Entry points of the hosts that run the saver outside the world's own code:
-// the X11 window / screen-saver hack and the headless OpenGL renderer.
+// Entry points of the hosts that run the saver: the renderers that run it
+// without a window into files, and the X11 window / screen-saver hack.
 #pragma once
 
-#include <cstdio>
-
 #include "host/render_job.h"
+#include "host/window_job.h"
 
-// `lumivor [window options]`: the saver in its own window, in a given window or on
-// the root window. argv[0] is the program name. Returns the exit status.
-int RunWindowHost(int argc, char** argv, std::FILE* diag);
+// `lumivor render --no-gl`: the world alone, no OpenGL. Always built. Returns the exit status.
+int RenderWithoutGL(const RenderJob& job);
 
 // `lumivor render` with OpenGL: runs the saver on a headless surface. Returns the exit status.
 int RenderWithGL(const RenderJob& job);
+
+// `lumivor [window options]`: the saver in its own window, in a given window or on
+// the root window. Returns the exit status.
+int RunWindowHost(const WindowJob& job);

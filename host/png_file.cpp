@@ -41,6 +41,16 @@ bool EncodePNG(std::FILE* f, png_bytep* rows, int w, int h, char* error_text) {
     return true;
 }
 
+// Row pointers into bottom-first RGB rows, top row first; null when out of memory.
+std::unique_ptr<png_bytep[]> TopRowFirst(const uint8_t* rgb, int w, int h) {
+    std::unique_ptr<png_bytep[]> rows(new (std::nothrow) png_bytep[static_cast<size_t>(h)]);
+    const size_t stride = static_cast<size_t>(w) * 3;
+    for (int y = 0; rows && y < h; ++y)
+        rows[static_cast<size_t>(y)] =
+            const_cast<png_bytep>(rgb + static_cast<size_t>(h - 1 - y) * stride);
+    return rows;
+}
+
 }  // namespace
 
 bool WritePNG(const char* path, const uint8_t* rgb, int w, int h, std::FILE* diag) {
@@ -48,15 +58,11 @@ bool WritePNG(const char* path, const uint8_t* rgb, int w, int h, std::FILE* dia
         std::fprintf(diag, "lumivor: no picture to write to %s\n", path);
         return false;
     }
-    std::unique_ptr<png_bytep[]> rows(new (std::nothrow) png_bytep[static_cast<size_t>(h)]);
+    const std::unique_ptr<png_bytep[]> rows = TopRowFirst(rgb, w, h);
     if (!rows) {
         std::fprintf(diag, "lumivor: cannot write %s: out of memory\n", path);
         return false;
     }
-    const size_t stride = static_cast<size_t>(w) * 3;
-    for (int y = 0; y < h; ++y)  // top row first
-        rows[static_cast<size_t>(y)] =
-            const_cast<png_bytep>(rgb + static_cast<size_t>(h - 1 - y) * stride);
 
     const std::string temp = std::string(path) + ".tmp." + std::to_string(getpid());
     const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
@@ -86,6 +92,25 @@ bool WritePNG(const char* path, const uint8_t* rgb, int w, int h, std::FILE* dia
     if (!ok) {
         unlink(temp.c_str());
         std::fprintf(diag, "lumivor: cannot write %s: %s\n", path, error_text);
+    }
+    return ok;
+}
+
+bool WritePNGToStream(std::FILE* out, const uint8_t* rgb, int w, int h, std::FILE* diag) {
+    if (w <= 0 || h <= 0 || !rgb) {
+        std::fprintf(diag, "lumivor: no picture to write to standard output\n");
+        return false;
+    }
+    const std::unique_ptr<png_bytep[]> rows = TopRowFirst(rgb, w, h);
+    char error_text[256] = "out of memory";
+    bool ok = rows && EncodePNG(out, rows.get(), w, h, error_text);
+    if (ok && (std::fflush(out) != 0 || std::ferror(out))) {
+        ok = false;
+        std::snprintf(error_text, sizeof error_text, "%s", std::strerror(errno));
+    }
+    if (!ok) {
+        std::fprintf(diag, "lumivor: cannot write to standard output: %s\n", error_text);
+        std::clearerr(out);  // reported here, once
     }
     return ok;
 }

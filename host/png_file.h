@@ -9,3 +9,7 @@
 // path and renames it, so path is either the whole new picture or untouched.
 // On failure: a message on diag and false.
 bool WritePNG(const char* path, const uint8_t* rgb, int w, int h, std::FILE* diag);
+
+// The same picture written to an open stream (standard output), which is
+// flushed but neither replaced nor closed. On failure: a message on diag and false.
+bool WritePNGToStream(std::FILE* out, const uint8_t* rgb, int w, int h, std::FILE* diag);

@@ -2,6 +2,7 @@
 // EGL context, its surface written out as a PNG at the end.
 
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <cstdio>
 #include <memory>
@@ -10,12 +11,25 @@
 #include "host/fbo_surface.h"
 #include "host/headless_gl.h"
 #include "host/host.h"
+#include "host/outputs.h"
 #include "host/png_file.h"
 #include "saver/frame_driver.h"
 #include "saver/saver_view.h"
 #include "world/biotope.h"
 
 namespace {
+
+// The largest surface side the current context can allocate and draw to.
+int LargestSurfaceSide() {
+    GLint renderbuffer = 0;
+    GLint viewport[2] = {0, 0};
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &renderbuffer);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, viewport);
+    int side = renderbuffer;
+    if (viewport[0] < side) side = viewport[0];
+    if (viewport[1] < side) side = viewport[1];
+    return side;
+}
 
 // Runs the job on a current context; returns the exit status.
 int RunJob(const RenderJob& job, FramebufferSurface& surface) {
@@ -39,12 +53,17 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
                 return 1;
             }
             biotope.DrawHabitat();
+        } else if (tick == 1 && !job.start_from.empty()) {
+            // The first display of the process clears once more, wiping the loaded
+            // picture: draw the display habitat again, which now holds the picture
+            // with the first two updates on it, just as the surface would.
+            biotope.DrawHabitat();
         }
         if (job.progress) job.progress(tick + 1);
     }
 
     int status = 0;
-    if (!job.habitat_path.empty() && !biotope.SaveHabitat(job.habitat_path.c_str(), false)) {
+    if (!job.habitat_path.empty() && !biotope.SaveHabitat(OutputName(job.habitat_path), false)) {
         std::fprintf(job.diag, "lumivor render: cannot save %s\n", job.habitat_path.c_str());
         status = 1;
     }
@@ -59,8 +78,12 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
         }
         glFinish();
         surface.ReadRGB(rgb.get());
-        if (!WritePNG(job.png_path.c_str(), rgb.get(), surface.width, surface.height, job.diag))
-            status = 1;
+        const bool written =
+            IsStandardOutput(job.png_path)
+                ? WritePNGToStream(stdout, rgb.get(), surface.width, surface.height, job.diag)
+                : WritePNG(job.png_path.c_str(), rgb.get(), surface.width, surface.height,
+                           job.diag);
+        if (!written) status = 1;
     }
     return status;
 }
@@ -72,15 +95,21 @@ int RenderWithGL(const RenderJob& job) {
         std::fprintf(job.diag, "lumivor render: invalid size %dx%d\n", job.width, job.height);
         return 1;
     }
+    if (!CheckOutputs({job.habitat_path, job.png_path}, "lumivor render", job.diag)) return 1;
     HeadlessContext context;
     if (!context.Create(job.diag)) return 1;
-    const FixedStart fixed(job.start);
-    int status = 0;
-    {
-        FramebufferSurface surface([&context] { return context.MakeCurrent(); });
-        surface.diag = job.diag;
-        status = RunJob(job, surface);
-        std::fflush(stdout);
+    // Refused before the world is built: a large world takes long to make, and
+    // the surface could not hold it anyway.
+    const int limit = LargestSurfaceSide();
+    if (job.width > limit || job.height > limit) {
+        std::fprintf(job.diag,
+                     "lumivor render: %dx%d is larger than this OpenGL can draw (%d pixels a "
+                     "side); use --no-gl\n",
+                     job.width, job.height, limit);
+        return 1;
     }
-    return status;
+    const FixedStart fixed(job.start);
+    FramebufferSurface surface([&context] { return context.MakeCurrent(); });
+    surface.diag = job.diag;
+    return RunJob(job, surface);
 }

@@ -13,13 +13,13 @@ struct RenderJob {
     int width = 1920;    // surface size in pixels
     int height = 1080;
     unsigned long ticks = 4500;  // animation ticks; the first only clears
-    std::string habitat_path;    // save rgb_habitat here at the end (empty: no file)
-    std::string png_path;        // write the surface read back as PNG (GL renderer only)
+    std::string habitat_path;    // save rgb_habitat here at the end (empty: none; "-": stdout)
+    std::string png_path;        // write the picture as PNG (empty: none; "-": standard output)
     std::string start_from;      // habitat file to load into the new world (empty: none)
     bool markers = false;        // draw every bot's marker on the PNG
     std::function<void(unsigned long)>
         progress;              // told the ticks done after each tick (may be empty)
     std::string trace_path;    // write one line per bot step here (simulation-only renderer)
     bool final_state = false;  // print the bots' final state and the next random number
-    std::FILE* diag = stderr;  // the tool's own messages (kept when --quiet silences the system's)
+    std::FILE* diag = stderr;  // the tool's own messages and errors, never silenced
 };

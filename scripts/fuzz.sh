@@ -2,7 +2,7 @@
 # Builds the fuzz targets (clang, libFuzzer, address + undefined sanitizers)
 # and runs each for SECONDS (default 60), one after the other.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: habitat bmp render_args
+#   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: habitat bmp render_args window_args
 #
 # The seed corpus is written by the build; inputs the fuzzer finds interesting
 # are kept in the build folder's corpus/ between runs. A crash, leak, hang,
@@ -16,7 +16,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-"habitat bmp render_args"}
+targets=${*:-"habitat bmp render_args window_args"}
 build=${LUMIVOR_FUZZ_BUILD:-build/fuzz}
 case $build in /*) ;; *) build=$PWD/$build ;; esac
 jobs=${LUMIVOR_JOBS:-2}
@@ -51,7 +51,7 @@ summary=""
 for t in $targets; do
     bin=$build/fuzz/fuzz_$t
     if [ ! -x "$bin" ]; then
-        echo "fuzz.sh: no target '$t' (habitat, bmp, render_args)" >&2
+        echo "fuzz.sh: no target '$t' (habitat, bmp, render_args, window_args)" >&2
         exit 2
     fi
     corpus=$build/corpus/$t

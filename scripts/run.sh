@@ -1,6 +1,9 @@
 #!/bin/sh
 # The run command: installs what is missing, builds, and runs the saver in a
 # window when a display is available, otherwise renders one minute to a PNG.
+# Arguments go to lumivor as they are; without a display, the render's own
+# defaults (--quiet, --minutes 1, --png lumivor.png) apply only where the
+# arguments do not say otherwise, so that nothing is given twice.
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -12,5 +15,18 @@ if [ -n "${DISPLAY:-}" ]; then
     exec build/release/cli/lumivor "$@"
 fi
 out="${PWD}/lumivor.png"
-build/release/cli/lumivor render --quiet --minutes 1 --png "$out" "$@"
-echo "lumivor: no display; rendered one minute of the saver to $out"
+length=default png=default quiet=default
+for arg in "$@"; do
+    case $arg in
+        --ticks | -ticks | --minutes | -minutes) length=given ;;
+        --png | -png) png=given ;;
+        --quiet | -quiet) quiet=given ;;
+    esac
+done
+[ "$length" = given ] || set -- --minutes 1 "$@"
+[ "$png" = given ] || set -- --png "$out" "$@"
+[ "$quiet" = given ] || set -- --quiet "$@"
+build/release/cli/lumivor render "$@"
+if [ "$png" = default ]; then
+    echo "lumivor: no display; rendered the saver to $out"
+fi

@@ -10,6 +10,7 @@
 
 #include "behaviour/fast_walk.h"
 #include "behaviour/presets.h"
+#include "bots/messages.h"
 #include "colour/random_tovi.h"
 
 Biotope biotope;
@@ -35,7 +36,7 @@ bool Biotope::HasHabitat() const {
 }
 
 bool Biotope::Create(unsigned long n, unsigned long w, unsigned long h, unsigned long s) {
-    std::printf("Biotope::Create(%lu, %lu, %lu, %lu)\n", n, w, h, s);
+    Trace("Biotope::Create(%lu, %lu, %lu, %lu)\n", n, w, h, s);
     if (!CreateHabitat(w, h)) return false;
     return CreateCommunity(n, s);
 }
@@ -47,9 +48,9 @@ bool Biotope::CreateHabitat(unsigned long w, unsigned long h) {
     bool ok = w > 0 && h > 0 && w <= 0xFFFFFFFFul && h <= 0xFFFFFFFFul;
     if (ok) ok = rgb_habitat.Create(static_cast<uint32_t>(w), static_cast<uint32_t>(h), 24);
     if (ok) {
-        std::printf("created %lux%lu habitat (3 8-bit rgb components)\n", w, h);
+        Trace("created %lux%lu habitat (3 8-bit rgb components)\n", w, h);
         ok = hsl_habitat.Create(static_cast<uint32_t>(w), static_cast<uint32_t>(h), 24);
-        if (ok) std::printf("created %lux%lu habitat (3 8-bit hsl components)\n", w, h);
+        if (ok) Trace("created %lux%lu habitat (3 8-bit hsl components)\n", w, h);
     }
     if (!ok) {
         rgb_habitat.Destroy();
@@ -73,7 +74,7 @@ void Biotope::ClearHabitat(const RGB_888* c) {
 }
 
 bool Biotope::CreateCommunity(unsigned long n, unsigned long s) {
-    std::printf("Biotope::CreateCommunity(%lu, %lu)\n", n, s);
+    Trace("Biotope::CreateCommunity(%lu, %lu)\n", n, s);
     n_bots = n;
     seed = s;
     delete[] bots;

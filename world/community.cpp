@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "behaviour/presets.h"
+#include "bots/messages.h"
 #include "world/biotope.h"
 #include "world/clock.h"
 
@@ -44,7 +45,7 @@ const StepFunc* step_funcs[kCommunityCount] = {LUMIVOR_PRESETS(LUMIVOR_FUNCS_OF,
 #undef LUMIVOR_FUNCS_OF
 
 bool InitCommunity(int n) {
-    std::fprintf(stderr, "InitCommunity(%d)\n", n);
+    Notice("InitCommunity(%d)\n", n);
     if (n < 0 || n >= kCommunityCount) {
         std::fprintf(stderr, "community %d : no such community!\n", n);
         return false;
@@ -65,8 +66,7 @@ bool InitCommunity(int n) {
         bot.step_func = step_funcs[n][b];
     }
     biotope.InitCommunity();
-    std::fprintf(stderr, "community '%s' : habitat %d x %d, rgb(%d, %d, %d) hue_shift %d\n",
-                 community_names[n], scr_w, scr_h, clear_clr.r, clear_clr.g, clear_clr.b,
-                 *hshift[n]);
+    Notice("community '%s' : habitat %d x %d, rgb(%d, %d, %d) hue_shift %d\n", community_names[n],
+           scr_w, scr_h, clear_clr.r, clear_clr.g, clear_clr.b, *hshift[n]);
     return true;
 }

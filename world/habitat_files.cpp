@@ -15,6 +15,7 @@
 #include <cstring>
 #include <new>
 
+#include "bots/messages.h"
 #include "colour/random_tovi.h"
 #include "world/biotope.h"
 #include "world/clock.h"
@@ -99,7 +100,7 @@ void SaveFailure(const char* path, const char* step, int err) {
 // place of a good one. Targets that are not regular files (devices, pipes)
 // are written directly; a symbolic link is followed to the file it names.
 bool Biotope::SaveHabitat(const char* path, bool topDown) {
-    std::printf("Biotope::SaveHabitat(%s)\n", path != nullptr ? path : "");
+    Trace("Biotope::SaveHabitat(%s)\n", path != nullptr ? path : "");
     if (path == nullptr || path[0] == '\0') {
         std::fprintf(stderr, "Biotope::SaveHabitat() failure: no path\n");
         return false;
@@ -211,7 +212,7 @@ bool ReadHabitatFileSize(const char* path, int* width, int* height) {
 // Every header check and the whole pixel read happen before the habitat is
 // touched: a refused or short file leaves both rasters as they were.
 bool Biotope::LoadHabitat(const char* path, bool topDown) {
-    std::printf("Biotope::LoadHabitat(%s)\n", path != nullptr ? path : "");
+    Trace("Biotope::LoadHabitat(%s)\n", path != nullptr ? path : "");
     if (path == nullptr) {
         std::fprintf(stderr, "Biotope::LoadHabitat() failure: no path\n");
         return false;
@@ -284,14 +285,14 @@ bool Biotope::LoadHabitat(const char* path, bool topDown) {
                     pixels + RowOffset(w, r), row_bytes);
     }
     delete[] pixels;
-    std::fprintf(stderr, "%d x %d\n", fw, fh);
+    Notice("%d x %d\n", fw, fh);
 
     HabitatRGBtoHSL(&rgb_habitat, &hsl_habitat);
     return true;
 }
 
 void Biotope::HabitatRGBtoHSL(const Image* rgb, Image* hsl) {
-    std::fprintf(stderr, "Biotope::HabitatRGBtoHSL() : ");
+    Notice("Biotope::HabitatRGBtoHSL() : ");
     if (rgb == nullptr || hsl == nullptr) {
         std::fprintf(stderr, "failure : no input\n");
         return;
@@ -314,7 +315,7 @@ void Biotope::HabitatRGBtoHSL(const Image* rgb, Image* hsl) {
         std::fprintf(stderr, "failure : incompatible color depths\n");
         return;
     }
-    std::fprintf(stderr, "done\n");
+    Notice("done\n");
     const size_t n = static_cast<size_t>(rgb->width) * rgb->height;
     const RGB_888* in = reinterpret_cast<const RGB_888*>(rgb->data);
     HSL_888* out = reinterpret_cast<HSL_888*>(hsl->data);
@@ -353,7 +354,7 @@ void Biotope::DrawInfo() {
 // Placement takes coordinates modulo the habitat's size: bots can only be
 // scattered on a habitat (which has at least one cell).
 bool Biotope::ReInitCommunity() {
-    std::printf("Biotope::ReInitCommunity()\n");
+    Trace("Biotope::ReInitCommunity()\n");
     const uint32_t w = rgb_habitat.width;
     const uint32_t h = rgb_habitat.height;
     if (n_bots > 0 && !HasHabitat()) {

@@ -1,11 +1,13 @@
-// The command line as a user meets it: usage errors, help, quiet runs and
-// the files a render leaves behind.
+// The command line as a user meets it: usage errors, help and the manual page,
+// quiet runs, standard output, and the files a render leaves behind.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -25,50 +27,145 @@ fs::path Scratch() {
     return dir;
 }
 
+std::string Quoted(const fs::path& p) {
+    std::string quoted = "'";
+    return quoted.append(p.string()).append("'");
+}
+
 struct Result {
     int status;
     std::string out, err;
 };
 
-Result Lumivor(const std::string& args) {
+// Runs lumivor with `args` (shell words); standard output goes to `out_to` when given.
+Result Lumivor(const std::string& args, const std::string& out_to = "") {
     const fs::path out = Scratch() / "stdout", err = Scratch() / "stderr";
-    const std::string cmd = "'" + std::string(LUMIVOR_BINARY_DIR) + "/cli/lumivor' " + args +
-                            " >'" + out.string() + "' 2>'" + err.string() + "'";
+    std::string cmd = Quoted(fs::path(LUMIVOR_BINARY_DIR) / "cli" / "lumivor");
+    cmd.append(" ").append(args).append(" >").append(
+        Quoted(out_to.empty() ? out : fs::path(out_to)));
+    cmd.append(" 2>").append(Quoted(err));
     const int status = std::system(cmd.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Read(out), Read(err)};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out_to.empty() ? Read(out) : "",
+            Read(err)};
 }
+
+// Option name -> argument name ("" for a flag), from a help text's "  --name ARG" lines.
+std::map<std::string, std::string> HelpOptions(const std::string& help) {
+    std::map<std::string, std::string> options;
+    std::istringstream in(help);
+    for (std::string l; std::getline(in, l);) {
+        if (l.rfind("  --", 0) != 0) continue;
+        const size_t name_end = l.find(' ', 4);
+        const std::string name = l.substr(4, name_end - 4);
+        std::string argument;
+        if (name_end != std::string::npos && name_end + 1 < l.size() && l[name_end + 1] != ' ')
+            argument = l.substr(name_end + 1, l.find(' ', name_end + 1) - name_end - 1);
+        options[name] = argument;
+    }
+    return options;
+}
+
+// The same from one section of the manual page: the ".B" or ".BI" line after each
+// ".TP", as in '.BI \-\-habitat " FILE"'.
+std::map<std::string, std::string> ManOptions(const std::string& man, const std::string& section) {
+    std::map<std::string, std::string> options;
+    const size_t begin = man.find(".SH " + section), end = man.find("\n.SH ", begin + 1);
+    std::istringstream in(man.substr(begin, end - begin));
+    bool after_tp = false;
+    for (std::string l; std::getline(in, l);) {
+        const bool item = after_tp && (l.rfind(".B ", 0) == 0 || l.rfind(".BI ", 0) == 0);
+        after_tp = l == ".TP";
+        if (!item) continue;
+        l.erase(std::remove(l.begin(), l.end(), '\\'), l.end());
+        const size_t start = l.find_first_not_of('-', l.find(' ') + 1);
+        const size_t name_end = l.find(' ', start);
+        const std::string name = l.substr(start, name_end - start);
+        std::string argument;
+        const size_t quote = l.find("\" ", name_end);
+        if (name_end != std::string::npos && quote != std::string::npos)
+            argument = l.substr(quote + 2, l.find('"', quote + 2) - quote - 2);
+        options[name] = argument;
+    }
+    return options;
+}
+
+const char kSmallRun[] = "--seed 7 --size 60x40 --ticks 3";
 
 }  // namespace
 
 TEST(Cli, BadArgumentsAreOneLineErrorsWithStatusTwo) {
-    for (const char* args :
-         {"render --size 0x10 --no-gl", "render --size 100 --no-gl", "render --preset 10 --no-gl",
-          "render --ticks 0 --no-gl", "render --ticks --no-gl", "render --seed -5 --no-gl",
-          "render --minutes abc --no-gl", "render --bogus", "render --ticks 5 --minutes 1 --no-gl",
-          "render --no-gl --png out.png", "render --no-gl --markers", "render --trace t.txt",
-          "render --final-state"}) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"render --size 0x10 --no-gl --final-state", "--size needs WxH"},
+        {"render --size 100 --no-gl --final-state", "--size"},
+        {"render --preset 10 --no-gl --final-state", "--preset needs a community number 0..9"},
+        {"render --ticks 0 --no-gl --final-state", "--ticks"},
+        {"render --seed -5 --no-gl --final-state", "--seed"},
+        {"render --minutes abc --no-gl --final-state", "--minutes"},
+        {"render --bogus", "unknown option '--bogus'"},
+        {"render --ticks 5 --minutes 1 --no-gl --final-state", "--ticks and --minutes exclude"},
+        {"render --ticks 3 --ticks 4 --no-gl --final-state", "--ticks given twice"},
+        {"render -ticks 3 --ticks 4 --no-gl --final-state", "--ticks given twice"},
+        {"render --habitat '' --no-gl", "--habitat needs a file name"},
+        {"render --png '' --no-gl", "--png needs a file name"},
+        {"render --start-from '' --no-gl --final-state", "--start-from needs a file name"},
+        {"render --no-gl --markers --final-state", "--markers needs GL"},
+        {"render --trace t.txt", "--trace works with --no-gl only"},
+        {"render --final-state", "--final-state works with --no-gl only"},
+        {"render --no-gl --ticks 2",
+         "nothing to write: give --png, --habitat, --trace or --final-state"},
+        {"render --no-gl --habitat - --png -", "cannot both go to standard output"},
+        {"render --no-gl --habitat - --final-state", "cannot both go to standard output"},
+        {"--frobnicate", "unknown option '--frobnicate'"},
+        {"-window-id nothing", "--window-id needs a window id"},
+        {"-window-id 0x100000000", "--window-id needs a window id"},
+        {"--preset 3 -preset 4", "--preset given twice"},
+        {"--habitat ''", "--habitat needs a file name"},
+        {"--minutes 2", "unknown option '--minutes'"},
+    };
+    for (const auto& [args, message] : cases) {
+        SCOPED_TRACE(args);
         const Result r = Lumivor(args);
-        EXPECT_EQ(r.status, 2) << args;
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << args << ": " << r.err;
-        EXPECT_EQ(r.err.rfind("lumivor render: ", 0), 0u) << r.err;
-        EXPECT_TRUE(r.out.empty()) << args;
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+        EXPECT_EQ(
+            r.err.rfind(
+                std::string(args).rfind("render", 0) == 0 ? "lumivor render: " : "lumivor: ", 0),
+            0u)
+            << r.err;
+        EXPECT_TRUE(r.out.empty());
     }
-    EXPECT_NE(Lumivor("render --bogus").err.find("--bogus"), std::string::npos);
 }
 
-TEST(Cli, HelpListsEveryOption) {
-    const Result r = Lumivor("render --help");
-    EXPECT_EQ(r.status, 0);
-    for (const char* opt : {"--preset", "--seed", "--size", "--ticks", "--minutes", "--habitat",
-                            "--no-gl", "--quiet", "--png", "--start-from", "--markers"})
-        EXPECT_NE(r.out.find(opt), std::string::npos) << opt;
+// Every flag of both commands takes one dash or two.
+TEST(Cli, OneDashOrTwo) {
+    const Result r = Lumivor("render -no-gl -quiet -seed 7 -size 60x40 -ticks 3 -final-state");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("final n_updates=4 ", 0), 0u) << r.out;
+    EXPECT_EQ(Lumivor("-help-window").status, 0);
     EXPECT_EQ(Lumivor("--version").out.rfind("lumivor ", 0), 0u);
+}
+
+// --help, --help-window and the manual page list the same options with the same arguments.
+TEST(Cli, HelpAndManualPageListTheSameOptions) {
+    const std::string man = Read(fs::path(LUMIVOR_SOURCE_DIR) / "packaging" / "lumivor.6");
+    ASSERT_FALSE(man.empty());
+    const Result render = Lumivor("render --help"), window = Lumivor("--help-window");
+    ASSERT_EQ(render.status, 0);
+    ASSERT_EQ(window.status, 0);
+    const auto render_help = HelpOptions(render.out), window_help = HelpOptions(window.out);
+    EXPECT_EQ(render_help.size(), 14u);
+    EXPECT_EQ(window_help.size(), 18u);
+    EXPECT_EQ(ManOptions(man, "RENDER OPTIONS"), render_help);
+    EXPECT_EQ(ManOptions(man, "WINDOW OPTIONS"), window_help);
 }
 
 TEST(Cli, RenderWritesAHabitatFile) {
     const fs::path ppm = Scratch() / "out.ppm";
-    const Result r = Lumivor("render --no-gl --preset 3 --seed 1234567893 --size 144x90 "
-                             "--ticks 20 --habitat '" + ppm.string() + "'");
+    const Result r = Lumivor(
+        "render --no-gl --preset 3 --seed 1234567893 --size 144x90 "
+        "--ticks 20 --habitat " +
+        Quoted(ppm));
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string file = Read(ppm), header = "P6\n#quib habitat\n144 90\n255\n";
     EXPECT_EQ(file.size(), header.size() + 144u * 90u * 3u);
@@ -76,17 +173,83 @@ TEST(Cli, RenderWritesAHabitatFile) {
     EXPECT_NE(r.err.find("community 'fijnwerk' : habitat 144 x 90"), std::string::npos);
 }
 
-TEST(Cli, QuietSilencesTheSystemButNotErrorsAndFailuresAreStatusOne) {
+// --quiet silences the system's own lines only: what the user asked for and every
+// error with its reason still appear.
+TEST(Cli, QuietSilencesOnlyTheSystemsOwnMessages) {
     const fs::path dir = Scratch();
-    Result r = Lumivor("render --no-gl --quiet --seed 7 --size 60x40 --ticks 3 --habitat '" +
-                       (dir / "q.ppm").string() + "'");
+    Result r = Lumivor("render --no-gl --quiet " + std::string(kSmallRun) + " --habitat " +
+                       Quoted(dir / "q.ppm"));
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(r.out.empty() && r.err.empty()) << r.out << r.err;
-    r = Lumivor("render --no-gl --quiet --seed 7 --ticks 3 --size 60x40 --habitat '" +
-                (dir / "missing" / "q.ppm").string() + "'");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("lumivor render: cannot save"), std::string::npos) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(Read(dir / "q.ppm").rfind("P6\n#quib habitat\n60 40\n", 0), 0u);
+
+    r = Lumivor("render --no-gl --quiet --final-state " + std::string(kSmallRun));
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("final n_updates=4 ", 0), 0u) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
+
+    r = Lumivor("-quiet --help-window");
+    EXPECT_NE(r.out.find("--window-id"), std::string::npos);
+
     std::ofstream(dir / "junk.ppm") << "not a picture";
-    EXPECT_EQ(Lumivor("render --no-gl --ticks 2 --start-from '" + (dir / "junk.ppm").string() +
-                      "'").status, 1);
+    r = Lumivor("render --no-gl --quiet --final-state --ticks 2 --start-from " +
+                Quoted(dir / "junk.ppm"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("junk.ppm"), std::string::npos) << r.err;
+}
+
+// A missing folder is refused before the world is built, with the system's reason.
+TEST(Cli, OutputFoldersAreCheckedBeforeTheRun) {
+    const fs::path missing = Scratch() / "missing" / "q.ppm";
+    for (const std::string option : {"--habitat", "--png", "--trace"}) {
+        SCOPED_TRACE(option);
+        const Result r = Lumivor("render --no-gl --quiet " + std::string(kSmallRun) + " " + option +
+                                 " " + Quoted(missing));
+        EXPECT_EQ(r.status, 1);
+        EXPECT_NE(r.err.find("lumivor render: cannot write " + missing.string()), std::string::npos)
+            << r.err;
+        EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
+    }
+    const Result r =
+        Lumivor("render --no-gl " + std::string(kSmallRun) + " --habitat " + Quoted(missing));
+    EXPECT_EQ(r.err.find("InitCommunity"), std::string::npos) << "the world was built: " << r.err;
+}
+
+// "-" is standard output; the world's lines then go to standard error, so the
+// picture arrives whole.
+TEST(Cli, APictureOnStandardOutputIsTheWholePicture) {
+    const fs::path dir = Scratch(), file = dir / "file.ppm", piped = dir / "piped.ppm";
+    const std::string run = "render --no-gl " + std::string(kSmallRun);
+    ASSERT_EQ(Lumivor(run + " --habitat " + Quoted(file)).status, 0);
+    const std::string want = Read(file);
+    for (const bool quiet : {false, true}) {
+        SCOPED_TRACE(quiet ? "quiet" : "not quiet");
+        const Result r = Lumivor(run + (quiet ? " --quiet" : "") + " --habitat -", piped.string());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Read(piped) == want) << "the picture differs";
+        EXPECT_EQ(r.err.find("Biotope::SaveHabitat") != std::string::npos, !quiet) << r.err;
+    }
+    Result r = Lumivor(run + " --habitat - | cat", piped.string());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Read(piped) == want) << "the picture through a pipe differs";
+
+    const fs::path png = dir / "file.png";
+    ASSERT_EQ(Lumivor(run + " --png " + Quoted(png)).status, 0);
+    r = Lumivor(run + " --png - | cat", piped.string());
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(Read(piped) == Read(png)) << "the PNG through a pipe differs";
+    EXPECT_TRUE(fs::is_symlink("/dev/stdout")) << "/dev/stdout was replaced";
+}
+
+// A write error on standard output is a failure with the system's reason.
+TEST(Cli, StandardOutputWriteErrorsFail) {
+    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+    Result r = Lumivor("render --no-gl --final-state " + std::string(kSmallRun), "/dev/full");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("lumivor: cannot write to standard output: No space left on device"),
+              std::string::npos)
+        << r.err;
+    r = Lumivor("render --help", "/dev/full");
+    EXPECT_EQ(r.status, 1);
 }

@@ -7,7 +7,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 // clang-format on
-#include <png.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -129,28 +128,81 @@ TEST_F(HostTest, RejectsUnknownFlagsBadValuesAndMissingWindows) {
     }
 }
 
-// The headless renderer's PNG shows exactly the habitat it saves, odd and wide sizes too.
-TEST(RenderTest, PngEqualsTheSavedHabitat) {
-    const std::string png = kHabitat + ".png";
-    for (const char* size : {"160x120", "97x61", "300x40"}) {
-        SCOPED_TRACE(size);
-        TestChild child;
-        ASSERT_TRUE(child.Start({kLumivor, "render", "--seed", "1765000000", "--size", size,
-                                 "--ticks", "25", "--habitat", kHabitat, "--png", png},
-                                ""));
-        ASSERT_EQ(child.Wait(seconds(60)), 0) << child.Err();
-        png_image image{};
-        image.version = PNG_IMAGE_VERSION;
-        ASSERT_TRUE(png_image_begin_read_from_file(&image, png.c_str()));
-        image.format = PNG_FORMAT_RGB;
-        std::string rgb(PNG_IMAGE_SIZE(image), '\0');
-        ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
-        const std::string saved = ReadFile(kHabitat);
-        EXPECT_TRUE(saved == Habitat(image.width, image.height, rgb)) << "the PNG differs";
-        EXPECT_NE(rgb.find_first_not_of("\xc9\xca\xc4"), std::string::npos) << "nothing drawn";
+// A window that cannot be drawn in is refused at once, with one line naming it.
+TEST_F(HostTest, InputOnlyWindowIsRefused) {
+    const Window w = XCreateWindow(x.display, DefaultRootWindow(x.display), 0, 0, 50, 40, 0, 0,
+                                   InputOnly, CopyFromParent, 0, nullptr);
+    XMapWindow(x.display, w);
+    XSync(x.display, False);
+    TestChild child;
+    ASSERT_TRUE(child.Start({kLumivor, "-window-id", std::to_string(w)}, x.display_name));
+    EXPECT_EQ(child.Wait(seconds(10)), 1);
+    const std::string err = child.Err();
+    EXPECT_NE(err.find("InputOnly"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
+    XDestroyWindow(x.display, w);
+}
+
+// The X server dropping the connection (here: the client killed) still saves the
+// picture, and ends with status 1 and a message.
+TEST_F(HostTest, LostConnectionStillSavesTheHabitat) {
+    const std::string habitat = kHabitat + "-lost";
+    TestChild child;
+    ASSERT_TRUE(
+        child.Start({kLumivor, "--seed", "1765000000", "--habitat", habitat}, x.display_name));
+    ASSERT_TRUE(child.WaitForErr("community '", seconds(20))) << child.Err();
+    // The program's own window, found by its name among the root window's children.
+    Window root = 0, parent = 0, own = 0, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(x.display, DefaultRootWindow(x.display), &root, &parent, &children, &count);
+    for (unsigned i = 0; i < count; ++i) {
+        char* name = nullptr;
+        if (XFetchName(x.display, children[i], &name) && name && std::string(name) == "Lumivor")
+            own = children[i];
+        if (name) XFree(name);
     }
-    std::remove(kHabitat.c_str());
-    std::remove(png.c_str());
+    if (children) XFree(children);
+    ASSERT_NE(own, 0u) << "no window named Lumivor";
+    XKillClient(x.display, own);
+    XSync(x.display, False);
+    EXPECT_EQ(child.Wait(seconds(10)), 1) << child.Err();
+    EXPECT_NE(child.Err().find("lost the connection to the X server"), std::string::npos)
+        << child.Err();
+    const std::string saved = ReadFile(habitat);
+    EXPECT_EQ(saved.rfind("P6\n#quib habitat\n240 160\n255\n", 0), 0u);
+    EXPECT_EQ(saved.size(), 29u + 240u * 160u * 3u);
+    std::remove(habitat.c_str());
+}
+
+// A window destroyed at any moment, even while the program is still opening
+// it, ends the run with success; only a window gone before the program first
+// looked is "no window".
+TEST_F(HostTest, WindowDestroyedEarlyEndsWithSuccess) {
+    for (const int delay_ms : {0, 40, 55, 65, 75, 85, 95, 110, 130, 160, 200, 300}) {
+        SCOPED_TRACE(delay_ms);
+        const Window w = MakeWindow(64, 48);
+        TestChild child;
+        ASSERT_TRUE(child.Start({kLumivor, "-window-id", std::to_string(w)}, x.display_name));
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+        XDestroyWindow(x.display, w);
+        XSync(x.display, False);
+        const int status = child.Wait(seconds(10));
+        const std::string err = child.Err();
+        if (status == 1) {
+            EXPECT_NE(err.find("there is no window"), std::string::npos) << err;
+        } else {
+            EXPECT_EQ(status, 0) << err;
+            EXPECT_EQ(err.find("X error"), std::string::npos) << err;
+        }
+    }
+}
+
+// Without a display, the message says where to go instead.
+TEST(HostNoDisplay, PointsToRender) {
+    TestChild child;
+    ASSERT_TRUE(child.Start({kLumivor}, ""));
+    EXPECT_EQ(child.Wait(seconds(10)), 1);
+    EXPECT_NE(child.Err().find("'lumivor render'"), std::string::npos) << child.Err();
 }
 
 }  // namespace

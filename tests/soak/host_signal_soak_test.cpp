@@ -19,7 +19,10 @@ TEST(HostSignalSoak, StopSignalsAtRandomMomentsExitZeroWithACompleteHabitat) {
         TestChild child;
         ASSERT_TRUE(child.Start({LUMIVOR_BINARY_DIR "/cli/lumivor", "-root", "--habitat", habitat},
                                 x.display_name));
-        std::this_thread::sleep_for(std::chrono::milliseconds(500 + std::rand() % 1000));
+        // A random moment once the world is built: before that there is nothing to save,
+        // and on a busy machine the start alone may take a second.
+        ASSERT_TRUE(child.WaitForErr("community '", std::chrono::seconds(20))) << child.Err();
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::rand() % 1000));
         kill(child.pid, signals[run % 3]);
         std::this_thread::sleep_for(std::chrono::milliseconds(std::rand() % 16));  // often mid-save
         kill(child.pid, signals[(run + 1) % 3]);

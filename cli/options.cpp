@@ -1,0 +1,298 @@
+#include "cli/options.h"
+
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
+namespace {
+
+// Both commands' results while parsing; a handler fills the one being parsed.
+struct Parsed {
+    Command command;
+    RenderArgs render;
+    WindowArgs window;
+    bool ticks_given = false;
+    bool minutes_given = false;
+
+    StartRequest& start() {
+        return command == kRenderCommand ? render.job.start : window.job.start;
+    }
+};
+
+using Handler = bool (*)(Parsed& p, const char* value);
+
+struct Option {
+    const char* name;      // without dashes; one dash or two select it
+    const char* alias;     // another name, or null
+    const char* argument;  // the value's name in the help text; null: a flag
+    unsigned commands;     // kWindowCommand, kRenderCommand or both
+    const char* expects;   // what the value should have been, for the usage error
+    const char* help;      // lines after the first start with '\n'
+    Handler handle;
+};
+
+bool ParseDouble(const char* text, double min, double max, double* out) {
+    errno = 0;
+    char* end = nullptr;
+    const double v = std::strtod(text, &end);
+    if (errno != 0 || end == text || *end != '\0' || !std::isfinite(v) || v < min || v > max)
+        return false;
+    *out = v;
+    return true;
+}
+
+bool Ignore(Parsed&, const char*) {
+    return true;
+}
+
+bool SetPreset(Parsed& p, const char* value) {
+    long long n = 0;
+    if (!ParseInteger(value, 10, 0, 9, &n)) return false;
+    p.start().preset = static_cast<int>(n);
+    return true;
+}
+
+bool SetSeed(Parsed& p, const char* value) {
+    long long n = 0;
+    if (!ParseInteger(value, 10, 0, 0x7fffffffffffffffLL, &n)) return false;
+    p.start().fixed_seed = true;
+    p.start().seed = static_cast<std::time_t>(n);
+    p.render.seed_given = true;
+    return true;
+}
+
+bool SetTicks(Parsed& p, const char* value) {
+    long long n = 0;
+    if (!ParseInteger(value, 10, 1, kMaxTicks, &n)) return false;
+    (p.command == kRenderCommand ? p.render.job.ticks : p.window.job.ticks) =
+        static_cast<unsigned long>(n);
+    p.ticks_given = true;
+    return true;
+}
+
+bool SetMinutes(Parsed& p, const char* value) {
+    double m = 0;
+    if (!ParseDouble(value, 0.0, 100000.0, &m)) return false;
+    const long long ticks = std::llround(m * kTicksPerMinute);
+    p.render.job.ticks = ticks < 1 ? 1 : static_cast<unsigned long>(ticks);
+    p.minutes_given = true;
+    return true;
+}
+
+bool SetSize(Parsed& p, const char* value) {
+    const char* x = std::strpbrk(value, "xX");
+    if (x == nullptr) return false;
+    long long w = 0, h = 0;
+    if (!ParseInteger(std::string(value, x).c_str(), 10, 1, kMaxSide, &w) ||
+        !ParseInteger(x + 1, 10, 1, kMaxSide, &h))
+        return false;
+    p.render.job.width = static_cast<int>(w);
+    p.render.job.height = static_cast<int>(h);
+    p.render.size_given = true;
+    return true;
+}
+
+bool SetHabitat(Parsed& p, const char* value) {
+    (p.command == kRenderCommand ? p.render.job.habitat_path : p.window.job.habitat_path) = value;
+    return true;
+}
+
+bool SetHelp(Parsed& p, const char*) {
+    p.render.help = p.window.help = true;
+    return true;
+}
+
+bool SetQuiet(Parsed& p, const char*) {
+    p.render.quiet = p.window.quiet = true;
+    return true;
+}
+
+// clang-format off
+const Option kOptions[] = {
+    // The window host, with the flags every XScreenSaver hack takes.
+    {"window-id", nullptr, "ID", kWindowCommand, "a window id (decimal or 0x hex)",
+     "draw into window ID; comes before --root",
+     [](Parsed& p, const char* v) {
+         long long n = 0;
+         if (!ParseInteger(v, 0, 1, 0xffffffffLL, &n)) return false;
+         p.window.job.have_window_id = true;
+         p.window.job.window_id = static_cast<unsigned long>(n);
+         return true;
+     }},
+    {"root", nullptr, nullptr, kWindowCommand, nullptr,
+     "draw into the window named by XSCREENSAVER_WINDOW,\nor else into the root window",
+     [](Parsed& p, const char*) { return p.window.job.root = true; }},
+    {"window", nullptr, nullptr, kWindowCommand, nullptr, "use an own window (the default)",
+     Ignore},
+    {"display", nullptr, "NAME", kWindowCommand, "a display name",
+     "the X display (default: $DISPLAY)",
+     [](Parsed& p, const char* v) { p.window.job.display_name = v; return true; }},
+    {"fps", nullptr, nullptr, kWindowCommand, nullptr,
+     "report ticks per second and CPU share on standard error",
+     [](Parsed& p, const char*) { return p.window.job.fps = true; }},
+    {"no-fps", nullptr, nullptr, kWindowCommand, nullptr, "do not (the default)",
+     [](Parsed& p, const char*) { p.window.job.fps = false; return true; }},
+    {"install", nullptr, nullptr, kWindowCommand, nullptr, "accepted and ignored", Ignore},
+    {"noinstall", nullptr, nullptr, kWindowCommand, nullptr, "accepted and ignored", Ignore},
+    {"mono", nullptr, nullptr, kWindowCommand, nullptr, "accepted and ignored", Ignore},
+    {"visual", nullptr, "ID", kWindowCommand, "a visual",
+     "accepted and ignored: the saver uses the window's own visual", Ignore},
+    {"delay", nullptr, "N", kWindowCommand, "a delay in microseconds",
+     "accepted and ignored: the saver ticks 75 times a second",
+     [](Parsed&, const char* v) {
+         long long n = 0;
+         return ParseInteger(v, 10, 0, 0x7fffffffLL, &n);
+     }},
+    // Both commands.
+    {"preset", nullptr, "N", kWindowCommand | kRenderCommand, "a community number 0..9",
+     "community 0..9 (default: the clock reading mod 10)", SetPreset},
+    {"seed", nullptr, "S", kWindowCommand | kRenderCommand,
+     "a clock reading (a non-negative integer)",
+     "the clock reading at start: seeds the generator and the world\n(default: the real clock)",
+     SetSeed},
+    // The renderer.
+    {"size", nullptr, "WxH", kRenderCommand, "WxH, each 1..32768",
+     "surface size in pixels (default 1920x1080; with --start-from,\nthe picture's size)", SetSize},
+    {"ticks", nullptr, "T", kRenderCommand, "a tick count 1..1000000000",
+     "animation ticks; the first only clears, every later tick runs\n"
+     "two world updates (default 4500, one minute)", SetTicks},
+    {"ticks", nullptr, "T", kWindowCommand, "a tick count 1..1000000000",
+     "stop after T ticks (the first only clears; default: run on)", SetTicks},
+    {"minutes", nullptr, "M", kRenderCommand, "a number of minutes 0..100000",
+     "4500 x M ticks (75 ticks a second)", SetMinutes},
+    {"habitat", nullptr, "FILE", kRenderCommand, "a file name",
+     "save the display habitat at the end as a binary PPM, top row\nfirst (-: standard output)",
+     SetHabitat},
+    {"habitat", nullptr, "FILE", kWindowCommand, "a file name",
+     "at exit, save the display habitat as a binary PPM, top row\nfirst (-: standard output)",
+     SetHabitat},
+    {"start-from", nullptr, "FILE", kRenderCommand, "a file name",
+     "load a habitat PPM into the new world before the first update",
+     [](Parsed& p, const char* v) { p.render.job.start_from = v; return true; }},
+    {"png", nullptr, "FILE", kRenderCommand, "a file name",
+     "write the rendered surface as a PNG (-: standard output)",
+     [](Parsed& p, const char* v) { p.render.job.png_path = v; return true; }},
+    {"markers", nullptr, nullptr, kRenderCommand, nullptr,
+     "draw every bot's marker on the PNG (not into the habitat file;\nneeds OpenGL)",
+     [](Parsed& p, const char*) { return p.render.job.markers = true; }},
+    {"no-gl", nullptr, nullptr, kRenderCommand, nullptr,
+     "run the simulation only, without OpenGL; the PNG is written\nfrom the display habitat",
+     [](Parsed& p, const char*) { return p.render.no_gl = true; }},
+    {"trace", nullptr, "FILE", kRenderCommand, "a file name",
+     "with --no-gl: one line per bot step (update bot step x y value dir\nh s l r g b)",
+     [](Parsed& p, const char* v) { p.render.job.trace_path = v; return true; }},
+    {"final-state", nullptr, nullptr, kRenderCommand, nullptr,
+     "with --no-gl: print the bots' final positions, values and headings\n"
+     "and the next random number",
+     [](Parsed& p, const char*) { return p.render.job.final_state = true; }},
+    {"quiet", nullptr, nullptr, kWindowCommand | kRenderCommand, nullptr,
+     "silence the system's own messages (errors are still shown)", SetQuiet},
+    {"help", "h", nullptr, kWindowCommand | kRenderCommand, nullptr, "show this text", SetHelp},
+    {"help-window", nullptr, nullptr, kWindowCommand, nullptr, "show this text", SetHelp},
+};
+// clang-format on
+
+// The table row for a flag given with one dash or two, or null.
+const Option* Find(Command command, const char* given) {
+    if (given[0] != '-') return nullptr;
+    const char* name = given + (given[1] == '-' ? 2 : 1);
+    for (const Option& o : kOptions) {
+        if (!(o.commands & command)) continue;
+        if (std::strcmp(name, o.name) == 0 || (o.alias && std::strcmp(name, o.alias) == 0))
+            return &o;
+    }
+    return nullptr;
+}
+
+bool Fail(std::string* error, const std::string& what) {
+    *error = what;
+    return false;
+}
+
+bool Parse(Command command, int argc, char** argv, Parsed* p, std::string* error) {
+    p->command = command;
+    std::set<std::string> seen;
+    for (int i = 1; i < argc; ++i) {
+        const char* given = argv[i] != nullptr ? argv[i] : "";
+        const Option* o = Find(command, given);
+        if (o == nullptr) return Fail(error, "unknown option '" + std::string(given) + "'");
+        const std::string flag = std::string("--") + o->name;
+        if (!seen.insert(o->name).second) return Fail(error, flag + " given twice");
+        const char* value = nullptr;
+        if (o->argument != nullptr) {
+            value = i + 1 < argc ? argv[i + 1] : nullptr;
+            if (value == nullptr || value[0] == '\0')
+                return Fail(error, flag + " needs " + o->expects);
+            ++i;
+        }
+        if (!o->handle(*p, value))
+            return Fail(error,
+                        flag + " needs " + o->expects + ", not '" + (value ? value : "") + "'");
+    }
+    return true;
+}
+
+// Options that make sense only together, or not at all.
+bool CheckRender(const Parsed& p, std::string* error) {
+    const RenderArgs& a = p.render;
+    const RenderJob& job = a.job;
+    if (a.help) return true;
+    if (p.ticks_given && p.minutes_given)
+        return Fail(error, "--ticks and --minutes exclude each other");
+    if (a.no_gl && job.markers) return Fail(error, "--markers needs GL rendering (drop --no-gl)");
+    if (!a.no_gl && !job.trace_path.empty()) return Fail(error, "--trace works with --no-gl only");
+    if (!a.no_gl && job.final_state) return Fail(error, "--final-state works with --no-gl only");
+    const bool habitat_out = job.habitat_path == "-", png_out = job.png_path == "-";
+    if (habitat_out && png_out)
+        return Fail(error, "--habitat and --png cannot both go to standard output");
+    if ((habitat_out || png_out) && job.final_state)
+        return Fail(error, "--final-state and a picture cannot both go to standard output");
+    if (job.habitat_path.empty() && job.png_path.empty() && job.trace_path.empty() &&
+        !job.final_state)
+        return Fail(error, "nothing to write: give --png, --habitat, --trace or --final-state");
+    return true;
+}
+
+}  // namespace
+
+bool ParseInteger(const char* text, int base, long long min, long long max, long long* out) {
+    if (text == nullptr || text[0] == '\0') return false;
+    errno = 0;
+    char* end = nullptr;
+    const long long v = std::strtoll(text, &end, base);
+    if (errno != 0 || end == text || *end != '\0' || v < min || v > max) return false;
+    *out = v;
+    return true;
+}
+
+bool ParseRenderArgs(int argc, char** argv, RenderArgs* args, std::string* error) {
+    Parsed p{kRenderCommand, {}, {}};
+    if (!Parse(kRenderCommand, argc, argv, &p, error) || !CheckRender(p, error)) return false;
+    *args = p.render;
+    return true;
+}
+
+bool ParseWindowArgs(int argc, char** argv, WindowArgs* args, std::string* error) {
+    Parsed p{kWindowCommand, {}, {}};
+    if (!Parse(kWindowCommand, argc, argv, &p, error)) return false;
+    *args = p.window;
+    return true;
+}
+
+void PrintOptions(Command command, std::FILE* out) {
+    constexpr int kColumn = 20;  // where the help text starts
+    for (const Option& o : kOptions) {
+        if (!(o.commands & command)) continue;
+        std::string head = std::string("  --") + o.name;
+        if (o.argument) head += std::string(" ") + o.argument;
+        if (head.size() >= kColumn) head += "\n" + std::string(kColumn - 1, ' ');
+        std::fprintf(out, "%-*s ", kColumn - 1, head.c_str());
+        for (const char* c = o.help; *c; ++c) {
+            std::fputc(*c, out);
+            if (*c == '\n') std::fprintf(out, "%*s", kColumn, "");
+        }
+        std::fputc('\n', out);
+    }
+}

@@ -1,0 +1,57 @@
+// `lumivor` with window options: parses them and hands the job to the window host.
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "cli/commands.h"
+#include "cli/options.h"
+#include "host/outputs.h"
+#ifdef LUMIVOR_HAVE_WINDOW_HOST
+#include "host/host.h"
+#endif
+
+namespace {
+
+const char kWindowUsage[] =
+    "usage: lumivor [options]\n"
+    "Runs the saver in its own window (Escape or q ends it), in a given window,\n"
+    "or on the root window as an XScreenSaver hack. Options take one dash or two.\n"
+    "\n";
+
+}  // namespace
+
+int WindowCommand(int argc, char** argv) {
+    WindowArgs args;
+    std::string error;
+    if (!ParseWindowArgs(argc, argv, &args, &error)) {
+        std::fprintf(stderr, "lumivor: %s (see 'lumivor --help-window')\n", error.c_str());
+        return 2;
+    }
+    if (args.help) {
+        std::fputs(kWindowUsage, stdout);
+        PrintOptions(kWindowCommand, stdout);
+        return 0;
+    }
+    WindowJob& job = args.job;
+    // XScreenSaver names the window of --root in the environment; an id given
+    // on the command line comes first.
+    const char* saver_window = std::getenv("XSCREENSAVER_WINDOW");
+    if (job.root && !job.have_window_id && saver_window != nullptr) {
+        long long id = 0;
+        if (!ParseInteger(saver_window, 0, 1, 0xffffffffLL, &id)) {
+            std::fprintf(stderr, "lumivor: XSCREENSAVER_WINDOW is not a window id: '%s'\n",
+                         saver_window);
+            return 1;
+        }
+        job.have_window_id = true;
+        job.window_id = static_cast<unsigned long>(id);
+    }
+    RouteMessages(args.quiet, IsStandardOutput(job.habitat_path));
+#ifdef LUMIVOR_HAVE_WINDOW_HOST
+    return RunWindowHost(job);
+#else
+    std::fprintf(stderr, "lumivor: this build has no window host; use 'lumivor render'\n");
+    return 1;
+#endif
+}

@@ -1,0 +1,29 @@
+#include "host/fps_meter.h"
+
+#include "host/tick_clock.h"
+
+FpsMeter::FpsMeter(bool on, std::FILE* out) : on_(on), out_(out) {
+    Reset(NowNs());
+}
+
+void FpsMeter::Report(long long now, bool final) {
+    if (!on_ || (!final && now - start_ < 1000000000LL)) return;
+    const double wall = static_cast<double>(now - start_);
+    const double cpu = static_cast<double>(ClockNs(CLOCK_PROCESS_CPUTIME_ID) - cpu_start_);
+    if (wall > 0)
+        std::fprintf(out_,
+                     "lumivor: %.1f ticks/s, CPU %.0f%% of a core (world ticks %.0f%%, "
+                     "presenting %.0f%% of the time)%s\n",
+                     1e9 * static_cast<double>(ticks_) / wall, 100.0 * cpu / wall,
+                     100.0 * static_cast<double>(tick_ns_) / wall,
+                     100.0 * static_cast<double>(present_ns_) / wall, final ? ", at exit" : "");
+    if (final) std::fprintf(out_, "lumivor: %lu ticks in all\n", all_ticks_);
+    Reset(now);
+}
+
+void FpsMeter::Reset(long long now) {
+    start_ = now;
+    cpu_start_ = ClockNs(CLOCK_PROCESS_CPUTIME_ID);
+    tick_ns_ = present_ns_ = 0;
+    ticks_ = 0;
+}

@@ -1,0 +1,25 @@
+// Ticks per second and CPU share of a window host, reported once a second and
+// at the end (the hack's -fps flag).
+#pragma once
+
+#include <cstdio>
+
+class FpsMeter {
+  public:
+    // Reports nothing unless `on`.
+    FpsMeter(bool on, std::FILE* out);
+
+    // CPU nanoseconds spent in one tick, or in one present.
+    void AddTick(long long cpu_ns) { tick_ns_ += cpu_ns, ++ticks_, ++all_ticks_; }
+    void AddPresent(long long cpu_ns) { present_ns_ += cpu_ns; }
+    // Writes a line when a second has passed since the last, or at the end (`final`).
+    void Report(long long now, bool final);
+
+  private:
+    void Reset(long long now);
+
+    bool on_;
+    std::FILE* out_;
+    long long start_ = 0, cpu_start_ = 0, tick_ns_ = 0, present_ns_ = 0;
+    unsigned long ticks_ = 0, all_ticks_ = 0;
+};

@@ -1,0 +1,22 @@
+// The files a run will write: where they go and whether they can be written,
+// checked before the first tick so that a long run never ends in a refusal.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+// "-" as an output path: standard output.
+inline bool IsStandardOutput(const std::string& path) {
+    return path == "-";
+}
+
+// The name to open for an output path: standard output for "-". Only for
+// writers that write into what a link names and never replace it.
+inline const char* OutputName(const std::string& path) {
+    return IsStandardOutput(path) ? "/dev/stdout" : path.c_str();
+}
+
+// True when every non-empty path could be written: its folder exists and is a
+// folder. Otherwise one line per refusal on diag, prefixed by `program`, and false.
+bool CheckOutputs(const std::vector<std::string>& paths, const char* program, std::FILE* diag);

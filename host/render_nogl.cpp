@@ -1,0 +1,101 @@
+// `lumivor render --no-gl`: the saver's world alone, started by the frame
+// driver's GL-free start and run by the world's own update, as fast as it can.
+// Its PNG is the display habitat, which a drawn surface equals pixel for pixel.
+// Needs neither a window system nor OpenGL at run time.
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "colour/random_tovi.h"
+#include "host/host.h"
+#include "host/outputs.h"
+#include "saver/frame_driver.h"
+#include "saver/start.h"
+#include "world/biotope.h"
+#include "world/trace.h"
+#ifdef LUMIVOR_HAVE_PNG
+#include "host/png_file.h"
+#endif
+
+namespace {
+
+void PrintFinalState() {
+    std::printf("final n_updates=%lu bots=", biotope.n_updates);
+    for (unsigned long b = 0; b < biotope.n_bots; ++b) {
+        const Bot& bot = biotope.bots[b];
+        std::printf("%s%d,%d,%ld,%ld", b == 0 ? "" : " ", bot.x, bot.y, bot.value, bot.dir);
+    }
+    std::printf(" next_random=%ld\n", random_tovi());
+}
+
+// The display habitat as a PNG: its rows are bottom-first, as OpenGL reads a surface back.
+bool WriteHabitatPNG(const RenderJob& job) {
+#ifdef LUMIVOR_HAVE_PNG
+    const Image& rgb = biotope.rgb_habitat;
+    const int w = static_cast<int>(rgb.width), h = static_cast<int>(rgb.height);
+    if (IsStandardOutput(job.png_path)) return WritePNGToStream(stdout, rgb.data, w, h, job.diag);
+    return WritePNG(job.png_path.c_str(), rgb.data, w, h, job.diag);
+#else
+    std::fprintf(job.diag, "lumivor render: this build cannot write PNG files\n");
+    return false;
+#endif
+}
+
+// The run once the trace file is open; returns the exit status.
+int Run(const RenderJob& job, std::FILE* trace) {
+    const FixedStart fixed(job.start);
+    StartWorld(job.width, job.height);
+    if (!biotope.HasHabitat()) {
+        std::fprintf(job.diag, "lumivor render: cannot build a %dx%d world\n", job.width,
+                     job.height);
+        return 1;
+    }
+    if (!job.start_from.empty() && !biotope.LoadHabitat(job.start_from.c_str(), false)) {
+        std::fprintf(job.diag, "lumivor render: cannot start from %s\n", job.start_from.c_str());
+        return 1;
+    }
+    // The first tick only sets up the projection and clears; every later tick
+    // runs two updates.
+    for (unsigned long tick = 1; tick < job.ticks; ++tick) {
+        if (trace != nullptr) {
+            UpdateTraced(trace);
+            UpdateTraced(trace);
+        } else {
+            biotope.Update();
+            biotope.Update();
+        }
+        if (job.progress) job.progress(tick + 1);
+    }
+    int status = 0;
+    if (!job.habitat_path.empty() && !biotope.SaveHabitat(OutputName(job.habitat_path), false)) {
+        std::fprintf(job.diag, "lumivor render: cannot save %s\n", job.habitat_path.c_str());
+        status = 1;
+    }
+    if (!job.png_path.empty() && !WriteHabitatPNG(job)) status = 1;
+    if (job.final_state) PrintFinalState();
+    return status;
+}
+
+}  // namespace
+
+int RenderWithoutGL(const RenderJob& job) {
+    if (!CheckOutputs({job.habitat_path, job.png_path, job.trace_path}, "lumivor render", job.diag))
+        return 1;
+    std::FILE* trace = nullptr;
+    if (!job.trace_path.empty()) {
+        trace = std::fopen(job.trace_path.c_str(), "w");
+        if (trace == nullptr) {
+            std::fprintf(job.diag, "lumivor render: cannot write %s: %s\n", job.trace_path.c_str(),
+                         std::strerror(errno));
+            return 1;
+        }
+    }
+    int status = Run(job, trace);
+    if (trace != nullptr && std::fclose(trace) != 0) {
+        std::fprintf(job.diag, "lumivor render: cannot write %s: %s\n", job.trace_path.c_str(),
+                     std::strerror(errno));
+        status = 1;
+    }
+    return status;
+}
