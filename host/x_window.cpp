@@ -11,13 +11,23 @@ bool x_connection_lost = false;
 namespace {
 
 constexpr int kOwnWidth = 1024, kOwnHeight = 768;
+int glx_error_base = -1;  // GLX's first error code on this display; -1 before it is known
+
+// GLX reports a drawing request into a destroyed window with errors of its own:
+// BadDrawable (2), BadCurrentWindow (5) and BadWindow (12) of the GLX protocol.
+bool IsGLXDrawableError(int code) {
+    if (glx_error_base < 0) return false;
+    const int glx = code - glx_error_base;
+    return glx == 2 || glx == 5 || glx == 12;
+}
 
 // Errors about a vanished window mean the screen saver replaced it: time to go.
 // Errors after that are its echoes (resources made for the window fail too) and
 // are not reported; others are reported and survived.
 int OnXError(Display* display, XErrorEvent* error) {
     if (x_window_gone) return 0;
-    if (error->error_code == BadWindow || error->error_code == BadDrawable) {
+    if (error->error_code == BadWindow || error->error_code == BadDrawable ||
+        IsGLXDrawableError(error->error_code)) {
         x_window_gone = true;
         return 0;
     }
@@ -48,6 +58,8 @@ bool HasExtension(const char* list, const char* name) {
 }  // namespace
 
 void InstallXErrorHandlers(Display* display) {
+    int event_base = 0;
+    if (!glXQueryExtension(display, &glx_error_base, &event_base)) glx_error_base = -1;
     XSetErrorHandler(OnXError);
     XSetIOErrorHandler(OnConnectionLost);
     XSetIOErrorExitHandler(display, KeepRunningAfterConnectionLoss, nullptr);
