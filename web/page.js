@@ -198,6 +198,7 @@
                 const error = view.start(width, height, s.preset, s.seed);
                 if (error) return showError(error);
                 document.title = `Lumivor: ${view.name}`;
+                window.lumivorWorld = {width, height, preset: view.preset, seed: view.seed};
                 runTicks(() => view.tick());
             } else if (width !== canvas.width || height !== canvas.height) {
                 [canvas.width, canvas.height] = [width, height];
