@@ -57,9 +57,12 @@ build() {
 case "${1:-}" in
     build) build ;;
     test)
+        echo "== web page: WebAssembly build, reference runs under Node, headless Chromium"
         build
         node "$root"/tests/web/golden.js "$out/lumivor.js" "${LUMIVOR_GOLDEN_DIR:-$root/../shared/golden}"
         python3 "$root"/tests/web/browser_test.py "$out"
+        # Figures only: the machine may be busy with other work.
+        python3 "$root"/tests/web/speed.py "$out" 3 || echo "web.sh: no speed figures" >&2
         ;;
     speed)
         build
