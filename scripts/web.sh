@@ -11,7 +11,7 @@ set -eu
 cd "$(dirname "$0")/.."
 root=$PWD
 out=$root/build/web
-obj=$out/obj
+obj=$root/build/web-obj
 jobs=${LUMIVOR_JOBS:-2}
 
 # Emscripten's optimiser needs acorn, which Debian keeps here; a node on PATH

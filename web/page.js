@@ -46,7 +46,7 @@
             this.m = module;
             this.canvas = canvas;
             this.ctx = canvas.getContext('2d', {alpha: false});
-            this.stats = {ticks: 0, simMs: 0, drawMs: 0};
+            this.stats = {ticks: 0, simMs: 0, drawMs: 0, uploads: 0, uploadedPixels: 0};
         }
 
         // Builds the world; returns '' or the reason it failed.
@@ -116,7 +116,9 @@
             const dy = this.canvas.height - this.height;
             for (let i = 0; i < n * 4; i += 4) {
                 this.ctx.putImageData(image, 0, dy, rects[i], rects[i + 1], rects[i + 2], rects[i + 3]);
+                this.stats.uploadedPixels += rects[i + 2] * rects[i + 3];
             }
+            this.stats.uploads += n;
         }
 
         showAll() {

@@ -26,7 +26,7 @@
 
 namespace {
 
-constexpr int kTile = 64;        // side of a dirty tile in pixels
+constexpr int kTile = 32;  // side of a dirty tile: measured best of 16, 32 and 64 at 3840x2160
 constexpr int kMaxSide = 16384;  // larger than any screen; keeps sizes in 32 bits
 constexpr uint64_t kMaxSeed = 0x7fffffffffffffffULL;
 

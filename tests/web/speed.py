@@ -17,23 +17,25 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 NATIVE = os.path.join(ROOT, "build", "release", "cli", "lumivor")
 PRESET, SEED = 0, "1765000000"
 STATS = "[window.lumivorStats.ticks, window.lumivorStats.simMs, window.lumivorStats.drawMs," \
-        " performance.now()]"
+        " performance.now(), window.lumivorStats.uploads, window.lumivorStats.uploadedPixels]"
 
 
 def page_speed(chrome, server, width, height, seconds):
     session = chrome.open(server.url(f"index.html?preset={PRESET}&seed={SEED}"), (width, height))
     chrome.wait_for(session, "window.lumivorStats && window.lumivorStats.ticks > 10", 60)
     time.sleep(1)  # past the start and the first frames
-    t0, sim0, draw0, now0 = chrome.eval(session, STATS)
+    t0, sim0, draw0, now0, calls0, area0 = chrome.eval(session, STATS)
     time.sleep(seconds)
-    t1, sim1, draw1, now1 = chrome.eval(session, STATS)
+    t1, sim1, draw1, now1, calls1, area1 = chrome.eval(session, STATS)
     chrome.call("Page.navigate", {"url": "about:blank"}, session)
     ticks = t1 - t0
     per_second = ticks * 1000 / (now1 - now0)
     sim, draw = (sim1 - sim0) / max(ticks, 1), (draw1 - draw0) / max(ticks, 1)
     print(f"web {width}x{height}: {per_second:.1f} ticks/s; per tick {sim:.2f} ms simulation + "
           f"{draw:.2f} ms upload = {100 * (sim + draw) * 75 / 1000:.0f}% of the 1/75 s budget "
-          f"(simulation {100 * sim / max(sim + draw, 1e-9):.0f}% of the work)")
+          f"(simulation {100 * sim / max(sim + draw, 1e-9):.0f}% of the work); "
+          f"{(calls1 - calls0) / max(ticks, 1):.0f} uploads of "
+          f"{100 * (area1 - area0) / max(ticks, 1) / (width * height):.0f}% of the picture a tick")
 
 
 def native_speed(width, height, ticks=301):
