@@ -192,6 +192,7 @@
     function runSaver(m, canvas, s) {
         const view = new View(m, canvas);
         window.lumivorStats = view.stats;
+        window.lumivorView = view;  // for tests and the curious: the module is view.m
         let started = false;
         function sized(width, height) {
             if (!started) {

@@ -192,6 +192,10 @@ EMSCRIPTEN_KEEPALIVE void lumivor_clear_surface() {
 EMSCRIPTEN_KEEPALIVE uint8_t* lumivor_surface() {
     return surface.get();
 }
+// The display habitat itself (RGB, row 0 at the bottom), for checking the picture.
+EMSCRIPTEN_KEEPALIVE const uint8_t* lumivor_display_habitat() {
+    return biotope.rgb_habitat.data;
+}
 EMSCRIPTEN_KEEPALIVE int lumivor_width() {
     return surface_w;
 }

@@ -204,6 +204,25 @@ def test_live_pages(server):
         before = canvas_hashes(chrome, saver)
         time.sleep(0.5)
         check(canvas_hashes(chrome, saver) != before, "saver picture changes over time")
+        # Between two ticks the canvas, built from uploaded tiles only, must
+        # equal the display habitat (row 0 at the bottom) pixel for pixel.
+        differing = chrome.eval(saver, """(() => {
+            const v = window.lumivorView, m = v.m, w = v.width, h = v.height;
+            const shown = v.ctx.getImageData(0, 0, w, h).data;
+            const habitat = new Uint8Array(m.HEAPU8.buffer, m._lumivor_display_habitat(), w * h * 3);
+            let n = 0;
+            for (let y = 0; y < h; y++) {
+                for (let x = 0; x < w; x++) {
+                    const s = (y * w + x) * 4, c = ((h - 1 - y) * w + x) * 3;
+                    if (shown[s] !== habitat[c] || shown[s + 1] !== habitat[c + 1] ||
+                        shown[s + 2] !== habitat[c + 2]) n++;
+                }
+            }
+            return [n, v.stats.ticks];
+        })()""")
+        check(differing[0] == 0 and differing[1] > 20,
+              f"live canvas equals the display habitat after {differing[1]} ticks"
+              f" ({differing[0]} pixels differ)")
         chrome.call("Emulation.setDeviceMetricsOverride", {"width": 500, "height": 400,
                     "deviceScaleFactor": 1, "mobile": False}, saver)
         chrome.wait_for(saver, "document.getElementById('screen').width === 500", 10)
