@@ -233,6 +233,31 @@ def test_live_pages(server):
                                    " window.lumivorWorld.preset, window.lumivorWorld.seed]")
         check(state == [400, 800, 600, 6, "1765000222"],
               f"after a resize the canvas follows the window and the world goes on ({state})")
+        # The canvas shows the world's bottom-left 500x400 as the saver's surface
+        # after a resize: the clear colour and the trails drawn since, not the
+        # habitat's older picture.
+        shown = chrome.eval(saver, """(() => {
+            const v = window.lumivorView, m = v.m, w = v.width, h = v.height;
+            const cw = v.canvas.width, ch = v.canvas.height;
+            const shown = v.ctx.getImageData(0, 0, cw, ch).data;
+            const surface = new Uint8Array(m.HEAPU8.buffer, m._lumivor_surface(), w * h * 4);
+            const habitat = new Uint8Array(m.HEAPU8.buffer, m._lumivor_display_habitat(), w * h * 3);
+            let wrong = 0, older = 0;
+            for (let r = 0; r < ch; r++) {
+                for (let x = 0; x < cw; x++) {
+                    const s = (r * cw + x) * 4, u = ((r + h - ch) * w + x) * 4;
+                    const c = ((ch - 1 - r) * w + x) * 3;
+                    if (shown[s] !== surface[u] || shown[s + 1] !== surface[u + 1] ||
+                        shown[s + 2] !== surface[u + 2]) wrong++;
+                    if (shown[s] !== habitat[c] || shown[s + 1] !== habitat[c + 1] ||
+                        shown[s + 2] !== habitat[c + 2]) older++;
+                }
+            }
+            return [wrong, older];
+        })()""")
+        check(shown[0] == 0 and shown[1] > 1000,
+              f"after a resize the canvas is the cleared surface with the new trails, bottom-left"
+              f" ({shown[0]} pixels wrong, {shown[1]} older habitat pixels no longer shown)")
 
         gallery = chrome.open(server.url("gallery.html"), (1400, 1000))
         chrome.wait_for(gallery, "Array.isArray(window.lumivorStats) && "
