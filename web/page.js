@@ -193,17 +193,17 @@
         const view = new View(m, canvas);
         window.lumivorStats = view.stats;
         window.lumivorView = view;  // for tests and the curious: the module is view.m
-        let started = false;
+        let state = 'waiting';  // for the first size; then 'running' or 'failed'
         function sized(width, height) {
-            if (!started) {
-                started = true;
+            if (state === 'waiting') {
                 [canvas.width, canvas.height] = [width, height];
                 const error = view.start(width, height, s.preset, s.seed);
+                state = error ? 'failed' : 'running';
                 if (error) return showError(error);
                 document.title = `Lumivor: ${view.name}`;
                 window.lumivorWorld = {width, height, preset: view.preset, seed: view.seed};
                 runTicks(() => view.tick());
-            } else if (width !== canvas.width || height !== canvas.height) {
+            } else if (state === 'running' && (width !== canvas.width || height !== canvas.height)) {
                 [canvas.width, canvas.height] = [width, height];
                 view.resized();
             }
@@ -225,6 +225,7 @@
         }
         canvas.addEventListener('click', enterFullScreen);
         document.addEventListener('keydown', (e) => {
+            if (e.ctrlKey || e.metaKey || e.altKey) return;  // the browser's own shortcuts
             if (e.key === 'f' || e.key === 'F') enterFullScreen();
             else if (e.key === 'Escape' && document.fullscreenElement) document.exitFullscreen();
         });
