@@ -29,7 +29,7 @@ sources() {
 
 build() {
     command -v em++ >/dev/null || { echo "web.sh: em++ not found (install emscripten)" >&2; exit 1; }
-    mkdir -p "$obj"
+    mkdir -p "$obj" "$out"
     # Every source to its own object, two at a time; an object is rebuilt when
     # its source or any header of the project is newer.
     newest_header=$(ls -t "$root"/*/*.h | head -n 1)
