@@ -59,7 +59,7 @@ case "${1:-}" in
     test)
         echo "== web page: WebAssembly build, reference runs under Node, headless Chromium"
         build
-        node "$root"/tests/web/golden.js "$out/lumivor.js" "${LUMIVOR_GOLDEN_DIR:-$root/../shared/golden}"
+        node "$root"/tests/web/node_test.js "$out/lumivor.js" "${LUMIVOR_GOLDEN_DIR:-$root/../shared/golden}"
         python3 "$root"/tests/web/browser_test.py "$out"
         # Figures only: the machine may be busy with other work.
         python3 "$root"/tests/web/speed.py "$out" 3 || echo "web.sh: no speed figures" >&2

@@ -1,8 +1,8 @@
-// The reference runs reproduced by the WebAssembly module under Node: for every
-// case, the module's standard output and error, its display habitat hash and
-// its final-state line against the reference files.
+// The WebAssembly module under Node: every reference run reproduced (standard
+// output and error, the display habitat's hash, the final-state line), and a
+// world too large for memory refused with a reason while the module goes on.
 //
-//   node tests/web/golden.js build/web/lumivor.js DIR_OF_REFERENCE_RUNS
+//   node tests/web/node_test.js build/web/lumivor.js DIR_OF_REFERENCE_RUNS
 'use strict';
 
 const fs = require('fs');
@@ -10,7 +10,7 @@ const path = require('path');
 
 const [modulePath, goldenDir] = process.argv.slice(2);
 if (!modulePath || !goldenDir) {
-    console.error('usage: node golden.js lumivor.js REFERENCE_DIR');
+    console.error('usage: node node_test.js lumivor.js REFERENCE_DIR');
     process.exit(2);
 }
 const createLumivor = require(path.resolve(modulePath));
@@ -74,6 +74,22 @@ async function runCase(c) {
     return failures;
 }
 
+// 16384 x 16384 needs more than the 2 GiB a module may have: the start must fail
+// with a message, and a small world must still run afterwards.
+async function checkTooLarge() {
+    const m = await createLumivor({wasmBinary, print: () => {}, printErr: () => {}});
+    const start = (w, h) => m.ccall('lumivor_start', 'number',
+                                    ['number', 'number', 'number', 'string'], [w, h, 3, '5']);
+    const failures = [];
+    if (start(16384, 16384) !== 0 || !/memory/.test(m.UTF8ToString(m._lumivor_message()))) {
+        failures.push(`a 16384x16384 world was not refused (${m.UTF8ToString(m._lumivor_message())})`);
+    }
+    if (start(64, 48) !== 1) failures.push('no world after a refused one');
+    m._lumivor_tick();
+    if (m._lumivor_dirty_count() < 1) failures.push('the world after a refused one does not run');
+    return failures;
+}
+
 async function main() {
     const lines = fs.readFileSync(path.join(goldenDir, 'cases.tsv'), 'utf8').trim().split('\n');
     let failed = 0;
@@ -87,12 +103,17 @@ async function main() {
             console.log(`FAIL ${name}\n  ${failures.join('\n  ')}`);
         }
     }
+    const memory = await checkTooLarge();
+    if (memory.length > 0) {
+        failed++;
+        console.log(`FAIL memory\n  ${memory.join('\n  ')}`);
+    }
     const total = lines.length - 1;
-    console.log(`web golden: ${total - failed} of ${total} reference runs reproduced`);
+    console.log(`web node: ${total} reference runs and the memory check, ${failed} failed`);
     process.exit(failed === 0 && total > 0 ? 0 : 1);
 }
 
 main().catch((e) => {
-    console.error(`web golden: ${e && e.stack ? e.stack : e}`);
+    console.error(`web node: ${e && e.stack ? e.stack : e}`);
     process.exit(1);
 });
