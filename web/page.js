@@ -1,0 +1,275 @@
+// Lumivor in the browser: the saver full-window (index.html), its check mode,
+// and the gallery of the ten communities (gallery.html). The world runs in the
+// WebAssembly module (lumivor.js); this script sizes the canvases, keeps the
+// saver's cadence and shows the picture the module paints.
+'use strict';
+
+(() => {
+    const kTickMs = 1000 / 75;     // the saver ticks 75 times a second
+    const kMaxTicksPerFrame = 4;   // a late frame catches up a little, a returning tab not at all
+    const kGalleryWidth = 320;     // CSS pixels of a gallery canvas
+    const kGalleryHeight = 200;
+
+    const errorBox = document.getElementById('error');
+    function showError(text) {
+        errorBox.textContent = 'Lumivor: ' + text;
+        errorBox.hidden = false;
+    }
+
+    // The address's settings. preset -1 and an empty seed leave them to the
+    // clock; width, height and ticks are set in check mode only.
+    function readSettings(search) {
+        const q = new URLSearchParams(search);
+        const s = {preset: -1, seed: '', width: 0, height: 0, ticks: 0, error: ''};
+        if (q.has('preset')) {
+            if (/^[0-9]$/.test(q.get('preset'))) s.preset = Number(q.get('preset'));
+            else s.error = 'preset must be a community number 0..9';
+        }
+        if (q.has('seed')) {
+            if (/^[0-9]{1,19}$/.test(q.get('seed'))) s.seed = q.get('seed');
+            else s.error = 'seed must be a clock reading (digits only)';
+        }
+        if (q.has('size') || q.has('ticks')) {
+            const size = /^([1-9][0-9]{0,4})x([1-9][0-9]{0,4})$/.exec(q.get('size') || '');
+            const ticks = /^[1-9][0-9]{0,9}$/.test(q.get('ticks') || '') ? Number(q.get('ticks')) : 0;
+            if (!size) s.error = 'size must be WxH in pixels';
+            else if (ticks < 1 || ticks > 1e9) s.error = 'ticks must be a count 1..1000000000';
+            else [s.width, s.height, s.ticks] = [Number(size[1]), Number(size[2]), ticks];
+        }
+        return s;
+    }
+
+    // One world shown on one canvas: the world's bottom-left corner at the
+    // canvas's bottom-left corner, as the saver's projection puts it.
+    class View {
+        constructor(module, canvas) {
+            this.m = module;
+            this.canvas = canvas;
+            this.ctx = canvas.getContext('2d', {alpha: false});
+            this.stats = {ticks: 0, simMs: 0, drawMs: 0, uploads: 0, uploadedPixels: 0};
+        }
+
+        // Builds the world; returns '' or the reason it failed.
+        start(width, height, preset, seed) {
+            const m = this.m;
+            const ok = m.ccall('lumivor_start', 'number', ['number', 'number', 'number', 'string'],
+                               [width, height, preset, seed]);
+            if (!ok) return m.UTF8ToString(m._lumivor_message());
+            this.width = width;
+            this.height = height;
+            this.preset = m._lumivor_preset();
+            this.seed = m.UTF8ToString(m._lumivor_seed());
+            this.name = m.UTF8ToString(m._lumivor_community_name(this.preset));
+            const c = m._lumivor_clear_colour();
+            this.clearStyle = `rgb(${(c >> 16) & 255}, ${(c >> 8) & 255}, ${c & 255})`;
+            this.image = null;
+            this.reshapePending = true;  // the first tick after a start only clears
+            return '';
+        }
+
+        // The module's picture as ImageData, made again when its memory grew.
+        imageData() {
+            const buffer = this.m.HEAPU8.buffer;
+            if (this.image === null || this.imageBuffer !== buffer) {
+                const bytes = new Uint8ClampedArray(buffer, this.m._lumivor_surface(),
+                                                    this.width * this.height * 4);
+                this.image = new ImageData(bytes, this.width, this.height);
+                this.imageBuffer = buffer;
+            }
+            return this.image;
+        }
+
+        clear() {
+            this.ctx.fillStyle = this.clearStyle;
+            this.ctx.fillRect(0, 0, this.canvas.width, this.canvas.height);
+        }
+
+        // After a size change the surface is cleared and the world goes on at
+        // its own size; the next tick only clears.
+        resized() {
+            this.m._lumivor_clear_surface();
+            this.clear();
+            this.reshapePending = true;
+        }
+
+        tick() {
+            this.stats.ticks++;
+            if (this.reshapePending) {
+                this.clear();
+                this.reshapePending = false;
+                return;
+            }
+            const t0 = performance.now();
+            this.m._lumivor_tick();
+            const t1 = performance.now();
+            this.upload();
+            this.stats.simMs += t1 - t0;
+            this.stats.drawMs += performance.now() - t1;
+        }
+
+        // Only the tiles the tick's trails touched go to the canvas.
+        upload() {
+            const n = this.m._lumivor_dirty_count();
+            if (n === 0) return;
+            const image = this.imageData();
+            const rects = new Int32Array(this.m.HEAPU8.buffer, this.m._lumivor_dirty_rects(), n * 4);
+            const dy = this.canvas.height - this.height;
+            for (let i = 0; i < n * 4; i += 4) {
+                this.ctx.putImageData(image, 0, dy, rects[i], rects[i + 1], rects[i + 2], rects[i + 3]);
+                this.stats.uploadedPixels += rects[i + 2] * rects[i + 3];
+            }
+            this.stats.uploads += n;
+        }
+
+        showAll() {
+            this.ctx.putImageData(this.imageData(), 0, this.canvas.height - this.height);
+        }
+    }
+
+    // Calls tickAll 75 times a second of page time, on animation frames. A
+    // hidden page stops; when it returns, it goes on from there, without backlog.
+    function runTicks(tickAll) {
+        let last = null;
+        let owed = 0;
+        let running = false;
+        function frame(now) {
+            if (document.hidden) {
+                running = false;
+                return;
+            }
+            if (last !== null) owed += now - last;
+            last = now;
+            let n = Math.floor(owed / kTickMs);
+            if (n > kMaxTicksPerFrame) {
+                n = kMaxTicksPerFrame;
+                owed = 0;
+            } else {
+                owed -= n * kTickMs;
+            }
+            for (let i = 0; i < n; i++) tickAll();
+            requestAnimationFrame(frame);
+        }
+        function resume() {
+            if (running || document.hidden) return;
+            running = true;
+            last = null;
+            owed = 0;
+            requestAnimationFrame(frame);
+        }
+        document.addEventListener('visibilitychange', resume);
+        resume();
+    }
+
+    function enterFullScreen() {
+        const root = document.documentElement;
+        if (document.fullscreenElement || !root.requestFullscreen) return;
+        root.requestFullscreen().catch((e) => console.warn('Lumivor: no full screen: ' + e.message));
+    }
+
+    // Check mode: exactly `ticks` ticks at once, the final picture shown, and
+    // the display habitat's hash and the final state written for tests.
+    function runCheck(m, canvas, s) {
+        const dpr = window.devicePixelRatio || 1;
+        canvas.width = s.width;
+        canvas.height = s.height;
+        canvas.style.width = s.width / dpr + 'px';
+        canvas.style.height = s.height / dpr + 'px';
+        const view = new View(m, canvas);
+        const error = view.start(s.width, s.height, s.preset, s.seed);
+        if (error) return showError(error);
+        for (let t = 1; t < s.ticks; t++) m._lumivor_tick();
+        view.clear();
+        view.showAll();
+        const digest = m.UTF8ToString(m._lumivor_digest());
+        const final = m.UTF8ToString(m._lumivor_final_state());
+        document.getElementById('digest').textContent = digest;
+        document.getElementById('final').textContent = final;
+        window.lumivorCheck = {digest, final};
+    }
+
+    // The saver: a world at the canvas's size in device pixels, so that one
+    // cell is one device pixel.
+    function runSaver(m, canvas, s) {
+        const view = new View(m, canvas);
+        window.lumivorStats = view.stats;
+        window.lumivorView = view;  // for tests and the curious: the module is view.m
+        let state = 'waiting';  // for the first size; then 'running' or 'failed'
+        function sized(width, height) {
+            if (state === 'waiting') {
+                [canvas.width, canvas.height] = [width, height];
+                const error = view.start(width, height, s.preset, s.seed);
+                state = error ? 'failed' : 'running';
+                if (error) return showError(error);
+                document.title = `Lumivor: ${view.name}`;
+                window.lumivorWorld = {width, height, preset: view.preset, seed: view.seed};
+                runTicks(() => view.tick());
+            } else if (state === 'running' && (width !== canvas.width || height !== canvas.height)) {
+                [canvas.width, canvas.height] = [width, height];
+                view.resized();
+            }
+        }
+        const dprSize = (css) => Math.max(1, Math.round(css * (window.devicePixelRatio || 1)));
+        const observer = new ResizeObserver((entries) => {
+            const e = entries[entries.length - 1];
+            if (e.devicePixelContentBoxSize) {
+                const box = e.devicePixelContentBoxSize[0];
+                sized(Math.max(1, box.inlineSize), Math.max(1, box.blockSize));
+            } else {
+                sized(dprSize(e.contentRect.width), dprSize(e.contentRect.height));
+            }
+        });
+        try {
+            observer.observe(canvas, {box: 'device-pixel-content-box'});
+        } catch (e) {
+            observer.observe(canvas);  // a browser without device-pixel boxes
+        }
+        canvas.addEventListener('click', enterFullScreen);
+        document.addEventListener('keydown', (e) => {
+            if (e.ctrlKey || e.metaKey || e.altKey) return;  // the browser's own shortcuts
+            if (e.key === 'f' || e.key === 'F') enterFullScreen();
+            else if (e.key === 'Escape' && document.fullscreenElement) document.exitFullscreen();
+        });
+    }
+
+    // The gallery: one module instance per community (the world is one per
+    // instance), all from the same clock reading, each a link to itself full-window.
+    async function runGallery() {
+        const holder = document.getElementById('communities');
+        const dpr = window.devicePixelRatio || 1;
+        const seed = String(Math.floor(Date.now() / 1000));
+        const views = [];
+        for (let n = 0; n < 10; n++) {
+            const canvas = document.createElement('canvas');
+            canvas.width = Math.round(kGalleryWidth * dpr);
+            canvas.height = Math.round(kGalleryHeight * dpr);
+            canvas.style.width = canvas.width / dpr + 'px';
+            canvas.style.height = canvas.height / dpr + 'px';
+            const view = new View(await createLumivor(), canvas);
+            const error = view.start(canvas.width, canvas.height, n, seed);
+            if (error) return showError(error);
+            const link = document.createElement('a');
+            link.href = `index.html?preset=${n}&seed=${seed}`;
+            link.title = `Run ${view.name} full-window`;
+            const caption = document.createElement('span');
+            caption.textContent = `${n} ${view.name}`;
+            link.append(canvas, caption);
+            holder.append(link);
+            views.push(view);
+        }
+        window.lumivorStats = views.map((v) => v.stats);
+        runTicks(() => views.forEach((v) => v.tick()));
+    }
+
+    async function main() {
+        if (typeof createLumivor !== 'function') return showError('lumivor.js did not load');
+        const s = readSettings(location.search);
+        if (document.body.dataset.page === 'gallery') return runGallery();
+        if (s.error) return showError(s.error);
+        const m = await createLumivor();
+        const canvas = document.getElementById('screen');
+        if (s.ticks > 0) runCheck(m, canvas, s);
+        else runSaver(m, canvas, s);
+    }
+
+    main().catch((e) => showError(String(e && e.message ? e.message : e)));
+})();
