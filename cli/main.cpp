@@ -3,6 +3,9 @@
 
 #include <fcntl.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -40,7 +43,11 @@ std::FILE* Silence() {
     std::fflush(stdout);
     std::fflush(stderr);
     const int saved = dup(STDERR_FILENO);
+#ifdef _WIN32
+    const int null_fd = open("NUL", O_WRONLY);
+#else
     const int null_fd = open("/dev/null", O_WRONLY);
+#endif
     if (saved < 0 || null_fd < 0) {
         if (saved >= 0) close(saved);
         if (null_fd >= 0) close(null_fd);
@@ -61,6 +68,13 @@ std::FILE* Silence() {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Files and the standard streams carry bytes as written, without CR before LF,
+    // so that outputs are the same on every system.
+    _fmode = _O_BINARY;
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     std::vector<char*> args(argv, argv + argc);
     bool quiet = false;
     for (size_t i = 1; i < args.size();) {

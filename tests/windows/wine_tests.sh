@@ -1,0 +1,260 @@
+#!/bin/sh
+# Tests of the Windows programs under Wine on a private X server:
+#   1. every reference run reproduced byte for byte by lumivor.exe render --no-gl;
+#   2. lumivor.scr /s covers the screen, shows exactly the habitat it saves, and
+#      ends with status 0 on a key press or a mouse movement;
+#   3. lumivor.scr /p runs inside a window of another program, follows its size
+#      and ends when that window is destroyed;
+#   4. the settings dialog stores the community and the next /s run uses it.
+#
+#   tests/windows/wine_tests.sh BUILD-DIR GOLDEN-DIR
+set -eu
+
+build=$(cd "$1" && pwd)
+golden=""
+if [ -f "$2/cases.tsv" ]; then
+    golden=$(cd "$2" && pwd)
+elif [ -n "${CI:-}" ]; then
+    echo "FAIL: reference runs missing under CI: $2" >&2
+    exit 1
+else
+    echo "warning: no reference runs at $2; that part is skipped" >&2
+fi
+exe=$build/lumivor.exe
+scr=$build/lumivor.scr
+parent=$build/tests/windows/preview_parent.exe
+options_test=$build/tests/windows/scr_options_test.exe
+
+work=$(mktemp -d /tmp/lumivor-wine.XXXXXX)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all
+# No downloads of Wine's Mono and Gecko into the fresh prefix: nothing here needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+xvfb_pid=""
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+# Waits up to $2 seconds for process $1 and sets $status to its exit status;
+# a process still running then is killed and status is 124.
+wait_for() {
+    i=0
+    while kill -0 "$1" 2>/dev/null && [ "$i" -lt $(($2 * 10)) ]; do sleep 0.1; i=$((i + 1)); done
+    if kill -0 "$1" 2>/dev/null; then
+        kill "$1" 2>/dev/null || true
+        wait "$1" 2>/dev/null || true
+        status=124
+    else
+        status=0
+        wait "$1" || status=$?
+    fi
+}
+
+# True when process $1 ends within $2 seconds.
+ended_within() {
+    i=0
+    while kill -0 "$1" 2>/dev/null; do
+        [ "$i" -lt $(($2 * 10)) ] || return 1
+        sleep 0.1
+        i=$((i + 1))
+    done
+}
+
+# Raw pixels of a picture file, for comparisons that ignore file metadata.
+pixels() { convert "$1" -depth 8 "rgb:$2"; }
+
+# Waits until the screen (or the crop $2 of it) shows more than one colour and
+# holds still between two shots; leaves the last shot in $1. False after 60 s.
+settled_shot() {
+    i=0
+    rm -f "$1.last"
+    while [ "$i" -lt 120 ]; do
+        if [ -n "${2:-}" ]; then
+            import -window root -crop "$2" +repage "$1" 2>/dev/null || true
+        else
+            import -window root "$1" 2>/dev/null || true
+        fi
+        if [ -s "$1" ] && [ "$(convert "$1" -format %k info:)" -gt 1 ]; then
+            pixels "$1" "$1.now"
+            if [ -f "$1.last" ] && cmp -s "$1.now" "$1.last"; then return 0; fi
+            mv "$1.now" "$1.last"
+        fi
+        sleep 0.5
+        i=$((i + 1))
+    done
+    return 1
+}
+
+same_picture() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+
+# A private X server on a free display number.
+Xvfb -displayfd 3 -screen 0 320x240x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+i=0
+while [ ! -s "$work/display" ] && [ "$i" -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+if [ ! -s "$work/display" ]; then
+    cat "$work/xvfb.log" >&2
+    echo "FAIL: the X server did not start" >&2
+    exit 1
+fi
+export DISPLAY=":$(cat "$work/display")"
+
+# The prefix is made once; its first start takes seconds and is retried once.
+echo "== Wine prefix"
+for attempt in 1 2; do
+    if timeout 300 wine wineboot --init >"$work/wineboot.log" 2>&1 &&
+        timeout 120 wineserver -w; then
+        break
+    fi
+    [ "$attempt" = 2 ] && { cat "$work/wineboot.log" >&2; echo "FAIL: no Wine prefix" >&2; exit 1; }
+done
+cd "$work"
+
+echo "== command line of the saver"
+if timeout 60 wine "$options_test" >options.out 2>&1; then pass "saver options"; else
+    cat options.out >&2; fail "saver options"; fi
+
+echo "== reference runs with lumivor.exe render --no-gl"
+mkdir golden
+[ -z "$golden" ] || tail -n +2 "$golden/cases.tsv" | while IFS="$(printf '\t')" read -r name preset seed size ticks; do
+    [ -n "$name" ] || continue
+    set -- render --no-gl --preset "$preset" --seed "$seed" --size "$size" --ticks "$ticks" \
+        --habitat "golden/$name.ppm" --final-state
+    [ -f "$golden/$name.trace" ] && set -- "$@" --trace "golden/$name.trace"
+    if ! timeout 120 wine "$exe" "$@" >"golden/$name.out" 2>"golden/$name.err"; then
+        echo "FAIL: $name: lumivor.exe ended with an error" >&2
+        echo x >>golden/failed
+        continue
+    fi
+    bad=""
+    cmp -s "golden/$name.ppm" "$golden/$name.ppm" || bad="$bad habitat"
+    cmp -s "golden/$name.err" "$golden/$name.err" || bad="$bad stderr"
+    # Ours prints its save line where the reference has none.
+    [ "$(grep -c "^Biotope::SaveHabitat(golden/$name.ppm)\$" "golden/$name.out")" = 1 ] ||
+        bad="$bad save-line"
+    grep -v '^Biotope::SaveHabitat(' "golden/$name.out" | cmp -s - "$golden/$name.out" ||
+        bad="$bad stdout"
+    if [ -f "$golden/$name.trace" ]; then
+        cmp -s "golden/$name.trace" "$golden/$name.trace" || bad="$bad trace"
+    fi
+    if [ -n "$bad" ]; then
+        echo "FAIL: $name differs:$bad" >&2
+        echo x >>golden/failed
+    fi
+done
+if [ -f golden/failed ]; then
+    fail "$(wc -l <golden/failed) reference runs"
+elif [ -n "$golden" ]; then
+    pass "$(tail -n +2 "$golden/cases.tsv" | grep -c .) reference runs, byte for byte"
+fi
+
+# The habitat of a native-equivalent render: lumivor.exe render --no-gl.
+render() { timeout 120 wine "$exe" render --no-gl --quiet "$@" >/dev/null 2>&1; }
+
+# Full screen: $1 names the run; the rest are the saver's options. Ends it with
+# a key press (or, with end=mouse, a small and then a large mouse movement).
+full_screen() {
+    run=$1
+    shift
+    rm -f "$run".*
+    wine "$scr" /s --habitat "$run.ppm" "$@" >"$run.out" 2>"$run.err" &
+    pid=$!
+    if ! settled_shot "$run.png"; then
+        fail "$run: the saver's picture never settled on the screen"
+        kill "$pid" 2>/dev/null || true
+        return
+    fi
+    if [ "${end:-key}" = mouse ]; then
+        xdotool mousemove_relative 2 1
+        sleep 2
+        if ! kill -0 "$pid" 2>/dev/null; then fail "$run: a nudge of 2 pixels ended the saver"; fi
+        xdotool mousemove_relative 40 30
+    else
+        xdotool key x
+    fi
+    # A lost event is sent again, twice at most.
+    for again in 1 2; do
+        ended_within "$pid" 10 && break
+        if [ "${end:-key}" = mouse ]; then xdotool mousemove_relative 40 30; else xdotool key x; fi
+    done
+    wait_for "$pid" 10
+    if [ "$status" != 0 ]; then
+        fail "$run: the saver ended with status $status"
+        cat "$run.err" >&2
+        return
+    fi
+    size=$(identify -format %wx%h "$run.ppm" 2>/dev/null || echo none)
+    [ "$size" = 320x240 ] || fail "$run: the saver's world is $size, not the screen's 320x240"
+    same_picture "$run.png" "$run.ppm" || fail "$run: the screen differs from the saved habitat"
+    pass "$run: full screen, the screen equals the habitat, ended with status 0"
+}
+
+echo "== lumivor.scr /s on a 320x240 screen"
+full_screen fbo --seed 1765000185 --preset 5 --ticks 40
+render --preset 5 --seed 1765000185 --size 320x240 --ticks 40 --habitat fbo-render.ppm
+cmp -s fbo.ppm fbo-render.ppm && pass "fbo: same habitat as lumivor.exe render" ||
+    fail "fbo: the saver's habitat differs from lumivor.exe render's"
+end=mouse full_screen window-buffer --seed 1765000296 --preset 8 --ticks 30 --window-buffer
+
+echo "== lumivor.scr /p in another program's window"
+wine "$parent" "$scr" 160 120 200 150 stop --seed 1765000037 --preset 1 --ticks 30 \
+    --habitat preview.ppm >preview.out 2>preview.err &
+pid=$!
+i=0
+while ! grep -q "followed" preview.out 2>/dev/null && kill -0 "$pid" 2>/dev/null &&
+    [ "$i" -lt 900 ]; do
+    sleep 0.1
+    i=$((i + 1))
+done
+touch stop
+wait_for "$pid" 30
+render --preset 1 --seed 1765000037 --size 160x120 --ticks 30 --habitat preview-render.ppm
+if [ "$status" = 0 ] && grep -q "preview ended with status 0" preview.out &&
+    cmp -s preview.ppm preview-render.ppm; then
+    pass "preview: ran in the window, followed its size, ended with it (status 0)"
+else
+    cat preview.out preview.err >&2
+    fail "preview (status $status)"
+fi
+
+echo "== settings: lumivor.scr /c"
+# The dialog driven by keys: from the clock, one step down is the first community.
+timeout 60 wine "$scr" /c --choose clock >/dev/null 2>&1 || true
+wine "$scr" /c >dialog.out 2>dialog.err &
+pid=$!
+if id=$(timeout 60 xdotool search --sync --name "Lumivor settings" | head -n 1) && [ -n "$id" ]; then
+    xdotool windowfocus --sync "$id" 2>/dev/null || true
+    sleep 1
+    xdotool key Down
+    sleep 0.5
+    xdotool key Return
+fi
+wait_for "$pid" 20
+[ "$status" = 0 ] || fail "settings dialog driven by keys (status $status)"
+full_screen chosen0 --seed 1765000009 --ticks 3
+grep -q "^InitCommunity(0)" chosen0.err && pass "settings dialog: the first community, by keys" ||
+    fail "settings dialog: the key-driven choice was not used"
+
+# By name, and back to the clock's choice.
+timeout 60 wine "$scr" /c --choose 3 >/dev/null 2>&1 || fail "/c --choose 3"
+full_screen chosen3 --seed 1765000000 --ticks 5
+render --preset 3 --seed 1765000000 --size 320x240 --ticks 5 --habitat chosen3-render.ppm
+grep -q "^InitCommunity(3)" chosen3.err && cmp -s chosen3.ppm chosen3-render.ppm &&
+    pass "settings: the stored community 3 is used" || fail "settings: community 3 not used"
+timeout 60 wine "$scr" /c --choose clock >/dev/null 2>&1 || fail "/c --choose clock"
+full_screen clock --seed 1765000007 --ticks 3
+grep -q "^InitCommunity(7)" clock.err && pass "settings: from the clock again" ||
+    fail "settings: the clock's choice not used"
+
+if [ "$failures" -gt 0 ]; then
+    echo "windows tests: $failures failed" >&2
+    exit 1
+fi
+echo "windows tests: all passed"
