@@ -36,6 +36,9 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp" \
     ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 
+echo "== Windows: cross build, tests under Wine"
+scripts/windows.sh test
+
 if [ "$quick" = false ]; then
     echo "== determinism: GCC and Clang at -O0 and -O3 against the reference runs"
     LUMIVOR_JOBS=$jobs scripts/determinism.sh

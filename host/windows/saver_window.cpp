@@ -12,19 +12,19 @@
 #include <windowsx.h>
 
 #include <cstdlib>
-#include <functional>
 #include <memory>
 
 #include "host/fbo_surface.h"
 #include "host/windows/gl_entry_points.h"
+#include "host/windows/window_buffer.h"
 #include "saver/saver_view.h"
 #include "world/biotope.h"
 
 namespace {
 
-constexpr long long kTickNs = 1000000000LL / 75;     // the saver's tick, 1/75 s
-constexpr int kMaxLateTicks = 4;                      // late ticks run at once before the rest is dropped
-constexpr long long kMaxWaitNs = 100000000LL;         // the loop wakes at least this often
+constexpr long long kTickNs = 1000000000LL / 75;  // the saver's tick, 1/75 s
+constexpr int kMaxLateTicks = 4;               // late ticks run at once before the rest is dropped
+constexpr long long kMaxWaitNs = 100000000LL;  // the loop wakes at least this often
 constexpr long long kPresentNs = 1000000000LL / 60;  // at most 60 presents a second
 constexpr int kMouseSlack = 4;  // pixels the mouse may move (a nudged desk) before the saver ends
 const char kClassName[] = "LumivorSaver";
@@ -37,7 +37,8 @@ long long NowNs() {
     }();
     LARGE_INTEGER t;
     QueryPerformanceCounter(&t);
-    return t.QuadPart / frequency * 1000000000LL + t.QuadPart % frequency * 1000000000LL / frequency;
+    return t.QuadPart / frequency * 1000000000LL +
+           t.QuadPart % frequency * 1000000000LL / frequency;
 }
 
 long long ProcessCpuNs() {
@@ -48,19 +49,6 @@ long long ProcessCpuNs() {
     };
     return ns(kernel) + ns(user);
 }
-
-// The surface of a window without framebuffer objects: the window's own
-// single buffer, drawn on directly.
-class WindowBufferSurface : public SaverSurface {
-  public:
-    explicit WindowBufferSurface(std::function<bool()> make_current)
-        : make_current_(std::move(make_current)) {}
-    void MakeCurrent() override { make_current_(); }
-    void SetFrameSize(int, int) override {}
-
-  private:
-    std::function<bool()> make_current_;
-};
 
 class SaverWindow {
   public:
@@ -81,7 +69,6 @@ class SaverWindow {
     void FollowParent();
     // Shows the surface in the window; `repaint` when Windows asked for it.
     void Present(bool repaint = false);
-    void RepaintFromHabitat();
 
     const ScrOptions& o_;
     std::FILE* diag_;
@@ -176,7 +163,6 @@ bool SaverWindow::OpenWith(bool window_buffer) {
         glDrawBuffer(GL_FRONT);
         glReadBuffer(GL_FRONT);
     }
-    if (full_screen_) ShowCursor(FALSE);
     return true;
 }
 
@@ -205,7 +191,8 @@ bool SaverWindow::MakeCurrent() {
 
 LRESULT CALLBACK SaverWindow::Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_NCCREATE) {
-        auto* self = static_cast<SaverWindow*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+        auto* self =
+            static_cast<SaverWindow*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
     }
     auto* self = reinterpret_cast<SaverWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -253,7 +240,8 @@ LRESULT SaverWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
             return 0;
         case WM_SYSCOMMAND:
             // No second saver and no window menu while this one runs.
-            if (full_screen_ && ((wparam & 0xFFF0) == SC_SCREENSAVE || (wparam & 0xFFF0) == SC_KEYMENU))
+            if (full_screen_ &&
+                ((wparam & 0xFFF0) == SC_SCREENSAVE || (wparam & 0xFFF0) == SC_KEYMENU))
                 return 0;
             if ((wparam & 0xFFF0) == SC_CLOSE) {
                 quit_ = true;
@@ -304,8 +292,7 @@ void SaverWindow::FollowParent() {
         width_ = r.right;
         height_ = r.bottom;
         MoveWindow(window_, 0, 0, width_, height_, TRUE);
-        if (view_)
-            view_->setFrameSize({static_cast<double>(width_), static_cast<double>(height_)});
+        if (view_) view_->setFrameSize({static_cast<double>(width_), static_cast<double>(height_)});
     }
 }
 
@@ -313,7 +300,8 @@ void SaverWindow::Present(bool repaint) {
     if (!MakeCurrent()) return;
     if (window_buffer_) {
         if (repaint)
-            RepaintFromHabitat();  // covered parts of the window have lost their pixels
+            RepaintFromHabitat(width_,
+                               height_);  // covered parts of the window have lost their pixels
         else
             glFlush();
     } else if (fbo_surface_) {
@@ -324,43 +312,12 @@ void SaverWindow::Present(bool repaint) {
     need_present_ = false;
 }
 
-// The display habitat holds, cell for cell, the colour last drawn at each pixel,
-// bottom row first like OpenGL.
-void SaverWindow::RepaintFromHabitat() {
-    const Image& rgb = biotope.rgb_habitat;
-    glClearColor(0.f, 0.f, 0.f, 1.f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    if (biotope.HasHabitat() && rgb.format.bpp == 24) {
-        glMatrixMode(GL_PROJECTION);
-        glPushMatrix();
-        glLoadIdentity();
-        glOrtho(0, width_, 0, height_, -1, 1);
-        glMatrixMode(GL_MODELVIEW);
-        glPushMatrix();
-        glLoadIdentity();
-        glViewport(0, 0, width_, height_);
-        glRasterPos2i(0, 0);
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        const int w = static_cast<int>(rgb.width) < width_ ? static_cast<int>(rgb.width) : width_;
-        const int h =
-            static_cast<int>(rgb.height) < height_ ? static_cast<int>(rgb.height) : height_;
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, static_cast<GLint>(rgb.width));
-        glDrawPixels(w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb.data);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        glPopMatrix();
-        glMatrixMode(GL_PROJECTION);
-        glPopMatrix();
-        glMatrixMode(GL_MODELVIEW);
-    }
-    glFlush();
-}
-
 int SaverWindow::Run() {
     int status = 0;
     unsigned long ticks_done = 0;
     const long long wall_start = NowNs(), cpu_start = ProcessCpuNs();
     timeBeginPeriod(1);  // waits of a millisecond, not the default 15.6
+    if (full_screen_) ShowCursor(FALSE);
     {
         auto make_current = [this] { return MakeCurrent(); };
         std::unique_ptr<SaverSurface> surface;
@@ -401,8 +358,9 @@ int SaverWindow::Run() {
                 wait = last_present + kPresentNs - now;
             if (wait > kMaxWaitNs) wait = kMaxWaitNs;
             if (wait > 0)
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(wait / 1000000),
-                                          QS_ALLINPUT);
+                // Rounded up: waking before the tick is due would only spin.
+                MsgWaitForMultipleObjects(
+                    0, nullptr, FALSE, static_cast<DWORD>((wait + 999999) / 1000000), QS_ALLINPUT);
         }
         if (need_present_) Present();  // the last ticks are shown
         if (o_.fps) {

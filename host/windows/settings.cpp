@@ -41,12 +41,13 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     DialogState* state = StateOf(window);
     switch (message) {
         case WM_CREATE: {
-            state = static_cast<DialogState*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
+            state =
+                static_cast<DialogState*>(reinterpret_cast<CREATESTRUCTA*>(lparam)->lpCreateParams);
             SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
             AddControl(window, "STATIC", "Community of bots:", 0, 12, 14, 270, 18, -1);
-            state->list = AddControl(window, "COMBOBOX", nullptr,
-                                     CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 12, 34, 270, 260,
-                                     kListId);
+            state->list =
+                AddControl(window, "COMBOBOX", nullptr, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP,
+                           12, 34, 270, 260, kListId);
             SendMessageA(state->list, CB_ADDSTRING, 0,
                          reinterpret_cast<LPARAM>("From the clock (a new one at every start)"));
             for (int i = 0; i < kCommunityCount; ++i)
@@ -54,7 +55,8 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
                              reinterpret_cast<LPARAM>(community_names[i]));
             SendMessageA(state->list, CB_SETCURSEL, static_cast<WPARAM>(ReadCommunitySetting() + 1),
                          0);
-            AddControl(window, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 110, 76, 80, 26, IDOK);
+            AddControl(window, "BUTTON", "OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 110, 76, 80, 26,
+                       IDOK);
             AddControl(window, "BUTTON", "Cancel", BS_PUSHBUTTON | WS_TABSTOP, 202, 76, 80, 26,
                        IDCANCEL);
             SetFocus(state->list);
@@ -108,8 +110,8 @@ bool WriteCommunitySetting(int choice, std::FILE* diag) {
         char reason[256] = {};
         FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
                        static_cast<DWORD>(result), 0, reason, sizeof reason, nullptr);
-        std::fprintf(diag, "lumivor: cannot store the setting in HKEY_CURRENT_USER\\%s: %s\n",
-                     kKey, reason);
+        std::fprintf(diag, "lumivor: cannot store the setting in HKEY_CURRENT_USER\\%s: %s\n", kKey,
+                     reason);
         return false;
     }
     return true;
@@ -135,11 +137,10 @@ int RunSettingsDialog(std::uintptr_t owner, int choose, std::FILE* diag) {
     AdjustWindowRect(&frame, style, FALSE);
     const int w = frame.right - frame.left, h = frame.bottom - frame.top;
     const HWND owner_window = reinterpret_cast<HWND>(owner);
-    HWND window = CreateWindowExA(WS_EX_DLGMODALFRAME, cls.lpszClassName, "Lumivor settings",
-                                  style, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-                                  (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
-                                  IsWindow(owner_window) ? owner_window : nullptr, nullptr,
-                                  instance, &state);
+    HWND window = CreateWindowExA(
+        WS_EX_DLGMODALFRAME, cls.lpszClassName, "Lumivor settings", style,
+        (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
+        IsWindow(owner_window) ? owner_window : nullptr, nullptr, instance, &state);
     if (window == nullptr) {
         std::fprintf(diag, "lumivor: cannot open the settings dialog (error %lu)\n",
                      GetLastError());

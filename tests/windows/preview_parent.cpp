@@ -29,8 +29,8 @@ LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
 
 int main(int argc, char** argv) {
     if (argc < 7) {
-        std::fprintf(stderr,
-                     "usage: preview_parent SCR WIDTH HEIGHT NEW-WIDTH NEW-HEIGHT STOP [options]\n");
+        std::fprintf(
+            stderr, "usage: preview_parent SCR WIDTH HEIGHT NEW-WIDTH NEW-HEIGHT STOP [options]\n");
         return 2;
     }
     const int width = std::atoi(argv[2]), height = std::atoi(argv[3]);
@@ -71,7 +71,8 @@ int main(int argc, char** argv) {
             while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
             if (done()) return true;
             if (WaitForSingleObject(saver.hProcess, 0) == WAIT_OBJECT_0) {
-                std::fprintf(stderr, "preview_parent: the saver ended while its window was there\n");
+                std::fprintf(stderr,
+                             "preview_parent: the saver ended while its window was there\n");
                 std::exit(3);
             }
             if (GetTickCount64() >= end) return false;
@@ -84,8 +85,8 @@ int main(int argc, char** argv) {
         return child != nullptr && GetClientRect(child, &r) && r.right == w && r.bottom == h;
     };
     if (!serve(60000, [&] { return child_has(width, height); })) {
-        std::fprintf(stderr, "preview_parent: no %dx%d saver window appeared in the window\n", width,
-                     height);
+        std::fprintf(stderr, "preview_parent: no %dx%d saver window appeared in the window\n",
+                     width, height);
         TerminateProcess(saver.hProcess, 4);
         return 5;
     }
@@ -100,9 +101,8 @@ int main(int argc, char** argv) {
     }
     std::printf("preview window followed to %dx%d\n", new_width, new_height);
     std::fflush(stdout);
-    serve(INFINITE, [stop_file] {
-        return GetFileAttributesA(stop_file) != INVALID_FILE_ATTRIBUTES;
-    });
+    serve(INFINITE,
+          [stop_file] { return GetFileAttributesA(stop_file) != INVALID_FILE_ATTRIBUTES; });
     DestroyWindow(parent);
 
     if (WaitForSingleObject(saver.hProcess, 20000) != WAIT_OBJECT_0) {

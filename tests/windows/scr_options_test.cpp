@@ -1,10 +1,10 @@
 // The saver's command line as Windows and the tests give it. Prints one line per
 // failed check and exits non-zero when any failed.
+#include "host/windows/scr_options.h"
+
 #include <cstdio>
 #include <initializer_list>
 #include <vector>
-
-#include "host/windows/scr_options.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Tests of the Windows programs under Wine on a private X server:
 #   1. every reference run reproduced byte for byte by lumivor.exe render --no-gl;
-#   2. lumivor.scr /s covers the screen, shows exactly the habitat it saves, and
-#      ends with status 0 on a key press or a mouse movement;
+#   2. lumivor.scr /s covers the screen, shows exactly the habitat it saves (also
+#      after another window covered it), and ends with status 0 on a key press or
+#      a mouse movement beyond a few pixels;
 #   3. lumivor.scr /p runs inside a window of another program, follows its size
 #      and ends when that window is destroyed;
 #   4. the settings dialog stores the community and the next /s run uses it.
@@ -158,11 +159,14 @@ fi
 # The habitat of a native-equivalent render: lumivor.exe render --no-gl.
 render() { timeout 120 wine "$exe" render --no-gl --quiet "$@" >/dev/null 2>&1; }
 
-# Full screen: $1 names the run; the rest are the saver's options. Ends it with
-# a key press (or, with end=mouse, a small and then a large mouse movement).
+# Full screen: $1 names the run; $2 is how it is ended, "key" (a key press) or
+# "mouse" (a small and then a large mouse movement); $3 "cover" covers it for a
+# moment with another window ("-": not); the rest are the saver's options.
 full_screen() {
     run=$1
-    shift
+    end=$2
+    cover=$3
+    shift 3
     rm -f "$run".*
     wine "$scr" /s --habitat "$run.ppm" "$@" >"$run.out" 2>"$run.err" &
     pid=$!
@@ -171,7 +175,19 @@ full_screen() {
         kill "$pid" 2>/dev/null || true
         return
     fi
-    if [ "${end:-key}" = mouse ]; then
+    if [ "$cover" = cover ]; then
+        # Another window over part of the saver and away again: the saver repaints.
+        xmessage -geometry 120x90+40+40 covering >/dev/null 2>&1 &
+        cover_pid=$!
+        sleep 2
+        import -window root "$run-covered.png" 2>/dev/null || true
+        if same_picture "$run-covered.png" "$run.png"; then fail "$run: the cover never showed"; fi
+        kill "$cover_pid" 2>/dev/null || true
+        wait "$cover_pid" 2>/dev/null || true
+        sleep 1
+        if ! settled_shot "$run.png"; then fail "$run: no picture after it was covered"; fi
+    fi
+    if [ "$end" = mouse ]; then
         xdotool mousemove_relative 2 1
         sleep 2
         if ! kill -0 "$pid" 2>/dev/null; then fail "$run: a nudge of 2 pixels ended the saver"; fi
@@ -182,7 +198,7 @@ full_screen() {
     # A lost event is sent again, twice at most.
     for again in 1 2; do
         ended_within "$pid" 10 && break
-        if [ "${end:-key}" = mouse ]; then xdotool mousemove_relative 40 30; else xdotool key x; fi
+        if [ "$end" = mouse ]; then xdotool mousemove_relative 40 30; else xdotool key x; fi
     done
     wait_for "$pid" 10
     if [ "$status" != 0 ]; then
@@ -197,11 +213,11 @@ full_screen() {
 }
 
 echo "== lumivor.scr /s on a 320x240 screen"
-full_screen fbo --seed 1765000185 --preset 5 --ticks 40
+full_screen fbo key cover --seed 1765000185 --preset 5 --ticks 40
 render --preset 5 --seed 1765000185 --size 320x240 --ticks 40 --habitat fbo-render.ppm
 cmp -s fbo.ppm fbo-render.ppm && pass "fbo: same habitat as lumivor.exe render" ||
     fail "fbo: the saver's habitat differs from lumivor.exe render's"
-end=mouse full_screen window-buffer --seed 1765000296 --preset 8 --ticks 30 --window-buffer
+full_screen window-buffer mouse cover --seed 1765000296 --preset 8 --ticks 30 --window-buffer
 
 echo "== lumivor.scr /p in another program's window"
 wine "$parent" "$scr" 160 120 200 150 stop --seed 1765000037 --preset 1 --ticks 30 \
@@ -238,18 +254,18 @@ if id=$(timeout 60 xdotool search --sync --name "Lumivor settings" | head -n 1) 
 fi
 wait_for "$pid" 20
 [ "$status" = 0 ] || fail "settings dialog driven by keys (status $status)"
-full_screen chosen0 --seed 1765000009 --ticks 3
+full_screen chosen0 key - --seed 1765000009 --ticks 3
 grep -q "^InitCommunity(0)" chosen0.err && pass "settings dialog: the first community, by keys" ||
     fail "settings dialog: the key-driven choice was not used"
 
 # By name, and back to the clock's choice.
 timeout 60 wine "$scr" /c --choose 3 >/dev/null 2>&1 || fail "/c --choose 3"
-full_screen chosen3 --seed 1765000000 --ticks 5
+full_screen chosen3 key - --seed 1765000000 --ticks 5
 render --preset 3 --seed 1765000000 --size 320x240 --ticks 5 --habitat chosen3-render.ppm
 grep -q "^InitCommunity(3)" chosen3.err && cmp -s chosen3.ppm chosen3-render.ppm &&
     pass "settings: the stored community 3 is used" || fail "settings: community 3 not used"
 timeout 60 wine "$scr" /c --choose clock >/dev/null 2>&1 || fail "/c --choose clock"
-full_screen clock --seed 1765000007 --ticks 3
+full_screen clock key - --seed 1765000007 --ticks 3
 grep -q "^InitCommunity(7)" clock.err && pass "settings: from the clock again" ||
     fail "settings: the clock's choice not used"
 
