@@ -2,6 +2,7 @@
 // settings), plus options that make a run reproducible.
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 #include <cstdio>
 
@@ -10,7 +11,25 @@
 #include "host/windows/settings.h"
 #include "saver/start.h"
 
+namespace {
+
+// A windowed program started from a console has no standard streams of its own:
+// messages and --help go to the console it was started from, if any.
+void UseParentConsole() {
+    const HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    if (err != nullptr && err != INVALID_HANDLE_VALUE) return;
+    if (!AttachConsole(ATTACH_PARENT_PROCESS)) return;
+    std::freopen("CONOUT$", "w", stdout);
+    std::freopen("CONOUT$", "w", stderr);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    UseParentConsole();
+    // The window is as large as the screen in real pixels, also on scaled displays
+    // where Windows would otherwise stretch a smaller picture.
+    SetProcessDPIAware();
     // Files and the standard streams carry bytes as written, without CR before LF.
     _fmode = _O_BINARY;
     _setmode(_fileno(stdout), _O_BINARY);

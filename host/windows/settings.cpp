@@ -21,6 +21,7 @@ struct DialogState {
     std::FILE* diag = nullptr;
     int status = 0;
     bool done = false;
+    bool confirm_at_once = false;  // chosen on the command line: nobody to tell
 };
 
 DialogState* StateOf(HWND window) {
@@ -66,7 +67,12 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
             if (LOWORD(wparam) == IDOK) {
                 const LRESULT selected = SendMessageA(state->list, CB_GETCURSEL, 0, 0);
                 const int choice = selected == CB_ERR ? -1 : static_cast<int>(selected) - 1;
-                if (!WriteCommunitySetting(choice, state->diag)) state->status = 1;
+                if (!WriteCommunitySetting(choice, state->diag)) {
+                    state->status = 1;
+                    if (!state->confirm_at_once)
+                        MessageBoxA(window, "The setting could not be stored in the registry.",
+                                    "Lumivor", MB_OK | MB_ICONERROR);
+                }
                 DestroyWindow(window);
             } else if (LOWORD(wparam) == IDCANCEL) {
                 DestroyWindow(window);
@@ -132,6 +138,7 @@ int RunSettingsDialog(std::uintptr_t owner, int choose, std::FILE* diag) {
     }
     DialogState state;
     state.diag = diag;
+    state.confirm_at_once = choose >= -1;
     const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU;
     RECT frame{0, 0, kDialogW, kDialogH};
     AdjustWindowRect(&frame, style, FALSE);
