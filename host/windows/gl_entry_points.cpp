@@ -8,6 +8,8 @@
 #include <GL/gl.h>
 #include <GL/glext.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -33,6 +35,24 @@ PROC Lookup(const char* core_name, const char* ext_name) {
     return nullptr;
 }
 
+bool HasWord(const char* list, const char* word) {
+    const size_t n = std::strlen(word);
+    for (const char* p = list; p != nullptr && (p = std::strstr(p, word)) != nullptr; p += n)
+        if ((p == list || p[-1] == ' ') && (p[n] == ' ' || p[n] == '\0')) return true;
+    return false;
+}
+
+// Some drivers hand out entry points for functions they do not support: the
+// version or the extensions decide.
+bool HasFramebufferObjects() {
+    const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+    if (version != nullptr && std::atoi(version) >= 3) return true;
+    const auto* extensions = reinterpret_cast<const char*>(glGetString(GL_EXTENSIONS));
+    return HasWord(extensions, "GL_ARB_framebuffer_object") ||
+           (HasWord(extensions, "GL_EXT_framebuffer_object") &&
+            HasWord(extensions, "GL_EXT_framebuffer_blit"));
+}
+
 template <typename F>
 bool Load(F* out, const char* core_name, const char* ext_name) {
     *out = reinterpret_cast<F>(reinterpret_cast<void*>(Lookup(core_name, ext_name)));
@@ -42,6 +62,7 @@ bool Load(F* out, const char* core_name, const char* ext_name) {
 }  // namespace
 
 bool LoadFramebufferEntryPoints() {
+    if (!HasFramebufferObjects()) return false;
     // The EXT functions take the same enum values as the core ones for every
     // call made here (GL_FRAMEBUFFER, GL_READ/DRAW_FRAMEBUFFER, GL_RENDERBUFFER).
     bool ok = Load(&bind_framebuffer, "glBindFramebuffer", "glBindFramebufferEXT");

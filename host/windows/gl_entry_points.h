@@ -2,6 +2,7 @@
 // shared surface are looked up in the current context's driver instead.
 #pragma once
 
-// Looks up the framebuffer-object entry points (core names, else the EXT ones)
-// for the context current now. True when every one of them is there.
+// For the context current now: true when it supports framebuffer objects and
+// blits (OpenGL 3.0, or the extensions) and every entry point was found (core
+// names, else the EXT ones).
 bool LoadFramebufferEntryPoints();

@@ -299,9 +299,9 @@ void SaverWindow::FollowParent() {
 void SaverWindow::Present(bool repaint) {
     if (!MakeCurrent()) return;
     if (window_buffer_) {
+        // A repaint is asked for where the window was covered and lost its pixels.
         if (repaint)
-            RepaintFromHabitat(width_,
-                               height_);  // covered parts of the window have lost their pixels
+            RepaintFromHabitat(width_, height_);
         else
             glFlush();
     } else if (fbo_surface_) {
@@ -357,18 +357,21 @@ int SaverWindow::Run() {
             if (need_present_ && last_present + kPresentNs - now < wait)
                 wait = last_present + kPresentNs - now;
             if (wait > kMaxWaitNs) wait = kMaxWaitNs;
-            if (wait > 0)
-                // Rounded up: waking before the tick is due would only spin.
-                MsgWaitForMultipleObjects(
-                    0, nullptr, FALSE, static_cast<DWORD>((wait + 999999) / 1000000), QS_ALLINPUT);
+            if (wait > 0) {
+                // Whole milliseconds, rounded up: waking before the tick is due would spin.
+                const auto ms = static_cast<DWORD>((wait + 999999) / 1000000);
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+            }
         }
         if (need_present_) Present();  // the last ticks are shown
         if (o_.fps) {
             const double wall = static_cast<double>(NowNs() - wall_start);
-            std::fprintf(diag_, "lumivor: %dx%d, %.1f ticks/s, CPU %.0f%% of a core over %.1f s\n",
-                         width_, height_, 1e9 * static_cast<double>(ticks_done) / wall,
-                         100.0 * static_cast<double>(ProcessCpuNs() - cpu_start) / wall,
-                         wall / 1e9);
+            std::fprintf(
+                diag_, "lumivor: %dx%d, drawn %s, %.1f ticks/s, CPU %.0f%% of a core over %.1f s\n",
+                width_, height_,
+                window_buffer_ ? "in the window's own buffer" : "on a framebuffer object",
+                1e9 * static_cast<double>(ticks_done) / wall,
+                100.0 * static_cast<double>(ProcessCpuNs() - cpu_start) / wall, wall / 1e9);
         }
         if (!o_.habitat_path.empty() && !biotope.SaveHabitat(o_.habitat_path.c_str(), false)) {
             std::fprintf(diag_, "lumivor: cannot save %s\n", o_.habitat_path.c_str());

@@ -217,8 +217,18 @@ full_screen() {
 }
 
 echo "== lumivor.scr /s on a 320x240 screen"
-full_screen fbo key cover 5 1765000185 40 --preset 5
-full_screen window-buffer mouse cover 8 1765000296 30 --preset 8 --window-buffer
+full_screen fbo key cover 5 1765000185 40 --preset 5 --fps
+grep -q "drawn on a framebuffer object" fbo.err && pass "fbo: drawn on a framebuffer object" ||
+    fail "fbo: not drawn on a framebuffer object"
+full_screen window-buffer key - 4 1765000148 20 --preset 4 --window-buffer
+# A driver without framebuffer objects (Mesa told to hide them): the saver
+# falls back to the window's own buffer by itself.
+export MESA_GL_VERSION_OVERRIDE=2.1
+export MESA_EXTENSION_OVERRIDE="-GL_ARB_framebuffer_object -GL_EXT_framebuffer_object"
+full_screen no-fbo mouse cover 8 1765000296 30 --preset 8 --fps
+unset MESA_GL_VERSION_OVERRIDE MESA_EXTENSION_OVERRIDE
+grep -q "drawn in the window's own buffer" no-fbo.err && pass "no-fbo: fell back to the window" ||
+    fail "no-fbo: did not fall back to the window's own buffer"
 
 echo "== lumivor.scr /p in another program's window"
 wine "$parent" "$scr" 160 120 200 150 stop --seed 1765000037 --preset 1 --ticks 30 \
