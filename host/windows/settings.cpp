@@ -22,7 +22,14 @@ struct DialogState {
     int status = 0;
     bool done = false;
     bool confirm_at_once = false;  // chosen on the command line: nobody to tell
+    HWND owner = nullptr;          // disabled while the dialog is open, as for a modal one
 };
+
+// The owner comes back before the dialog goes, so that it is the one activated.
+void CloseDialog(HWND window, DialogState* state) {
+    if (state != nullptr && state->owner != nullptr) EnableWindow(state->owner, TRUE);
+    DestroyWindow(window);
+}
 
 DialogState* StateOf(HWND window) {
     return reinterpret_cast<DialogState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
@@ -73,13 +80,13 @@ LRESULT CALLBACK DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
                         MessageBoxA(window, "The setting could not be stored in the registry.",
                                     "Lumivor", MB_OK | MB_ICONERROR);
                 }
-                DestroyWindow(window);
+                CloseDialog(window, state);
             } else if (LOWORD(wparam) == IDCANCEL) {
-                DestroyWindow(window);
+                CloseDialog(window, state);
             }
             return 0;
         case WM_CLOSE:
-            DestroyWindow(window);
+            CloseDialog(window, state);
             return 0;
         case WM_DESTROY:
             if (state != nullptr) state->done = true;
@@ -144,15 +151,17 @@ int RunSettingsDialog(std::uintptr_t owner, int choose, std::FILE* diag) {
     AdjustWindowRect(&frame, style, FALSE);
     const int w = frame.right - frame.left, h = frame.bottom - frame.top;
     const HWND owner_window = reinterpret_cast<HWND>(owner);
-    HWND window = CreateWindowExA(
-        WS_EX_DLGMODALFRAME, cls.lpszClassName, "Lumivor settings", style,
-        (GetSystemMetrics(SM_CXSCREEN) - w) / 2, (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
-        IsWindow(owner_window) ? owner_window : nullptr, nullptr, instance, &state);
+    if (IsWindow(owner_window)) state.owner = owner_window;
+    HWND window = CreateWindowExA(WS_EX_DLGMODALFRAME, cls.lpszClassName, "Lumivor settings", style,
+                                  (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+                                  (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h, state.owner,
+                                  nullptr, instance, &state);
     if (window == nullptr) {
         std::fprintf(diag, "lumivor: cannot open the settings dialog (error %lu)\n",
                      GetLastError());
         return 1;
     }
+    if (state.owner != nullptr) EnableWindow(state.owner, FALSE);
     ShowWindow(window, SW_SHOW);
     if (choose >= -1) {
         SendMessageA(state.list, CB_SETCURSEL, static_cast<WPARAM>(choose + 1), 0);
