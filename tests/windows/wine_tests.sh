@@ -117,15 +117,16 @@ if timeout 60 wine "$options_test" >options.out 2>&1; then pass "saver options";
 
 echo "== reference runs with lumivor.exe render --no-gl"
 mkdir golden
-[ -z "$golden" ] || tail -n +2 "$golden/cases.tsv" | while IFS="$(printf '\t')" read -r name preset seed size ticks; do
-    [ -n "$name" ] || continue
-    set -- render --no-gl --preset "$preset" --seed "$seed" --size "$size" --ticks "$ticks" \
+# One reference run: $1 names it; $2..$5 are its community, seed, size and ticks.
+check_case() {
+    name=$1
+    set -- render --no-gl --preset "$2" --seed "$3" --size "$4" --ticks "$5" \
         --habitat "golden/$name.ppm" --final-state
     [ -f "$golden/$name.trace" ] && set -- "$@" --trace "golden/$name.trace"
     if ! timeout 120 wine "$exe" "$@" >"golden/$name.out" 2>"golden/$name.err"; then
         echo "FAIL: $name: lumivor.exe ended with an error" >&2
         echo x >>golden/failed
-        continue
+        return
     fi
     bad=""
     cmp -s "golden/$name.ppm" "$golden/$name.ppm" || bad="$bad habitat"
@@ -142,7 +143,13 @@ mkdir golden
         echo "FAIL: $name differs:$bad" >&2
         echo x >>golden/failed
     fi
-done
+}
+tab=$(printf '\t')
+if [ -n "$golden" ]; then
+    tail -n +2 "$golden/cases.tsv" | while IFS="$tab" read -r name preset seed size ticks; do
+        [ -z "$name" ] || check_case "$name" "$preset" "$seed" "$size" "$ticks"
+    done
+fi
 if [ -f golden/failed ]; then
     fail "$(wc -l <golden/failed) reference runs"
 elif [ -n "$golden" ]; then
