@@ -2,6 +2,11 @@
 // `lumivor render` to run it headless into files.
 
 #include <cerrno>
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#include <stdlib.h>
+#endif
 #include <cstdio>
 #include <cstring>
 
@@ -43,6 +48,13 @@ int FinishStandardOutput(int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // Files and the standard streams carry bytes as written, without CR before LF,
+    // so that outputs are the same on every system.
+    _fmode = _O_BINARY;
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+#endif
     int status = 0;
     if (argc >= 2 && (Is(argv[1], "help") || Is(argv[1], "h"))) {
         std::fputs(kUsage, stdout);

@@ -91,7 +91,7 @@ FILE* OpenDestination(const char* path, Destination* d) {
             // target that this process may not write.
             fs::path real = fs::canonical(p, ec);
             if (!ec) d->target = real;
-            FILE* probe = fopen(d->target.c_str(), "r+b");
+            FILE* probe = fopen(d->target.string().c_str(), "r+b");
             if (probe == nullptr) return nullptr;
             fclose(probe);
         }
@@ -102,7 +102,7 @@ FILE* OpenDestination(const char* path, Destination* d) {
             snprintf(suffix, sizeof suffix, ".%lx-%x.tmp", stamp, serial++);
             d->temp = d->target;
             d->temp += suffix;
-            FILE* f = fopen(d->temp.c_str(), "wbx");
+            FILE* f = fopen(d->temp.string().c_str(), "wbx");
             if (f != nullptr) {
                 if (type == fs::file_type::regular) {
                     fs::permissions(d->temp, st.permissions(), ec);  // best effort
@@ -122,7 +122,7 @@ FILE* OpenDestination(const char* path, Destination* d) {
 bool Abandon(FILE* f, const Destination& d, const char* message) {
     fputs(message, stderr);
     fclose(f);
-    if (!d.temp.empty()) remove(d.temp.c_str());
+    if (!d.temp.empty()) remove(d.temp.string().c_str());
     return false;
 }
 
@@ -404,12 +404,12 @@ bool Image::Save(const char* path, bool bottomUp) {
     // Buffered bytes reach the file only now; a full disk shows here.
     if (fclose(f) != 0) {
         fputs("Image::Save() failure: fclose() error\n", stderr);
-        if (!d.temp.empty()) remove(d.temp.c_str());
+        if (!d.temp.empty()) remove(d.temp.string().c_str());
         return false;
     }
-    if (!d.temp.empty() && rename(d.temp.c_str(), d.target.c_str()) != 0) {
+    if (!d.temp.empty() && rename(d.temp.string().c_str(), d.target.string().c_str()) != 0) {
         fputs("Image::Save() failure: rename() error\n", stderr);
-        remove(d.temp.c_str());
+        remove(d.temp.string().c_str());
         return false;
     }
     return true;

@@ -36,7 +36,10 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp" \
     ctest --test-dir build/sanitize --output-on-failure -j "$jobs"
 
+echo "== browser: WebAssembly build, tests in Node and headless Chromium"
 scripts/web.sh test
+echo "== Windows: cross build, tests under Wine"
+scripts/windows.sh test
 
 if [ "$quick" = false ]; then
     echo "== determinism: GCC and Clang at -O0 and -O3 against the reference runs"

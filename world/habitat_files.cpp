@@ -3,9 +3,13 @@
 // markers, scattering the bots anew and the seeded clear.
 #include "world/habitat_files.h"
 
-#include <GL/gl.h>
+#ifdef _WIN32
+#include <windows.h>  // before gl.h, which needs its calling-convention macros
+#else
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
+#include <GL/gl.h>
 
 #include <cerrno>
 #include <climits>
@@ -110,6 +114,29 @@ bool Biotope::SaveHabitat(const char* path, bool topDown) {
         return false;
     }
 
+#ifdef _WIN32
+    // Windows: written in place, without the link, mode and sync handling below.
+    FILE* f = std::fopen(path, "wb");
+    if (f == nullptr) {
+        const int err = errno;
+        std::fprintf(stderr, "could not open %s\n", path);
+        errno = err;
+        std::perror("SaveHabitat() fopen()");
+        return false;
+    }
+    const char* failed = nullptr;
+    int err = 0;
+    if (!WriteHabitat(f, rgb_habitat, topDown) || std::fflush(f) != 0) {
+        failed = "SaveHabitat() fwrite()";
+        err = errno;
+    }
+    if (std::fclose(f) != 0 && failed == nullptr) {
+        failed = "SaveHabitat() fclose()";
+        err = errno;
+    }
+    if (failed != nullptr) SaveFailure(path, failed, err);
+    return failed == nullptr;
+#else
     // A link that names no file yet is written through, like a device.
     char* resolved = nullptr;  // from realpath(), released with free()
     bool direct = false;
@@ -192,6 +219,7 @@ bool Biotope::SaveHabitat(const char* path, bool topDown) {
     delete[] temp;
     std::free(resolved);
     return failed == nullptr;
+#endif
 }
 
 bool ReadHabitatFileSize(const char* path, int* width, int* height) {

@@ -45,7 +45,7 @@ def native_speed(width, height, ticks=301):
     def run(count):
         start = time.monotonic()
         subprocess.run([NATIVE, "render", "--no-gl", "--preset", str(PRESET), "--seed", SEED,
-                        "--size", f"{width}x{height}", "--ticks", str(count)],
+                        "--size", f"{width}x{height}", "--ticks", str(count), "--final-state"],
                        check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return time.monotonic() - start
 

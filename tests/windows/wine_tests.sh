@@ -1,0 +1,289 @@
+#!/bin/sh
+# Tests of the Windows programs under Wine on a private X server:
+#   1. every reference run reproduced byte for byte by lumivor.exe render --no-gl;
+#   2. lumivor.scr /s covers the screen and shows exactly the picture that
+#      lumivor.exe render makes of the same run (also after another window covered
+#      it), saves that habitat, and ends with status 0 on a key press or a mouse
+#      movement beyond a few pixels;
+#   3. lumivor.scr /p runs inside a window of another program, follows its size
+#      and ends when that window is destroyed;
+#   4. the settings dialog stores the community and the next /s run uses it.
+#
+#   tests/windows/wine_tests.sh BUILD-DIR GOLDEN-DIR
+set -eu
+
+build=$(cd "$1" && pwd)
+golden=""
+if [ -f "$2/cases.tsv" ]; then
+    golden=$(cd "$2" && pwd)
+elif [ -n "${CI:-}" ]; then
+    echo "FAIL: reference runs missing under CI: $2" >&2
+    exit 1
+else
+    echo "warning: no reference runs at $2; that part is skipped" >&2
+fi
+exe=$build/lumivor.exe
+scr=$build/lumivor.scr
+parent=$build/tests/windows/preview_parent.exe
+options_test=$build/tests/windows/scr_options_test.exe
+
+work=$(mktemp -d /tmp/lumivor-wine.XXXXXX)
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all
+# No downloads of Wine's Mono and Gecko into the fresh prefix: nothing here needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+xvfb_pid=""
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+failures=0
+fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; }
+
+# Waits up to $2 seconds for process $1 and sets $status to its exit status;
+# a process still running then is killed and status is 124.
+wait_for() {
+    i=0
+    while kill -0 "$1" 2>/dev/null && [ "$i" -lt $(($2 * 10)) ]; do sleep 0.1; i=$((i + 1)); done
+    if kill -0 "$1" 2>/dev/null; then
+        kill "$1" 2>/dev/null || true
+        wait "$1" 2>/dev/null || true
+        status=124
+    else
+        status=0
+        wait "$1" || status=$?
+    fi
+}
+
+# True when process $1 ends within $2 seconds.
+ended_within() {
+    i=0
+    while kill -0 "$1" 2>/dev/null; do
+        [ "$i" -lt $(($2 * 10)) ] || return 1
+        sleep 0.1
+        i=$((i + 1))
+    done
+}
+
+# Takes a shot of the screen (or of the crop $3) into $1 until it equals the
+# picture $2; false when it does not within $4 seconds (default 60).
+shot_until() {
+    i=0
+    while [ "$i" -lt $((${4:-60} * 2)) ]; do
+        if [ -n "${3:-}" ]; then
+            import -window root -crop "$3" +repage "$1" 2>/dev/null || true
+        else
+            import -window root "$1" 2>/dev/null || true
+        fi
+        if [ -s "$1" ] && same_picture "$1" "$2"; then return 0; fi
+        sleep 0.5
+        i=$((i + 1))
+    done
+    return 1
+}
+
+same_picture() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+
+# A private X server on a free display number.
+Xvfb -displayfd 3 -screen 0 320x240x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb_pid=$!
+i=0
+while [ ! -s "$work/display" ] && [ "$i" -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
+if [ ! -s "$work/display" ]; then
+    cat "$work/xvfb.log" >&2
+    echo "FAIL: the X server did not start" >&2
+    exit 1
+fi
+export DISPLAY=":$(cat "$work/display")"
+
+# The prefix is made once; its first start takes seconds and is retried once.
+echo "== Wine prefix"
+for attempt in 1 2; do
+    if timeout 300 wine wineboot --init >"$work/wineboot.log" 2>&1 &&
+        timeout 120 wineserver -w; then
+        break
+    fi
+    [ "$attempt" = 2 ] && { cat "$work/wineboot.log" >&2; echo "FAIL: no Wine prefix" >&2; exit 1; }
+done
+cd "$work"
+
+echo "== command line of the saver"
+if timeout 60 wine "$options_test" >options.out 2>&1; then pass "saver options"; else
+    cat options.out >&2; fail "saver options"; fi
+
+echo "== reference runs with lumivor.exe render --no-gl"
+mkdir golden
+# One reference run: $1 names it; $2..$5 are its community, seed, size and ticks.
+check_case() {
+    name=$1
+    set -- render --no-gl --preset "$2" --seed "$3" --size "$4" --ticks "$5" \
+        --habitat "golden/$name.ppm" --final-state
+    [ -f "$golden/$name.trace" ] && set -- "$@" --trace "golden/$name.trace"
+    if ! timeout 120 wine "$exe" "$@" >"golden/$name.out" 2>"golden/$name.err"; then
+        echo "FAIL: $name: lumivor.exe ended with an error" >&2
+        echo x >>golden/failed
+        return
+    fi
+    bad=""
+    cmp -s "golden/$name.ppm" "$golden/$name.ppm" || bad="$bad habitat"
+    cmp -s "golden/$name.err" "$golden/$name.err" || bad="$bad stderr"
+    # Ours prints its save line where the reference has none.
+    [ "$(grep -c "^Biotope::SaveHabitat(golden/$name.ppm)\$" "golden/$name.out")" = 1 ] ||
+        bad="$bad save-line"
+    grep -v '^Biotope::SaveHabitat(' "golden/$name.out" | cmp -s - "$golden/$name.out" ||
+        bad="$bad stdout"
+    if [ -f "$golden/$name.trace" ]; then
+        cmp -s "golden/$name.trace" "$golden/$name.trace" || bad="$bad trace"
+    fi
+    if [ -n "$bad" ]; then
+        echo "FAIL: $name differs:$bad" >&2
+        echo x >>golden/failed
+    fi
+}
+tab=$(printf '\t')
+if [ -n "$golden" ]; then
+    tail -n +2 "$golden/cases.tsv" | while IFS="$tab" read -r name preset seed size ticks; do
+        [ -z "$name" ] || check_case "$name" "$preset" "$seed" "$size" "$ticks"
+    done
+fi
+if [ -f golden/failed ]; then
+    fail "$(wc -l <golden/failed) reference runs"
+elif [ -n "$golden" ]; then
+    pass "$(tail -n +2 "$golden/cases.tsv" | grep -c .) reference runs, byte for byte"
+fi
+
+# The habitat of the same run from lumivor.exe render --no-gl.
+render() {
+    timeout 120 wine "$exe" render --no-gl --quiet "$@" >/dev/null 2>&1 ||
+        fail "lumivor.exe render $*"
+}
+
+# Full screen: $1 names the run; $2 is how it is ended, "key" (a key press) or
+# "mouse" (a small and then a large mouse movement); $3 "cover" covers it for a
+# moment with another window ("-": not); $4 $5 $6 are the community the run
+# must show, its seed and its ticks; the rest are more saver options. The screen
+# must come to show, and the saver save, what lumivor.exe render makes of them.
+full_screen() {
+    run=$1 end=$2 cover=$3 preset=$4 seed=$5 ticks=$6
+    shift 6
+    rm -f "$run".*
+    render --preset "$preset" --seed "$seed" --size 320x240 --ticks "$ticks" \
+        --habitat "$run-render.ppm"
+    wine "$scr" /s --seed "$seed" --ticks "$ticks" --habitat "$run.ppm" "$@" \
+        >"$run.out" 2>"$run.err" &
+    pid=$!
+    if ! shot_until "$run.png" "$run-render.ppm"; then
+        fail "$run: the screen never showed the run's picture"
+        cat "$run.err" >&2
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+        return
+    fi
+    if [ "$cover" = cover ]; then
+        # Another window over part of the saver and away again: the saver repaints.
+        xmessage -geometry 120x90+40+40 covering >/dev/null 2>&1 &
+        cover_pid=$!
+        sleep 2
+        import -window root "$run-covered.png" 2>/dev/null || true
+        if same_picture "$run-covered.png" "$run-render.ppm"; then
+            fail "$run: the cover never showed"
+        fi
+        kill "$cover_pid" 2>/dev/null || true
+        wait "$cover_pid" 2>/dev/null || true
+        shot_until "$run.png" "$run-render.ppm" "" 20 || fail "$run: not repainted after a cover"
+    fi
+    if [ "$end" = mouse ]; then
+        xdotool mousemove_relative 2 1
+        sleep 2
+        if ! kill -0 "$pid" 2>/dev/null; then fail "$run: a nudge of 2 pixels ended the saver"; fi
+        xdotool mousemove_relative 40 30
+    else
+        xdotool key x
+    fi
+    # A lost event is sent again, twice at most.
+    for again in 1 2; do
+        ended_within "$pid" 10 && break
+        if [ "$end" = mouse ]; then xdotool mousemove_relative 40 30; else xdotool key x; fi
+    done
+    wait_for "$pid" 10
+    if [ "$status" != 0 ]; then
+        fail "$run: the saver ended with status $status"
+        cat "$run.err" >&2
+        return
+    fi
+    # The saved habitat has the screen's size, so the window covered all of it.
+    if cmp -s "$run.ppm" "$run-render.ppm"; then
+        pass "$run: the whole screen showed community $preset's picture, saved too; status 0"
+    else
+        fail "$run: the saved habitat differs from the screen's picture"
+    fi
+}
+
+echo "== lumivor.scr /s on a 320x240 screen"
+full_screen fbo key cover 5 1765000185 40 --preset 5 --fps
+grep -q "drawn on a framebuffer object" fbo.err && pass "fbo: drawn on a framebuffer object" ||
+    fail "fbo: not drawn on a framebuffer object"
+full_screen window-buffer key - 4 1765000148 20 --preset 4 --window-buffer
+# A driver without framebuffer objects (Mesa told to hide them): the saver
+# falls back to the window's own buffer by itself.
+export MESA_GL_VERSION_OVERRIDE=2.1
+export MESA_EXTENSION_OVERRIDE="-GL_ARB_framebuffer_object -GL_EXT_framebuffer_object"
+full_screen no-fbo mouse cover 8 1765000296 30 --preset 8 --fps
+unset MESA_GL_VERSION_OVERRIDE MESA_EXTENSION_OVERRIDE
+grep -q "drawn in the window's own buffer" no-fbo.err && pass "no-fbo: fell back to the window" ||
+    fail "no-fbo: did not fall back to the window's own buffer"
+
+echo "== lumivor.scr /p in another program's window"
+wine "$parent" "$scr" 160 120 200 150 stop --seed 1765000037 --preset 1 --ticks 30 \
+    --habitat preview.ppm >preview.out 2>preview.err &
+pid=$!
+i=0
+while ! grep -q "followed" preview.out 2>/dev/null && kill -0 "$pid" 2>/dev/null &&
+    [ "$i" -lt 900 ]; do
+    sleep 0.1
+    i=$((i + 1))
+done
+touch stop
+wait_for "$pid" 30
+render --preset 1 --seed 1765000037 --size 160x120 --ticks 30 --habitat preview-render.ppm
+if [ "$status" = 0 ] && grep -q "preview ended with status 0" preview.out &&
+    cmp -s preview.ppm preview-render.ppm; then
+    pass "preview: ran in the window, followed its size, ended with it (status 0)"
+else
+    cat preview.out preview.err >&2
+    fail "preview (status $status)"
+fi
+
+echo "== settings: lumivor.scr /c"
+# The dialog driven by keys: from the clock, one step down is the first community.
+timeout 60 wine "$scr" /c --choose clock >/dev/null 2>&1 || true
+wine "$scr" /c >dialog.out 2>dialog.err &
+pid=$!
+if id=$(timeout 60 xdotool search --sync --name "Lumivor settings" | head -n 1) && [ -n "$id" ]; then
+    timeout 10 xdotool windowfocus --sync "$id" 2>/dev/null || true
+    sleep 1
+    xdotool key Down
+    sleep 0.5
+    xdotool key Return
+fi
+wait_for "$pid" 20
+[ "$status" = 0 ] || fail "settings dialog driven by keys (status $status)"
+full_screen chosen0 key - 0 1765000009 3
+grep -q "^InitCommunity(0)" chosen0.err && pass "settings dialog: the first community, by keys" ||
+    fail "settings dialog: the key-driven choice was not used"
+
+# By number, and back to the clock's choice.
+timeout 60 wine "$scr" /c --choose 3 >/dev/null 2>&1 || fail "/c --choose 3"
+full_screen chosen3 key - 3 1765000000 5
+timeout 60 wine "$scr" /c --choose clock >/dev/null 2>&1 || fail "/c --choose clock"
+full_screen clock key - 7 1765000007 3
+
+if [ "$failures" -gt 0 ]; then
+    echo "windows tests: $failures failed" >&2
+    exit 1
+fi
+echo "windows tests: all passed"
