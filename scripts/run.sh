@@ -4,7 +4,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh
+scripts/deps.sh run
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build build/release -j "$(nproc 2>/dev/null || echo 2)" --target lumivor
 
