@@ -103,10 +103,15 @@ run_logged() {
     return "$rc"
 }
 
-# The first line of log $1 that looks like the reason of a failure.
+# The first line of log $1 that looks like the reason of a failure; CMake puts
+# its reason on the line after "CMake Error at ...", so that line comes along.
 first_error() {
-    grep -m 1 -E 'error:|Error[: ]|ERROR|Could NOT|^E: |FAILED|[Ff]ailed|No such file|not found' "$1" ||
-        tail -n 3 "$1"
+    awk '/error:|Error[: ]|ERROR|Could NOT|^E: |FAILED|[Ff]ailed|No such file|not found/ {
+             print; if ($0 !~ /^CMake Error at/) { found = 1; exit }
+             while ((getline line) > 0) if (line ~ /[^ ]/) { print line; break }
+             found = 1; exit
+         }
+         END { if (!found) exit 1 }' "$1" || tail -n 3 "$1"
 }
 
 summary=""
@@ -123,7 +128,7 @@ end() {
     if [ "$2" != ok ]; then
         printf '%s' "$summary"
         say "$1 failed after $seconds s; first error line:"
-        echo "    $(first_error "$3")" >&2
+        first_error "$3" | sed 's/^/    /' >&2
         say "full log: $3"
         exit 1
     fi
@@ -164,6 +169,9 @@ else
 fi
 echo "   $(git log -1 --format='%h %s' "$head")"
 
+# The root bound onto itself is a mount point, as / is on a real machine (tests
+# that make / private in a mount namespace of their own need that).
+mount --bind "$root" "$root"
 for d in proc sys dev dev/pts; do
     mount --bind "/$d" "$root/$d"
 done
