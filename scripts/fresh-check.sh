@@ -73,11 +73,26 @@ remove_root() {
     rm -rf --one-file-system "$root"
 }
 
+# Stops the running part's process group: TERM, then KILL after a minute
+# (mmdebstrap finishes its current stage before it stops).
+stop_child() {
+    [ -n "$child" ] || return 0
+    kill -TERM "-$child" 2>/dev/null
+    waited=0
+    while kill -0 "-$child" 2>/dev/null && [ "$waited" -lt 60 ]; do
+        sleep 1
+        waited=$((waited + 1))
+    done
+    kill -KILL "-$child" 2>/dev/null
+    return 0
+}
+
 child=""
 on_exit() {
     status=$?
+    set +e
     trap - EXIT INT TERM HUP
-    [ -n "$child" ] && kill -TERM -- "-$child" 2>/dev/null
+    stop_child
     if [ "${LUMIVOR_FRESH_KEEP:-0}" = 1 ]; then
         stop_root_processes
         release_mounts || { say "could not release the mounts below $root"; status=1; }
