@@ -5,7 +5,9 @@ set -eu
 cd "$(dirname "$0")/.."
 
 scripts/deps.sh run
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+# Tests and benchmarks are the test command's; their libraries are not installed here.
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DLUMIVOR_BUILD_TESTS=OFF \
+      -DLUMIVOR_BUILD_BENCH=OFF >/dev/null
 cmake --build build/release -j "$(nproc 2>/dev/null || echo 2)" --target lumivor
 
 if [ -n "${DISPLAY:-}" ]; then
