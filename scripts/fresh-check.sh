@@ -102,9 +102,9 @@ on_exit() {
     exit "$status"
 }
 trap on_exit EXIT
-trap 'exit 130' INT
-trap 'exit 143' TERM
-trap 'exit 129' HUP
+trap 'say "interrupted; releasing the clean room"; exit 130' INT
+trap 'say "terminated; releasing the clean room"; exit 143' TERM
+trap 'say "hung up; releasing the clean room"; exit 129' HUP
 
 # Runs "$@" in its own process group, so that a signal to this script stops it
 # too, with its output in log $1.
