@@ -1,16 +1,32 @@
 #!/bin/sh
-# Installs the Debian packages the build, the tests and the saver need.
-# As root it installs what is missing; otherwise it prints the command to run.
+# Installs the Debian packages a command needs, read from scripts/packages/:
+#
+#   scripts/deps.sh run     run.txt: build and run the saver
+#   scripts/deps.sh test    every list in scripts/packages/ (the default)
+#
+# A list holds one package per line, "name  # reason"; blank lines and
+# comment lines are ignored. As root it installs what is missing; otherwise
+# it prints the command to run and exits 1.
 set -eu
+cd "$(dirname "$0")/.."
 
-PACKAGES="build-essential cmake pkg-config git ca-certificates \
-googletest libgtest-dev libgmock-dev libbenchmark-dev \
-libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 \
-libx11-dev libpng-dev zlib1g-dev xvfb x11-utils clang libclang-rt-14-dev \
-valgrind time"
+case "${1:-test}" in
+    run) lists=scripts/packages/run.txt ;;
+    test) lists=$(ls scripts/packages/*.txt) ;;
+    *) echo "usage: scripts/deps.sh [run|test]" >&2; exit 2 ;;
+esac
+
+packages=""
+for list in $lists; do
+    if [ ! -r "$list" ]; then
+        echo "deps.sh: cannot read the package list $list" >&2
+        exit 1
+    fi
+    packages="$packages $(sed -e 's/#.*//' "$list" | tr -s ' \t' '\n')"
+done
 
 missing=""
-for p in $PACKAGES; do
+for p in $packages; do
     if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed"; then
         missing="$missing $p"
     fi
@@ -22,7 +38,7 @@ fi
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "lumivor: missing packages; install them with:" >&2
-    echo "  sudo apt-get install -y$missing" >&2
+    echo "  sudo apt-get install -y --no-install-recommends$missing" >&2
     exit 1
 fi
 

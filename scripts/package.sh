@@ -1,8 +1,11 @@
 #!/bin/sh
 # Builds the Debian package and tries it out: a release build installed under
-# /usr, cpack's DEB generator, then the package installed with apt-get, the
-# installed program run (--help, --version and a short headless render whose
-# habitat file is checked), and the package removed again. Needs root.
+# /usr, cpack's DEB generator, then the package's fields and files checked,
+# the program extracted from it run (--help, --version and a short headless
+# render whose habitat file is checked), and, as root on a machine without a
+# lumivor package, the package installed with apt-get, run and removed again.
+# A lumivor package or program the user has installed is never touched: the
+# install step is then skipped, with the reason.
 #
 #   scripts/package.sh          leaves build/package/lumivor_VERSION_ARCH.deb
 # Environment: LUMIVOR_PACKAGE_BUILD (build folder, default build/package),
@@ -18,14 +21,6 @@ fail() {
     echo "package.sh: $*" >&2
     exit 1
 }
-if [ "$(id -u)" -ne 0 ]; then
-    echo "package.sh: installing the package needs root" >&2
-    exit 2
-fi
-if dpkg-query -W -f='${Status}' lumivor 2>/dev/null | grep -q "ok installed"; then
-    echo "package.sh: a lumivor package is already installed; remove it first" >&2
-    exit 2
-fi
 start=$(date +%s)
 
 # shellcheck disable=SC2086
@@ -45,37 +40,71 @@ for f in ./usr/bin/lumivor ./usr/libexec/xscreensaver/lumivor \
     echo "$contents" | grep -q " $f\$" || fail "the package lacks $f"
 done
 dpkg-deb --field "$deb" Depends | grep -q libc6 || fail "no library dependencies were found"
+version=$(dpkg-deb --field "$deb" Version)
 
 tmp=$(mktemp -d)
+installed_here=false
 cleanup() {
     rm -rf "$tmp"
-    if dpkg-query -W -f='${Status}' lumivor 2>/dev/null | grep -q "ok installed"; then
+    if [ "$installed_here" = true ]; then
         DEBIAN_FRONTEND=noninteractive apt-get remove -y -q --purge lumivor >"$build/remove.log" 2>&1 ||
             echo "package.sh: could not remove the package (see $build/remove.log)" >&2
     fi
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+# Runs the program under prefix $1 (/ or the extracted tree) and checks what it says and writes.
+try_program() {
+    bin=$1/usr/bin/lumivor
+    "$bin" --help >"$tmp/help" || fail "$bin --help failed"
+    grep -q "^usage: lumivor" "$tmp/help" || fail "$bin --help shows no usage"
+    [ "$("$bin" --version)" = "lumivor $version" ] || fail "$bin --version does not say $version"
+    "$1/usr/libexec/xscreensaver/lumivor" --help >/dev/null || fail "the hack under $1 does not run"
+    rm -f "$tmp/x.ppm"
+    "$bin" render --no-gl --ticks 10 --size 64x48 --habitat "$tmp/x.ppm" \
+        >"$tmp/out" 2>"$tmp/err" || { cat "$tmp/err" >&2; fail "$bin render failed"; }
+    # The header lines, then 64 x 48 cells of three bytes.
+    [ "$(head -c 26 "$tmp/x.ppm")" = "$(printf 'P6\n#quib habitat\n64 48\n255')" ] ||
+        fail "the habitat file of $bin has a wrong header"
+    [ "$(wc -c <"$tmp/x.ppm")" -eq $((27 + 64 * 48 * 3)) ] ||
+        fail "the habitat file of $bin has a wrong size"
+}
+
+echo "== running the program extracted from the package =="
+dpkg-deb -x "$deb" "$tmp/root" || fail "dpkg-deb cannot extract $deb"
+try_program "$tmp/root"
+
+# The install step would replace, and its removal delete, what the user has
+# installed: a package (even one removed but not purged) or files of the same name.
+skip=""
+state=$(dpkg-query -W -f='${db:Status-Status}' lumivor 2>/dev/null || true)
+if [ "$(id -u)" -ne 0 ]; then
+    skip="installing needs root"
+elif [ -n "$state" ] && [ "$state" != not-installed ]; then
+    skip="a lumivor package is on this machine ($state) and stays as it was"
+elif [ -e /usr/bin/lumivor ] || [ -e /usr/libexec/xscreensaver/lumivor ]; then
+    skip="a lumivor program not from a package is in /usr and stays as it was"
+fi
+if [ -n "$skip" ]; then
+    echo "package.sh: install step skipped: $skip"
+    echo "package.sh: $(basename "$deb") builds, holds its files and runs" \
+        "($(( $(date +%s) - start )) s)"
+    exit 0
+fi
+
 echo "== installing =="
+installed_here=true
 DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb" >"$build/install.log" 2>&1 ||
     { cat "$build/install.log" >&2; fail "apt-get install failed"; }
-
 echo "== running the installed program =="
-/usr/bin/lumivor --help >"$tmp/help" || fail "lumivor --help failed"
-grep -q "^usage: lumivor" "$tmp/help" || fail "lumivor --help shows no usage"
-version=$(dpkg-deb --field "$deb" Version)
-[ "$(/usr/bin/lumivor --version)" = "lumivor $version" ] ||
-    fail "lumivor --version does not say $version"
-/usr/libexec/xscreensaver/lumivor --help >/dev/null || fail "the hack does not run"
-/usr/bin/lumivor render --no-gl --ticks 10 --size 64x48 --habitat "$tmp/x.ppm" \
-    >"$tmp/out" 2>"$tmp/err" || { cat "$tmp/err" >&2; fail "lumivor render failed"; }
-# The header lines, then 64 x 48 cells of three bytes.
-[ "$(head -c 26 "$tmp/x.ppm")" = "$(printf 'P6\n#quib habitat\n64 48\n255')" ] ||
-    fail "the habitat file has a wrong header"
-[ "$(wc -c <"$tmp/x.ppm")" -eq $((27 + 64 * 48 * 3)) ] || fail "the habitat file has a wrong size"
+try_program ""
 dpkg -L lumivor | grep -q '^/usr/share/man/man6/lumivor.6' || fail "the manual page is not installed"
 
 echo "== removing =="
+installed_here=false
 DEBIAN_FRONTEND=noninteractive apt-get remove -y -q --purge lumivor >"$build/remove.log" 2>&1 ||
     fail "apt-get remove failed"
 [ ! -e /usr/bin/lumivor ] || fail "/usr/bin/lumivor is still there after removal"
-echo "package.sh: $(basename "$deb") builds, installs, runs and removes ($(( $(date +%s) - start )) s)"
+echo "package.sh: $(basename "$deb") builds, holds its files, installs, runs and removes" \
+    "($(( $(date +%s) - start )) s)"

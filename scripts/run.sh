@@ -7,8 +7,10 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-scripts/deps.sh
-cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+scripts/deps.sh run
+# Tests and benchmarks are the test command's; their libraries are not installed here.
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DLUMIVOR_BUILD_TESTS=OFF \
+      -DLUMIVOR_BUILD_BENCH=OFF >/dev/null
 cmake --build build/release -j "$(nproc 2>/dev/null || echo 2)" --target lumivor
 
 if [ -n "${DISPLAY:-}" ]; then
