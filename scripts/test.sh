@@ -4,11 +4,12 @@
 # runs the whole suite on both. Then the release checks: every reference run
 # reproduced by GCC and Clang builds at -O0 and -O3, a soak under valgrind
 # memcheck, each fuzz target for 60 seconds, and the Debian package installed
-# and run. Then a short benchmark whose figures are printed, never judged.
+# and run; the browser and Windows hosts built and tested. Then a short
+# benchmark whose figures are printed, never judged.
 # Last, the clean-room check: both commands on a freshly bootstrapped Debian 12.
 #
 #   scripts/test.sh              everything (what CI runs)
-#   scripts/test.sh --quick      the two builds and their suites only
+#   scripts/test.sh --quick      the two builds and their suites, and every host
 #   scripts/test.sh --clean-room what the clean room runs: the release build and
 #                                its suite, the Debian package and every host
 set -eu
