@@ -122,14 +122,14 @@ void BM_CommunityMedian(benchmark::State& state) {
     state.counters["ratio to plain"] = plain_median / median;
 }
 
-// A small fixed workload for counting instructions: community n, 20 updates
+// A small fixed workload for counting instructions: community n, 100 updates
 // to warm up, then `updates` specialised and as many plain ones.
 void BM_InstructionWorkload(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     constexpr int kUpdates = 10;
     for (auto _ : state) {
         Build(n);
-        for (int i = 0; i < 20; ++i) biotope.Update();
+        for (int i = 0; i < 100; ++i) biotope.Update();
         MeasuredUpdates(kUpdates);
         MeasuredPlainUpdates(kUpdates);
     }

@@ -1,7 +1,7 @@
 #!/bin/sh
 # Instructions per bot step, counted by callgrind (independent of machine
 # load): for each community, ten updates of the specialised walks and ten of a
-# plain loop of the general step, after twenty updates to warm up.
+# plain loop of the general step, after a hundred updates to warm up.
 # Usage: bench/instructions.sh [path/to/lumivor_bench]
 set -eu
 BENCH=${1:-build/release/bench/lumivor_bench}
@@ -17,7 +17,7 @@ for n in 0 1 2 3 4 5 6 7 8 9; do
     for what in MeasuredUpdates MeasuredPlainUpdates; do
         valgrind --tool=callgrind --callgrind-out-file="$out/$what.$n" \
             --toggle-collect="*$what*" "$BENCH" \
-            --benchmark_filter="BM_InstructionWorkload/$n\$" >/dev/null 2>&1
+            --benchmark_filter="BM_InstructionWorkload/$n/" >/dev/null 2>&1
     done
     fast=$(sed -n 's/^totals: *//p; s/^summary: *//p' "$out/MeasuredUpdates.$n" | head -n 1)
     plain=$(sed -n 's/^totals: *//p; s/^summary: *//p' "$out/MeasuredPlainUpdates.$n" | head -n 1)
