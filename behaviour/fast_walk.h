@@ -9,6 +9,11 @@
 // Every walk reports each step to an observer given at compile time: the
 // saver's walks have NoObserver, which compiles to nothing, and a traced
 // update runs the same walks with an observer that writes the trace.
+//
+// A walk with kPaintAfter leaves the display colours to a pass after the walk
+// (bots/trail_colours.h): in the loop it keeps only the HSL colour to show in
+// the trail. Nothing in a walk reads the display raster or the trail colours,
+// and a later bot's walk reads only the habitat, so the picture is the same.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +23,7 @@
 #include "behaviour/pipeline.h"
 #include "behaviour/step_observer.h"
 #include "bots/bot.h"
+#include "bots/trail_colours.h"
 #include "image/image.h"
 
 namespace behaviour {
@@ -50,8 +56,10 @@ inline int ChannelOf(const Bot& bot, const uint8_t* nbh) {
 }
 
 // The walk of the bot whose genes are G.
-template <const uint8_t* G, class Observer>
+template <const uint8_t* G, class Observer, bool kPaintAfter = false>
 void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
+    // An observer is told the shown colour of every step as it is taken.
+    static_assert(!kPaintAfter || std::is_same_v<Observer, NoObserver>);
     const int chA = ChannelOf(*bot, bot->nbh_a);
     const int chB = ChannelOf(*bot, bot->nbh_b);
     if (chA < 0 || chB < 0) {
@@ -129,8 +137,10 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
             __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r + 8));
             __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r - 6));
             __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r + 8));
-            __builtin_prefetch(reinterpret_cast<const void*>(s - r - 3), 1);
-            __builtin_prefetch(reinterpret_cast<const void*>(s + r + 5), 1);
+            if constexpr (!kPaintAfter) {
+                __builtin_prefetch(reinterpret_cast<const void*>(s - r - 3), 1);
+                __builtin_prefetch(reinterpret_cast<const void*>(s + r + 5), 1);
+            }
         }
         if constexpr (kRingA || kRingB) {
             // Away from the border (1 <= x <= w - 2, 1 <= y <= h - 2) in two comparisons.
@@ -162,17 +172,25 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
         HSL_888 out;
         StepFromGenes<G>(&view, &new_value, &new_dir, &out);
 
-        const RGB_888 shown = PaintCell(centre, shown_cells + at, out, hue_shift);
         path_xy[i] = Point2i{x, y};
-        path_rgb[i] = shown;
         const long nd = new_dir & 7;
-        observer(StepRecord{bot, i, x, y, new_value, nd, out, shown});
+        if constexpr (kPaintAfter) {
+            centre[0] = out.h;
+            centre[1] = out.s;
+            centre[2] = out.l;
+            path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};
+        } else {
+            const RGB_888 shown = PaintCell(centre, shown_cells + at, out, hue_shift);
+            path_rgb[i] = shown;
+            observer(StepRecord{bot, i, x, y, new_value, nd, out, shown});
+        }
         x += Bot::dir_d[nd].x;
         y += Bot::dir_d[nd].y;
         at += move[nd];
         value = new_value;
         dir = nd;
     }
+    if constexpr (kPaintAfter) PaintTrail(path_xy, path_rgb, steps, shown_cells, row);
     bot->x = x;
     bot->y = y;
     bot->value = value;

@@ -5,9 +5,11 @@
 
 #include <array>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "behaviour/presets.h"
+#include "bots/trail_colours.h"
 #include "colour/random_tovi.h"
 #include "tests/support/community.h"
 #include "world/biotope.h"
@@ -64,7 +66,24 @@ void GeneralUpdate(Biotope& w, std::vector<Row>* rows) {
 
 }  // namespace
 
-TEST(FastWalk, EqualsTheGeneralStepForEveryCommunity) {
+// Both ways of painting the display: after the walk where the processor has
+// the vector unit, and inside the walk (forced here on any processor).
+class FastWalkPainting : public testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override { AllowVectorTrailPaint(GetParam()); }
+    void TearDown() override { AllowVectorTrailPaint(true); }
+};
+
+std::string PaintingName(const testing::TestParamInfo<bool>& param) {
+    return param.param ? "VectorPassAllowed" : "InWalk";
+}
+
+INSTANTIATE_TEST_SUITE_P(AfterOrInWalk, FastWalkPainting, testing::Bool(), PaintingName);
+
+TEST_P(FastWalkPainting, EqualsTheGeneralStepForEveryCommunity) {
+    if (!GetParam()) {
+        EXPECT_FALSE(PaintTrailAfterWalk());
+    }
     EXPECT_EQ(behaviour::WalksFor(def_step_func), nullptr);
     for (int n = 0; n < kCommunityCount; ++n) {
         SCOPED_TRACE(n);
