@@ -60,9 +60,11 @@ template <const uint8_t* G, class Observer, bool kPaintAfter = false>
 void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
     // An observer is told the shown colour of every step as it is taken.
     static_assert(!kPaintAfter || std::is_same_v<Observer, NoObserver>);
-    const int chA = ChannelOf(*bot, bot->nbh_a);
-    const int chB = ChannelOf(*bot, bot->nbh_b);
-    if (chA < 0 || chB < 0) {
+    // The channels are those of the preset's genes 8 and 9, fixed at compile
+    // time; a bot set up otherwise takes the general walk.
+    constexpr int chA = G[8] == 0 ? 0 : (G[8] == 1 ? 1 : 2);
+    constexpr int chB = G[9] == 0 ? 0 : (G[9] == 1 ? 1 : 2);
+    if (ChannelOf(*bot, bot->nbh_a) != chA || ChannelOf(*bot, bot->nbh_b) != chB) {
         GeneralWalk(bot, habitat, display, observer);
         return;
     }
