@@ -40,9 +40,11 @@ inline void ScalarEntry(const Point2i& p, RGB_888& colour, uint8_t* display, ptr
 // How many entries ahead the display cells are fetched: the walk has just
 // touched the habitat, not the display, and a trail crosses many rows.
 constexpr unsigned long kPrefetchAhead = 24;
+constexpr unsigned long kFetchStride = 2;
 
 // HSLtoRGB_inline on eight colours at once, lane for lane the same integers.
-__attribute__((target("avx2"))) __m256i HslToRgb8(__m256i h, __m256i s, __m256i l) {
+__attribute__((target("avx2"), always_inline)) inline __m256i HslToRgb8(__m256i h, __m256i s,
+                                                                        __m256i l) {
     const __m256i six = _mm256_set1_epi32(6);
     const __m256i c84 = _mm256_set1_epi32(84), c168 = _mm256_set1_epi32(168);
     const __m256i c255 = _mm256_set1_epi32(255), c256 = _mm256_set1_epi32(256);
@@ -82,57 +84,76 @@ __attribute__((target("avx2"))) __m256i HslToRgb8(__m256i h, __m256i s, __m256i 
     return _mm256_or_si256(_mm256_or_si256(r, g), b);
 }
 
+// The constants of the pass: byte shuffles between three bytes per colour and
+// one colour per 32-bit lane.
+struct Shuffles {
+    __m256i pick_h, pick_s, pick_l, pack;
+};
+
+// Converts and writes the eight colours from entry i on. With kFetch it first
+// fetches the display cells kPrefetchAhead entries on, every kFetchStride-th
+// of them: the trail moves one cell a step, so neighbouring entries mostly
+// share a cache line.
+template <bool kFetch>
+__attribute__((target("avx2"), always_inline)) inline void PaintEight(
+    const Point2i* xy, uint8_t* bytes, unsigned long i, uint8_t* display, ptrdiff_t row,
+    const Shuffles& sh) {
+    if constexpr (kFetch) {
+        for (unsigned long k = 0; k < 8; k += kFetchStride) {
+            const Point2i ahead = xy[i + k + kPrefetchAhead];
+            // As an integer: a prefetch never faults, whatever the address.
+            const uintptr_t a = reinterpret_cast<uintptr_t>(display) +
+                                static_cast<uintptr_t>(static_cast<ptrdiff_t>(ahead.y) * row +
+                                                       static_cast<ptrdiff_t>(ahead.x) * 3);
+            __builtin_prefetch(reinterpret_cast<const void*>(a), 1);
+        }
+    }
+    uint8_t* block = bytes + 3 * i;
+    // Eight colours are 24 bytes: the low half of the register is loaded from
+    // byte 0 (colours 0-3 at 0, 3, 6, 9), the high half from byte 8 (colours
+    // 4-7 at 4, 7, 10, 13), so no load reaches past the eight colours.
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8));
+    const __m256i both = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+    const __m256i packed =
+        HslToRgb8(_mm256_shuffle_epi8(both, sh.pick_h), _mm256_shuffle_epi8(both, sh.pick_s),
+                  _mm256_shuffle_epi8(both, sh.pick_l));
+    alignas(32) uint32_t rgb[8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(rgb), packed);
+    const __m256i trail = _mm256_shuffle_epi8(packed, sh.pack);
+    const __m128i trail_lo = _mm256_castsi256_si128(trail);
+    const __m128i trail_hi = _mm256_extracti128_si256(trail, 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(block), trail_lo);
+    const uint32_t lo_tail = static_cast<uint32_t>(_mm_extract_epi32(trail_lo, 2));
+    std::memcpy(block + 8, &lo_tail, 4);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(block + 12), trail_hi);
+    const uint32_t hi_tail = static_cast<uint32_t>(_mm_extract_epi32(trail_hi, 2));
+    std::memcpy(block + 20, &hi_tail, 4);
+    for (unsigned long k = 0; k < 8; ++k) {
+        uint8_t* cell = CellOf(display, row, xy[i + k]);
+        const uint32_t c = rgb[k];
+        std::memcpy(cell, &c, 2);
+        cell[2] = static_cast<uint8_t>(c >> 16);
+    }
+}
+
 __attribute__((target("avx2"))) void PaintTrailAvx2(const Point2i* xy, RGB_888* colours,
                                                     unsigned long n, uint8_t* display,
                                                     ptrdiff_t row) {
     uint8_t* bytes = reinterpret_cast<uint8_t*>(colours);
-    // Eight colours are 24 bytes: the low half of the register is loaded from
-    // byte 0 (colours 0-3 at 0, 3, 6, 9), the high half from byte 8 (colours
-    // 4-7 at 4, 7, 10, 13), so no load reaches past the eight colours.
     constexpr char X = -128;  // a zero byte
-    const __m256i pick_h = _mm256_setr_epi8(0, X, X, X, 3, X, X, X, 6, X, X, X, 9, X, X, X,  //
-                                            4, X, X, X, 7, X, X, X, 10, X, X, X, 13, X, X, X);
+    Shuffles sh;
+    sh.pick_h = _mm256_setr_epi8(0, X, X, X, 3, X, X, X, 6, X, X, X, 9, X, X, X,  //
+                                 4, X, X, X, 7, X, X, X, 10, X, X, X, 13, X, X, X);
     const __m256i one = _mm256_set1_epi8(1);
-    const __m256i pick_s = _mm256_add_epi8(pick_h, one);  // X + 1 keeps the top bit set
-    const __m256i pick_l = _mm256_add_epi8(pick_s, one);
+    sh.pick_s = _mm256_add_epi8(sh.pick_h, one);  // X + 1 keeps the top bit set
+    sh.pick_l = _mm256_add_epi8(sh.pick_s, one);
     // Back to three bytes per colour, twelve per half.
-    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, X, X, X, X,  //
-                                          0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, X, X, X, X);
-    alignas(32) uint32_t rgb[8];
+    sh.pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, X, X, X, X,  //
+                               0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, X, X, X, X);
     unsigned long i = 0;
-    for (; i + 8 <= n; i += 8) {
-        uint8_t* block = bytes + 3 * i;
-        const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-        const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8));
-        const __m256i both = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
-        const __m256i packed =
-            HslToRgb8(_mm256_shuffle_epi8(both, pick_h), _mm256_shuffle_epi8(both, pick_s),
-                      _mm256_shuffle_epi8(both, pick_l));
-        _mm256_store_si256(reinterpret_cast<__m256i*>(rgb), packed);
-        const __m256i trail = _mm256_shuffle_epi8(packed, pack);
-        const __m128i trail_lo = _mm256_castsi256_si128(trail);
-        const __m128i trail_hi = _mm256_extracti128_si256(trail, 1);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(block), trail_lo);
-        const uint32_t lo_tail = static_cast<uint32_t>(_mm_extract_epi32(trail_lo, 2));
-        std::memcpy(block + 8, &lo_tail, 4);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(block + 12), trail_hi);
-        const uint32_t hi_tail = static_cast<uint32_t>(_mm_extract_epi32(trail_hi, 2));
-        std::memcpy(block + 20, &hi_tail, 4);
-        for (unsigned long k = 0; k < 8; ++k) {
-            if (i + k + kPrefetchAhead < n) {
-                const Point2i ahead = xy[i + k + kPrefetchAhead];
-                // As an integer: a prefetch never faults, whatever the address.
-                const uintptr_t a = reinterpret_cast<uintptr_t>(display) +
-                                    static_cast<uintptr_t>(static_cast<ptrdiff_t>(ahead.y) * row +
-                                                           static_cast<ptrdiff_t>(ahead.x) * 3);
-                __builtin_prefetch(reinterpret_cast<const void*>(a), 1);
-            }
-            uint8_t* cell = CellOf(display, row, xy[i + k]);
-            const uint32_t c = rgb[k];
-            std::memcpy(cell, &c, 2);
-            cell[2] = static_cast<uint8_t>(c >> 16);
-        }
-    }
+    for (; i + 8 + kPrefetchAhead <= n; i += 8) PaintEight<true>(xy, bytes, i, display, row, sh);
+    for (; i + 8 <= n; i += 8) PaintEight<false>(xy, bytes, i, display, row, sh);
     for (; i < n; ++i) ScalarEntry(xy[i], colours[i], display, row);
 }
 
