@@ -24,6 +24,7 @@
 #include "behaviour/step_observer.h"
 #include "bots/bot.h"
 #include "bots/trail_colours.h"
+#include "colour/random_tovi.h"
 #include "image/image.h"
 
 namespace behaviour {
@@ -55,6 +56,15 @@ inline int ChannelOf(const Bot& bot, const uint8_t* nbh) {
     return -1;
 }
 
+// Draws from a walk's own copy of the global generator's record: the
+// positions stay in registers through the walk instead of being reloaded
+// after every byte the walk writes. The walk hands them back before anything
+// else can draw.
+struct LocalDraw {
+    random_state_tovi* generator;
+    LUMIVOR_INLINE long operator()() const { return random_step_tovi(generator); }
+};
+
 // The walk of the bot whose genes are G.
 template <const uint8_t* G, class Observer, bool kPaintAfter = false>
 void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
@@ -64,7 +74,11 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
     // time; a bot set up otherwise takes the general walk.
     constexpr int chA = G[8] == 0 ? 0 : (G[8] == 1 ? 1 : 2);
     constexpr int chB = G[9] == 0 ? 0 : (G[9] == 1 ? 1 : 2);
-    if (ChannelOf(*bot, bot->nbh_a) != chA || ChannelOf(*bot, bot->nbh_b) != chB) {
+    // A walk told nothing draws from its own copy of the generator (of the
+    // kind the system seeds; any other kind keeps the general walk).
+    constexpr bool kOwnDraws = std::is_same_v<Observer, NoObserver>;
+    if (ChannelOf(*bot, bot->nbh_a) != chA || ChannelOf(*bot, bot->nbh_b) != chB ||
+        (kOwnDraws && unsafe_state_tovi.type == 0)) {
         GeneralWalk(bot, habitat, display, observer);
         return;
     }
@@ -115,6 +129,11 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
     for (int d = 0; d < 8; ++d) move[d] = Bot::dir_d[d].y * row + Bot::dir_d[d].x * 3;
     ptrdiff_t at = 0;
     bool placed = false;
+
+    random_state_tovi generator = unsafe_state_tovi;
+    using Draw = std::conditional_t<kOwnDraws, LocalDraw, GlobalDraw>;
+    Draw draw{};
+    if constexpr (kOwnDraws) draw.generator = &generator;
 
     for (unsigned long i = 0; i < steps; ++i) {
         if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
@@ -172,7 +191,7 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
 
         long new_value, new_dir;
         HSL_888 out;
-        StepFromGenes<G>(&view, &new_value, &new_dir, &out);
+        StepFromGenes<G, Draw>(&view, &new_value, &new_dir, &out, draw);
 
         path_xy[i] = Point2i{x, y};
         const long nd = new_dir & 7;
@@ -191,6 +210,10 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
         at += move[nd];
         value = new_value;
         dir = nd;
+    }
+    if constexpr (kOwnDraws) {
+        unsafe_state_tovi.front = generator.front;
+        unsafe_state_tovi.rear = generator.rear;
     }
     if constexpr (kPaintAfter) PaintTrail(path_xy, path_rgb, steps, shown_cells, row);
     bot->x = x;
