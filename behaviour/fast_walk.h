@@ -127,8 +127,9 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
     // that runs from one step's heading to the next step's reads.
     ptrdiff_t move[8];
     for (int d = 0; d < 8; ++d) move[d] = Bot::dir_d[d].y * row + Bot::dir_d[d].x * 3;
-    ptrdiff_t at = 0;
-    bool placed = false;
+    x = WrapOnce(x, w);
+    y = WrapOnce(y, h);
+    ptrdiff_t at = (static_cast<ptrdiff_t>(y) * w + x) * 3;
 
     random_state_tovi generator = unsafe_state_tovi;
     using Draw = std::conditional_t<kOwnDraws, LocalDraw, GlobalDraw>;
@@ -136,12 +137,15 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
     if constexpr (kOwnDraws) draw.generator = &generator;
 
     for (unsigned long i = 0; i < steps; ++i) {
-        if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
-            static_cast<uint32_t>(y) >= static_cast<uint32_t>(h) || !placed) {
+        // Away from the border (1 <= x <= w - 2, 1 <= y <= h - 2) in two
+        // comparisons; only a bot on the border can have stepped off the habitat.
+        const bool inside = static_cast<uint32_t>(x - 1) < static_cast<uint32_t>(w - 2) &&
+                            static_cast<uint32_t>(y - 1) < static_cast<uint32_t>(h - 2);
+        if (!inside && (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
+                        static_cast<uint32_t>(y) >= static_cast<uint32_t>(h))) {
             x = WrapOnce(x, w);
             y = WrapOnce(y, h);
             at = (static_cast<ptrdiff_t>(y) * w + x) * 3;
-            placed = true;
         }
         uint8_t* const centre = cells + at;
         // The habitat is far larger than the caches and a bot enters a new row
@@ -164,9 +168,7 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
             }
         }
         if constexpr (kRingA || kRingB) {
-            // Away from the border (1 <= x <= w - 2, 1 <= y <= h - 2) in two comparisons.
-            if (static_cast<uint32_t>(x - 1) < static_cast<uint32_t>(w - 2) &&
-                static_cast<uint32_t>(y - 1) < static_cast<uint32_t>(h - 2)) {
+            if (inside) {
                 const ptrdiff_t* t = turned[dir];
                 for (int j = 0; j < 8; ++j) {
                     if constexpr (kRingA) ring_a[j] = centre[t[j] + chA];
