@@ -152,3 +152,39 @@ TEST(FastWalk, OtherBotsAreObservedThroughTheGeneralStep) {
     EXPECT_EQ(last[4], w.bots[2].value);
     EXPECT_EQ(last[5], w.bots[2].dir);
 }
+
+// The walks draw exactly as the general step whatever kind of generator the
+// process runs: the linear one (type 0) and a short additive one (type 1),
+// set up in place of the global generator's own table for this test.
+TEST(FastWalk, EqualsTheGeneralStepOnOtherGenerators) {
+    const random_state_tovi saved = unsafe_state_tovi;
+    const uint32_t sizes[] = {16, 32};
+    for (const uint32_t size : sizes) {
+        SCOPED_TRACE(size);
+        for (int n = 0; n < kCommunityCount; n += 3) {
+            SCOPED_TRACE(n);
+            const int width = 29, height = 13;
+            Biotope fast, plain;
+            Build(fast, n, width, height);
+            Build(plain, n, width, height);
+            int64_t table[8] = {};
+            ASSERT_EQ(initstate_r_tovi(777, table, size, &unsafe_state_tovi), 0);
+            for (int u = 0; u < 3; ++u) fast.Update();
+            const long fast_next = random_tovi();
+            std::vector<Row> general;
+            ASSERT_EQ(initstate_r_tovi(777, table, size, &unsafe_state_tovi), 0);
+            for (int u = 0; u < 3; ++u) GeneralUpdate(plain, &general);
+            EXPECT_EQ(random_tovi(), fast_next);
+            const size_t bytes = static_cast<size_t>(width) * height * 3;
+            EXPECT_EQ(std::memcmp(fast.hsl_habitat.data, plain.hsl_habitat.data, bytes), 0);
+            EXPECT_EQ(std::memcmp(fast.rgb_habitat.data, plain.rgb_habitat.data, bytes), 0);
+            for (unsigned long b = 0; b < fast.n_bots; ++b) {
+                EXPECT_EQ(fast.bots[b].x, plain.bots[b].x);
+                EXPECT_EQ(fast.bots[b].y, plain.bots[b].y);
+                EXPECT_EQ(fast.bots[b].value, plain.bots[b].value);
+                EXPECT_EQ(fast.bots[b].dir, plain.bots[b].dir);
+            }
+        }
+    }
+    unsafe_state_tovi = saved;
+}
