@@ -21,7 +21,12 @@ for n in 0 1 2 3 4 5 6 7 8 9; do
     done
     fast=$(sed -n 's/^totals: *//p; s/^summary: *//p' "$out/MeasuredUpdates.$n" | head -n 1)
     plain=$(sed -n 's/^totals: *//p; s/^summary: *//p' "$out/MeasuredPlainUpdates.$n" | head -n 1)
+    echo "$n $fast $plain" >>"$out/counts"
     echo "$n $fast $plain" | awk -v s="$steps" \
         '{ printf "community %d: %.1f instructions/step, plain loop %.1f, ratio %.2f\n",
                   $1, $2 / s, $3 / s, $3 / $2 }'
 done
+median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.1f", (v[5] + v[6]) / 2 }'; }
+fast_median=$(awk -v s="$steps" '{ print $2 / s }' "$out/counts" | median)
+plain_median=$(awk -v s="$steps" '{ print $3 / s }' "$out/counts" | median)
+echo "median: $fast_median instructions/step, plain loop $plain_median"
