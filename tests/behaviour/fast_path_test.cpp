@@ -157,7 +157,12 @@ TEST(FastWalk, OtherBotsAreObservedThroughTheGeneralStep) {
 // process runs: the linear one (type 0) and a short additive one (type 1),
 // set up in place of the global generator's own table for this test.
 TEST(FastWalk, EqualsTheGeneralStepOnOtherGenerators) {
-    const random_state_tovi saved = unsafe_state_tovi;
+    int64_t table[8] = {};
+    // The global generator goes back to its own table however the test ends.
+    struct Restore {
+        random_state_tovi saved = unsafe_state_tovi;
+        ~Restore() { unsafe_state_tovi = saved; }
+    } restore;
     const uint32_t sizes[] = {16, 32};
     for (const uint32_t size : sizes) {
         SCOPED_TRACE(size);
@@ -167,7 +172,6 @@ TEST(FastWalk, EqualsTheGeneralStepOnOtherGenerators) {
             Biotope fast, plain;
             Build(fast, n, width, height);
             Build(plain, n, width, height);
-            int64_t table[8] = {};
             ASSERT_EQ(initstate_r_tovi(777, table, size, &unsafe_state_tovi), 0);
             for (int u = 0; u < 3; ++u) fast.Update();
             const long fast_next = random_tovi();
@@ -175,6 +179,8 @@ TEST(FastWalk, EqualsTheGeneralStepOnOtherGenerators) {
             ASSERT_EQ(initstate_r_tovi(777, table, size, &unsafe_state_tovi), 0);
             for (int u = 0; u < 3; ++u) GeneralUpdate(plain, &general);
             EXPECT_EQ(random_tovi(), fast_next);
+            // Back to the global generator's own table before the next worlds are seeded.
+            unsafe_state_tovi = restore.saved;
             const size_t bytes = static_cast<size_t>(width) * height * 3;
             EXPECT_EQ(std::memcmp(fast.hsl_habitat.data, plain.hsl_habitat.data, bytes), 0);
             EXPECT_EQ(std::memcmp(fast.rgb_habitat.data, plain.rgb_habitat.data, bytes), 0);
@@ -186,5 +192,4 @@ TEST(FastWalk, EqualsTheGeneralStepOnOtherGenerators) {
             }
         }
     }
-    unsafe_state_tovi = saved;
 }
