@@ -4,7 +4,8 @@
 // adds a random turn, mod_val_N (gene 2) adds a random offset to the value.
 //
 // Values and directions are signed 64-bit and never reduced here; `>>` is an
-// arithmetic shift. The random members draw exactly one number per call.
+// arithmetic shift. The random members draw exactly one number per call, from
+// the global generator unless given another source of draws.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,12 @@ LUMIVOR_INLINE long NextRandom() {
     if (unsafe_state_tovi.type != 0) return random_step_tovi(&unsafe_state_tovi);
     return random_tovi();
 }
+
+// Where the random blocks draw from: the global generator, unless a walk
+// gives them its own copy of the generator's positions (see FastWalk).
+struct GlobalDraw {
+    LUMIVOR_INLINE long operator()() const { return NextRandom(); }
+};
 
 LUMIVOR_INLINE long Component(const HSL_888* c, int k) {
     return k == 0 ? c->h : (k == 1 ? c->s : c->l);
@@ -251,44 +258,57 @@ inline constexpr int8_t rnd_dir_13_v[8] = {0, 0, 0, 0, 0, 0, 0, 1};
 inline constexpr int8_t rnd_dir_14_v[16] = {-1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
 inline constexpr int8_t rnd_dir_15_v[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
 
-LUMIVOR_INLINE long rnd_dir_1(const Core_*, long d) {
-    return (NextRandom() & 63) == 63 ? d + 7 : d;
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_1(const Core_*, long d, Draw draw = Draw{}) {
+    return (draw() & 63) == 63 ? d + 7 : d;
 }
-LUMIVOR_INLINE long rnd_dir_2(const Core_*, long d) {
-    return (NextRandom() & 63) == 63 ? d + 1 : d;
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_2(const Core_*, long d, Draw draw = Draw{}) {
+    return (draw() & 63) == 63 ? d + 1 : d;
 }
-LUMIVOR_INLINE long rnd_dir_4(const Core_*, long d) {
-    return (NextRandom() & 63) == 63 ? d + 1 : d;
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_4(const Core_*, long d, Draw draw = Draw{}) {
+    return (draw() & 63) == 63 ? d + 1 : d;
 }
-LUMIVOR_INLINE long rnd_dir_5(const Core_*, long d) {
-    return d + rnd_dir_5_v[NextRandom() & 3];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_5(const Core_*, long d, Draw draw = Draw{}) {
+    return d + rnd_dir_5_v[draw() & 3];
 }
-LUMIVOR_INLINE long rnd_dir_6(const Core_*, long d) {
-    return d + rnd_dir_6_v[NextRandom() & 7];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_6(const Core_*, long d, Draw draw = Draw{}) {
+    return d + rnd_dir_6_v[draw() & 7];
 }
-LUMIVOR_INLINE long rnd_dir_7(const Core_*, long d) {
-    return d + rnd_dir_7_v[NextRandom() & 15];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_7(const Core_*, long d, Draw draw = Draw{}) {
+    return d + rnd_dir_7_v[draw() & 15];
 }
-LUMIVOR_INLINE long rnd_dir_8(const Core_*, long d) {
-    return d + rnd_dir_8_v[NextRandom() & 7];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_8(const Core_*, long d, Draw draw = Draw{}) {
+    return d + rnd_dir_8_v[draw() & 7];
 }
-LUMIVOR_INLINE long rnd_dir_9(const Core_*, long d) {
-    return d + rnd_dir_9_v[NextRandom() & 7];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_9(const Core_*, long d, Draw draw = Draw{}) {
+    return d + rnd_dir_9_v[draw() & 7];
 }
-LUMIVOR_INLINE long rnd_dir_10(const Core_*, long d) {
-    return d + rnd_dir_10_v[NextRandom() & 15];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_10(const Core_*, long d, Draw draw = Draw{}) {
+    return d + rnd_dir_10_v[draw() & 15];
 }
-LUMIVOR_INLINE long rnd_dir_11(const Core_*, long d) {
-    return d + rnd_dir_11_v[NextRandom() & 15];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_11(const Core_*, long d, Draw draw = Draw{}) {
+    return d + rnd_dir_11_v[draw() & 15];
 }
-LUMIVOR_INLINE long rnd_dir_13(const Core_*, long d) {
-    return d + rnd_dir_13_v[NextRandom() & 7];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_13(const Core_*, long d, Draw draw = Draw{}) {
+    return d + rnd_dir_13_v[draw() & 7];
 }
-LUMIVOR_INLINE long rnd_dir_14(const Core_*, long d) {
-    return d + rnd_dir_14_v[NextRandom() & 15];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_14(const Core_*, long d, Draw draw = Draw{}) {
+    return d + rnd_dir_14_v[draw() & 15];
 }
-LUMIVOR_INLINE long rnd_dir_15(const Core_*, long d) {
-    return d + rnd_dir_15_v[NextRandom() & 15];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long rnd_dir_15(const Core_*, long d, Draw draw = Draw{}) {
+    return d + rnd_dir_15_v[draw() & 15];
 }
 
 // ---- Random value offsets --------------------------------------------------
@@ -297,14 +317,17 @@ inline constexpr int32_t mod_val_13_r[2] = {-2, 2};
 inline constexpr int32_t mod_val_14_r[4] = {-2, 0, 0, 2};
 inline constexpr int32_t mod_val_15_r[8] = {-2, 0, 0, 0, 0, 0, 0, 2};
 
-LUMIVOR_INLINE long mod_val_13(const Core_*, long v) {
-    return v + mod_val_13_r[NextRandom() & 1];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long mod_val_13(const Core_*, long v, Draw draw = Draw{}) {
+    return v + mod_val_13_r[draw() & 1];
 }
-LUMIVOR_INLINE long mod_val_14(const Core_*, long v) {
-    return v + mod_val_14_r[NextRandom() & 3];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long mod_val_14(const Core_*, long v, Draw draw = Draw{}) {
+    return v + mod_val_14_r[draw() & 3];
 }
-LUMIVOR_INLINE long mod_val_15(const Core_*, long v) {
-    return v + mod_val_15_r[NextRandom() & 7];
+template <class Draw = GlobalDraw>
+LUMIVOR_INLINE long mod_val_15(const Core_*, long v, Draw draw = Draw{}) {
+    return v + mod_val_15_r[draw() & 7];
 }
 
 }  // namespace behaviour

@@ -9,6 +9,11 @@
 // Every walk reports each step to an observer given at compile time: the
 // saver's walks have NoObserver, which compiles to nothing, and a traced
 // update runs the same walks with an observer that writes the trace.
+//
+// A walk with kPaintAfter leaves the display colours to a pass after the walk
+// (bots/trail_colours.h): in the loop it keeps only the HSL colour to show in
+// the trail. Nothing in a walk reads the display raster or the trail colours,
+// and a later bot's walk reads only the habitat, so the picture is the same.
 #pragma once
 
 #include <cstddef>
@@ -18,6 +23,8 @@
 #include "behaviour/pipeline.h"
 #include "behaviour/step_observer.h"
 #include "bots/bot.h"
+#include "bots/trail_colours.h"
+#include "colour/random_tovi.h"
 #include "image/image.h"
 
 namespace behaviour {
@@ -49,12 +56,29 @@ inline int ChannelOf(const Bot& bot, const uint8_t* nbh) {
     return -1;
 }
 
+// Draws from a walk's own copy of the global generator's record: the
+// positions stay in registers through the walk instead of being reloaded
+// after every byte the walk writes. The walk hands them back before anything
+// else can draw.
+struct LocalDraw {
+    random_state_tovi* generator;
+    LUMIVOR_INLINE long operator()() const { return random_step_tovi(generator); }
+};
+
 // The walk of the bot whose genes are G.
-template <const uint8_t* G, class Observer>
+template <const uint8_t* G, class Observer, bool kPaintAfter = false>
 void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
-    const int chA = ChannelOf(*bot, bot->nbh_a);
-    const int chB = ChannelOf(*bot, bot->nbh_b);
-    if (chA < 0 || chB < 0) {
+    // An observer is told the shown colour of every step as it is taken.
+    static_assert(!kPaintAfter || std::is_same_v<Observer, NoObserver>);
+    // The channels are those of the preset's genes 8 and 9, fixed at compile
+    // time; a bot set up otherwise takes the general walk.
+    constexpr int chA = G[8] == 0 ? 0 : (G[8] == 1 ? 1 : 2);
+    constexpr int chB = G[9] == 0 ? 0 : (G[9] == 1 ? 1 : 2);
+    // A walk told nothing draws from its own copy of the generator (of the
+    // kind the system seeds; any other kind keeps the general walk).
+    constexpr bool kOwnDraws = std::is_same_v<Observer, NoObserver>;
+    if (ChannelOf(*bot, bot->nbh_a) != chA || ChannelOf(*bot, bot->nbh_b) != chB ||
+        (kOwnDraws && unsafe_state_tovi.type == 0)) {
         GeneralWalk(bot, habitat, display, observer);
         return;
     }
@@ -103,16 +127,25 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
     // that runs from one step's heading to the next step's reads.
     ptrdiff_t move[8];
     for (int d = 0; d < 8; ++d) move[d] = Bot::dir_d[d].y * row + Bot::dir_d[d].x * 3;
-    ptrdiff_t at = 0;
-    bool placed = false;
+    x = WrapOnce(x, w);
+    y = WrapOnce(y, h);
+    ptrdiff_t at = (static_cast<ptrdiff_t>(y) * w + x) * 3;
+
+    random_state_tovi generator = unsafe_state_tovi;
+    using Draw = std::conditional_t<kOwnDraws, LocalDraw, GlobalDraw>;
+    Draw draw{};
+    if constexpr (kOwnDraws) draw.generator = &generator;
 
     for (unsigned long i = 0; i < steps; ++i) {
-        if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
-            static_cast<uint32_t>(y) >= static_cast<uint32_t>(h) || !placed) {
+        // Away from the border (1 <= x <= w - 2, 1 <= y <= h - 2) in two
+        // comparisons; only a bot on the border can have stepped off the habitat.
+        const bool inside = static_cast<uint32_t>(x - 1) < static_cast<uint32_t>(w - 2) &&
+                            static_cast<uint32_t>(y - 1) < static_cast<uint32_t>(h - 2);
+        if (!inside && (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
+                        static_cast<uint32_t>(y) >= static_cast<uint32_t>(h))) {
             x = WrapOnce(x, w);
             y = WrapOnce(y, h);
             at = (static_cast<ptrdiff_t>(y) * w + x) * 3;
-            placed = true;
         }
         uint8_t* const centre = cells + at;
         // The habitat is far larger than the caches and a bot enters a new row
@@ -129,13 +162,13 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
             __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r + 8));
             __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r - 6));
             __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r + 8));
-            __builtin_prefetch(reinterpret_cast<const void*>(s - r - 3), 1);
-            __builtin_prefetch(reinterpret_cast<const void*>(s + r + 5), 1);
+            if constexpr (!kPaintAfter) {
+                __builtin_prefetch(reinterpret_cast<const void*>(s - r - 3), 1);
+                __builtin_prefetch(reinterpret_cast<const void*>(s + r + 5), 1);
+            }
         }
         if constexpr (kRingA || kRingB) {
-            // Away from the border (1 <= x <= w - 2, 1 <= y <= h - 2) in two comparisons.
-            if (static_cast<uint32_t>(x - 1) < static_cast<uint32_t>(w - 2) &&
-                static_cast<uint32_t>(y - 1) < static_cast<uint32_t>(h - 2)) {
+            if (inside) {
                 const ptrdiff_t* t = turned[dir];
                 for (int j = 0; j < 8; ++j) {
                     if constexpr (kRingA) ring_a[j] = centre[t[j] + chA];
@@ -160,19 +193,31 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
 
         long new_value, new_dir;
         HSL_888 out;
-        StepFromGenes<G>(&view, &new_value, &new_dir, &out);
+        StepFromGenes<G, Draw>(&view, &new_value, &new_dir, &out, draw);
 
-        const RGB_888 shown = PaintCell(centre, shown_cells + at, out, hue_shift);
         path_xy[i] = Point2i{x, y};
-        path_rgb[i] = shown;
         const long nd = new_dir & 7;
-        observer(StepRecord{bot, i, x, y, new_value, nd, out, shown});
+        if constexpr (kPaintAfter) {
+            centre[0] = out.h;
+            centre[1] = out.s;
+            centre[2] = out.l;
+            path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};
+        } else {
+            const RGB_888 shown = PaintCell(centre, shown_cells + at, out, hue_shift);
+            path_rgb[i] = shown;
+            observer(StepRecord{bot, i, x, y, new_value, nd, out, shown});
+        }
         x += Bot::dir_d[nd].x;
         y += Bot::dir_d[nd].y;
         at += move[nd];
         value = new_value;
         dir = nd;
     }
+    if constexpr (kOwnDraws) {
+        unsafe_state_tovi.front = generator.front;
+        unsafe_state_tovi.rear = generator.rear;
+    }
+    if constexpr (kPaintAfter) PaintTrail(path_xy, path_rgb, steps, shown_cells, row);
     bot->x = x;
     bot->y = y;
     bot->value = value;

@@ -128,8 +128,8 @@ LUMIVOR_INLINE bool ValueGuard(const Core_* core, long V) {
 }
 
 // Stage 4: a fixed nudge, a pull toward the own colour A, or a random offset.
-template <int G2>
-LUMIVOR_INLINE long ValueModifier(const Core_* core, long V) {
+template <int G2, class Draw>
+LUMIVOR_INLINE long ValueModifier(const Core_* core, long V, Draw draw) {
     constexpr long kFixed[8] = {0, 1, 2, 4, 8, -1, -2, -4};
     constexpr long kPull[4] = {2, 4, 8, 16};
     if constexpr (G2 >= 0 && G2 <= 7) {
@@ -137,11 +137,11 @@ LUMIVOR_INLINE long ValueModifier(const Core_* core, long V) {
     } else if constexpr (G2 >= 9 && G2 <= 12) {
         return V > core->own_a ? V - kPull[G2 - 9] : V + kPull[G2 - 9];
     } else if constexpr (G2 == 13) {
-        return mod_val_13(core, V);
+        return mod_val_13(core, V, draw);
     } else if constexpr (G2 == 14) {
-        return mod_val_14(core, V);
+        return mod_val_14(core, V, draw);
     } else if constexpr (G2 == 15) {
-        return mod_val_15(core, V);
+        return mod_val_15(core, V, draw);
     } else {
         static_assert(kNever<G2>, "value modifier without a meaning");
     }
@@ -218,36 +218,36 @@ LUMIVOR_INLINE long DirectionSource(const Core_* core, long h) {
 }
 
 // Stage 8: the random turn rnd_dir_N, N = gene 5; 0 draws nothing.
-template <int G5>
-LUMIVOR_INLINE long RandomTurn(const Core_* core, long D) {
+template <int G5, class Draw>
+LUMIVOR_INLINE long RandomTurn(const Core_* core, long D, Draw draw) {
     if constexpr (G5 == 0)
         return D;
     else if constexpr (G5 == 1)
-        return rnd_dir_1(core, D);
+        return rnd_dir_1(core, D, draw);
     else if constexpr (G5 == 2)
-        return rnd_dir_2(core, D);
+        return rnd_dir_2(core, D, draw);
     else if constexpr (G5 == 4)
-        return rnd_dir_4(core, D);
+        return rnd_dir_4(core, D, draw);
     else if constexpr (G5 == 5)
-        return rnd_dir_5(core, D);
+        return rnd_dir_5(core, D, draw);
     else if constexpr (G5 == 6)
-        return rnd_dir_6(core, D);
+        return rnd_dir_6(core, D, draw);
     else if constexpr (G5 == 7)
-        return rnd_dir_7(core, D);
+        return rnd_dir_7(core, D, draw);
     else if constexpr (G5 == 8)
-        return rnd_dir_8(core, D);
+        return rnd_dir_8(core, D, draw);
     else if constexpr (G5 == 9)
-        return rnd_dir_9(core, D);
+        return rnd_dir_9(core, D, draw);
     else if constexpr (G5 == 10)
-        return rnd_dir_10(core, D);
+        return rnd_dir_10(core, D, draw);
     else if constexpr (G5 == 11)
-        return rnd_dir_11(core, D);
+        return rnd_dir_11(core, D, draw);
     else if constexpr (G5 == 13)
-        return rnd_dir_13(core, D);
+        return rnd_dir_13(core, D, draw);
     else if constexpr (G5 == 14)
-        return rnd_dir_14(core, D);
+        return rnd_dir_14(core, D, draw);
     else if constexpr (G5 == 15)
-        return rnd_dir_15(core, D);
+        return rnd_dir_15(core, D, draw);
     else
         static_assert(kNever<G5>, "random turn without a meaning");
 }
@@ -261,14 +261,14 @@ LUMIVOR_INLINE long TurnOffset(long D) {
 }
 
 // Stage 10: blend the proposed direction D with the old heading h.
-template <int G7>
-LUMIVOR_INLINE long DirectionBlend(long D, long h) {
+template <int G7, class Draw>
+LUMIVOR_INLINE long DirectionBlend(long D, long h, Draw draw) {
     if constexpr (G7 == 0) {
         return D;
     } else if constexpr (G7 == 1) {
-        return (NextRandom() & 3) == 3 ? h : D;
+        return (draw() & 3) == 3 ? h : D;
     } else if constexpr (G7 == 2) {
-        return (NextRandom() & 31) == 31 ? h : D;
+        return (draw() & 31) == 31 ? h : D;
     } else if constexpr (G7 == 3) {
         const long mid = (D + h) >> 1;
         return Abs(D - h) < 4 ? mid + 4 : mid;
@@ -277,26 +277,36 @@ LUMIVOR_INLINE long DirectionBlend(long D, long h) {
     }
 }
 
-// The whole pipeline: a step function for the bot whose genes 0-8 are given.
-template <int G0, int G1, int G2, int G3, int G4, int G5, int G6, int G7, int G8>
-LUMIVOR_INLINE void StepPipeline(const Core_* core, long* value, long* dir, HSL_888* out) {
+// The whole pipeline for the bot whose genes 0-8 are given, drawing its
+// random numbers from `draw`.
+template <int G0, int G1, int G2, int G3, int G4, int G5, int G6, int G7, int G8, class Draw>
+LUMIVOR_INLINE void StepPipelineDrawing(const Core_* core, long* value, long* dir, HSL_888* out,
+                                        Draw draw) {
     long V = ValueSource<G0>(core, core->value);
     if (ValueGuard<G1>(core, V)) V = core->nbh_a[8];
-    V = ValueModifier<G2>(core, V);
+    V = ValueModifier<G2>(core, V, draw);
     *value = ValueWriter<G3>(core, V, reinterpret_cast<unsigned char*>(out),
                              static_cast<unsigned char>(G8));
 
     const long h = core->dir;
     long D = DirectionSource<G4>(core, h);
-    D = RandomTurn<G5>(core, D);
+    D = RandomTurn<G5>(core, D, draw);
     D = TurnOffset<G6>(D);
-    *dir = DirectionBlend<G7>(D, h);
+    *dir = DirectionBlend<G7>(D, h, draw);
+}
+
+// The pipeline as a step function, drawing from the global generator.
+template <int G0, int G1, int G2, int G3, int G4, int G5, int G6, int G7, int G8>
+LUMIVOR_INLINE void StepPipeline(const Core_* core, long* value, long* dir, HSL_888* out) {
+    StepPipelineDrawing<G0, G1, G2, G3, G4, G5, G6, G7, G8>(core, value, dir, out, GlobalDraw{});
 }
 
 // The pipeline for a gene array known at compile time.
-template <const uint8_t* G>
-LUMIVOR_INLINE void StepFromGenes(const Core_* core, long* value, long* dir, HSL_888* out) {
-    StepPipeline<G[0], G[1], G[2], G[3], G[4], G[5], G[6], G[7], G[8]>(core, value, dir, out);
+template <const uint8_t* G, class Draw = GlobalDraw>
+LUMIVOR_INLINE void StepFromGenes(const Core_* core, long* value, long* dir, HSL_888* out,
+                                  Draw draw = Draw{}) {
+    StepPipelineDrawing<G[0], G[1], G[2], G[3], G[4], G[5], G[6], G[7], G[8]>(core, value, dir, out,
+                                                                              draw);
 }
 
 }  // namespace behaviour

@@ -18,9 +18,15 @@ namespace behaviour {
 
 namespace {
 
+// The saver's walk: the display painted after the walk where the vectorised
+// pass runs, step by step otherwise.
 template <const uint8_t* G>
 void Walk(Bot* bot, Image* habitat, Image* display) {
-    FastWalk<G>(bot, habitat, display, NoObserver{});
+    if (PaintTrailAfterWalk()) {
+        FastWalk<G, NoObserver, true>(bot, habitat, display, NoObserver{});
+    } else {
+        FastWalk<G, NoObserver, false>(bot, habitat, display, NoObserver{});
+    }
 }
 
 #define LUMIVOR_WALKS_ENTRY(bot, suffix, ...)                      \

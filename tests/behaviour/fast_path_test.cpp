@@ -5,9 +5,11 @@
 
 #include <array>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "behaviour/presets.h"
+#include "bots/trail_colours.h"
 #include "colour/random_tovi.h"
 #include "tests/support/community.h"
 #include "world/biotope.h"
@@ -64,7 +66,24 @@ void GeneralUpdate(Biotope& w, std::vector<Row>* rows) {
 
 }  // namespace
 
-TEST(FastWalk, EqualsTheGeneralStepForEveryCommunity) {
+// Both ways of painting the display: after the walk where the processor has
+// the vector unit, and inside the walk (forced here on any processor).
+class FastWalkPainting : public testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override { AllowVectorTrailPaint(GetParam()); }
+    void TearDown() override { AllowVectorTrailPaint(true); }
+};
+
+std::string PaintingName(const testing::TestParamInfo<bool>& param) {
+    return param.param ? "VectorPassAllowed" : "InWalk";
+}
+
+INSTANTIATE_TEST_SUITE_P(AfterOrInWalk, FastWalkPainting, testing::Bool(), PaintingName);
+
+TEST_P(FastWalkPainting, EqualsTheGeneralStepForEveryCommunity) {
+    if (!GetParam()) {
+        EXPECT_FALSE(PaintTrailAfterWalk());
+    }
     EXPECT_EQ(behaviour::WalksFor(def_step_func), nullptr);
     for (int n = 0; n < kCommunityCount; ++n) {
         SCOPED_TRACE(n);
@@ -132,4 +151,45 @@ TEST(FastWalk, OtherBotsAreObservedThroughTheGeneralStep) {
     const Row& last = observed.rows.back();
     EXPECT_EQ(last[4], w.bots[2].value);
     EXPECT_EQ(last[5], w.bots[2].dir);
+}
+
+// The walks draw exactly as the general step whatever kind of generator the
+// process runs: the linear one (type 0) and a short additive one (type 1),
+// set up in place of the global generator's own table for this test.
+TEST(FastWalk, EqualsTheGeneralStepOnOtherGenerators) {
+    int64_t table[8] = {};
+    // The global generator goes back to its own table however the test ends.
+    struct Restore {
+        random_state_tovi saved = unsafe_state_tovi;
+        ~Restore() { unsafe_state_tovi = saved; }
+    } restore;
+    const uint32_t sizes[] = {16, 32};
+    for (const uint32_t size : sizes) {
+        SCOPED_TRACE(size);
+        for (int n = 0; n < kCommunityCount; n += 3) {
+            SCOPED_TRACE(n);
+            const int width = 29, height = 13;
+            Biotope fast, plain;
+            Build(fast, n, width, height);
+            Build(plain, n, width, height);
+            ASSERT_EQ(initstate_r_tovi(777, table, size, &unsafe_state_tovi), 0);
+            for (int u = 0; u < 3; ++u) fast.Update();
+            const long fast_next = random_tovi();
+            std::vector<Row> general;
+            ASSERT_EQ(initstate_r_tovi(777, table, size, &unsafe_state_tovi), 0);
+            for (int u = 0; u < 3; ++u) GeneralUpdate(plain, &general);
+            EXPECT_EQ(random_tovi(), fast_next);
+            // Back to the global generator's own table before the next worlds are seeded.
+            unsafe_state_tovi = restore.saved;
+            const size_t bytes = static_cast<size_t>(width) * height * 3;
+            EXPECT_EQ(std::memcmp(fast.hsl_habitat.data, plain.hsl_habitat.data, bytes), 0);
+            EXPECT_EQ(std::memcmp(fast.rgb_habitat.data, plain.rgb_habitat.data, bytes), 0);
+            for (unsigned long b = 0; b < fast.n_bots; ++b) {
+                EXPECT_EQ(fast.bots[b].x, plain.bots[b].x);
+                EXPECT_EQ(fast.bots[b].y, plain.bots[b].y);
+                EXPECT_EQ(fast.bots[b].value, plain.bots[b].value);
+                EXPECT_EQ(fast.bots[b].dir, plain.bots[b].dir);
+            }
+        }
+    }
 }
