@@ -11,11 +11,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "colour/random_tovi.h"
+#include "image/file_writer.h"
 #include "world/biotope.h"
 #include "world/clock.h"
+#include "world/habitat_file.h"
 
 namespace {
 
@@ -68,13 +71,15 @@ uint32_t HabitatRow(uint32_t r, uint32_t height, bool topDown) {
     return topDown ? r : height - 1 - r;
 }
 
-// Writes the header and the rows; false at the first failed write.
+// Writes the header and the rows; false at the first failed write. An empty
+// habitat gives the "0 0" header alone.
 bool WriteHabitat(FILE* f, const Image& rgb, bool topDown) {
     if (std::fputs("P6\n", f) < 0) return false;
     if (std::fputs("#quib habitat\n", f) < 0) return false;
     if (std::fprintf(f, "%d %d\n", static_cast<int>(rgb.width), static_cast<int>(rgb.height)) < 0)
         return false;
     if (std::fputs("255\n", f) < 0) return false;
+    if (!HasCells24(rgb)) return true;
     const size_t row_bytes = static_cast<size_t>(rgb.width) * 3;
     for (uint32_t r = 0; r < rgb.height; ++r) {
         const uint8_t* row = rgb.data + RowOffset(rgb.width, HabitatRow(r, rgb.height, topDown));
@@ -84,111 +89,138 @@ bool WriteHabitat(FILE* f, const Image& rgb, bool topDown) {
 }
 
 // Reports a failed save: the path, then the system error text of the step.
-void SaveFailure(const char* path, const char* step, int err) {
-    std::fprintf(stderr, "could not write %s\n", path);
-    errno = err;
-    std::perror(step);
+void SaveFailure(const char* what, const char* path, const char* call, int err) {
+    std::fprintf(stderr, "could not %s %s\n", what, path);
+    std::fprintf(stderr, "SaveHabitat() %s(): %s\n", call, std::strerror(err));
+}
+
+// Closes the file it holds when it goes out of scope.
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using ScopedFile = std::unique_ptr<FILE, FileCloser>;
+
+// Reads the header up to the pixel bytes: the size and a maximum value of 255.
+// Refusals are reported with the loader's messages.
+bool ReadHeader(FILE* f, int* width, int* height) {
+    char line[kLineSize];
+    ReadHeaderLine(f, line);
+    if (std::strncmp(line, "P6", 2) != 0) {
+        std::fprintf(stderr, "unsupported file format (no .ppm)\n");
+        return false;
+    }
+    *width = 0;
+    *height = 0;
+    ReadItemLine(f, line);
+    const char* p = line;
+    if (!ParseInt(p, width) || !ParseInt(p, height)) {
+        std::fprintf(stderr, "invalid size (%d x %d)\n", *width, *height);
+        return false;
+    }
+    int maxval = 0;
+    ReadItemLine(f, line);
+    p = line;
+    if (!ParseInt(p, &maxval)) {
+        std::fprintf(stderr, "invalid maxval (%d)\n", maxval);
+        return false;
+    }
+    // Samples are read as single bytes, which is right for 255 only.
+    if (maxval != 255) {
+        std::fprintf(stderr, "invalid maxval (%d): only 255 is supported\n", maxval);
+        return false;
+    }
+    return true;
+}
+
+// Reads the w x h pixels that follow the header into *out. A measurable file
+// must be long enough before anything is allocated; a stream is read in
+// steps that grow with what has arrived, so a header alone cannot make the
+// program take the memory it names.
+bool ReadPixels(FILE* f, int w, int h, std::unique_ptr<uint8_t[]>* out) {
+    const size_t bytes = RowOffset(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
+    struct stat st;
+    const long at = std::ftell(f);
+    const bool measured = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && at >= 0;
+    if (measured && static_cast<uint64_t>(st.st_size - at) < bytes) {
+        std::fprintf(stderr, "truncated pixel data (%d x %d)\n", w, h);
+        return false;
+    }
+    constexpr size_t kFirstStep = size_t{1} << 20;
+    size_t capacity = measured || bytes < kFirstStep ? bytes : kFirstStep;
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[capacity > 0 ? capacity : 1]);
+    size_t filled = 0;
+    while (buffer != nullptr) {
+        filled += std::fread(buffer.get() + filled, 1, capacity - filled, f);
+        if (filled < capacity || capacity == bytes) break;
+        const size_t grown = capacity * 2 < bytes ? capacity * 2 : bytes;
+        std::unique_ptr<uint8_t[]> next(new (std::nothrow) uint8_t[grown]);
+        if (next != nullptr) std::memcpy(next.get(), buffer.get(), filled);
+        buffer = std::move(next);
+        capacity = grown;
+    }
+    if (buffer == nullptr) {
+        std::fprintf(stderr, "cannot allocate pixel data (%d x %d)\n", w, h);
+        return false;
+    }
+    if (filled != bytes) {
+        std::fprintf(stderr, "truncated pixel data (%d x %d)\n", w, h);
+        return false;
+    }
+    *out = std::move(buffer);
+    return true;
+}
+
+// Copies file rows into the habitat in the order topDown selects and derives
+// the HSL habitat.
+void PutRows(Biotope& world, const uint8_t* rows, bool topDown) {
+    const uint32_t w = world.rgb_habitat.width;
+    const uint32_t h = world.rgb_habitat.height;
+    const size_t row_bytes = RowOffset(w, 1);
+    for (uint32_t r = 0; r < h; ++r) {
+        std::memcpy(world.rgb_habitat.data + RowOffset(w, HabitatRow(r, h, topDown)),
+                    rows + RowOffset(w, r), row_bytes);
+    }
+    std::fprintf(stderr, "%d x %d\n", static_cast<int>(w), static_cast<int>(h));
+    world.HabitatRGBtoHSL(&world.rgb_habitat, &world.hsl_habitat);
+}
+
+// The world's habitat has the file's size; else the loader's refusal.
+bool SameSize(const Biotope& world, int fw, int fh) {
+    const uint32_t w = world.rgb_habitat.width;
+    const uint32_t h = world.rgb_habitat.height;
+    if (fw >= 0 && fh >= 0 && static_cast<uint32_t>(fw) == w && static_cast<uint32_t>(fh) == h)
+        return true;
+    std::fprintf(stderr, "incompatible size : habitat %d x %d, file %d x %d\n", static_cast<int>(w),
+                 static_cast<int>(h), fw, fh);
+    return false;
 }
 
 }  // namespace
 
-// The file is written to a temporary file beside the target and renamed over
-// it only when complete, so a failed save never leaves a truncated file in
-// place of a good one. Targets that are not regular files (devices, pipes)
-// are written directly; a symbolic link is followed to the file it names.
+// The file goes through the program's file writer: devices and pipes are
+// written into, a file is replaced whole or, where replacing would change
+// what the user sees, written in place.
 bool Biotope::SaveHabitat(const char* path, bool topDown) {
     std::printf("Biotope::SaveHabitat(%s)\n", path != nullptr ? path : "");
-    if (path == nullptr || path[0] == '\0') {
-        std::fprintf(stderr, "Biotope::SaveHabitat() failure: no path\n");
-        return false;
-    }
-    if (!HasCells24(rgb_habitat)) {
-        std::fprintf(stderr, "Biotope::SaveHabitat() failure: no habitat\n");
-        return false;
-    }
-
-    // A link that names no file yet is written through, like a device.
-    char* resolved = nullptr;  // from realpath(), released with free()
-    bool direct = false;
-    struct stat st;
-    if (lstat(path, &st) == 0 && S_ISLNK(st.st_mode)) {
-        resolved = realpath(path, nullptr);
-        direct = resolved == nullptr;
-    }
-    const char* target = resolved != nullptr ? resolved : path;
-
-    mode_t mode = 0;
-    if (stat(target, &st) == 0) {
-        direct = direct || !S_ISREG(st.st_mode);
-        mode = st.st_mode & 07777;
-    } else {
-        const mode_t mask = umask(0);
-        umask(mask);
-        mode = 0666 & ~mask;
-    }
-
-    // Temporary name: the target's folder, then ".habitat.XXXXXX".
-    char* temp = nullptr;
-    FILE* f = nullptr;
-    if (direct) {
-        f = std::fopen(target, "wb");
-    } else {
-        const char* slash = std::strrchr(target, '/');
-        const size_t dir_len = slash != nullptr ? static_cast<size_t>(slash - target) + 1 : 0;
-        static const char kTempName[] = ".habitat.XXXXXX";
-        temp = new (std::nothrow) char[dir_len + sizeof kTempName];
-        if (temp == nullptr) {
-            errno = ENOMEM;
-        } else {
-            std::memcpy(temp, target, dir_len);
-            std::memcpy(temp + dir_len, kTempName, sizeof kTempName);
-            const int fd = mkstemp(temp);
-            if (fd >= 0) {
-                fchmod(fd, mode);
-                f = fdopen(fd, "wb");
-                if (f == nullptr) {
-                    const int err = errno;
-                    close(fd);
-                    unlink(temp);
-                    errno = err;
-                }
-            }
-        }
-    }
-    if (f == nullptr) {
-        const int err = errno;
-        std::fprintf(stderr, "could not open %s\n", path);
-        errno = err;
+    const char* shown = path != nullptr ? path : "";
+    FileWriter out;
+    if (!out.Open(path)) {
+        std::fprintf(stderr, "could not open %s\n", shown);
+        errno = out.Error();
         std::perror("SaveHabitat() fopen()");
-        delete[] temp;
-        std::free(resolved);
         return false;
     }
-
-    const char* failed = nullptr;
-    int err = 0;
-    if (!WriteHabitat(f, rgb_habitat, topDown) || std::fflush(f) != 0) {
-        failed = "SaveHabitat() fwrite()";
-        err = errno;
-    } else if (!direct && fsync(fileno(f)) != 0) {
-        failed = "SaveHabitat() fsync()";
-        err = errno;
+    if (!WriteHabitat(out.Stream(), rgb_habitat, topDown)) {
+        const int err = errno;
+        out.Abandon();
+        SaveFailure("write", shown, "fwrite", err);
+        return false;
     }
-    if (std::fclose(f) != 0 && failed == nullptr) {
-        failed = "SaveHabitat() fclose()";
-        err = errno;
+    if (!out.Commit()) {
+        SaveFailure("write", shown, out.FailedCall(), out.Error());
+        return false;
     }
-    if (failed == nullptr && !direct && std::rename(temp, target) != 0) {
-        failed = "SaveHabitat() rename()";
-        err = errno;
-    }
-    if (failed != nullptr) {
-        if (!direct) unlink(temp);
-        SaveFailure(path, failed, err);
-    }
-    delete[] temp;
-    std::free(resolved);
-    return failed == nullptr;
+    return true;
 }
 
 bool ReadHabitatFileSize(const char* path, int* width, int* height) {
@@ -206,85 +238,56 @@ bool ReadHabitatFileSize(const char* path, int* width, int* height) {
     return ok;
 }
 
+bool ReadHabitatPicture(const char* path, HabitatPicture* picture) {
+    ScopedFile f(path != nullptr ? std::fopen(path, "rb") : nullptr);
+    if (f == nullptr) {
+        if (path == nullptr) errno = EINVAL;
+        std::perror("LoadHabitat() fopen()");
+        return false;
+    }
+    int w = 0;
+    int h = 0;
+    if (!ReadHeader(f.get(), &w, &h)) return false;
+    if (w < 1 || h < 1 || w > kMaxHabitatSide || h > kMaxHabitatSide) {
+        std::fprintf(stderr, "invalid size (%d x %d): each side must be 1 to %d\n", w, h,
+                     kMaxHabitatSide);
+        return false;
+    }
+    if (!ReadPixels(f.get(), w, h, &picture->rows)) return false;
+    picture->width = w;
+    picture->height = h;
+    return true;
+}
+
+bool LoadHabitatPicture(Biotope& world, const char* path, const HabitatPicture& picture,
+                        bool topDown) {
+    std::printf("Biotope::LoadHabitat(%s)\n", path != nullptr ? path : "");
+    if (picture.rows == nullptr || !SameSize(world, picture.width, picture.height)) return false;
+    PutRows(world, picture.rows.get(), topDown);
+    return true;
+}
+
 // Every header check and the whole pixel read happen before the habitat is
-// touched: a refused or short file leaves both rasters as they were.
+// touched: a refused or short file leaves both rasters as they were. A world
+// without a habitat takes only a "0 0" file; any other is of another size.
 bool Biotope::LoadHabitat(const char* path, bool topDown) {
     std::printf("Biotope::LoadHabitat(%s)\n", path != nullptr ? path : "");
     if (path == nullptr) {
         std::fprintf(stderr, "Biotope::LoadHabitat() failure: no path\n");
         return false;
     }
-    if (!HasHabitat()) {
-        std::fprintf(stderr, "Biotope::LoadHabitat() failure: no habitat\n");
-        return false;
-    }
-    FILE* f = std::fopen(path, "rb");
+    ScopedFile f(std::fopen(path, "rb"));
     if (f == nullptr) {
         std::perror("LoadHabitat() fopen()");
         return false;
     }
-
-    char line[kLineSize];
-    ReadHeaderLine(f, line);
-    if (std::strncmp(line, "P6", 2) != 0) {
-        std::fprintf(stderr, "unsupported file format (no .ppm)\n");
-        std::fclose(f);
-        return false;
-    }
-
     int fw = 0;
     int fh = 0;
-    ReadItemLine(f, line);
-    const char* p = line;
-    if (!ParseInt(p, &fw) || !ParseInt(p, &fh)) {
-        std::fprintf(stderr, "invalid size (%d x %d)\n", fw, fh);
-        std::fclose(f);
+    std::unique_ptr<uint8_t[]> rows;
+    if (!ReadHeader(f.get(), &fw, &fh) || !SameSize(*this, fw, fh) ||
+        !ReadPixels(f.get(), fw, fh, &rows))
         return false;
-    }
-
-    int maxval = 0;  // read but not used: samples are always single bytes
-    ReadItemLine(f, line);
-    p = line;
-    if (!ParseInt(p, &maxval)) {
-        std::fprintf(stderr, "invalid maxval (%d)\n", maxval);
-        std::fclose(f);
-        return false;
-    }
-
-    const uint32_t w = rgb_habitat.width;
-    const uint32_t h = rgb_habitat.height;
-    if (fw < 0 || fh < 0 || static_cast<uint32_t>(fw) != w || static_cast<uint32_t>(fh) != h) {
-        std::fprintf(stderr, "incompatible size : habitat %d x %d, file %d x %d\n",
-                     static_cast<int>(w), static_cast<int>(h), fw, fh);
-        std::fclose(f);
-        return false;
-    }
-
-    // The size now equals the habitat's, so the buffer is no larger than it.
-    const size_t bytes = RowOffset(w, h);
-    uint8_t* pixels = new (std::nothrow) uint8_t[bytes > 0 ? bytes : 1];
-    if (pixels == nullptr) {
-        std::fprintf(stderr, "cannot allocate pixel data (%d x %d)\n", fw, fh);
-        std::fclose(f);
-        return false;
-    }
-    if (std::fread(pixels, 1, bytes, f) != bytes) {
-        std::fprintf(stderr, "truncated pixel data (%d x %d)\n", fw, fh);
-        delete[] pixels;
-        std::fclose(f);
-        return false;
-    }
-    std::fclose(f);
-
-    const size_t row_bytes = RowOffset(w, 1);
-    for (uint32_t r = 0; r < h; ++r) {
-        std::memcpy(rgb_habitat.data + RowOffset(w, HabitatRow(r, h, topDown)),
-                    pixels + RowOffset(w, r), row_bytes);
-    }
-    delete[] pixels;
-    std::fprintf(stderr, "%d x %d\n", fw, fh);
-
-    HabitatRGBtoHSL(&rgb_habitat, &hsl_habitat);
+    PutRows(*this, rows.get(), topDown);
     return true;
 }
 
