@@ -215,6 +215,25 @@ std::string FinalName(const char* path, bool* direct) {
     return name;
 }
 
+// The descriptor of this process that path names ("/dev/stdout", "/dev/fd/N",
+// "/proc/self/fd/N"), or -1. Writing through a copy of it shares its offset
+// and append mode, as the shell set them up.
+int NamedDescriptor(const char* path) {
+    if (std::strcmp(path, "/dev/stdout") == 0) return 1;
+    if (std::strcmp(path, "/dev/stderr") == 0) return 2;
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        const size_t n = std::strlen(prefix);
+        if (std::strncmp(path, prefix, n) != 0 || path[n] == '\0') continue;
+        int fd = 0;
+        for (const char* p = path + n; *p != '\0'; ++p) {
+            if (*p < '0' || *p > '9' || fd > 100000) return -1;
+            fd = fd * 10 + (*p - '0');
+        }
+        return fd;
+    }
+    return -1;
+}
+
 // Creates a fresh temporary in `folder` with mode 0666 less the umask.
 int CreateTemp(const std::string& folder, std::string* temp) {
     static unsigned counter = 0;
@@ -254,9 +273,24 @@ bool FileWriter::Open(const char* path) {
     error_ = 0;
     if (path == nullptr) return Fail("fopen", EINVAL);
     if (path[0] == '\0') return Fail("fopen", ENOENT);  // as open("") says
+    own_stream_ = true;
+    const int named = NamedDescriptor(path);
+    if (named >= 0) {
+        const int flags = fcntl(named, F_GETFL);
+        if (flags < 0) return Fail("fopen", errno);
+        if ((flags & O_ACCMODE) == O_RDONLY) return Fail("fopen", EBADF);
+        const int copy = fcntl(named, F_DUPFD_CLOEXEC, 0);
+        stream_ = copy >= 0 ? fdopen(copy, "wb") : nullptr;
+        if (stream_ == nullptr) {
+            const int err = errno;
+            if (copy >= 0) close(copy);
+            return Fail("fopen", err);
+        }
+        sync_ = false;
+        return true;
+    }
     bool direct = false;
     target_ = FinalName(path, &direct);
-    own_stream_ = true;
 
     // The check a plain open for writing would make, without truncating.
     int fd = open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);

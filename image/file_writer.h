@@ -1,8 +1,11 @@
 // Every file the program writes goes through one FileWriter, so that all of
 // them follow one policy:
 //
-// - A target that is not a regular file (device, FIFO, socket, /dev/stdout)
-//   is written straight into and never replaced. A symbolic link is followed:
+// - A target that is not a regular file (device, FIFO, socket) is written
+//   straight into and never replaced. A name of one of the process's own
+//   descriptors (/dev/stdout, /dev/stderr, /dev/fd/N, /proc/self/fd/N) is
+//   written through a copy of that descriptor: same offset, same append mode,
+//   nothing truncated, as when the program writes to standard output. A symbolic link is followed:
 //   the file it names is written, the link stays.
 // - An existing regular file is written only when a plain open for writing is
 //   allowed; the refusal carries the system's reason.

@@ -124,7 +124,7 @@ TEST(FileTargets, DevicesFifosAndLinksAreWrittenIntoNotReplaced) {
     EXPECT_TRUE(fs::is_symlink(dir / "dangling"));
     EXPECT_EQ(Read(dir / "later"), "made");
 
-    // /dev/stdout and its kin: the open file is written into, never renamed over.
+    // /dev/stdout and its kin: the open file is written into where it stands.
     Write(dir / "out", "0123456789");
     FILE* open_file = std::fopen((dir / "out").c_str(), "r+");
     ASSERT_NE(open_file, nullptr);
@@ -132,8 +132,19 @@ TEST(FileTargets, DevicesFifosAndLinksAreWrittenIntoNotReplaced) {
     EXPECT_EQ(Save("/proc/self/fd/" + std::to_string(fileno(open_file)), "abc"), "");
     std::fclose(open_file);
     EXPECT_EQ(Inode(dir / "out"), out);
-    EXPECT_EQ(Read(dir / "out"), "abc");
-    EXPECT_EQ(dir.Entries(), made ? 7 : 6);
+    EXPECT_EQ(Read(dir / "out"), "abc3456789") << "its offset, no truncation";
+    // Standard output appending to a log, as after `>> log`: the picture goes after it.
+    Write(dir / "log", "head\n");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int log = open((dir / "log").c_str(), O_WRONLY | O_APPEND);
+        _exit(log >= 0 && dup2(log, 1) == 1 && Save("/dev/stdout", "tail").empty() ? 0 : 1);
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Read(dir / "log"), "head\ntail");
+    EXPECT_EQ(dir.Entries(), made ? 8 : 7);
 }
 
 // Replacing keeps every other name of the file, its owner and its mode; where it could not,
