@@ -8,7 +8,6 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <time.h>
@@ -18,7 +17,8 @@
 #include <sys/vfs.h>
 #endif
 
-#include <atomic>
+#include "image/temp_cleanup.h"
+
 #endif
 
 namespace {
@@ -110,83 +110,6 @@ bool CheckWritable(const char* path, std::string* reason) {
 #else
 
 namespace {
-
-// Temporaries that exist right now, for the signal handler to unlink. The
-// pointers are set and cleared with the three signals blocked.
-constexpr int kSlots = 8;
-std::atomic<const char*> live_temps[kSlots];
-int live_count = 0;
-constexpr int kSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-struct sigaction previous[3];
-
-// While a temporary exists: a signal whose action would end the process
-// first removes the temporaries, then ends it as it would have; a signal the
-// program handles goes to its handler; an ignored one stays ignored.
-void OnSignal(int sig, siginfo_t* info, void* context) {
-    int i = 0;
-    while (i < 2 && kSignals[i] != sig) ++i;
-    const struct sigaction& old = previous[i];
-    if ((old.sa_flags & SA_SIGINFO) != 0) {
-        if (old.sa_sigaction != nullptr) old.sa_sigaction(sig, info, context);
-        return;
-    }
-    if (old.sa_handler == SIG_IGN) return;
-    if (old.sa_handler != SIG_DFL) {
-        old.sa_handler(sig);
-        return;
-    }
-    for (auto& slot : live_temps) {
-        const char* temp = slot.exchange(nullptr);
-        if (temp != nullptr) unlink(temp);
-    }
-    sigaction(sig, &old, nullptr);
-    raise(sig);  // held until this handler returns, then it ends the process
-}
-
-// Holds SIGINT, SIGTERM and SIGHUP for its lifetime, so that a temporary and
-// its entry in the table appear and disappear together.
-class SignalHold {
-  public:
-    SignalHold() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int sig : kSignals) sigaddset(&set, sig);
-        pthread_sigmask(SIG_BLOCK, &set, &old_);
-    }
-    ~SignalHold() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
-    SignalHold(const SignalHold&) = delete;
-    SignalHold& operator=(const SignalHold&) = delete;
-
-  private:
-    sigset_t old_;
-};
-
-// Called with the signals held.
-void Register(const char* temp) {
-    if (live_count++ == 0) {
-        struct sigaction action {};
-        action.sa_sigaction = OnSignal;
-        action.sa_flags = SA_SIGINFO | SA_RESTART;
-        sigemptyset(&action.sa_mask);
-        for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &action, &previous[i]);
-    }
-    for (auto& slot : live_temps) {
-        const char* none = nullptr;
-        if (slot.compare_exchange_strong(none, temp)) return;
-    }
-    // More temporaries at once than slots: this one is not removed on a signal.
-}
-
-// Called with the signals held.
-void Unregister(const char* temp) {
-    for (auto& slot : live_temps) {
-        const char* mine = temp;
-        if (slot.compare_exchange_strong(mine, nullptr)) break;
-    }
-    if (--live_count == 0) {
-        for (int i = 0; i < 3; ++i) sigaction(kSignals[i], &previous[i], nullptr);
-    }
-}
 
 // Follows symbolic links from path to the name of the file they lead to.
 // Sets *direct when a link is one of the system's views of an open file
@@ -311,7 +234,7 @@ bool FileWriter::Open(const char* path) {
             return Fail("fopen", err);
         }
         if (temp_fd >= 0) {
-            Register(temp_.c_str());
+            HoldTemp(temp_.c_str());
             if (fd < 0 || KeepIdentity(temp_fd, st)) {
                 stream_ = fdopen(temp_fd, "wb");
                 if (stream_ != nullptr) {
@@ -323,7 +246,7 @@ bool FileWriter::Open(const char* path) {
             const int err = errno;
             close(temp_fd);
             unlink(temp_.c_str());
-            Unregister(temp_.c_str());
+            ReleaseTemp(temp_.c_str());
             temp_.clear();
             if (fd < 0) return Fail("fopen", err);
         } else {
@@ -365,7 +288,7 @@ bool FileWriter::Commit() {
         SignalHold hold;
         if (ok && rename(temp_.c_str(), target_.c_str()) != 0) ok = Fail("rename", errno);
         if (!ok) unlink(temp_.c_str());
-        Unregister(temp_.c_str());
+        ReleaseTemp(temp_.c_str());
     }
     if (ok) {  // the new name itself is made durable too; a failure here loses nothing
         const std::string folder = FolderOf(target_);
@@ -385,7 +308,7 @@ void FileWriter::Abandon() {
     if (temp_.empty()) return;
     SignalHold hold;
     unlink(temp_.c_str());
-    Unregister(temp_.c_str());
+    ReleaseTemp(temp_.c_str());
     temp_.clear();
 }
 
