@@ -21,7 +21,7 @@
 #include "colour/hsl.h"
 #include "fuzz/memory_file.h"
 #include "world/biotope.h"
-#include "world/habitat_file.h"
+#include "world/habitat_reader.h"
 
 namespace {
 

@@ -1,74 +1,25 @@
-// Habitat files (binary PPM) and the world's inspection tools: conversion of
-// an RGB raster into the HSL habitat, drawing the display copy and the bots'
-// markers, scattering the bots anew and the seeded clear.
+// Habitat files (binary PPM) are written here, read in habitat_reader.cpp;
+// and the world's inspection tools: conversion of an RGB raster into the HSL
+// habitat, drawing the display copy and the bots' markers, scattering the
+// bots anew and the seeded clear.
 #include <GL/gl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
-#include <new>
 
 #include "colour/random_tovi.h"
 #include "image/file_writer.h"
 #include "world/biotope.h"
 #include "world/clock.h"
-#include "world/habitat_file.h"
+#include "world/habitat_reader.h"
 
 namespace {
 
 // A raster the world can address as packed three-byte cells.
 bool HasCells24(const Image& im) {
     return im.data != nullptr && im.format.bpp == 24;
-}
-
-// Header lines are read at most 127 characters at a time: a longer line is
-// taken as several. At the end of the file the buffer holds an empty line,
-// which neither begins with "P6" or "#" nor parses.
-constexpr int kLineSize = 128;
-
-void ReadHeaderLine(FILE* f, char* line) {
-    if (std::fgets(line, kLineSize, f) == nullptr) line[0] = '\0';
-}
-
-// Reads lines until one does not begin with "#" (a comment) and leaves it in line.
-void ReadItemLine(FILE* f, char* line) {
-    do {
-        ReadHeaderLine(f, line);
-    } while (line[0] == '#');
-}
-
-// Reads one decimal integer as "%d" does (leading blanks, optional sign) and
-// advances p past it. Out-of-range values are clamped to the int range rather
-// than wrapped, so a huge size can never alias a real one.
-bool ParseInt(const char*& p, int* out) {
-    char* end = nullptr;
-    const long v = std::strtol(p, &end, 10);
-    if (end == p) return false;
-    if (v > INT_MAX) {
-        *out = INT_MAX;
-    } else if (v < INT_MIN) {
-        *out = INT_MIN;
-    } else {
-        *out = static_cast<int>(v);
-    }
-    p = end;
-    return true;
-}
-
-// Byte offset of habitat row y among packed rows of `width` cells.
-size_t RowOffset(uint32_t width, uint32_t y) {
-    return static_cast<size_t>(y) * width * 3;
-}
-
-// The habitat row that file row r holds.
-uint32_t HabitatRow(uint32_t r, uint32_t height, bool topDown) {
-    return topDown ? r : height - 1 - r;
 }
 
 // Writes the header and the rows; false at the first failed write. An empty
@@ -82,7 +33,8 @@ bool WriteHabitat(FILE* f, const Image& rgb, bool topDown) {
     if (!HasCells24(rgb)) return true;
     const size_t row_bytes = static_cast<size_t>(rgb.width) * 3;
     for (uint32_t r = 0; r < rgb.height; ++r) {
-        const uint8_t* row = rgb.data + RowOffset(rgb.width, HabitatRow(r, rgb.height, topDown));
+        const uint8_t* row =
+            rgb.data + HabitatRowOffset(rgb.width, HabitatRowOfFileRow(r, rgb.height, topDown));
         if (std::fwrite(row, 1, row_bytes, f) != row_bytes) return false;
     }
     return true;
@@ -92,107 +44,6 @@ bool WriteHabitat(FILE* f, const Image& rgb, bool topDown) {
 void SaveFailure(const char* what, const char* path, const char* call, int err) {
     std::fprintf(stderr, "could not %s %s\n", what, path);
     std::fprintf(stderr, "SaveHabitat() %s(): %s\n", call, std::strerror(err));
-}
-
-// Closes the file it holds when it goes out of scope.
-struct FileCloser {
-    void operator()(FILE* f) const { std::fclose(f); }
-};
-using ScopedFile = std::unique_ptr<FILE, FileCloser>;
-
-// Reads the header up to the pixel bytes: the size and a maximum value of 255.
-// Refusals are reported with the loader's messages.
-bool ReadHeader(FILE* f, int* width, int* height) {
-    char line[kLineSize];
-    ReadHeaderLine(f, line);
-    if (std::strncmp(line, "P6", 2) != 0) {
-        std::fprintf(stderr, "unsupported file format (no .ppm)\n");
-        return false;
-    }
-    *width = 0;
-    *height = 0;
-    ReadItemLine(f, line);
-    const char* p = line;
-    if (!ParseInt(p, width) || !ParseInt(p, height)) {
-        std::fprintf(stderr, "invalid size (%d x %d)\n", *width, *height);
-        return false;
-    }
-    int maxval = 0;
-    ReadItemLine(f, line);
-    p = line;
-    if (!ParseInt(p, &maxval)) {
-        std::fprintf(stderr, "invalid maxval (%d)\n", maxval);
-        return false;
-    }
-    // Samples are read as single bytes, which is right for 255 only.
-    if (maxval != 255) {
-        std::fprintf(stderr, "invalid maxval (%d): only 255 is supported\n", maxval);
-        return false;
-    }
-    return true;
-}
-
-// Reads the w x h pixels that follow the header into *out. A measurable file
-// must be long enough before anything is allocated; a stream is read in
-// steps that grow with what has arrived, so a header alone cannot make the
-// program take the memory it names.
-bool ReadPixels(FILE* f, int w, int h, std::unique_ptr<uint8_t[]>* out) {
-    const size_t bytes = RowOffset(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
-    struct stat st;
-    const long at = std::ftell(f);
-    const bool measured = fstat(fileno(f), &st) == 0 && S_ISREG(st.st_mode) && at >= 0;
-    if (measured && static_cast<uint64_t>(st.st_size - at) < bytes) {
-        std::fprintf(stderr, "truncated pixel data (%d x %d)\n", w, h);
-        return false;
-    }
-    constexpr size_t kFirstStep = size_t{1} << 20;
-    size_t capacity = measured || bytes < kFirstStep ? bytes : kFirstStep;
-    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[capacity > 0 ? capacity : 1]);
-    size_t filled = 0;
-    while (buffer != nullptr) {
-        filled += std::fread(buffer.get() + filled, 1, capacity - filled, f);
-        if (filled < capacity || capacity == bytes) break;
-        const size_t grown = capacity * 2 < bytes ? capacity * 2 : bytes;
-        std::unique_ptr<uint8_t[]> next(new (std::nothrow) uint8_t[grown]);
-        if (next != nullptr) std::memcpy(next.get(), buffer.get(), filled);
-        buffer = std::move(next);
-        capacity = grown;
-    }
-    if (buffer == nullptr) {
-        std::fprintf(stderr, "cannot allocate pixel data (%d x %d)\n", w, h);
-        return false;
-    }
-    if (filled != bytes) {
-        std::fprintf(stderr, "truncated pixel data (%d x %d)\n", w, h);
-        return false;
-    }
-    *out = std::move(buffer);
-    return true;
-}
-
-// Copies file rows into the habitat in the order topDown selects and derives
-// the HSL habitat.
-void PutRows(Biotope& world, const uint8_t* rows, bool topDown) {
-    const uint32_t w = world.rgb_habitat.width;
-    const uint32_t h = world.rgb_habitat.height;
-    const size_t row_bytes = RowOffset(w, 1);
-    for (uint32_t r = 0; r < h; ++r) {
-        std::memcpy(world.rgb_habitat.data + RowOffset(w, HabitatRow(r, h, topDown)),
-                    rows + RowOffset(w, r), row_bytes);
-    }
-    std::fprintf(stderr, "%d x %d\n", static_cast<int>(w), static_cast<int>(h));
-    world.HabitatRGBtoHSL(&world.rgb_habitat, &world.hsl_habitat);
-}
-
-// The world's habitat has the file's size; else the loader's refusal.
-bool SameSize(const Biotope& world, int fw, int fh) {
-    const uint32_t w = world.rgb_habitat.width;
-    const uint32_t h = world.rgb_habitat.height;
-    if (fw >= 0 && fh >= 0 && static_cast<uint32_t>(fw) == w && static_cast<uint32_t>(fh) == h)
-        return true;
-    std::fprintf(stderr, "incompatible size : habitat %d x %d, file %d x %d\n", static_cast<int>(w),
-                 static_cast<int>(h), fw, fh);
-    return false;
 }
 
 }  // namespace
@@ -222,75 +73,6 @@ bool Biotope::SaveHabitat(const char* path, bool topDown) {
     }
     return true;
 }
-
-bool ReadHabitatFileSize(const char* path, int* width, int* height) {
-    FILE* f = path != nullptr ? std::fopen(path, "rb") : nullptr;
-    if (f == nullptr) return false;
-    char line[kLineSize];
-    ReadHeaderLine(f, line);
-    bool ok = std::strncmp(line, "P6", 2) == 0;
-    if (ok) {
-        ReadItemLine(f, line);
-        const char* p = line;
-        ok = ParseInt(p, width) && ParseInt(p, height) && *width > 0 && *height > 0;
-    }
-    std::fclose(f);
-    return ok;
-}
-
-bool ReadHabitatPicture(const char* path, HabitatPicture* picture) {
-    ScopedFile f(path != nullptr ? std::fopen(path, "rb") : nullptr);
-    if (f == nullptr) {
-        if (path == nullptr) errno = EINVAL;
-        std::perror("LoadHabitat() fopen()");
-        return false;
-    }
-    int w = 0;
-    int h = 0;
-    if (!ReadHeader(f.get(), &w, &h)) return false;
-    if (w < 1 || h < 1 || w > kMaxHabitatSide || h > kMaxHabitatSide) {
-        std::fprintf(stderr, "invalid size (%d x %d): each side must be 1 to %d\n", w, h,
-                     kMaxHabitatSide);
-        return false;
-    }
-    if (!ReadPixels(f.get(), w, h, &picture->rows)) return false;
-    picture->width = w;
-    picture->height = h;
-    return true;
-}
-
-bool LoadHabitatPicture(Biotope& world, const char* path, const HabitatPicture& picture,
-                        bool topDown) {
-    std::printf("Biotope::LoadHabitat(%s)\n", path != nullptr ? path : "");
-    if (picture.rows == nullptr || !SameSize(world, picture.width, picture.height)) return false;
-    PutRows(world, picture.rows.get(), topDown);
-    return true;
-}
-
-// Every header check and the whole pixel read happen before the habitat is
-// touched: a refused or short file leaves both rasters as they were. A world
-// without a habitat takes only a "0 0" file; any other is of another size.
-bool Biotope::LoadHabitat(const char* path, bool topDown) {
-    std::printf("Biotope::LoadHabitat(%s)\n", path != nullptr ? path : "");
-    if (path == nullptr) {
-        std::fprintf(stderr, "Biotope::LoadHabitat() failure: no path\n");
-        return false;
-    }
-    ScopedFile f(std::fopen(path, "rb"));
-    if (f == nullptr) {
-        std::perror("LoadHabitat() fopen()");
-        return false;
-    }
-    int fw = 0;
-    int fh = 0;
-    std::unique_ptr<uint8_t[]> rows;
-    if (!ReadHeader(f.get(), &fw, &fh) || !SameSize(*this, fw, fh) ||
-        !ReadPixels(f.get(), fw, fh, &rows))
-        return false;
-    PutRows(*this, rows.get(), topDown);
-    return true;
-}
-
 void Biotope::HabitatRGBtoHSL(const Image* rgb, Image* hsl) {
     std::fprintf(stderr, "Biotope::HabitatRGBtoHSL() : ");
     if (rgb == nullptr || hsl == nullptr) {

@@ -16,7 +16,7 @@
 #include "tests/support/gl_surface.h"
 #include "world/biotope.h"
 #include "world/clock.h"
-#include "world/habitat_file.h"
+#include "world/habitat_reader.h"
 
 namespace {
 

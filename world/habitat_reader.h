@@ -3,10 +3,21 @@
 // substitution works as well as a file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
 class Biotope;
+
+// Rows in a habitat file are packed, width x 3 bytes each, no padding.
+inline size_t HabitatRowOffset(uint32_t width, uint32_t row) {
+    return static_cast<size_t>(row) * width * 3;
+}
+
+// The habitat row that file row r holds: topDown puts habitat row 0 first.
+inline uint32_t HabitatRowOfFileRow(uint32_t r, uint32_t height, bool topDown) {
+    return topDown ? r : height - 1 - r;
+}
 
 // Largest habitat side a file may name: the largest surface side a render takes.
 constexpr int kMaxHabitatSide = 32768;
