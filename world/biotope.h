@@ -50,7 +50,9 @@ public:
 };
 
 // Reads the size line of a habitat file with the loader's header rules, for
-// callers that build a world to fit a file. False when the header does not parse.
+// callers that build a world to fit a file. False when the header does not
+// parse or a side is outside 1 to 32768. ReadHabitatPicture (habitat_reader.h)
+// reads size and pixels in one pass, which also works for pipes.
 bool ReadHabitatFileSize(const char* path, int* width, int* height);
 
 // The one world of the process.
