@@ -120,6 +120,7 @@ bool ReadPixels(FILE* f, int w, int h, std::unique_ptr<uint8_t[]>* out) {
         return false;
     }
     if (filled != bytes) {
+        if (std::ferror(f)) std::perror("LoadHabitat() fread()");  // not the end: a failed read
         std::fprintf(stderr, "truncated pixel data (%d x %d)\n", w, h);
         return false;
     }
@@ -152,6 +153,7 @@ bool SameSize(const Biotope& world, int fw, int fh) {
                  static_cast<int>(h), fw, fh);
     return false;
 }
+
 }  // namespace
 
 // Sizes outside 1 to kMaxHabitatSide are refused, as ReadHabitatPicture does.
