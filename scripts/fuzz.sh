@@ -59,6 +59,8 @@ for t in $targets; do
     mkdir -p "$corpus"
     dict=""
     [ -f "fuzz/$t.dict" ] && dict="-dict=fuzz/$t.dict"
+    kept=""
+    [ -d "fuzz/corpus/$t" ] && kept="fuzz/corpus/$t"
     before=$(count_findings "$t")
     log=$build/fuzz-$t.log
     echo "== fuzz_$t: $seconds s =="
@@ -67,7 +69,7 @@ for t in $targets; do
     # shellcheck disable=SC2086
     if "$bin" -max_total_time="$seconds" -print_final_stats=1 -close_fd_mask=3 \
             -timeout=10 -rss_limit_mb=2048 \
-            -artifact_prefix="$findings/$t-" $dict "$corpus" "fuzz/corpus/$t" "$build/fuzz/seeds/$t" \
+            -artifact_prefix="$findings/$t-" $dict "$corpus" $kept "$build/fuzz/seeds/$t" \
             >"$log" 2>&1; then
         result=ok
     else
