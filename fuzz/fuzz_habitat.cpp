@@ -83,6 +83,7 @@ void LoadAndCheck(Biotope& world, const char* path, bool topDown, MemoryFile* co
     if (copy == nullptr) return;
     // Round trip through a saved copy.
     const std::vector<uint8_t> loaded = Pixels(world.rgb_habitat);
+    copy->Clear();
     Check(world.SaveHabitat(copy->Path(), topDown));
     world.ClearHabitat(&mark);
     Check(world.LoadHabitat(copy->Path(), topDown));
