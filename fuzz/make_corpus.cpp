@@ -1,7 +1,7 @@
 // Writes the seed corpus of the fuzz targets: valid and invalid habitat
-// files, BMP files and command lines of both commands, each a small file in
-// <out>/habitat, <out>/bmp, <out>/render_args and <out>/window_args. Every file
-// is made here.
+// files, BMP files, file writer cases and command lines of both commands, each
+// a small file in <out>/habitat, <out>/bmp, <out>/file_writer, <out>/render_args
+// and <out>/window_args. Every file is made here.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -218,6 +218,17 @@ void WindowArgs(const std::string& dir) {
     for (const char* line : lines) Write(dir + "/args-" + std::to_string(n++), Text(line));
 }
 
+// One seed per kind of target the file writer fuzz target makes (first byte),
+// each saved or given up, with a few pieces to write.
+void WriterCases(const std::string& dir) {
+    for (int kind = 0; kind < 8; ++kind) {
+        for (int give_up : {0, 0x80}) {
+            const Bytes b = {static_cast<uint8_t>(kind | give_up), 0x24, 'P', '6', 0, 'x', 0};
+            Write(dir + "/case-" + std::to_string(kind) + (give_up ? "-given-up" : ""), b);
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,7 +237,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string out = argv[1];
-    for (const char* sub : {"", "/habitat", "/bmp", "/render_args", "/window_args"}) {
+    for (const char* sub : {"", "/habitat", "/bmp", "/file_writer", "/render_args", "/window_args"}) {
         const std::string d = out + sub;
         if (mkdir(d.c_str(), 0777) != 0 && errno != EEXIST) {
             std::perror(d.c_str());
@@ -237,5 +248,6 @@ int main(int argc, char** argv) {
     Bmps(out + "/bmp");
     RenderArgs(out + "/render_args");
     WindowArgs(out + "/window_args");
+    WriterCases(out + "/file_writer");
     return ok ? 0 : 1;
 }

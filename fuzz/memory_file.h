@@ -37,6 +37,12 @@ class MemoryFile {
         }
     }
 
+    // Empties the file and puts its offset back to the start: code that writes
+    // to Path() writes through this descriptor, from its offset.
+    void Clear() {
+        if (ftruncate(fd_, 0) != 0 || lseek(fd_, 0, SEEK_SET) != 0) std::abort();
+    }
+
     const char* Path() const { return path_; }
 
   private:

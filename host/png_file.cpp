@@ -1,8 +1,6 @@
 #include "host/png_file.h"
 
-#include <fcntl.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <csetjmp>
@@ -10,7 +8,8 @@
 #include <cstring>
 #include <memory>
 #include <new>
-#include <string>
+
+#include "image/file_writer.h"
 
 namespace {
 
@@ -64,35 +63,20 @@ bool WritePNG(const char* path, const uint8_t* rgb, int w, int h, std::FILE* dia
         return false;
     }
 
-    const std::string temp = std::string(path) + ".tmp." + std::to_string(getpid());
-    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    std::FILE* f = fd >= 0 ? fdopen(fd, "wb") : nullptr;
-    if (!f) {
-        std::fprintf(diag, "lumivor: cannot write %s: %s\n", path, std::strerror(errno));
-        if (fd >= 0) {
-            close(fd);
-            unlink(temp.c_str());
-        }
+    FileWriter out;
+    if (!out.Open(path)) {
+        std::fprintf(diag, "lumivor: cannot write %s: %s\n", path, std::strerror(out.Error()));
         return false;
     }
     char error_text[256] = "write error";
-    bool ok = EncodePNG(f, rows.get(), w, h, error_text);
-    if (std::fflush(f) != 0 || std::ferror(f) || fsync(fileno(f)) != 0) {
-        ok = false;
-        std::snprintf(error_text, sizeof error_text, "%s", std::strerror(errno));
-    }
-    if (std::fclose(f) != 0 && ok) {
-        ok = false;
-        std::snprintf(error_text, sizeof error_text, "%s", std::strerror(errno));
-    }
-    if (ok && std::rename(temp.c_str(), path) != 0) {
-        ok = false;
-        std::snprintf(error_text, sizeof error_text, "%s", std::strerror(errno));
-    }
+    bool ok = EncodePNG(out.Stream(), rows.get(), w, h, error_text);
     if (!ok) {
-        unlink(temp.c_str());
-        std::fprintf(diag, "lumivor: cannot write %s: %s\n", path, error_text);
+        out.Abandon();
+    } else if (!out.Commit()) {
+        ok = false;
+        std::snprintf(error_text, sizeof error_text, "%s", std::strerror(out.Error()));
     }
+    if (!ok) std::fprintf(diag, "lumivor: cannot write %s: %s\n", path, error_text);
     return ok;
 }
 

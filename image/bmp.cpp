@@ -4,12 +4,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
-#include <ctime>
-#include <filesystem>
+#include <cstring>
 
+#include "image/file_writer.h"
 #include "image/image.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -63,67 +61,6 @@ uint64_t TableEntries(const BMP_INFOHEADER* ih) {
 uint64_t PaletteEntries(const Image& im) {
     if (im.palette == nullptr || im.format.bpp > 8) return 0;
     return uint64_t{1} << im.format.bpp;
-}
-
-// Where Save writes. An existing regular file, or a new one, is written to a
-// fresh temporary file in the same folder and renamed over the target only
-// when complete, so a failed save never empties or truncates it. Anything
-// else that exists (a device such as /dev/null, a pipe) is written directly.
-struct Destination {
-    fs::path target;
-    fs::path temp;  // empty: writing the target directly
-};
-
-// Opens the stream for Save; null when no file can be opened.
-FILE* OpenDestination(const char* path, Destination* d) {
-    try {
-        std::error_code ec;
-        const fs::path p(path);
-        const fs::file_status st = fs::status(p, ec);
-        const fs::file_type type = st.type();
-        d->target = p;
-        if (type != fs::file_type::regular && type != fs::file_type::not_found &&
-            type != fs::file_type::none) {
-            return fopen(path, "wb");
-        }
-        if (type == fs::file_type::regular) {
-            // Replace the file a link points to, not the link; and honour a
-            // target that this process may not write.
-            fs::path real = fs::canonical(p, ec);
-            if (!ec) d->target = real;
-            FILE* probe = fopen(d->target.string().c_str(), "r+b");
-            if (probe == nullptr) return nullptr;
-            fclose(probe);
-        }
-        static uint32_t serial = 0;
-        const auto stamp = static_cast<unsigned long>(time(nullptr));
-        for (int attempt = 0; attempt < 100; ++attempt) {
-            char suffix[48];
-            snprintf(suffix, sizeof suffix, ".%lx-%x.tmp", stamp, serial++);
-            d->temp = d->target;
-            d->temp += suffix;
-            FILE* f = fopen(d->temp.string().c_str(), "wbx");
-            if (f != nullptr) {
-                if (type == fs::file_type::regular) {
-                    fs::permissions(d->temp, st.permissions(), ec);  // best effort
-                }
-                return f;
-            }
-            if (errno != EEXIST) break;
-        }
-        d->temp.clear();
-        return nullptr;
-    } catch (...) {  // path storage could not be allocated
-        return nullptr;
-    }
-}
-
-// Ends a failed Save: closes the stream and removes the temporary file.
-bool Abandon(FILE* f, const Destination& d, const char* message) {
-    fputs(message, stderr);
-    fclose(f);
-    if (!d.temp.empty()) remove(d.temp.string().c_str());
-    return false;
 }
 
 bool LoadFrom(Image& im, FILE* f, bool topDown) {
@@ -229,8 +166,8 @@ bool LoadFrom(Image& im, FILE* f, bool topDown) {
     }
     // Seek only when the pixels do not follow directly, so that streams that
     // cannot seek still load; a failed seek is reported, not ignored.
-    if (fh.bfOffBits != position &&
-        (static_cast<uint64_t>(fh.bfOffBits) > kMaxSeek || fseek(f, static_cast<long>(fh.bfOffBits), SEEK_SET) != 0)) {
+    if (fh.bfOffBits != position && (static_cast<uint64_t>(fh.bfOffBits) > kMaxSeek ||
+                                     fseek(f, static_cast<long>(fh.bfOffBits), SEEK_SET) != 0)) {
         fputs("Image::Load() failure: cannot seek to pixel data\n", stderr);
         return false;
     }
@@ -386,30 +323,32 @@ bool Image::Save(const char* path, bool bottomUp) {
         fputs("Image::Save() failure: BMPHeaders() error\n", stderr);
         return false;
     }
-    Destination d;
-    FILE* f = path != nullptr ? OpenDestination(path, &d) : nullptr;
-    if (f == nullptr) {
+    FileWriter out;
+    if (!out.Open(path)) {
         fputs("Image::Save() failure: can not open file\n", stderr);
+        errno = out.Error();
+        perror("Image::Save() fopen()");
         return false;
     }
+    FILE* f = out.Stream();
     if (!WriteBMPHeaders(f, &fh, &ih)) {
-        return Abandon(f, d, "Image::Save() failure: WriteBMPHeaders() error\n");
+        fputs("Image::Save() failure: WriteBMPHeaders() error\n", stderr);
+        return false;  // the writer's destructor removes the temporary
     }
     if (palette != nullptr && !WriteBMPPalette(f, &ih)) {
-        return Abandon(f, d, "Image::Save() failure: WriteBMPPalette() error\n");
-    }
-    if (!WriteBMPPixels(f, &ih, bottomUp)) {
-        return Abandon(f, d, "Image::Save() failure: WriteBMPPixels() error\n");
-    }
-    // Buffered bytes reach the file only now; a full disk shows here.
-    if (fclose(f) != 0) {
-        fputs("Image::Save() failure: fclose() error\n", stderr);
-        if (!d.temp.empty()) remove(d.temp.string().c_str());
+        fputs("Image::Save() failure: WriteBMPPalette() error\n", stderr);
         return false;
     }
-    if (!d.temp.empty() && rename(d.temp.string().c_str(), d.target.string().c_str()) != 0) {
-        fputs("Image::Save() failure: rename() error\n", stderr);
-        remove(d.temp.string().c_str());
+    if (!WriteBMPPixels(f, &ih, bottomUp)) {
+        fputs("Image::Save() failure: WriteBMPPixels() error\n", stderr);
+        return false;
+    }
+    // Buffered bytes reach the file only now; a full disk shows here.
+    if (!out.Commit()) {
+        const bool late =
+            strcmp(out.FailedCall(), "fsync") == 0 || strcmp(out.FailedCall(), "rename") == 0;
+        fprintf(stderr, "Image::Save() failure: %s() error\n", late ? out.FailedCall() : "fclose");
+        fprintf(stderr, "Image::Save() %s(): %s\n", out.FailedCall(), strerror(out.Error()));
         return false;
     }
     return true;
@@ -418,7 +357,8 @@ bool Image::Save(const char* path, bool bottomUp) {
 bool Image::Load(const char* path, bool topDown) {
     FILE* f = path != nullptr ? fopen(path, "rb") : nullptr;
     if (f == nullptr) {
-        fprintf(stderr, "Image::Load() failure: cannot open %s\n", path != nullptr ? path : "(null)");
+        fprintf(stderr, "Image::Load() failure: cannot open %s\n",
+                path != nullptr ? path : "(null)");
         return false;
     }
     const bool ok = LoadFrom(*this, f, topDown);

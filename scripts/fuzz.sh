@@ -2,10 +2,11 @@
 # Builds the fuzz targets (clang, libFuzzer, address + undefined sanitizers)
 # and runs each for SECONDS (default 60), one after the other.
 #
-#   scripts/fuzz.sh [SECONDS] [TARGET...]     targets: habitat bmp render_args window_args
+#   scripts/fuzz.sh [SECONDS] [TARGET...]   targets: habitat bmp file_writer render_args window_args
 #
-# The seed corpus is written by the build; inputs the fuzzer finds interesting
-# are kept in the build folder's corpus/ between runs. A crash, leak, hang,
+# Each run starts from the corpus kept in fuzz/corpus/TARGET (grown by long
+# runs and minimised) and the seeds the build writes; inputs the fuzzer finds
+# interesting are kept in the build folder's corpus/ between runs. A crash, leak, hang,
 # out-of-bounds access or failed check is saved under fuzz/findings/ and makes
 # the script exit 1; reproduce one with: build/fuzz/fuzz/fuzz_TARGET FILE
 # Environment: LUMIVOR_FUZZ_BUILD (build folder, default build/fuzz),
@@ -16,7 +17,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-60}
 [ $# -gt 0 ] && shift
-targets=${*:-"habitat bmp render_args window_args"}
+targets=${*:-"habitat bmp file_writer render_args window_args"}
 build=${LUMIVOR_FUZZ_BUILD:-build/fuzz}
 case $build in /*) ;; *) build=$PWD/$build ;; esac
 jobs=${LUMIVOR_JOBS:-2}
@@ -51,13 +52,15 @@ summary=""
 for t in $targets; do
     bin=$build/fuzz/fuzz_$t
     if [ ! -x "$bin" ]; then
-        echo "fuzz.sh: no target '$t' (habitat, bmp, render_args, window_args)" >&2
+        echo "fuzz.sh: no target '$t' (habitat, bmp, file_writer, render_args, window_args)" >&2
         exit 2
     fi
     corpus=$build/corpus/$t
     mkdir -p "$corpus"
     dict=""
     [ -f "fuzz/$t.dict" ] && dict="-dict=fuzz/$t.dict"
+    kept=""
+    [ -d "fuzz/corpus/$t" ] && kept="fuzz/corpus/$t"
     before=$(count_findings "$t")
     log=$build/fuzz-$t.log
     echo "== fuzz_$t: $seconds s =="
@@ -66,7 +69,7 @@ for t in $targets; do
     # shellcheck disable=SC2086
     if "$bin" -max_total_time="$seconds" -print_final_stats=1 -close_fd_mask=3 \
             -timeout=10 -rss_limit_mb=2048 \
-            -artifact_prefix="$findings/$t-" $dict "$corpus" "$build/fuzz/seeds/$t" \
+            -artifact_prefix="$findings/$t-" $dict "$corpus" $kept "$build/fuzz/seeds/$t" \
             >"$log" 2>&1; then
         result=ok
     else

@@ -1,17 +1,22 @@
 // Habitat files on the real file system, the world's tools, and drawing on a real GL surface.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <thread>
 
 #include "colour/random_tovi.h"
 #include "tests/support/gl_surface.h"
 #include "world/biotope.h"
 #include "world/clock.h"
+#include "world/habitat_reader.h"
 
 namespace {
 
@@ -71,20 +76,27 @@ TEST(HabitatFile, SavesTheLayoutAndRoundTripsInEveryRowOrder) {
     }
 }
 
-// Each refused load has its message and touches neither raster (comments and maxval 65535
-// pass); a refused conversion says why and leaves hsl as it was.
+// Each refused load has its message and touches neither raster (comments pass; a maximum
+// value other than 255 does not); a refused conversion says why and leaves hsl as it was.
 TEST(HabitatFile, RefusedLoadsAndConversionsChangeNothing) {
     const std::string px(36, '\x90'), ok = "4 x 3\nBiotope::HabitatRGBtoHSL() : done\n";
     const std::string magic = "unsupported file format (no .ppm)\n", bad = "invalid size (0 x 0)\n";
     const std::string big = "incompatible size : habitat 4 x 3, file ", path = dir.path + "bad.ppm";
     const std::pair<std::string, std::string> cases[] = {
-        {"", magic}, {"P5\n4 3\n255\n" + px, magic}, {"P6\n#a\n", bad}, {"P6 4 3 255\n" + px, bad},
-        {"P6\n4\n255\n" + px, "invalid size (4 x 0)\n"}, {"P6\n4 3\n#\n", "invalid maxval (0)\n"},
+        {"", magic},
+        {"P5\n4 3\n255\n" + px, magic},
+        {"P6\n#a\n", bad},
+        {"P6 4 3 255\n" + px, bad},
+        {"P6\n4\n255\n" + px, "invalid size (4 x 0)\n"},
+        {"P6\n4 3\n#\n", "invalid maxval (0)\n"},
         {"P6\n#" + std::string(149, 'c') + "\n4 3\n255\n" + px, bad},  // the rest is a line
         {"P6\n-4 -3\n255\n" + px, big + "-4 x -3\n"},
         {"P6\n4294967300 3\n255\n" + px, big + "2147483647 x 3\n"},  // clamped, not wrapped
         {"P6\n4 3\n255\n" + px.substr(1), "truncated pixel data (4 x 3)\n"},
-        {"P6\n#a\n#b\n4 3\n#c\n65535\n" + px, ok},
+        {"P6\n4 3\n65535\n" + px, "invalid maxval (65535): only 255 is supported\n"},
+        {"P6\n4 3\n15\n" + px, "invalid maxval (15): only 255 is supported\n"},
+        {"P6\n4 3\n0\n" + px, "invalid maxval (0): only 255 is supported\n"},
+        {"P6\n#a\n#b\n4 3\n#c\n255\n" + px, ok},
     };
     Biotope world;
     ASSERT_TRUE(world.CreateHabitat(4, 3));
@@ -99,8 +111,11 @@ TEST(HabitatFile, RefusedLoadsAndConversionsChangeNothing) {
     Image none, w5, h7, bpp8;
     ASSERT_TRUE(w5.Create(5, 3, 24) && h7.Create(4, 7, 24) && bpp8.Create(4, 3, 8));
     const std::pair<const Image*, std::string> refusals[] = {
-        {nullptr, "no input"}, {&none, "no input data"}, {&bpp8, "incompatible color depths"},
-        {&w5, "incompatible input widths (5 - 4)"}, {&h7, "incompatible input heights  (7 - 3)"},
+        {nullptr, "no input"},
+        {&none, "no input data"},
+        {&bpp8, "incompatible color depths"},
+        {&w5, "incompatible input widths (5 - 4)"},
+        {&h7, "incompatible input heights  (7 - 3)"},
     };
     for (const auto& [rgb, why] : refusals) {
         EXPECT_EQ(Err([&] { world.HabitatRGBtoHSL(rgb, &world.hsl_habitat); }),
@@ -131,6 +146,97 @@ TEST(HabitatFile, FailedSavesLoseNothing) {
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(ReadFile(keep), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path + "k"), {}), 1);
+}
+
+// An empty world saves the "0 0" file; an empty path is refused with the system's reason;
+// loading into an empty world compares sizes as for any other world.
+TEST(HabitatFile, EmptyWorldsAndPathsFollowTheSteps) {
+    Biotope world;
+    const std::string path = dir.path + "empty.ppm";
+    EXPECT_TRUE(world.SaveHabitat(path.c_str(), false));
+    EXPECT_EQ(ReadFile(path), "P6\n#quib habitat\n0 0\n255\n");
+    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.SaveHabitat("", false)); }),
+              "could not open \nSaveHabitat() fopen(): No such file or directory\n");
+    std::ofstream(path, std::ios::binary) << "P6\n4 3\n255\n" << std::string(36, 'x');
+    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.LoadHabitat(path.c_str(), false)); }),
+              "incompatible size : habitat 0 x 0, file 4 x 3\n");
+}
+
+// Address space the process has mapped now (a sanitizer reserves much up front).
+rlim_t MappedBytes() {
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    rlim_t kb = 0;
+    while (status >> key && key != "VmSize:") status.ignore(1 << 12, '\n');
+    status >> kb;
+    return kb * 1024;
+}
+
+// Runs f in a child process that can map 1 GiB more, less than a 32768 x 32768 picture;
+// gives its exit status.
+int WithLittleMemory(const std::function<int()>& f) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const rlim_t room = MappedBytes() + (rlim_t{1} << 30);
+        const rlimit lim = {room, room};
+        _exit(setrlimit(RLIMIT_AS, &lim) == 0 ? f() : 100);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The start-from reader takes a file or a pipe in one pass, says why a file is missing,
+// holds sizes to the surface limit and never allocates what a short file only names.
+TEST(HabitatFile, StartFromReaderReadsOnceAndTrustsNoHeader) {
+    const std::string fifo = dir.path + "start.fifo", path = dir.path + "start.ppm";
+    std::string px;
+    for (int i = 0; i < 36; ++i) px += char(i * 5);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    std::thread feed([&] { std::ofstream(fifo, std::ios::binary) << "P6\n#c\n4 3\n255\n" << px; });
+    HabitatPicture picture;
+    EXPECT_EQ(Err([&] { EXPECT_TRUE(ReadHabitatPicture(fifo.c_str(), &picture)); }), "");
+    feed.join();
+    ASSERT_EQ(picture.width * 10 + picture.height, 43);
+    Biotope world;
+    ASSERT_TRUE(world.CreateHabitat(4, 3));
+    EXPECT_EQ(Err([&] { EXPECT_TRUE(LoadHabitatPicture(world, "-", picture, true)); }),
+              "4 x 3\nBiotope::HabitatRGBtoHSL() : done\n");
+    EXPECT_EQ(Cells(world.rgb_habitat), px);
+    ASSERT_TRUE(world.CreateHabitat(3, 4));
+    EXPECT_EQ(Err([&] { EXPECT_FALSE(LoadHabitatPicture(world, "-", picture, true)); }),
+              "incompatible size : habitat 3 x 4, file 4 x 3\n");
+
+    const std::pair<std::string, std::string> refusals[] = {
+        {"P6\n32769 1\n255\n" + px, "invalid size (32769 x 1): each side must be 1 to 32768\n"},
+        {"P6\n0 3\n255\n", "invalid size (0 x 3): each side must be 1 to 32768\n"},
+        {"P6\n4 3\n65535\n" + px, "invalid maxval (65535): only 255 is supported\n"},
+        {"P6\n4 3\n255\n" + px.substr(1), "truncated pixel data (4 x 3)\n"},
+    };
+    for (const auto& [file, err] : refusals) {
+        std::ofstream(path, std::ios::binary) << file;
+        EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadHabitatPicture(path.c_str(), &picture)); }), err);
+    }
+    int w = 0, h = 0;  // the size reader holds to the same limit
+    std::ofstream(path, std::ios::binary) << refusals[0].first;
+    EXPECT_FALSE(ReadHabitatFileSize(path.c_str(), &w, &h));
+    EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadHabitatPicture((dir.path + "none").c_str(), &picture)); }),
+              "LoadHabitat() fopen(): No such file or directory\n");
+
+    // A header naming 3 GB, then a few bytes: from a file and from a pipe.
+    const std::string huge = "P6\n32768 32768\n255\nabc";
+    std::ofstream(path, std::ios::binary) << huge;
+    const auto short_file = [&](const std::string& from) {
+        testing::internal::CaptureStderr();
+        HabitatPicture p;
+        const bool ok = ReadHabitatPicture(from.c_str(), &p);
+        const std::string err = testing::internal::GetCapturedStderr();
+        return !ok && err == "truncated pixel data (32768 x 32768)\n" ? 0 : 1;
+    };
+    EXPECT_EQ(WithLittleMemory([&] { return short_file(path); }), 0);
+    std::thread pipe_feed([&] { std::ofstream(fifo, std::ios::binary) << huge; });
+    EXPECT_EQ(WithLittleMemory([&] { return short_file(fifo); }), 0);
+    pipe_feed.join();
 }
 
 // Seeded clear: three draws, then back to `seed`; ReInitCommunity: clock seed, three per bot.
@@ -168,7 +274,10 @@ TEST(HabitatDraw, DrawsTheDisplayCopyAndEachBotsMarker) {
     Biotope world;
     ASSERT_TRUE(s.Create(15, 12) && world.Create(2, 15, 12, 1));
     Fill(world.rgb_habitat);
-    const auto shown = [&s] { const auto v = s.ReadRGB(); return std::string(v.begin(), v.end()); };
+    const auto shown = [&s] {
+        const auto v = s.ReadRGB();
+        return std::string(v.begin(), v.end());
+    };
     world.DrawHabitat();
     EXPECT_EQ(shown(), Cells(world.rgb_habitat));
     Bot &a = world.bots[0], &b = world.bots[1];
@@ -178,7 +287,7 @@ TEST(HabitatDraw, DrawsTheDisplayCopyAndEachBotsMarker) {
     const std::string got = shown();
     const auto at = [&](int x, int y) { return got.substr(size_t(y * 15 + x) * 3, 3); };
     EXPECT_EQ(at(5, 8) + at(6, 8), "\xff\x01\x01\xff\x01\x01");  // the ticks run through pixel
-    EXPECT_EQ(at(10, 4) + at(10, 5), std::string(6, '\0'));        // centres next to the cell
+    EXPECT_EQ(at(10, 4) + at(10, 5), std::string(6, '\0'));      // centres next to the cell
 }
 
 }  // namespace

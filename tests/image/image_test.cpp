@@ -1,3 +1,5 @@
+#include "image/image.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -10,15 +12,15 @@
 #include <iterator>
 #include <string>
 
-#include "image/image.h"
-
 using testing::internal::CaptureStderr;
 using testing::internal::GetCapturedStderr;
 
 // Default pitch and grey table (entry i = i x step x 0x010101); SetPalette bounds, also
 // when first + count wraps in 32 bits; GrayPalette of one entry writes one black entry.
 TEST(Image, PitchAndPalettes) {
-    const struct { uint32_t w, h, bpp, pitch, entries, step; } cases[] = {
+    const struct {
+        uint32_t w, h, bpp, pitch, entries, step;
+    } cases[] = {
         {3, 2, 24, 12, 0, 0}, {4, 2, 24, 12, 0, 0}, {5, 1, 1, 4, 2, 255}, {8, 8, 8, 8, 256, 1}};
     for (const auto& c : cases) {
         Image im;
@@ -33,23 +35,27 @@ TEST(Image, PitchAndPalettes) {
     EXPECT_TRUE(im.SetPalette(colours, 10, 6) && im.palette[10] == 1 && im.palette[15] == 6);
     CaptureStderr();
     EXPECT_FALSE(im.SetPalette(colours, 10, 7) || im.SetPalette(colours, 0xFFFFFFFFu, 2));
-    EXPECT_EQ(GetCapturedStderr(), "Image::SetPalette() failure: too many colors\n"
-                                   "Image::SetPalette() failure: too many colors\n");
+    EXPECT_EQ(GetCapturedStderr(),
+              "Image::SetPalette() failure: too many colors\n"
+              "Image::SetPalette() failure: too many colors\n");
     EXPECT_TRUE(im.GrayPalette(colours, 1) && colours[0] == 0 && colours[1] == 2);
 }
 
 // Refusals: message, false, image left empty (sizes wrapping in 32 bits too); null: accepted.
 TEST(Image, CreateRefusals) {
-    const struct { uint32_t w, h, pitch; PIXELFORMAT f; const char* message; } cases[] = {
-        {4, 4, 16, {0, 0, 0, 0, 0}, "unsupported bits per pixel"},
-        {10, 2, 29, {24, 0xFF0000, 0xFF00, 0xFF, 0}, "pitch too small"},
-        {10, 2, 30, {24, 0xFF0000, 0xFF00, 0xFF, 0}, nullptr},
-        {4, 4, 4, {8, 0xE0, 0x1C, 0x03, 0}, nullptr},  // no table
-        {4, 4, 8, {12, 0, 0, 0, 0}, "unsupported palettized image bpp"},
-        {4, 4, 8, {16, 0x0100, 0x0100, 0, 0}, "argb masks overlap"},
-        {4, 4, 8, {16, 0x10000, 0, 0, 0}, "wrong rgba masks for bpp"},
-        {0x80000000u, 1, 0x10000000u, {8, 0, 0, 0, 0}, "image too large"},
-        {16, 0x10000001u, 16, {8, 0, 0, 0, 0}, "image too large"}};
+    const struct {
+        uint32_t w, h, pitch;
+        PIXELFORMAT f;
+        const char* message;
+    } cases[] = {{4, 4, 16, {0, 0, 0, 0, 0}, "unsupported bits per pixel"},
+                 {10, 2, 29, {24, 0xFF0000, 0xFF00, 0xFF, 0}, "pitch too small"},
+                 {10, 2, 30, {24, 0xFF0000, 0xFF00, 0xFF, 0}, nullptr},
+                 {4, 4, 4, {8, 0xE0, 0x1C, 0x03, 0}, nullptr},  // no table
+                 {4, 4, 8, {12, 0, 0, 0, 0}, "unsupported palettized image bpp"},
+                 {4, 4, 8, {16, 0x0100, 0x0100, 0, 0}, "argb masks overlap"},
+                 {4, 4, 8, {16, 0x10000, 0, 0, 0}, "wrong rgba masks for bpp"},
+                 {0x80000000u, 1, 0x10000000u, {8, 0, 0, 0, 0}, "image too large"},
+                 {16, 0x10000001u, 16, {8, 0, 0, 0, 0}, "image too large"}};
     const std::string fail = "Image::Create() failure: ";
     for (const auto& c : cases) {
         Image im;
@@ -83,12 +89,16 @@ static const struct TempDir {
     TempDir() { mkdtemp(path.data()); }
     ~TempDir() { std::filesystem::remove_all(path); }
 } tmp;
-static std::string Path(const char* name) { return tmp.path + "/" + name; }
+static std::string Path(const char* name) {
+    return tmp.path + "/" + name;
+}
 static std::string Read(const std::string& p) {
     std::ifstream in(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), {}};
 }
-static void Write(const std::string& p, const std::string& b) { std::ofstream(p) << b; }
+static void Write(const std::string& p, const std::string& b) {
+    std::ofstream(p) << b;
+}
 static std::string Saved(Image& im, const char* name, bool bottomUp = true) {
     return im.Save(Path(name).c_str(), bottomUp) ? Read(Path(name)) : "";
 }
@@ -129,28 +139,37 @@ TEST(Bmp, LayoutsAndMalformedFiles) {
     ASSERT_TRUE(rgb.Create(2, 2, 24) && grey.Create(4, 1, 8) && grey.Clear());
     for (int i = 0; i < 16; ++i) rgb.data[i] = uint8_t(0xA0 + i);
     grey.palette[5] = 0x112233;
-    const struct { size_t at; int n; uint32_t rgb, grey; } fields[] = {
-        {0, 2, 0x4D42, 0x4D42}, {2, 4, 70, 1082}, {10, 4, 54, 1078}, {14, 4, 40, 40},
-        {18, 4, 2, 4}, {22, 4, 2, 1}, {26, 2, 1, 1}, {28, 2, 24, 8}, {34, 4, 16, 4},
-        {38, 4, 3000, 3000}, {42, 4, 3000, 3000}, {46, 4, 0, 256}};  // all else 0
+    const struct {
+        size_t at;
+        int n;
+        uint32_t rgb, grey;
+    } fields[] = {{0, 2, 0x4D42, 0x4D42}, {2, 4, 70, 1082},    {10, 4, 54, 1078},
+                  {14, 4, 40, 40},        {18, 4, 2, 4},       {22, 4, 2, 1},
+                  {26, 2, 1, 1},          {28, 2, 24, 8},      {34, 4, 16, 4},
+                  {38, 4, 3000, 3000},    {42, 4, 3000, 3000}, {46, 4, 0, 256}};  // all else 0
     std::string a(54, '\0'), p(54, '\0');
     for (const auto& f : fields) a = With(a, f.at, f.rgb, f.n), p = With(p, f.at, f.grey, f.n);
     const std::string r = Saved(rgb, "a.bmp"), g = Saved(grey, "p.bmp", false);
     EXPECT_EQ(r, a + std::string(rgb.data, rgb.data + 16));  // rows padded to 8, as they stand
     EXPECT_EQ(g.substr(0, 54) + g.substr(74, 4) + g.substr(1078),  // table entry 5, pixels
               p + std::string("\x33\x22\x11\0\0\0\0\0", 8));
-    const struct { std::string file; const char* message; uint32_t bpp = 0; } cases[] = {
-        {"", ".bmp header read error\n"}, {r.substr(0, 53), ".bmp header read error\n"},
-        {With(r, 0, 'B' | 'N' << 8, 2), "not a .bmp file\n"},
-        {With(r, 30, 1), "compression not supported"},
-        {With(r, 28, 2, 2), "unsupported color depth\n"}, {With(r, 18, ~0u), "image too large\n"},
-        {With(g, 46, 257), "color table too large\n"},
-        {g.substr(0, 1000), "ReadBMPPalette() error\n"},
-        {r.substr(0, r.size() - 1), "ReadBMPPixels() error\n"},
-        {With(r, 10, ~0u), "ReadBMPPixels() error\n"},
-        {With(r, 28, 4, 2), "4 bpp not yet supported\n", 4},
-        {With(r, 28, 16, 2), "16 bpp not yet supported\n", 16},
-        {With(r, 28, 32, 2), "32 bpp not yet supported\n", 32}};
+    const struct {
+        std::string file;
+        const char* message;
+        uint32_t bpp = 0;
+    } cases[] = {{"", ".bmp header read error\n"},
+                 {r.substr(0, 53), ".bmp header read error\n"},
+                 {With(r, 0, 'B' | 'N' << 8, 2), "not a .bmp file\n"},
+                 {With(r, 30, 1), "compression not supported"},
+                 {With(r, 28, 2, 2), "unsupported color depth\n"},
+                 {With(r, 18, ~0u), "image too large\n"},
+                 {With(g, 46, 257), "color table too large\n"},
+                 {g.substr(0, 1000), "ReadBMPPalette() error\n"},
+                 {r.substr(0, r.size() - 1), "ReadBMPPixels() error\n"},
+                 {With(r, 10, ~0u), "ReadBMPPixels() error\n"},
+                 {With(r, 28, 4, 2), "4 bpp not yet supported\n", 4},
+                 {With(r, 28, 16, 2), "16 bpp not yet supported\n", 16},
+                 {With(r, 28, 32, 2), "32 bpp not yet supported\n", 32}};
     for (const auto& c : cases) {
         Write(Path("m.bmp"), c.file);
         CaptureStderr();
@@ -170,7 +189,8 @@ TEST(Bmp, LayoutsAndMalformedFiles) {
     close(fds[0]);
 }
 
-// Failed saves report, keep an existing file and leave no new or temporary one; /dev/full too.
+// Failed saves report with the reason, keep an existing file and leave no new or temporary one;
+// /dev/full too.
 TEST(Bmp, FailedSavesKeepFiles) {
     Write(Path("keep.bmp"), "old");
     const auto files = std::distance(std::filesystem::directory_iterator(tmp.path), {});
@@ -190,10 +210,12 @@ TEST(Bmp, FailedSavesKeepFiles) {
     EXPECT_FALSE(im.Save("/dev/full", false));
     EXPECT_FALSE(im.Load(Path("new.bmp").c_str(), false));  // no file was made
     const std::string fail = "Image::Save() failure: ";
-    EXPECT_EQ(GetCapturedStderr(), fail + "no image data\n" + fail + "BMPHeaders() error\n" + fail +
-                                       "can not open file\n" + fail + "fclose() error\n" + fail +
-                                       "fclose() error\nImage::Load() failure: cannot open " +
-                                       Path("new.bmp") + "\n");
+    EXPECT_EQ(GetCapturedStderr(),
+              fail + "no image data\n" + fail + "BMPHeaders() error\n" + fail +
+                  "can not open file\nImage::Save() fopen(): No such file or directory\n" + fail +
+                  "fclose() error\nImage::Save() fwrite(): File too large\n" + fail +
+                  "fclose() error\nImage::Save() fwrite(): No space left on device\n" +
+                  "Image::Load() failure: cannot open " + Path("new.bmp") + "\n");
     EXPECT_EQ(Read(Path("keep.bmp")), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(tmp.path), {}), files);
 }

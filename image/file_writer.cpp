@@ -1,0 +1,347 @@
+#include "image/file_writer.h"
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <time.h>
+#include <unistd.h>
+#ifdef __linux__
+#include <linux/magic.h>
+#include <sys/vfs.h>
+#endif
+
+#include "image/temp_cleanup.h"
+
+#endif
+
+namespace {
+
+// The folder part of a path, with its final slash; empty for a bare name.
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+}  // namespace
+
+FileWriter::~FileWriter() {
+    if (stream_ != nullptr) Abandon();
+}
+
+bool FileWriter::Fail(const char* call, int err) {
+    failed_call_ = call;
+    error_ = err;
+    return false;
+}
+
+bool FileWriter::Open(std::FILE* stream) {
+    if (stream_ != nullptr) Abandon();
+    if (stream == nullptr) return Fail("fopen", EBADF);
+    stream_ = stream;
+    own_stream_ = false;
+    sync_ = false;
+    return true;
+}
+
+#ifdef _WIN32
+
+// A plain fallback: a temporary beside the target moved over it when complete,
+// or the target itself when no temporary can be made there.
+bool FileWriter::Open(const char* path) {
+    if (stream_ != nullptr) Abandon();
+    if (path == nullptr) return Fail("fopen", EINVAL);
+    target_ = path;
+    temp_ = FolderOf(target_) + ".lumivor.tmp";
+    stream_ = std::fopen(temp_.c_str(), "wb");
+    if (stream_ == nullptr) {
+        temp_.clear();
+        stream_ = std::fopen(path, "wb");
+    }
+    own_stream_ = true;
+    if (stream_ == nullptr) return Fail("fopen", errno);
+    return true;
+}
+
+void FileWriter::Close() {
+    if (stream_ != nullptr && own_stream_) std::fclose(stream_);
+    stream_ = nullptr;
+}
+
+bool FileWriter::Commit() {
+    if (stream_ == nullptr) return Fail("fwrite", EBADF);
+    bool ok = std::fflush(stream_) == 0 && !std::ferror(stream_);
+    if (!ok) Fail("fwrite", errno != 0 ? errno : EIO);
+    if (own_stream_ && std::fclose(stream_) != 0 && ok) ok = Fail("fclose", errno);
+    stream_ = nullptr;
+    if (!temp_.empty()) {
+        if (ok && !MoveFileExA(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING))
+            ok = Fail("rename", EACCES);
+        if (!ok) std::remove(temp_.c_str());
+        temp_.clear();
+    }
+    return ok;
+}
+
+void FileWriter::Abandon() {
+    Close();
+    if (!temp_.empty()) std::remove(temp_.c_str());
+    temp_.clear();
+}
+
+bool CheckWritable(const char* path, std::string* reason) {
+    if (path == nullptr || path[0] == '\0') {
+        *reason = std::strerror(ENOENT);
+        return false;
+    }
+    const std::string folder = FolderOf(path);
+    const int r = _access(path, 0) == 0 ? _access(path, 2)
+                                        : _access(folder.empty() ? "." : folder.c_str(), 0);
+    if (r != 0) *reason = std::strerror(errno);
+    return r == 0;
+}
+
+#else
+
+namespace {
+
+// Follows symbolic links from path to the name of the file they lead to.
+// Sets *direct when a link is one of the system's views of an open file
+// (/dev/stdout, /proc/self/fd/N), which is written into, never replaced.
+std::string FinalName(const char* path, bool* direct) {
+    std::string name = path;
+    *direct = false;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(name.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+        const std::string folder = FolderOf(name);
+#ifdef __linux__
+        struct statfs fs;
+        if (statfs(folder.empty() ? "." : folder.c_str(), &fs) == 0 &&
+            fs.f_type == PROC_SUPER_MAGIC) {
+            *direct = true;
+            break;
+        }
+#endif
+        char text[4096];
+        const ssize_t n = readlink(name.c_str(), text, sizeof text - 1);
+        if (n <= 0) break;
+        text[n] = '\0';
+        name = text[0] == '/' ? std::string(text) : folder + text;
+    }
+    return name;
+}
+
+// The descriptor of this process that path names ("/dev/stdout", "/dev/fd/N",
+// "/proc/self/fd/N"), or -1. Writing through a copy of it shares its offset
+// and append mode, as the shell set them up.
+int NamedDescriptor(const char* path) {
+    if (std::strcmp(path, "/dev/stdout") == 0) return 1;
+    if (std::strcmp(path, "/dev/stderr") == 0) return 2;
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        const size_t n = std::strlen(prefix);
+        if (std::strncmp(path, prefix, n) != 0 || path[n] == '\0') continue;
+        int fd = 0;
+        for (const char* p = path + n; *p != '\0'; ++p) {
+            if (*p < '0' || *p > '9' || fd > 100000) return -1;
+            fd = fd * 10 + (*p - '0');
+        }
+        return fd;
+    }
+    return -1;
+}
+
+// Creates a fresh temporary in `folder` with mode 0666 less the umask.
+int CreateTemp(const std::string& folder, std::string* temp) {
+    static unsigned counter = 0;
+    static const char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        timespec now{};
+        clock_gettime(CLOCK_REALTIME, &now);
+        unsigned long mix = static_cast<unsigned long>(now.tv_nsec) ^
+                            (static_cast<unsigned long>(getpid()) << 20) ^
+                            (++counter * 2654435761u);
+        char name[] = ".lumivor-XXXXXX";
+        for (size_t i = 9; i < sizeof name - 1; ++i, mix /= 36) name[i] = kDigits[mix % 36];
+        *temp = folder + name;
+        const int fd = open(temp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+// Gives the temporary the owner and mode of the file it replaces.
+bool KeepIdentity(int fd, const struct stat& original) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return false;
+    if ((st.st_uid != original.st_uid || st.st_gid != original.st_gid) &&
+        fchown(fd, original.st_uid, original.st_gid) != 0)
+        return false;
+    return fchmod(fd, original.st_mode & 07777) == 0;  // after fchown, which may clear bits
+}
+
+}  // namespace
+
+// A temporary is held in the table from creation to rename or removal.
+bool FileWriter::Open(const char* path) {
+    if (stream_ != nullptr) Abandon();
+    failed_call_ = "";
+    error_ = 0;
+    if (path == nullptr) return Fail("fopen", EINVAL);
+    if (path[0] == '\0') return Fail("fopen", ENOENT);  // as open("") says
+    own_stream_ = true;
+    const int named = NamedDescriptor(path);
+    if (named >= 0) {
+        const int flags = fcntl(named, F_GETFL);
+        if (flags < 0) return Fail("fopen", errno);
+        if ((flags & O_ACCMODE) == O_RDONLY) return Fail("fopen", EBADF);
+        const int copy = fcntl(named, F_DUPFD_CLOEXEC, 0);
+        stream_ = copy >= 0 ? fdopen(copy, "wb") : nullptr;
+        if (stream_ == nullptr) {
+            const int err = errno;
+            if (copy >= 0) close(copy);
+            return Fail("fopen", err);
+        }
+        sync_ = false;
+        return true;
+    }
+    bool direct = false;
+    target_ = FinalName(path, &direct);
+
+    // The check a plain open for writing would make, without truncating.
+    int fd = open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 && (errno != ENOENT || direct)) return Fail("fopen", errno);
+    if (fd >= 0 && fstat(fd, &st) != 0) {
+        const int err = errno;
+        close(fd);
+        return Fail("fopen", err);
+    }
+    const bool regular = fd < 0 || S_ISREG(st.st_mode);
+    if (!direct && regular && (fd < 0 || st.st_nlink == 1)) {
+        SignalHold hold;
+        const int temp_fd = CreateTemp(FolderOf(target_), &temp_);
+        if (temp_fd < 0 && fd < 0) {  // a new file that cannot be made
+            const int err = errno;
+            temp_.clear();
+            return Fail("fopen", err);
+        }
+        if (temp_fd >= 0) {
+            HoldTemp(temp_.c_str());
+            if (fd < 0 || KeepIdentity(temp_fd, st)) {
+                stream_ = fdopen(temp_fd, "wb");
+                if (stream_ != nullptr) {
+                    if (fd >= 0) close(fd);
+                    sync_ = true;
+                    return true;
+                }
+            }
+            const int err = errno;
+            close(temp_fd);
+            unlink(temp_.c_str());
+            ReleaseTemp(temp_.c_str());
+            temp_.clear();
+            if (fd < 0) return Fail("fopen", err);
+        } else {
+            temp_.clear();
+        }
+    }
+    // Written in place: a regular file is emptied first, as a plain open would.
+    if (S_ISREG(st.st_mode) && ftruncate(fd, 0) != 0) {
+        const int err = errno;
+        close(fd);
+        return Fail("fopen", err);
+    }
+    stream_ = fdopen(fd, "wb");
+    if (stream_ == nullptr) {
+        const int err = errno;
+        close(fd);
+        return Fail("fopen", err);
+    }
+    sync_ = S_ISREG(st.st_mode);
+    return true;
+}
+
+void FileWriter::Close() {
+    if (stream_ != nullptr && own_stream_) std::fclose(stream_);
+    stream_ = nullptr;
+}
+
+bool FileWriter::Commit() {
+    if (stream_ == nullptr) return Fail("fwrite", EBADF);
+    bool ok = true;
+    if (std::fflush(stream_) != 0 || std::ferror(stream_))
+        ok = Fail("fwrite", errno != 0 ? errno : EIO);
+    if (ok && sync_ && fsync(fileno(stream_)) != 0) ok = Fail("fsync", errno);
+    if (own_stream_ && std::fclose(stream_) != 0 && ok) ok = Fail("fclose", errno);
+    stream_ = nullptr;
+    if (temp_.empty()) return ok;
+
+    {
+        SignalHold hold;
+        if (ok && rename(temp_.c_str(), target_.c_str()) != 0) ok = Fail("rename", errno);
+        if (!ok) unlink(temp_.c_str());
+        ReleaseTemp(temp_.c_str());
+    }
+    if (ok) {  // the new name itself is made durable too; a failure here loses nothing
+        const std::string folder = FolderOf(target_);
+        const int dir =
+            open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            fsync(dir);
+            close(dir);
+        }
+    }
+    temp_.clear();
+    return ok;
+}
+
+void FileWriter::Abandon() {
+    Close();
+    if (temp_.empty()) return;
+    SignalHold hold;
+    unlink(temp_.c_str());
+    ReleaseTemp(temp_.c_str());
+    temp_.clear();
+}
+
+bool CheckWritable(const char* path, std::string* reason) {
+    const auto refuse = [reason](int err) {
+        *reason = std::strerror(err);
+        return false;
+    };
+    if (path == nullptr || path[0] == '\0') return refuse(ENOENT);
+    struct stat st;
+    if (stat(path, &st) == 0) {
+        if (S_ISDIR(st.st_mode)) return refuse(EISDIR);
+        // A FIFO would block without a reader: only its permission is asked.
+        if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
+            return faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0 || refuse(errno);
+        }
+        const int fd = open(path, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) return refuse(errno);
+        close(fd);
+        return true;
+    }
+    if (errno != ENOENT) return refuse(errno);
+    bool direct = false;
+    const std::string target = FinalName(path, &direct);
+    const std::string folder = FolderOf(target);
+    const char* where = folder.empty() ? "." : folder.c_str();
+    if (stat(where, &st) != 0) return refuse(errno);
+    if (!S_ISDIR(st.st_mode)) return refuse(ENOTDIR);
+    if (faccessat(AT_FDCWD, where, W_OK | X_OK, AT_EACCESS) != 0) return refuse(errno);
+    const long name_max = pathconf(where, _PC_NAME_MAX);
+    if (name_max > 0 && target.size() - folder.size() > static_cast<size_t>(name_max))
+        return refuse(ENAMETOOLONG);
+    return true;
+}
+
+#endif
