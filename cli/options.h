@@ -8,8 +8,9 @@
 
 #include "host/render_job.h"
 #include "host/window_job.h"
+#include "world/habitat_reader.h"
 
-constexpr int kMaxSide = 32768;                // largest surface side `render` accepts
+constexpr int kMaxSide = kMaxHabitatSide;      // largest surface side `render` accepts
 constexpr long long kMaxTicks = 1000000000LL;  // largest tick count either command accepts
 constexpr double kTicksPerMinute = 4500.0;     // 75 ticks a second
 

@@ -15,6 +15,7 @@
 #include "host/host.h"
 #include "host/outputs.h"
 #include "world/biotope.h"
+#include "world/habitat_reader.h"
 
 namespace {
 
@@ -54,11 +55,19 @@ int RenderCommand(int argc, char** argv) {
     // A render always runs from one clock reading, so that its three readings agree.
     job.start.fixed_seed = true;
     if (!args.seed_given) job.start.seed = std::time(nullptr);
-    if (!job.start_from.empty() && !args.size_given &&
-        !ReadHabitatFileSize(job.start_from.c_str(), &job.width, &job.height)) {
-        std::fprintf(stderr, "lumivor render: %s is not a habitat file (binary PPM)\n",
-                     job.start_from.c_str());
-        return 1;
+    // The picture to start from is read once, so that a pipe works too; without
+    // --size the world takes its size.
+    HabitatPicture start_picture;
+    if (!job.start_from.empty()) {
+        if (!ReadHabitatPicture(job.start_from.c_str(), &start_picture)) {
+            std::fprintf(stderr, "lumivor render: cannot start from %s\n", job.start_from.c_str());
+            return 1;
+        }
+        if (!args.size_given) {
+            job.width = start_picture.width;
+            job.height = start_picture.height;
+        }
+        job.start_picture = &start_picture;
     }
     // One progress bar for both renderers, on a terminal only.
     Progress progress(isatty(STDERR_FILENO) != 0 ? stderr : nullptr, job.ticks);

@@ -17,6 +17,7 @@ inline const char* OutputName(const std::string& path) {
     return IsStandardOutput(path) ? "/dev/stdout" : path.c_str();
 }
 
-// True when every non-empty path could be written: its folder exists and is a
-// folder. Otherwise one line per refusal on diag, prefixed by `program`, and false.
+// True when every non-empty path could be written now (the file writer's own
+// check: nothing is created or truncated). Otherwise one line per refusal on
+// diag, prefixed by `program`, with the system's reason, and false.
 bool CheckOutputs(const std::vector<std::string>& paths, const char* program, std::FILE* diag);

@@ -16,6 +16,8 @@
 #include "saver/frame_driver.h"
 #include "saver/saver_view.h"
 #include "world/biotope.h"
+#include "world/habitat_files.h"
+#include "world/habitat_reader.h"
 
 namespace {
 
@@ -45,15 +47,16 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
     }
     for (unsigned long tick = 0; tick < job.ticks; ++tick) {
         view.animateOneFrame();
-        if (tick == 0 && !job.start_from.empty()) {
+        if (tick == 0 && job.start_picture != nullptr) {
             // The first tick cleared the surface; show the loaded picture on it.
-            if (!biotope.LoadHabitat(job.start_from.c_str(), false)) {
+            if (!LoadHabitatPicture(biotope, job.start_from.c_str(), *job.start_picture,
+                                    kTopRowFirst)) {
                 std::fprintf(job.diag, "lumivor render: cannot start from %s\n",
                              job.start_from.c_str());
                 return 1;
             }
             biotope.DrawHabitat();
-        } else if (tick == 1 && !job.start_from.empty()) {
+        } else if (tick == 1 && job.start_picture != nullptr) {
             // The first display of the process clears once more, wiping the loaded
             // picture: draw the display habitat again, which now holds the picture
             // with the first two updates on it, just as the surface would.
@@ -63,7 +66,8 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
     }
 
     int status = 0;
-    if (!job.habitat_path.empty() && !biotope.SaveHabitat(OutputName(job.habitat_path), false)) {
+    if (!job.habitat_path.empty() &&
+        !biotope.SaveHabitat(OutputName(job.habitat_path), kTopRowFirst)) {
         std::fprintf(job.diag, "lumivor render: cannot save %s\n", job.habitat_path.c_str());
         status = 1;
     }

@@ -8,6 +8,8 @@
 
 #include "saver/start.h"
 
+struct HabitatPicture;
+
 struct RenderJob {
     StartRequest start;  // the clock reading and community the run starts from
     int width = 1920;    // surface size in pixels
@@ -16,7 +18,8 @@ struct RenderJob {
     std::string habitat_path;    // save rgb_habitat here at the end (empty: none; "-": stdout)
     std::string png_path;        // write the picture as PNG (empty: none; "-": standard output)
     std::string start_from;      // habitat file to load into the new world (empty: none)
-    bool markers = false;        // draw every bot's marker on the PNG
+    const HabitatPicture* start_picture = nullptr;  // its picture, read once by the command line
+    bool markers = false;                           // draw every bot's marker on the PNG
     std::function<void(unsigned long)>
         progress;              // told the ticks done after each tick (may be empty)
     std::string trace_path;    // write one line per bot step here (simulation-only renderer)

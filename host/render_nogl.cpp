@@ -10,9 +10,12 @@
 #include "colour/random_tovi.h"
 #include "host/host.h"
 #include "host/outputs.h"
+#include "image/file_writer.h"
 #include "saver/frame_driver.h"
 #include "saver/start.h"
 #include "world/biotope.h"
+#include "world/habitat_files.h"
+#include "world/habitat_reader.h"
 #include "world/trace.h"
 #ifdef LUMIVOR_HAVE_PNG
 #include "host/png_file.h"
@@ -51,7 +54,8 @@ int Run(const RenderJob& job, std::FILE* trace) {
                      job.height);
         return 1;
     }
-    if (!job.start_from.empty() && !biotope.LoadHabitat(job.start_from.c_str(), false)) {
+    if (job.start_picture != nullptr &&
+        !LoadHabitatPicture(biotope, job.start_from.c_str(), *job.start_picture, kTopRowFirst)) {
         std::fprintf(job.diag, "lumivor render: cannot start from %s\n", job.start_from.c_str());
         return 1;
     }
@@ -68,7 +72,8 @@ int Run(const RenderJob& job, std::FILE* trace) {
         if (job.progress) job.progress(tick + 1);
     }
     int status = 0;
-    if (!job.habitat_path.empty() && !biotope.SaveHabitat(OutputName(job.habitat_path), false)) {
+    if (!job.habitat_path.empty() &&
+        !biotope.SaveHabitat(OutputName(job.habitat_path), kTopRowFirst)) {
         std::fprintf(job.diag, "lumivor render: cannot save %s\n", job.habitat_path.c_str());
         status = 1;
     }
@@ -82,20 +87,23 @@ int Run(const RenderJob& job, std::FILE* trace) {
 int RenderWithoutGL(const RenderJob& job) {
     if (!CheckOutputs({job.habitat_path, job.png_path, job.trace_path}, "lumivor render", job.diag))
         return 1;
-    std::FILE* trace = nullptr;
-    if (!job.trace_path.empty()) {
-        trace = std::fopen(job.trace_path.c_str(), "w");
-        if (trace == nullptr) {
-            std::fprintf(job.diag, "lumivor render: cannot write %s: %s\n", job.trace_path.c_str(),
-                         std::strerror(errno));
-            return 1;
-        }
-    }
-    int status = Run(job, trace);
-    if (trace != nullptr && std::fclose(trace) != 0) {
+    // The trace goes through the file writer like every other file: complete
+    // or not there at all.
+    FileWriter trace;
+    if (!job.trace_path.empty() && !trace.Open(job.trace_path.c_str())) {
         std::fprintf(job.diag, "lumivor render: cannot write %s: %s\n", job.trace_path.c_str(),
-                     std::strerror(errno));
-        status = 1;
+                     std::strerror(trace.Error()));
+        return 1;
+    }
+    int status = Run(job, trace.Stream());
+    if (!job.trace_path.empty()) {
+        if (status != 0) {
+            trace.Abandon();
+        } else if (!trace.Commit()) {
+            std::fprintf(job.diag, "lumivor render: cannot write %s: %s() failed: %s\n",
+                         job.trace_path.c_str(), trace.FailedCall(), std::strerror(trace.Error()));
+            status = 1;
+        }
     }
     return status;
 }

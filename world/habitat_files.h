@@ -11,7 +11,3 @@
 inline constexpr bool kTopRowFirst = false;
 // The file starts with the screen's bottom row, habitat row 0.
 inline constexpr bool kBottomRowFirst = true;
-
-// Reads the size line of a habitat file with the loader's header rules, for
-// callers that build a world to fit a file. False when the header does not parse.
-bool ReadHabitatFileSize(const char* path, int* width, int* height);

@@ -157,19 +157,6 @@ bool SameSize(const Biotope& world, int fw, int fh) {
 
 }  // namespace
 
-// Sizes outside 1 to kMaxHabitatSide are refused, as ReadHabitatPicture does.
-bool ReadHabitatFileSize(const char* path, int* width, int* height) {
-    ScopedFile f(path != nullptr ? std::fopen(path, "rb") : nullptr);
-    if (f == nullptr) return false;
-    char line[kLineSize];
-    ReadHeaderLine(f.get(), line);
-    if (std::strncmp(line, "P6", 2) != 0) return false;
-    ReadItemLine(f.get(), line);
-    const char* p = line;
-    return ParseInt(p, width) && ParseInt(p, height) && *width > 0 && *height > 0 &&
-           *width <= kMaxHabitatSide && *height <= kMaxHabitatSide;
-}
-
 bool ReadHabitatPicture(const char* path, HabitatPicture* picture) {
     ScopedFile f(path != nullptr ? std::fopen(path, "rb") : nullptr);
     if (f == nullptr) {

@@ -217,9 +217,6 @@ TEST(HabitatFile, StartFromReaderReadsOnceAndTrustsNoHeader) {
         std::ofstream(path, std::ios::binary) << file;
         EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadHabitatPicture(path.c_str(), &picture)); }), err);
     }
-    int w = 0, h = 0;  // the size reader holds to the same limit
-    std::ofstream(path, std::ios::binary) << refusals[0].first;
-    EXPECT_FALSE(ReadHabitatFileSize(path.c_str(), &w, &h));
     EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadHabitatPicture((dir.path + "none").c_str(), &picture)); }),
               "LoadHabitat() fopen(): No such file or directory\n");
 
