@@ -59,16 +59,16 @@ using StepFunc = void (*)(const Core_* core, long* value, long* dir, HSL_888* ou
 void def_step_func(const Core_* core, long* value, long* dir, HSL_888* out);
 
 class Bot : public Core_ {
-public:
-    int32_t x = 0;  // column; between steps it may lie one cell outside the habitat
-    int32_t y = 0;  // row
+  public:
+    int32_t x = 0;               // column; between steps it may lie one cell outside the habitat
+    int32_t y = 0;               // row
     Point2i* path_xy = nullptr;  // positions of the last walk, path_steps entries
     HSL_888 color = {0, 0, 0};   // own colour (genes 10..12)
     uint8_t genes[13] = {};
     uint8_t nbh_h[9] = {};  // neighbourhood turned to the heading: 0 ahead, 4 behind, 8 under
     uint8_t nbh_s[9] = {};
     uint8_t nbh_l[9] = {};
-    uint8_t nbh_raw[9][3] = {};  // neighbourhood as read, slot k at offset dir_d[k], 8 under
+    uint8_t nbh_raw[9][3] = {};   // neighbourhood as read, slot k at offset dir_d[k], 8 under
     RGB_888* path_rgb = nullptr;  // display colours of the last walk
     uint8_t hue_shift = 0;        // added to the hue of the display colour
     unsigned long path_steps = 1024;

@@ -4,7 +4,7 @@
 #pragma once
 
 class ColorConverter {
-public:
+  public:
     // A hue of 360 or more counts as hue 0. A hue that falls in no sector
     // (-60 or below, or not a number) is computed as hue 0 as well.
     void HSVtoRGB(float h, float s, float v, float* r, float* g, float* b) const;

@@ -31,7 +31,9 @@ void RGBtoHSL(const RGB_888* in, HSL_888* out) {
     out->l = static_cast<uint8_t>(l);
 }
 
-void HSLtoRGB(const HSL_888* in, RGB_888* out) { HSLtoRGB_inline(*in, *out); }
+void HSLtoRGB(const HSL_888* in, RGB_888* out) {
+    HSLtoRGB_inline(*in, *out);
+}
 
 // Single-precision forms. Every expression keeps the operation order written
 // here: the results are compared bit for bit, so no reassociation.
@@ -90,7 +92,9 @@ void RGBtoHSL_org(const RGB* in, HSL* out) {
 
 namespace {
 
-float at_most_one(float x) { return x > 1.0f ? 1.0f : x; }
+float at_most_one(float x) {
+    return x > 1.0f ? 1.0f : x;
+}
 
 }  // namespace
 
@@ -156,7 +160,9 @@ constexpr float kDegreesToByte = 0.70833331f;  // 255/360
 // Truncates toward zero and keeps the low eight bits. The float forms keep
 // their results within a few units of 0..255, so the conversion to int is
 // always defined.
-uint8_t truncate_to_byte(float x) { return static_cast<uint8_t>(static_cast<int32_t>(x)); }
+uint8_t truncate_to_byte(float x) {
+    return static_cast<uint8_t>(static_cast<int32_t>(x));
+}
 
 }  // namespace
 

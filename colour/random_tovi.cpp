@@ -16,19 +16,20 @@ int64_t position_word(const random_state_tovi* buf) {
 extern "C" {
 
 int64_t randtbl_tovi[32] = {
-    3,
-    -1726662223, 379960547,   1735697613,  1040273694, 1313901226,  1627687941, -179304937,
-    -2073333483, 1780058412,  -1989503057, -615974602, 344556628,   939512070,  -1249116260,
-    1507946756,  -812545463,  154635395,   1388815473, -1926676823, 525320961,  -1009028674,
-    968117788,   -123449607,  1284210865,  435012392,  -2017506339, -911064859, -370259173,
-    1132637927,  1398500161,  -205601318,
+    3,           -1726662223, 379960547,  1735697613,  1040273694, 1313901226,  1627687941,
+    -179304937,  -2073333483, 1780058412, -1989503057, -615974602, 344556628,   939512070,
+    -1249116260, 1507946756,  -812545463, 154635395,   1388815473, -1926676823, 525320961,
+    -1009028674, 968117788,   -123449607, 1284210865,  435012392,  -2017506339, -911064859,
+    -370259173,  1132637927,  1398500161, -205601318,
 };
 
 random_state_tovi unsafe_state_tovi = {
     &randtbl_tovi[4], &randtbl_tovi[1], &randtbl_tovi[1], 3, 31, 3, &randtbl_tovi[32],
 };
 
-void srandom_tovi(uint32_t seed) { srandom_r_tovi(seed, &unsafe_state_tovi); }
+void srandom_tovi(uint32_t seed) {
+    srandom_r_tovi(seed, &unsafe_state_tovi);
+}
 
 long random_tovi(void) {
     int64_t result = 0;
@@ -75,8 +76,7 @@ int32_t srandom_r_tovi(uint32_t seed, random_state_tovi* buf) {
     return 0;
 }
 
-int32_t initstate_r_tovi(uint32_t seed, int64_t* state_buffer, uint32_t n,
-                         random_state_tovi* buf) {
+int32_t initstate_r_tovi(uint32_t seed, int64_t* state_buffer, uint32_t n, random_state_tovi* buf) {
     if (buf == nullptr || state_buffer == nullptr) return -1;
     int type;
     if (n >= 128) {

@@ -9,13 +9,13 @@
 extern "C" {
 
 struct random_state_tovi {
-    int64_t* front;       // the word that receives the next sum
-    int64_t* rear;        // the word added into *front
-    int64_t* state;       // first state word; state[-1] is the position word
-    int32_t type;         // 0..4
-    int32_t degree;       // number of state words
-    int32_t separation;   // distance from rear to front
-    int64_t* end;         // one past the last state word
+    int64_t* front;      // the word that receives the next sum
+    int64_t* rear;       // the word added into *front
+    int64_t* state;      // first state word; state[-1] is the position word
+    int32_t type;        // 0..4
+    int32_t degree;      // number of state words
+    int32_t separation;  // distance from rear to front
+    int64_t* end;        // one past the last state word
 };
 
 // Global state: position word followed by 31 state words (type 3).
@@ -34,8 +34,7 @@ int32_t srandom_r_tovi(uint32_t seed, random_state_tovi* buf);
 // type 2, 128..255 type 3, 256 and more type 4. The buffer must hold the
 // position word and the state words of that type as 64-bit words: 16, 64,
 // 128, 256 or 512 bytes, which is more than n.
-int32_t initstate_r_tovi(uint32_t seed, int64_t* state_buffer, uint32_t n,
-                         random_state_tovi* buf);
+int32_t initstate_r_tovi(uint32_t seed, int64_t* state_buffer, uint32_t n, random_state_tovi* buf);
 // Saves the position of the current buffer and resumes the given one where
 // its position word says. Refuses a buffer whose position word names no type
 // or a rear word outside that type's state.

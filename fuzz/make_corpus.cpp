@@ -237,7 +237,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string out = argv[1];
-    for (const char* sub : {"", "/habitat", "/bmp", "/file_writer", "/render_args", "/window_args"}) {
+    for (const char* sub :
+         {"", "/habitat", "/bmp", "/file_writer", "/render_args", "/window_args"}) {
         const std::string d = out + sub;
         if (mkdir(d.c_str(), 0777) != 0 && errno != EEXIST) {
             std::perror(d.c_str());

@@ -44,7 +44,7 @@ struct BMP_INFOHEADER {
 };
 
 class Image {
-public:
+  public:
     uint32_t width = 0;
     uint32_t height = 0;
     uint32_t pitch = 0;
@@ -57,9 +57,9 @@ public:
 
     // Largest pixel block (pitch x height) an image may have: it must fit the
     // 32-bit size fields of the raster and of BMP files, and be addressable.
-    static constexpr uint64_t kMaxPixelBytes =
-        static_cast<uint64_t>(PTRDIFF_MAX) < UINT32_MAX ? static_cast<uint64_t>(PTRDIFF_MAX)
-                                                        : UINT32_MAX;
+    static constexpr uint64_t kMaxPixelBytes = static_cast<uint64_t>(PTRDIFF_MAX) < UINT32_MAX
+                                                   ? static_cast<uint64_t>(PTRDIFF_MAX)
+                                                   : UINT32_MAX;
 
     Image() = default;
     ~Image() { Destroy(); }

@@ -27,6 +27,9 @@ esac
 scripts/deps.sh test
 jobs=$(nproc 2>/dev/null || echo 2)
 
+echo "== format: every C++ file follows .clang-format"
+scripts/format-check.sh
+
 echo "== release build and suite"
 # Tests and benchmarks on, whatever the run command left in the shared build folder.
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DLUMIVOR_WERROR=ON \

@@ -1,10 +1,11 @@
 // Bot record, stepping on the torus (HSL and RGB) and the gene printout.
+#include "bots/bot.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 
-#include "bots/bot.h"
 #include "colour/random_tovi.h"
 #include "image/image.h"
 

@@ -20,7 +20,10 @@ struct Folder {  // private to the process; a tmpfs mounted on it goes with it
     const std::string path = testing::TempDir() + "lumivor_release_" + std::to_string(getpid());
     const std::string habitat = path + "/habitat.ppm";
     Folder() { fs::create_directories(path); }
-    ~Folder() { umount2(path.c_str(), MNT_DETACH); fs::remove_all(path); }
+    ~Folder() {
+        umount2(path.c_str(), MNT_DETACH);
+        fs::remove_all(path);
+    }
     long Entries() const { return std::distance(fs::directory_iterator(path), {}); }
 } const dir;
 

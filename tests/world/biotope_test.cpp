@@ -1,11 +1,12 @@
 // The world: habitat creation, placement and initialisation from a seed,
 // updates, and the guards that keep a half-built world from stepping.
+#include "world/biotope.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "colour/random_tovi.h"
-#include "world/biotope.h"
 
 namespace {
 
