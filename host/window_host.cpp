@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "host/damage_grid.h"
 #include "host/fbo_surface.h"
 #include "host/fps_meter.h"
 #include "host/host.h"
 #include "host/outputs.h"
 #include "host/tick_clock.h"
 #include "host/x_window.h"
+#include "saver/frame_driver.h"
 #include "saver/saver_view.h"
 #include "saver/start.h"
 #include "world/biotope.h"
@@ -34,12 +36,45 @@ bool RunEnds() {
     return stop_requested || x_window_gone || x_connection_lost;
 }
 
-// Copies the picture to the window and shows it.
-void Present(XWindow& window, FramebufferSurface& surface) {
-    if (x_window_gone || x_connection_lost) return;
+// The window's own back buffer as the saver's surface, for a window that shows
+// changed parts: it is never swapped, so it keeps the picture from tick to tick,
+// and it follows the window's size by itself.
+class BackBufferSurface : public SaverSurface {
+  public:
+    explicit BackBufferSurface(XWindow& window) : window_(window) {}
+    void MakeCurrent() override { window_.MakeCurrent(); }
+    void SetFrameSize(int, int) override {}
+
+  private:
+    XWindow& window_;
+};
+
+// Marks where the trails of the update just drawn changed the picture.
+void MarkTrails(void* damage) {
+    if (!biotope.HasHabitat()) return;
+    for (unsigned long i = 0; i < biotope.n_bots; ++i)
+        static_cast<DamageGrid*>(damage)->MarkPoints(biotope.bots[i].path_xy,
+                                                     biotope.bots[i].path_steps);
+}
+
+// Shows the picture: its changed parts, or a copy of the whole surface.
+// Returns the pixels shown.
+long Present(XWindow& window, FramebufferSurface& surface, DamageGrid& damage) {
+    if (x_window_gone || x_connection_lost) return 0;
+    if (window.presents_parts()) {
+        window.MakeCurrent();
+        PixelRect rects[DamageGrid::kMaxRects];
+        const int count = damage.Take(rects);
+        window.ShowParts(rects, count);
+        long pixels = 0;
+        for (int i = 0; i < count; ++i)
+            pixels += static_cast<long>(rects[i].width) * rects[i].height;
+        return pixels;
+    }
     surface.MakeCurrent();
     surface.CopyTo(0, window.width(), window.height());
     window.Show();
+    return static_cast<long>(window.width()) * window.height();
 }
 
 // Runs the saver until it is told to stop; returns the exit status.
@@ -49,14 +84,21 @@ int Run(const WindowJob& job, XWindow& window) {
         std::fprintf(job.diag, "lumivor: window 0x%lx, %dx%d, %s-buffered, %s\n", window.id(),
                      window.width(), window.height(),
                      window.double_buffered() ? "double" : "single",
-                     window.vsync() ? "swaps wait for the display" : "presents up to 60 a second");
+                     window.presents_parts() ? "presents the changed parts, up to 60 a second"
+                     : window.vsync()        ? "swaps wait for the display"
+                                             : "presents up to 60 a second");
     int status = 0;
     FramebufferSurface surface([&window] { return window.MakeCurrent(); });
     surface.diag = job.diag;
+    BackBufferSurface back_buffer(window);
+    DamageGrid damage;
+    damage.Reset(window.width(), window.height());
+    if (window.presents_parts()) WatchTrails(MarkTrails, &damage);
     Lumivor_saverView view(
         SaverFrame{
             0, 0, {static_cast<double>(window.width()), static_cast<double>(window.height())}},
-        job.have_window_id, &surface);
+        job.have_window_id,
+        window.presents_parts() ? static_cast<SaverSurface*>(&back_buffer) : &surface);
     // The world is built when the window is first shown, at the size it then has
     // (a window manager may resize a new window as it maps it).
     bool started = false, quit = false, need_present = false, finished = false;
@@ -66,9 +108,12 @@ int Run(const WindowJob& job, XWindow& window) {
     clock.Restart(NowNs());
     while (!RunEnds() && !quit) {
         const WindowEvents events = window.HandleEvents();
-        if (events.resized)
+        if (events.resized) {
             view.setFrameSize(
                 {static_cast<double>(window.width()), static_cast<double>(window.height())});
+            damage.Reset(window.width(), window.height());
+        }
+        if (events.shown || events.exposed) damage.MarkAll();
         if (events.shown) clock.Restart(NowNs());  // go on from now, without a backlog
         need_present = need_present || events.shown || events.exposed;
         quit = events.quit_asked;
@@ -83,6 +128,8 @@ int Run(const WindowJob& job, XWindow& window) {
         if (window.mapped()) {
             for (int due = clock.TakeDue(now); due > 0 && !finished; --due) {
                 const long long cpu = ClockNs(CLOCK_THREAD_CPUTIME_ID);
+                // The tick after a start or resize clears the whole surface.
+                if (!view.GL_ready) damage.MarkAll();
                 view.animateOneFrame();
                 meter.AddTick(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu);
                 need_present = true;
@@ -90,11 +137,14 @@ int Run(const WindowJob& job, XWindow& window) {
             }
         }
         if (need_present && (window.mapped() || finished) &&
-            (finished || window.vsync() || now - last_present >= kPresentNs)) {
+            (finished || (window.vsync() && !window.presents_parts()) ||
+             now - last_present >= kPresentNs)) {
             const long long cpu = ClockNs(CLOCK_THREAD_CPUTIME_ID);
-            Present(window, surface);
+            const long pixels = Present(window, surface, damage);
             need_present = false;
-            meter.AddPresent(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu);
+            meter.AddPresent(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu,
+                             static_cast<double>(pixels) /
+                                 (static_cast<double>(window.width()) * window.height()));
             last_present = now;
         }
         if (finished) break;
@@ -116,7 +166,8 @@ int Run(const WindowJob& job, XWindow& window) {
         }
     }
     // The last ticks are shown even when a stop cut the wait short.
-    if (need_present) Present(window, surface);
+    if (need_present) Present(window, surface, damage);
+    WatchTrails(nullptr, nullptr);
     meter.Report(NowNs(), true);
     // The picture is saved however the run ended, a lost connection included.
     if (!job.habitat_path.empty() && !biotope.SaveHabitat(OutputName(job.habitat_path), false)) {

@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#include "host/damage_grid.h"
 #include "host/window_job.h"
 
 // Set by Xlib's error handlers and by DestroyNotify; read by the run loop.
@@ -47,6 +48,9 @@ class XWindow {
     bool MakeCurrent();
     // Shows what was drawn to the window's buffer: a swap, or a flush when single-buffered.
     void Show();
+    // Shows these rectangles of the back buffer and leaves the back buffer as it
+    // was; only where presents_parts().
+    void ShowParts(const PixelRect* rects, int count);
     bool Pending() { return XPending(display_) > 0; }
     int ConnectionFd() const { return ConnectionNumber(display_); }
 
@@ -56,11 +60,16 @@ class XWindow {
     bool mapped() const { return mapped_; }
     bool double_buffered() const { return double_buffered_; }
     bool vsync() const { return vsync_; }
+    // The picture is drawn straight into the back buffer, which is never swapped,
+    // and only its changed parts are shown (ShowParts); else it is drawn into a
+    // framebuffer object that is copied whole to the window for each present.
+    bool presents_parts() const { return copy_sub_buffer_ != nullptr; }
 
   private:
     bool Adopt(Window w);
     bool CreateOwn();
     void AskForVsync();
+    void ChoosePresent(PresentChoice choice);
 
     Display* display_;
     std::FILE* diag_;
@@ -74,4 +83,5 @@ class XWindow {
     int width_ = 0, height_ = 0;
     bool mapped_ = false;
     Atom wm_delete_ = 0;
+    void (*copy_sub_buffer_)(Display*, GLXDrawable, int, int, int, int) = nullptr;
 };
