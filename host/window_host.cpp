@@ -1,6 +1,7 @@
 // `lumivor` in a window: the saver in its own X11 window, in a window given by
-// id, or on the root window as an XScreenSaver hack. GLX draws into a persistent
-// framebuffer object that is copied to the window after each tick and on Expose.
+// id, or on the root window as an XScreenSaver hack. The picture is presented
+// after ticks, at most 60 times a second (or once per display refresh), and on
+// Expose; window_saver.h says how it is drawn.
 
 #include <poll.h>
 #include <signal.h>
@@ -9,15 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "host/damage_grid.h"
-#include "host/fbo_surface.h"
 #include "host/fps_meter.h"
 #include "host/host.h"
 #include "host/outputs.h"
 #include "host/tick_clock.h"
+#include "host/window_saver.h"
 #include "host/x_window.h"
-#include "saver/frame_driver.h"
-#include "saver/saver_view.h"
 #include "saver/start.h"
 #include "world/biotope.h"
 
@@ -36,69 +34,13 @@ bool RunEnds() {
     return stop_requested || x_window_gone || x_connection_lost;
 }
 
-// The window's own back buffer as the saver's surface, for a window that shows
-// changed parts: it is never swapped, so it keeps the picture from tick to tick,
-// and it follows the window's size by itself.
-class BackBufferSurface : public SaverSurface {
-  public:
-    explicit BackBufferSurface(XWindow& window) : window_(window) {}
-    void MakeCurrent() override { window_.MakeCurrent(); }
-    void SetFrameSize(int, int) override {}
-
-  private:
-    XWindow& window_;
-};
-
-// Marks where the trails of the update just drawn changed the picture.
-void MarkTrails(void* damage) {
-    if (!biotope.HasHabitat()) return;
-    for (unsigned long i = 0; i < biotope.n_bots; ++i)
-        static_cast<DamageGrid*>(damage)->MarkPoints(biotope.bots[i].path_xy,
-                                                     biotope.bots[i].path_steps);
-}
-
-// Shows the picture: its changed parts, or a copy of the whole surface.
-// Returns the pixels shown.
-long Present(XWindow& window, FramebufferSurface& surface, DamageGrid& damage) {
-    if (x_window_gone || x_connection_lost) return 0;
-    if (window.presents_parts()) {
-        window.MakeCurrent();
-        PixelRect rects[DamageGrid::kMaxRects];
-        const int count = damage.Take(rects);
-        window.ShowParts(rects, count);
-        long pixels = 0;
-        for (int i = 0; i < count; ++i)
-            pixels += static_cast<long>(rects[i].width) * rects[i].height;
-        return pixels;
-    }
-    surface.MakeCurrent();
-    surface.CopyTo(0, window.width(), window.height());
-    window.Show();
-    return static_cast<long>(window.width()) * window.height();
-}
-
 // Runs the saver until it is told to stop; returns the exit status.
-int Run(const WindowJob& job, XWindow& window) {
+int Run(const WindowJob& job, XWindow& window, WindowSaver& saver) {
     FpsMeter meter(job.fps, job.diag);
     if (job.fps)
-        std::fprintf(job.diag, "lumivor: window 0x%lx, %dx%d, %s-buffered, %s\n", window.id(),
-                     window.width(), window.height(),
-                     window.double_buffered() ? "double" : "single",
-                     window.presents_parts() ? "presents the changed parts, up to 60 a second"
-                     : window.vsync()        ? "swaps wait for the display"
-                                             : "presents up to 60 a second");
+        std::fprintf(job.diag, "lumivor: window 0x%lx, %dx%d, %s\n", window.id(), window.width(),
+                     window.height(), saver.Way());
     int status = 0;
-    FramebufferSurface surface([&window] { return window.MakeCurrent(); });
-    surface.diag = job.diag;
-    BackBufferSurface back_buffer(window);
-    DamageGrid damage;
-    damage.Reset(window.width(), window.height());
-    if (window.presents_parts()) WatchTrails(MarkTrails, &damage);
-    Lumivor_saverView view(
-        SaverFrame{
-            0, 0, {static_cast<double>(window.width()), static_cast<double>(window.height())}},
-        job.have_window_id,
-        window.presents_parts() ? static_cast<SaverSurface*>(&back_buffer) : &surface);
     // The world is built when the window is first shown, at the size it then has
     // (a window manager may resize a new window as it maps it).
     bool started = false, quit = false, need_present = false, finished = false;
@@ -108,19 +50,18 @@ int Run(const WindowJob& job, XWindow& window) {
     clock.Restart(NowNs());
     while (!RunEnds() && !quit) {
         const WindowEvents events = window.HandleEvents();
-        if (events.resized) {
-            view.setFrameSize(
-                {static_cast<double>(window.width()), static_cast<double>(window.height())});
-            damage.Reset(window.width(), window.height());
+        if (events.resized && !saver.Resize(window.width(), window.height())) {
+            status = 1;
+            break;
         }
-        if (events.shown || events.exposed) damage.MarkAll();
         if (events.shown) clock.Restart(NowNs());  // go on from now, without a backlog
+        if (events.shown || events.exposed) saver.MarkAll();
         need_present = need_present || events.shown || events.exposed;
         quit = events.quit_asked;
         if (RunEnds() || quit) break;
         long long now = NowNs();
         if (window.mapped() && !started) {
-            view.startAnimation();
+            saver.Start();
             started = true;
             now = NowNs();
             clock.Restart(now);
@@ -128,23 +69,18 @@ int Run(const WindowJob& job, XWindow& window) {
         if (window.mapped()) {
             for (int due = clock.TakeDue(now); due > 0 && !finished; --due) {
                 const long long cpu = ClockNs(CLOCK_THREAD_CPUTIME_ID);
-                // The tick after a start or resize clears the whole surface.
-                if (!view.GL_ready) damage.MarkAll();
-                view.animateOneFrame();
+                saver.Tick();
                 meter.AddTick(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu);
                 need_present = true;
                 finished = job.ticks != 0 && ++ticks_done >= job.ticks;
             }
         }
         if (need_present && (window.mapped() || finished) &&
-            (finished || (window.vsync() && !window.presents_parts()) ||
-             now - last_present >= kPresentNs)) {
+            (finished || window.vsync() || now - last_present >= kPresentNs)) {
             const long long cpu = ClockNs(CLOCK_THREAD_CPUTIME_ID);
-            const long pixels = Present(window, surface, damage);
+            const double shown = saver.Present();
             need_present = false;
-            meter.AddPresent(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu,
-                             static_cast<double>(pixels) /
-                                 (static_cast<double>(window.width()) * window.height()));
+            meter.AddPresent(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu, shown);
             last_present = now;
         }
         if (finished) break;
@@ -166,8 +102,8 @@ int Run(const WindowJob& job, XWindow& window) {
         }
     }
     // The last ticks are shown even when a stop cut the wait short.
-    if (need_present) Present(window, surface, damage);
-    WatchTrails(nullptr, nullptr);
+    if (need_present) saver.Present();
+    if (!x_window_gone && !x_connection_lost) saver.Finish();
     meter.Report(NowNs(), true);
     // The picture is saved however the run ended, a lost connection included.
     if (!job.habitat_path.empty() && !biotope.SaveHabitat(OutputName(job.habitat_path), false)) {
@@ -178,8 +114,19 @@ int Run(const WindowJob& job, XWindow& window) {
         std::fprintf(job.diag, "lumivor: lost the connection to the X server\n");
         status = 1;
     }
-    if (!x_connection_lost) surface.MakeCurrent();
-    return status;  // the view destroys the world and lets go of the surface
+    return status;  // the saver destroys the world
+}
+
+// Runs the saver drawn the way that suits the renderer and the window.
+int RunSaver(const WindowJob& job, XWindow& window) {
+    if (PaintsImage(job, window)) {
+        ImageSaver saver(window, job.diag);
+        if (!saver.Open()) return 1;
+        window.ReleaseContext();  // nothing is drawn through OpenGL
+        return Run(job, window, saver);
+    }
+    OpenGLSaver saver(window, job);
+    return Run(job, window, saver);
 }
 
 }  // namespace
@@ -212,7 +159,7 @@ int RunWindowHost(const WindowJob& job) {
         XWindow window(display, job.diag);
         switch (window.Open(job)) {
             case OpenResult::kOpened:
-                status = Run(job, window);
+                status = RunSaver(job, window);
                 break;
             case OpenResult::kGone:  // replaced before it was drawn in: a normal end
                 status = x_connection_lost ? 1 : 0;

@@ -172,7 +172,7 @@ OpenResult XWindow::Open(const WindowJob& job) {
     glXGetConfig(display_, visual_, GLX_DOUBLEBUFFER, &double_buffered);
     double_buffered_ = double_buffered != 0;
     if (double_buffered_) AskForVsync();
-    ChoosePresent(job.present);
+    software_renderer_ = AskIfSoftware();
     XSync(display_, False);
     return x_window_gone || x_connection_lost ? OpenResult::kGone : OpenResult::kOpened;
 }
@@ -194,24 +194,20 @@ void XWindow::AskForVsync() {
     }
 }
 
-// Where OpenGL is software, copying the whole surface to the window for every
-// present costs more than the world and its drawing together; presenting only
-// the changed rectangles of a back buffer that keeps the picture costs little.
-// A GPU keeps the whole present, which it does in no time, in step with the display.
-void XWindow::ChoosePresent(PresentChoice choice) {
-    if (!double_buffered_ || choice == PresentChoice::kFull) return;
+bool XWindow::AskIfSoftware() {
     const char* extensions = glXQueryExtensionsString(display_, DefaultScreen(display_));
-    if (!HasExtension(extensions, "GLX_MESA_copy_sub_buffer")) return;
-    if (choice == PresentChoice::kAuto) {
-        // Without a way to ask, the renderer counts as a GPU.
-        if (!HasExtension(extensions, "GLX_MESA_query_renderer")) return;
-        auto query = reinterpret_cast<Bool (*)(int, unsigned*)>(glXGetProcAddressARB(
-            reinterpret_cast<const GLubyte*>("glXQueryCurrentRendererIntegerMESA")));
-        unsigned accelerated = 1;
-        if (!query || !query(GLX_RENDERER_ACCELERATED_MESA, &accelerated) || accelerated) return;
-    }
-    copy_sub_buffer_ = reinterpret_cast<void (*)(Display*, GLXDrawable, int, int, int, int)>(
-        glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXCopySubBufferMESA")));
+    if (!HasExtension(extensions, "GLX_MESA_query_renderer")) return false;
+    auto query = reinterpret_cast<Bool (*)(int, unsigned*)>(glXGetProcAddressARB(
+        reinterpret_cast<const GLubyte*>("glXQueryCurrentRendererIntegerMESA")));
+    unsigned accelerated = 1;
+    return query && query(GLX_RENDERER_ACCELERATED_MESA, &accelerated) && !accelerated;
+}
+
+void XWindow::ReleaseContext() {
+    if (!context_ || x_connection_lost) return;
+    glXMakeCurrent(display_, None, nullptr);
+    glXDestroyContext(display_, context_);
+    context_ = nullptr;
 }
 
 WindowEvents XWindow::HandleEvents() {
@@ -262,13 +258,8 @@ WindowEvents XWindow::HandleEvents() {
 }
 
 bool XWindow::MakeCurrent() {
+    if (!context_) return false;
     return glXGetCurrentContext() == context_ || glXMakeCurrent(display_, win_, context_) == True;
-}
-
-void XWindow::ShowParts(const PixelRect* rects, int count) {
-    if (!copy_sub_buffer_) return;
-    for (int i = 0; i < count; ++i)
-        copy_sub_buffer_(display_, win_, rects[i].x, rects[i].y, rects[i].width, rects[i].height);
 }
 
 void XWindow::Show() {

@@ -7,7 +7,6 @@
 
 #include <cstdio>
 
-#include "host/damage_grid.h"
 #include "host/window_job.h"
 
 // Set by Xlib's error handlers and by DestroyNotify; read by the run loop.
@@ -48,9 +47,6 @@ class XWindow {
     bool MakeCurrent();
     // Shows what was drawn to the window's buffer: a swap, or a flush when single-buffered.
     void Show();
-    // Shows these rectangles of the back buffer and leaves the back buffer as it
-    // was; only where presents_parts().
-    void ShowParts(const PixelRect* rects, int count);
     bool Pending() { return XPending(display_) > 0; }
     int ConnectionFd() const { return ConnectionNumber(display_); }
 
@@ -60,16 +56,19 @@ class XWindow {
     bool mapped() const { return mapped_; }
     bool double_buffered() const { return double_buffered_; }
     bool vsync() const { return vsync_; }
-    // The picture is drawn straight into the back buffer, which is never swapped,
-    // and only its changed parts are shown (ShowParts); else it is drawn into a
-    // framebuffer object that is copied whole to the window for each present.
-    bool presents_parts() const { return copy_sub_buffer_ != nullptr; }
+    // The renderer says it is software (GLX_MESA_query_renderer); without a way to
+    // ask, it counts as a GPU.
+    bool software_renderer() const { return software_renderer_; }
+    Display* display() const { return display_; }
+    const XVisualInfo& visual() const { return *visual_; }
+    // Lets go of the OpenGL context, for a run that draws without it.
+    void ReleaseContext();
 
   private:
     bool Adopt(Window w);
     bool CreateOwn();
     void AskForVsync();
-    void ChoosePresent(PresentChoice choice);
+    bool AskIfSoftware();
 
     Display* display_;
     std::FILE* diag_;
@@ -80,8 +79,8 @@ class XWindow {
     GLXContext context_ = nullptr;
     bool double_buffered_ = false;
     bool vsync_ = false;
+    bool software_renderer_ = false;
     int width_ = 0, height_ = 0;
     bool mapped_ = false;
     Atom wm_delete_ = 0;
-    void (*copy_sub_buffer_)(Display*, GLXDrawable, int, int, int, int) = nullptr;
 };

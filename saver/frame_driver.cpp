@@ -15,8 +15,6 @@ namespace {
 int forced_community = -1;
 // True until the first OnDisplay of the process has cleared the surface.
 bool first_call = true;
-TrailsWatcher trails_watcher = nullptr;
-void* trails_watcher_context = nullptr;
 
 void ClearToClearColour() {
     glClearColor(clear_clr.r / 255.f, clear_clr.g / 255.f, clear_clr.b / 255.f, 1.f);
@@ -72,16 +70,9 @@ void OnDisplay() {
     }
     biotope.Update();
     biotope.DisplayPaths();
-    if (trails_watcher) trails_watcher(trails_watcher_context);
     biotope.Update();
     biotope.DisplayPaths();
-    if (trails_watcher) trails_watcher(trails_watcher_context);
     glFlush();
-}
-
-void WatchTrails(TrailsWatcher watcher, void* context) {
-    trails_watcher = watcher;
-    trails_watcher_context = context;
 }
 
 void ResetFrameDriverForTest() {

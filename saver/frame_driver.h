@@ -20,12 +20,6 @@ void OnReshape(int width, int height);
 // clears the surface before it.
 void OnDisplay();
 
-// A host that shows only what changed learns here where the picture changed: the
-// watcher is called after each update's trails are drawn, while the bots' trail
-// arrays hold every point of that update. Null stops the calls.
-using TrailsWatcher = void (*)(void* context);
-void WatchTrails(TrailsWatcher watcher, void* context);
-
 // For tests only: the frame driver as a fresh process has it, so that the next
 // OnDisplay clears again.
 void ResetFrameDriverForTest();
