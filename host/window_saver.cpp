@@ -7,10 +7,10 @@
 OpenGLSaver::OpenGLSaver(XWindow& window, const WindowJob& job)
     : window_(window),
       surface_([&window] { return window.MakeCurrent(); }),
-      view_(SaverFrame{0,
-                       0,
-                       {static_cast<double>(window.width()), static_cast<double>(window.height())}},
-            job.have_window_id, &surface_) {
+      view_(
+          SaverFrame{
+              0, 0, {static_cast<double>(window.width()), static_cast<double>(window.height())}},
+          job.have_window_id, &surface_) {
     surface_.diag = job.diag;
 }
 

@@ -106,9 +106,9 @@ bool XImagePicture::Allocate(int width, int height) {
         const int line = width * 4;
         char* data = static_cast<char*>(std::malloc(static_cast<size_t>(line) * height));
         if (data)
-            image_ = XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0,
-                                  data, static_cast<unsigned>(width),
-                                  static_cast<unsigned>(height), 32, line);
+            image_ =
+                XCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, data,
+                             static_cast<unsigned>(width), static_cast<unsigned>(height), 32, line);
         if (!image_) std::free(data);
     }
     if (!image_ || image_->bits_per_pixel != 32 || !damage_.Reset(width, height)) {

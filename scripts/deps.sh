@@ -6,7 +6,7 @@ set -eu
 PACKAGES="build-essential cmake pkg-config git ca-certificates \
 googletest libgtest-dev libgmock-dev libbenchmark-dev \
 libegl-dev libgl-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0 \
-libx11-dev libpng-dev zlib1g-dev xvfb x11-utils clang libclang-rt-14-dev \
+libx11-dev libxext-dev libpng-dev zlib1g-dev xvfb x11-utils clang libclang-rt-14-dev \
 valgrind time"
 
 missing=""
