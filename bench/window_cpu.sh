@@ -6,8 +6,8 @@
 # ticks per second of the -fps lines written meanwhile. Figures only, never judged.
 #
 # Usage: bench/window_cpu.sh [path/to/lumivor] [seconds, default 20] [presets, default "0 3 7"]
-# LUMIVOR_SIZES overrides the sizes ("1920x1080 3840x2160"); extra lumivor flags
-# (such as --full-present) go in LUMIVOR_FLAGS.
+# LUMIVOR_SIZES overrides the sizes ("1920x1080 3840x2160"), LUMIVOR_FLAGS adds
+# lumivor flags; LUMIVOR_PRESENT=full measures the OpenGL way a GPU takes.
 set -eu
 LUMIVOR=${1:-build/release/cli/lumivor}
 SECONDS_MEASURED=${2:-20}
