@@ -30,8 +30,12 @@ void OnStopSignal(int) {
     stop_requested = 1;
 }
 
+bool RunEndsWithoutWindow() {
+    return x_window_gone || x_connection_lost;
+}
+
 bool RunEnds() {
-    return stop_requested || x_window_gone || x_connection_lost;
+    return stop_requested || RunEndsWithoutWindow();
 }
 
 // Runs the saver until it is told to stop; returns the exit status.
@@ -101,9 +105,14 @@ int Run(const WindowJob& job, XWindow& window, WindowSaver& saver) {
             ppoll(&fd, 1, &timeout, nullptr);
         }
     }
-    // The last ticks are shown even when a stop cut the wait short.
+    // The last ticks, and an Expose not yet read, are shown even when a stop cut
+    // the wait short.
+    if (!RunEndsWithoutWindow() && window.HandleEvents().exposed) {
+        saver.MarkAll();
+        need_present = true;
+    }
     if (need_present) saver.Present();
-    if (!x_window_gone && !x_connection_lost) saver.Finish();
+    if (!RunEndsWithoutWindow()) saver.Finish();
     meter.Report(NowNs(), true);
     // The picture is saved however the run ended, a lost connection included.
     if (!job.habitat_path.empty() && !biotope.SaveHabitat(OutputName(job.habitat_path), false)) {
