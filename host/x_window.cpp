@@ -208,6 +208,7 @@ void XWindow::ReleaseContext() {
     glXMakeCurrent(display_, None, nullptr);
     glXDestroyContext(display_, context_);
     context_ = nullptr;
+    vsync_ = false;  // no swaps any more to pace the presents
 }
 
 WindowEvents XWindow::HandleEvents() {
