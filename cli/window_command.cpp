@@ -47,6 +47,20 @@ int WindowCommand(int argc, char** argv) {
         job.have_window_id = true;
         job.window_id = static_cast<unsigned long>(id);
     }
+    // How the picture is presented: for trying a driver, and for tests of both ways.
+    const char* present = std::getenv("LUMIVOR_PRESENT");
+    if (present != nullptr && *present != '\0') {
+        const std::string choice = present;
+        if (choice == "full") {
+            job.present = PresentChoice::kFull;
+        } else if (choice == "parts") {
+            job.present = PresentChoice::kParts;
+        } else if (choice != "auto") {
+            std::fprintf(stderr, "lumivor: LUMIVOR_PRESENT is not auto, full or parts: '%s'\n",
+                         present);
+            return 1;
+        }
+    }
     RouteMessages(args.quiet, IsStandardOutput(job.habitat_path));
 #ifdef LUMIVOR_HAVE_WINDOW_HOST
     return RunWindowHost(job);

@@ -9,9 +9,12 @@ class FpsMeter {
     // Reports nothing unless `on`.
     FpsMeter(bool on, std::FILE* out);
 
-    // CPU nanoseconds spent in one tick, or in one present.
+    // CPU nanoseconds spent in one tick.
     void AddTick(long long cpu_ns) { tick_ns_ += cpu_ns, ++ticks_, ++all_ticks_; }
-    void AddPresent(long long cpu_ns) { present_ns_ += cpu_ns; }
+    // CPU nanoseconds spent in one present, and the share of the window it showed.
+    void AddPresent(long long cpu_ns, double share) {
+        present_ns_ += cpu_ns, shown_ += share, ++presents_;
+    }
     // Writes a line when a second has passed since the last, or at the end (`final`).
     void Report(long long now, bool final);
 
@@ -21,5 +24,6 @@ class FpsMeter {
     bool on_;
     std::FILE* out_;
     long long start_ = 0, cpu_start_ = 0, tick_ns_ = 0, present_ns_ = 0;
-    unsigned long ticks_ = 0, all_ticks_ = 0;
+    unsigned long ticks_ = 0, all_ticks_ = 0, presents_ = 0;
+    double shown_ = 0;  // sum of the shares of the window shown by each present
 };

@@ -1,6 +1,7 @@
 // `lumivor` in a window: the saver in its own X11 window, in a window given by
-// id, or on the root window as an XScreenSaver hack. GLX draws into a persistent
-// framebuffer object that is copied to the window after each tick and on Expose.
+// id, or on the root window as an XScreenSaver hack. The picture is presented
+// after ticks, at most 60 times a second (or once per display refresh), and on
+// Expose; window_saver.h says how it is drawn.
 
 #include <poll.h>
 #include <signal.h>
@@ -9,13 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "host/fbo_surface.h"
 #include "host/fps_meter.h"
 #include "host/host.h"
 #include "host/outputs.h"
 #include "host/tick_clock.h"
+#include "host/window_saver.h"
 #include "host/x_window.h"
-#include "saver/saver_view.h"
 #include "saver/start.h"
 #include "world/biotope.h"
 
@@ -30,33 +30,21 @@ void OnStopSignal(int) {
     stop_requested = 1;
 }
 
-bool RunEnds() {
-    return stop_requested || x_window_gone || x_connection_lost;
+bool RunEndsWithoutWindow() {
+    return x_window_gone || x_connection_lost;
 }
 
-// Copies the picture to the window and shows it.
-void Present(XWindow& window, FramebufferSurface& surface) {
-    if (x_window_gone || x_connection_lost) return;
-    surface.MakeCurrent();
-    surface.CopyTo(0, window.width(), window.height());
-    window.Show();
+bool RunEnds() {
+    return stop_requested || RunEndsWithoutWindow();
 }
 
 // Runs the saver until it is told to stop; returns the exit status.
-int Run(const WindowJob& job, XWindow& window) {
+int Run(const WindowJob& job, XWindow& window, WindowSaver& saver) {
     FpsMeter meter(job.fps, job.diag);
     if (job.fps)
-        std::fprintf(job.diag, "lumivor: window 0x%lx, %dx%d, %s-buffered, %s\n", window.id(),
-                     window.width(), window.height(),
-                     window.double_buffered() ? "double" : "single",
-                     window.vsync() ? "swaps wait for the display" : "presents up to 60 a second");
+        std::fprintf(job.diag, "lumivor: window 0x%lx, %dx%d, %s\n", window.id(), window.width(),
+                     window.height(), saver.Way());
     int status = 0;
-    FramebufferSurface surface([&window] { return window.MakeCurrent(); });
-    surface.diag = job.diag;
-    Lumivor_saverView view(
-        SaverFrame{
-            0, 0, {static_cast<double>(window.width()), static_cast<double>(window.height())}},
-        job.have_window_id, &surface);
     // The world is built when the window is first shown, at the size it then has
     // (a window manager may resize a new window as it maps it).
     bool started = false, quit = false, need_present = false, finished = false;
@@ -66,16 +54,18 @@ int Run(const WindowJob& job, XWindow& window) {
     clock.Restart(NowNs());
     while (!RunEnds() && !quit) {
         const WindowEvents events = window.HandleEvents();
-        if (events.resized)
-            view.setFrameSize(
-                {static_cast<double>(window.width()), static_cast<double>(window.height())});
+        if (events.resized && !saver.Resize(window.width(), window.height())) {
+            status = 1;
+            break;
+        }
         if (events.shown) clock.Restart(NowNs());  // go on from now, without a backlog
+        if (events.shown || events.exposed) saver.MarkAll();
         need_present = need_present || events.shown || events.exposed;
         quit = events.quit_asked;
         if (RunEnds() || quit) break;
         long long now = NowNs();
         if (window.mapped() && !started) {
-            view.startAnimation();
+            saver.Start();
             started = true;
             now = NowNs();
             clock.Restart(now);
@@ -83,7 +73,7 @@ int Run(const WindowJob& job, XWindow& window) {
         if (window.mapped()) {
             for (int due = clock.TakeDue(now); due > 0 && !finished; --due) {
                 const long long cpu = ClockNs(CLOCK_THREAD_CPUTIME_ID);
-                view.animateOneFrame();
+                saver.Tick();
                 meter.AddTick(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu);
                 need_present = true;
                 finished = job.ticks != 0 && ++ticks_done >= job.ticks;
@@ -92,9 +82,9 @@ int Run(const WindowJob& job, XWindow& window) {
         if (need_present && (window.mapped() || finished) &&
             (finished || window.vsync() || now - last_present >= kPresentNs)) {
             const long long cpu = ClockNs(CLOCK_THREAD_CPUTIME_ID);
-            Present(window, surface);
+            const double shown = saver.Present();
             need_present = false;
-            meter.AddPresent(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu);
+            meter.AddPresent(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu, shown);
             last_present = now;
         }
         if (finished) break;
@@ -115,8 +105,14 @@ int Run(const WindowJob& job, XWindow& window) {
             ppoll(&fd, 1, &timeout, nullptr);
         }
     }
-    // The last ticks are shown even when a stop cut the wait short.
-    if (need_present) Present(window, surface);
+    // The last ticks, and an Expose not yet read, are shown even when a stop cut
+    // the wait short.
+    if (!RunEndsWithoutWindow() && window.HandleEvents().exposed) {
+        saver.MarkAll();
+        need_present = true;
+    }
+    if (need_present) saver.Present();
+    if (!RunEndsWithoutWindow()) saver.Finish();
     meter.Report(NowNs(), true);
     // The picture is saved however the run ended, a lost connection included.
     if (!job.habitat_path.empty() && !biotope.SaveHabitat(OutputName(job.habitat_path), false)) {
@@ -127,8 +123,19 @@ int Run(const WindowJob& job, XWindow& window) {
         std::fprintf(job.diag, "lumivor: lost the connection to the X server\n");
         status = 1;
     }
-    if (!x_connection_lost) surface.MakeCurrent();
-    return status;  // the view destroys the world and lets go of the surface
+    return status;  // the saver destroys the world
+}
+
+// Runs the saver drawn the way that suits the renderer and the window.
+int RunSaver(const WindowJob& job, XWindow& window) {
+    if (PaintsImage(job, window)) {
+        ImageSaver saver(window, job.diag);
+        if (!saver.Open()) return 1;
+        window.ReleaseContext();  // nothing is drawn through OpenGL
+        return Run(job, window, saver);
+    }
+    OpenGLSaver saver(window, job);
+    return Run(job, window, saver);
 }
 
 }  // namespace
@@ -161,7 +168,7 @@ int RunWindowHost(const WindowJob& job) {
         XWindow window(display, job.diag);
         switch (window.Open(job)) {
             case OpenResult::kOpened:
-                status = Run(job, window);
+                status = RunSaver(job, window);
                 break;
             case OpenResult::kGone:  // replaced before it was drawn in: a normal end
                 status = x_connection_lost ? 1 : 0;

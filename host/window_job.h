@@ -6,6 +6,12 @@
 
 #include "saver/start.h"
 
+// How the window host shows its picture. kAuto: only the changed parts where the
+// renderer is software and the driver can present a part of the back buffer, else
+// the whole surface; kFull: always the whole surface; kParts: the changed parts
+// wherever the driver can.
+enum class PresentChoice { kAuto, kFull, kParts };
+
 struct WindowJob {
     StartRequest start;           // the clock reading and community each start uses
     bool root = false;            // the screen saver's window, else the root window
@@ -16,4 +22,5 @@ struct WindowJob {
     unsigned long ticks = 0;      // stop after this many ticks; 0: run until stopped
     std::string habitat_path;     // save rgb_habitat here at exit ("-": standard output)
     std::FILE* diag = stderr;     // the tool's own messages
+    PresentChoice present = PresentChoice::kAuto;
 };

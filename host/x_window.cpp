@@ -172,6 +172,7 @@ OpenResult XWindow::Open(const WindowJob& job) {
     glXGetConfig(display_, visual_, GLX_DOUBLEBUFFER, &double_buffered);
     double_buffered_ = double_buffered != 0;
     if (double_buffered_) AskForVsync();
+    software_renderer_ = AskIfSoftware();
     XSync(display_, False);
     return x_window_gone || x_connection_lost ? OpenResult::kGone : OpenResult::kOpened;
 }
@@ -191,6 +192,23 @@ void XWindow::AskForVsync() {
             glXGetProcAddressARB(reinterpret_cast<const GLubyte*>("glXSwapIntervalMESA")));
         vsync_ = swap_interval && swap_interval(1) == 0;
     }
+}
+
+bool XWindow::AskIfSoftware() {
+    const char* extensions = glXQueryExtensionsString(display_, DefaultScreen(display_));
+    if (!HasExtension(extensions, "GLX_MESA_query_renderer")) return false;
+    auto query = reinterpret_cast<Bool (*)(int, unsigned*)>(glXGetProcAddressARB(
+        reinterpret_cast<const GLubyte*>("glXQueryCurrentRendererIntegerMESA")));
+    unsigned accelerated = 1;
+    return query && query(GLX_RENDERER_ACCELERATED_MESA, &accelerated) && !accelerated;
+}
+
+void XWindow::ReleaseContext() {
+    if (!context_ || x_connection_lost) return;
+    glXMakeCurrent(display_, None, nullptr);
+    glXDestroyContext(display_, context_);
+    context_ = nullptr;
+    vsync_ = false;  // no swaps any more to pace the presents
 }
 
 WindowEvents XWindow::HandleEvents() {
@@ -241,6 +259,7 @@ WindowEvents XWindow::HandleEvents() {
 }
 
 bool XWindow::MakeCurrent() {
+    if (!context_) return false;
     return glXGetCurrentContext() == context_ || glXMakeCurrent(display_, win_, context_) == True;
 }
 

@@ -56,11 +56,19 @@ class XWindow {
     bool mapped() const { return mapped_; }
     bool double_buffered() const { return double_buffered_; }
     bool vsync() const { return vsync_; }
+    // The renderer says it is software (GLX_MESA_query_renderer); without a way to
+    // ask, it counts as a GPU.
+    bool software_renderer() const { return software_renderer_; }
+    Display* display() const { return display_; }
+    const XVisualInfo& visual() const { return *visual_; }
+    // Lets go of the OpenGL context, for a run that draws without it.
+    void ReleaseContext();
 
   private:
     bool Adopt(Window w);
     bool CreateOwn();
     void AskForVsync();
+    bool AskIfSoftware();
 
     Display* display_;
     std::FILE* diag_;
@@ -71,6 +79,7 @@ class XWindow {
     GLXContext context_ = nullptr;
     bool double_buffered_ = false;
     bool vsync_ = false;
+    bool software_renderer_ = false;
     int width_ = 0, height_ = 0;
     bool mapped_ = false;
     Atom wm_delete_ = 0;

@@ -15,6 +15,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "tests/support/x_server.h"
@@ -46,6 +47,9 @@ std::string Screenshot(Display* dpy, Window w) {
 }
 
 class HostTest : public ::testing::Test {
+  public:
+    static std::string DisplayName() { return x.display_name; }
+
   protected:
     void SetUp() override {
         const char* ci = std::getenv("CI");
@@ -61,6 +65,10 @@ class HostTest : public ::testing::Test {
     }
     static inline TestXServer x{240, 160};  // for every test of the process
 };
+
+std::string HostTestDisplay() {
+    return HostTest::DisplayName();
+}
 
 // Each way to name the window (a window id wins over a later -root), tiny windows too.
 TEST_F(HostTest, HackWindowShowsTheSavedHabitat) {
@@ -195,6 +203,123 @@ TEST_F(HostTest, WindowDestroyedEarlyEndsWithSuccess) {
             EXPECT_EQ(err.find("X error"), std::string::npos) << err;
         }
     }
+}
+
+// The two ways of drawing: the program's own picture (what a software renderer
+// such as Xvfb's gets by default) and OpenGL with whole presents (forced).
+const std::pair<const char*, const char*> kWays[] = {{"", "painted by the program"},
+                                                     {"LUMIVOR_PRESENT=full", "OpenGL"}};
+
+// Runs lumivor in window w with these flags and the way's environment, calling
+// `during` once it has started; returns its standard error.
+template <class During>
+std::string RunIn(Window w, const char* env, std::vector<std::string> flags, During during) {
+    std::vector<std::string> args = {kLumivor, "-window-id", std::to_string(w), "-fps",
+                                     "--seed", "1765000000", "--habitat",       kHabitat};
+    args.insert(args.end(), flags.begin(), flags.end());
+    std::vector<std::string> environment;
+    if (*env) environment.push_back(env);
+    TestChild child;
+    EXPECT_TRUE(child.Start(args, HostTestDisplay(), environment));
+    EXPECT_TRUE(child.WaitForErr("community '", seconds(20))) << child.Err();
+    during(child);
+    EXPECT_EQ(child.Wait(seconds(30)), 0) << child.Err();
+    return child.Err();
+}
+
+// Many presents of changed parts, each way: the window is the habitat at the end.
+TEST_F(HostTest, BothWaysShowTheHabitatAfterManyPresents) {
+    for (const auto& [env, way] : kWays) {
+        SCOPED_TRACE(way);
+        const Window w = MakeWindow(200, 150);
+        const std::string err = RunIn(w, env, {"--ticks", "150"}, [](TestChild&) {});
+        EXPECT_NE(err.find(way), std::string::npos) << err;
+        EXPECT_TRUE(ReadFile(kHabitat) == Screenshot(x.display, w)) << "the window differs";
+        XDestroyWindow(x.display, w);
+    }
+}
+
+// A window mapped over the saver's and taken away leaves the server's background
+// behind (Xvfb keeps no covered pixels); the saver shows its whole picture again.
+// The run ends a few ticks later, before its trails could have repainted much.
+TEST_F(HostTest, BothWaysShowTheWholePictureAfterAnExpose) {
+    for (const auto& [env, way] : kWays) {
+        SCOPED_TRACE(way);
+        const Window w = MakeWindow(200, 150);
+        RunIn(w, env, {}, [](TestChild& child) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            const Window cover = XCreateSimpleWindow(x.display, DefaultRootWindow(x.display), 0, 0,
+                                                     240, 160, 0, 0, 0x123456);
+            XMapRaised(x.display, cover);
+            XSync(x.display, False);
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            XDestroyWindow(x.display, cover);
+            XSync(x.display, False);
+            std::this_thread::sleep_for(std::chrono::milliseconds(40));
+            kill(child.pid, SIGTERM);
+        });
+        EXPECT_TRUE(ReadFile(kHabitat) == Screenshot(x.display, w)) << "the window differs";
+        XDestroyWindow(x.display, w);
+    }
+}
+
+// After a resize the surface is cleared and the world, at its old size, goes on
+// drawing from the bottom-left corner: every pixel of the window is the clear
+// colour or, where a trail passed since, the habitat's colour of that cell.
+TEST_F(HostTest, BothWaysClearAndDrawOnAfterAResize) {
+    const std::string clear = "\xc9\xca\xc4";  // community 0's clear colour
+    for (const auto& [env, way] : kWays) {
+        for (const auto& [new_w, new_h] : {std::pair{200, 140}, std::pair{90, 50}}) {
+            SCOPED_TRACE(std::string(way) + " to " + std::to_string(new_w));
+            const Window w = MakeWindow(120, 80);
+            RunIn(w, env, {"--ticks", "150"}, [&](TestChild&) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(300));
+                XResizeWindow(x.display, w, new_w, new_h);
+                XSync(x.display, False);
+            });
+            const std::string saved = ReadFile(kHabitat), shown = Screenshot(x.display, w);
+            const size_t saved_rgb = saved.size() - 120 * 80 * 3;
+            const size_t shown_rgb = shown.size() - static_cast<size_t>(new_w) * new_h * 3;
+            ASSERT_EQ(shown.rfind(Habitat(new_w, new_h, ""), 0), 0u);
+            int redrawn = 0, wrong = 0;
+            for (int y = 0; y < new_h; ++y) {
+                for (int px = 0; px < new_w; ++px) {
+                    const std::string pixel = shown.substr(shown_rgb + (y * new_w + px) * 3, 3);
+                    const int cell_y = new_h - 1 - y;  // the world's row 0 is the bottom row
+                    std::string cell = clear;
+                    if (px < 120 && cell_y < 80)
+                        cell = saved.substr(saved_rgb + ((79 - cell_y) * 120 + px) * 3, 3);
+                    if (pixel == cell && cell != clear) ++redrawn;
+                    if (pixel != cell && pixel != clear) ++wrong;
+                }
+            }
+            EXPECT_EQ(wrong, 0);
+            EXPECT_GT(redrawn, 50) << "no trails drawn after the resize";
+            XDestroyWindow(x.display, w);
+        }
+    }
+}
+
+// Where the X server offers no shared memory, the picture goes through the connection.
+TEST(HostNoSharedMemory, ShowsTheHabitat) {
+    TestXServer plain(160, 120, "-extension MIT-SHM");
+    if (!plain.display) GTEST_SKIP() << "Xvfb is not installed or did not start";
+    TestChild child;
+    ASSERT_TRUE(child.Start({kLumivor, "-root", "-fps", "--seed", "1765000000", "--ticks", "100",
+                             "--habitat", kHabitat},
+                            plain.display_name));
+    ASSERT_EQ(child.Wait(seconds(30)), 0) << child.Err();
+    EXPECT_NE(child.Err().find("painted by the program"), std::string::npos) << child.Err();
+    EXPECT_TRUE(ReadFile(kHabitat) == Screenshot(plain.display, DefaultRootWindow(plain.display)));
+    std::remove(kHabitat.c_str());
+}
+
+// A way that does not exist is refused with one line naming it.
+TEST(HostPresentChoice, RejectsAnUnknownWay) {
+    TestChild child;
+    ASSERT_TRUE(child.Start({kLumivor}, ":0", {"LUMIVOR_PRESENT=sometimes"}));
+    EXPECT_EQ(child.Wait(seconds(10)), 1);
+    EXPECT_NE(child.Err().find("'sometimes'"), std::string::npos) << child.Err();
 }
 
 // Without a display, the message says where to go instead.

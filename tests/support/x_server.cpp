@@ -17,10 +17,11 @@ std::string ReadFile(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(std::ifstream(path).rdbuf()), {});
 }
 
-TestXServer::TestXServer(int width, int height) {
+TestXServer::TestXServer(int width, int height, const std::string& options) {
     // It writes its display number once it takes connections and ends with its last client.
     const std::string command = "exec Xvfb -displayfd 1 -screen 0 " + std::to_string(width) + "x" +
-                                std::to_string(height) + "x24 -nolisten tcp -terminate 2>/dev/null";
+                                std::to_string(height) + "x24 -nolisten tcp -terminate " + options +
+                                " 2>/dev/null";
     server = popen(command.c_str(), "r");
     char number[16] = "";
     if (server != nullptr && std::fgets(number, sizeof number, server) != nullptr)

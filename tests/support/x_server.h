@@ -12,12 +12,13 @@ typedef struct _XDisplay Display;  // as Xlib names it, without Xlib's macros
 
 std::string ReadFile(const std::string& path);
 
-// Xvfb (width x height x 24) on a free display and a connection to it; null if it fails.
+// Xvfb (width x height x 24, with further command-line options) on a free display and a
+// connection to it; null if it fails.
 struct TestXServer {
     std::string display_name;  // ":N"
     Display* display = nullptr;
     std::FILE* server = nullptr;  // Xvfb's standard output
-    TestXServer(int width, int height);
+    TestXServer(int width, int height, const std::string& options = "");
     ~TestXServer();
 };
 
