@@ -115,7 +115,8 @@ int Run(const WindowJob& job, XWindow& window, WindowSaver& saver) {
     if (!RunEndsWithoutWindow()) saver.Finish();
     meter.Report(NowNs(), true);
     // The picture is saved however the run ended, a lost connection included.
-    if (!job.habitat_path.empty() && !biotope.SaveHabitat(OutputName(job.habitat_path), false)) {
+    if (!job.habitat_path.empty() &&
+        !biotope.SaveHabitat(OutputName(job.habitat_path), kTopRowFirst)) {
         std::fprintf(job.diag, "lumivor: cannot save %s\n", job.habitat_path.c_str());
         status = 1;
     }

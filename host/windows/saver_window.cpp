@@ -373,7 +373,8 @@ int SaverWindow::Run() {
                 1e9 * static_cast<double>(ticks_done) / wall,
                 100.0 * static_cast<double>(ProcessCpuNs() - cpu_start) / wall, wall / 1e9);
         }
-        if (!o_.habitat_path.empty() && !biotope.SaveHabitat(o_.habitat_path.c_str(), false)) {
+        if (!o_.habitat_path.empty() &&
+            !biotope.SaveHabitat(o_.habitat_path.c_str(), kTopRowFirst)) {
             std::fprintf(diag_, "lumivor: cannot save %s\n", o_.habitat_path.c_str());
             status = 1;
         }

@@ -60,7 +60,7 @@ TEST(HabitatFile, SavesTheLayoutAndRoundTripsInEveryRowOrder) {
     Biotope world;
     ASSERT_TRUE(world.CreateHabitat(2, 1));
     std::copy_n("\x01\x02\x03\x0a\x23", 6, world.rgb_habitat.data);
-    ASSERT_TRUE(world.SaveHabitat(path.c_str(), false));
+    ASSERT_TRUE(world.SaveHabitat(path.c_str(), kTopRowFirst));
     EXPECT_EQ(ReadFile(path), std::string("P6\n#quib habitat\n2 1\n255\n\x01\x02\x03\x0a\x23", 31));
     ASSERT_TRUE(world.CreateHabitat(5, 2));  // 3 x width is not a multiple of 4
     Fill(world.rgb_habitat);
@@ -104,7 +104,8 @@ TEST(HabitatFile, RefusedLoadsAndConversionsChangeNothing) {
         SCOPED_TRACE(file.substr(0, 20));
         const std::string rgb = Cells(world.rgb_habitat), hsl = Cells(world.hsl_habitat);
         std::ofstream(path, std::ios::binary) << file;
-        EXPECT_EQ(Err([&] { EXPECT_EQ(world.LoadHabitat(path.c_str(), false), err == ok); }), err);
+        EXPECT_EQ(Err([&] { EXPECT_EQ(world.LoadHabitat(path.c_str(), kTopRowFirst), err == ok); }),
+                  err);
         EXPECT_EQ(Cells(world.rgb_habitat), err == ok ? px : rgb);
         EXPECT_EQ(Cells(world.hsl_habitat), err == ok ? HslOf(px) : hsl);
     }
@@ -142,7 +143,8 @@ TEST(HabitatFile, FailedSavesLoseNothing) {
     std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lim), 0);
     for (const auto& [path, err] : cases)
-        EXPECT_EQ(Err([&] { EXPECT_FALSE(world.SaveHabitat(path.c_str(), false)); }), err + "\n");
+        EXPECT_EQ(Err([&] { EXPECT_FALSE(world.SaveHabitat(path.c_str(), kTopRowFirst)); }),
+                  err + "\n");
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(ReadFile(keep), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path + "k"), {}), 1);
@@ -153,12 +155,12 @@ TEST(HabitatFile, FailedSavesLoseNothing) {
 TEST(HabitatFile, EmptyWorldsAndPathsFollowTheSteps) {
     Biotope world;
     const std::string path = dir.path + "empty.ppm";
-    EXPECT_TRUE(world.SaveHabitat(path.c_str(), false));
+    EXPECT_TRUE(world.SaveHabitat(path.c_str(), kTopRowFirst));
     EXPECT_EQ(ReadFile(path), "P6\n#quib habitat\n0 0\n255\n");
-    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.SaveHabitat("", false)); }),
+    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.SaveHabitat("", kTopRowFirst)); }),
               "could not open \nSaveHabitat() fopen(): No such file or directory\n");
     std::ofstream(path, std::ios::binary) << "P6\n4 3\n255\n" << std::string(36, 'x');
-    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.LoadHabitat(path.c_str(), false)); }),
+    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.LoadHabitat(path.c_str(), kTopRowFirst)); }),
               "incompatible size : habitat 0 x 0, file 4 x 3\n");
 }
 
