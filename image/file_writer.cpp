@@ -4,7 +4,9 @@
 #include <cstring>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
 #include <fcntl.h>
@@ -25,7 +27,11 @@ namespace {
 
 // The folder part of a path, with its final slash; empty for a bare name.
 std::string FolderOf(const std::string& path) {
+#ifdef _WIN32
+    const size_t slash = path.find_last_of("/\\");
+#else
     const size_t slash = path.find_last_of('/');
+#endif
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
@@ -58,8 +64,25 @@ bool FileWriter::Open(const char* path) {
     if (stream_ != nullptr) Abandon();
     if (path == nullptr) return Fail("fopen", EINVAL);
     target_ = path;
-    temp_ = FolderOf(target_) + ".lumivor.tmp";
-    stream_ = std::fopen(temp_.c_str(), "wb");
+    // A temporary of this writer's own: several files may be written into one
+    // folder at once (a render's trace and its habitat).
+    static unsigned serial = 0;
+    for (int attempt = 0; attempt < 100 && stream_ == nullptr; ++attempt) {
+        temp_ = FolderOf(target_) + ".lumivor-" + std::to_string(GetCurrentProcessId()) + "-" +
+                std::to_string(serial++) + ".tmp";
+        const int fd =
+            _open(temp_.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+        if (fd < 0) {
+            if (errno != EEXIST) break;
+            continue;
+        }
+        stream_ = _fdopen(fd, "wb");
+        if (stream_ == nullptr) {
+            _close(fd);
+            std::remove(temp_.c_str());
+        }
+        break;
+    }
     if (stream_ == nullptr) {
         temp_.clear();
         stream_ = std::fopen(path, "wb");
