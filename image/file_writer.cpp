@@ -56,6 +56,11 @@ bool FileWriter::Open(std::FILE* stream) {
     return true;
 }
 
+void FileWriter::Close() {
+    if (stream_ != nullptr && own_stream_) std::fclose(stream_);
+    stream_ = nullptr;
+}
+
 #ifdef _WIN32
 
 // A plain fallback: a temporary beside the target moved over it when complete,
@@ -90,11 +95,6 @@ bool FileWriter::Open(const char* path) {
     own_stream_ = true;
     if (stream_ == nullptr) return Fail("fopen", errno);
     return true;
-}
-
-void FileWriter::Close() {
-    if (stream_ != nullptr && own_stream_) std::fclose(stream_);
-    stream_ = nullptr;
 }
 
 bool FileWriter::Commit() {
@@ -290,11 +290,6 @@ bool FileWriter::Open(const char* path) {
     }
     sync_ = S_ISREG(st.st_mode);
     return true;
-}
-
-void FileWriter::Close() {
-    if (stream_ != nullptr && own_stream_) std::fclose(stream_);
-    stream_ = nullptr;
 }
 
 bool FileWriter::Commit() {
