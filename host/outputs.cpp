@@ -1,6 +1,8 @@
 #include "host/outputs.h"
 
 #include "image/file_writer.h"
+#include "world/biotope.h"
+#include "world/habitat_files.h"
 
 bool CheckOutputs(const std::vector<std::string>& paths, const char* program, std::FILE* diag) {
     bool ok = true;
@@ -13,4 +15,10 @@ bool CheckOutputs(const std::vector<std::string>& paths, const char* program, st
         }
     }
     return ok;
+}
+
+bool SaveRenderedHabitat(const std::string& path, std::FILE* diag) {
+    if (path.empty() || biotope.SaveHabitat(OutputName(path), kTopRowFirst)) return true;
+    std::fprintf(diag, "lumivor render: cannot save %s\n", path.c_str());
+    return false;
 }

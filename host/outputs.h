@@ -21,3 +21,8 @@ inline const char* OutputName(const std::string& path) {
 // check: nothing is created or truncated). Otherwise one line per refusal on
 // diag, prefixed by `program`, with the system's reason, and false.
 bool CheckOutputs(const std::vector<std::string>& paths, const char* program, std::FILE* diag);
+
+// A render's end: saves the world's habitat file, top row first, to `path` ("-": standard
+// output). True when written; otherwise a line on diag and false. An empty
+// path asks for nothing and is true.
+bool SaveRenderedHabitat(const std::string& path, std::FILE* diag);

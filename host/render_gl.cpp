@@ -66,11 +66,7 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
     }
 
     int status = 0;
-    if (!job.habitat_path.empty() &&
-        !biotope.SaveHabitat(OutputName(job.habitat_path), kTopRowFirst)) {
-        std::fprintf(job.diag, "lumivor render: cannot save %s\n", job.habitat_path.c_str());
-        status = 1;
-    }
+    if (!SaveRenderedHabitat(job.habitat_path, job.diag)) status = 1;
     if (!job.png_path.empty()) {
         surface.MakeCurrent();
         if (job.markers) biotope.DrawInfo();

@@ -72,11 +72,7 @@ int Run(const RenderJob& job, std::FILE* trace) {
         if (job.progress) job.progress(tick + 1);
     }
     int status = 0;
-    if (!job.habitat_path.empty() &&
-        !biotope.SaveHabitat(OutputName(job.habitat_path), kTopRowFirst)) {
-        std::fprintf(job.diag, "lumivor render: cannot save %s\n", job.habitat_path.c_str());
-        status = 1;
-    }
+    if (!SaveRenderedHabitat(job.habitat_path, job.diag)) status = 1;
     if (!job.png_path.empty() && !WriteHabitatPNG(job)) status = 1;
     if (job.final_state) PrintFinalState();
     return status;
