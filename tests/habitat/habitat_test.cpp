@@ -69,8 +69,9 @@ TEST(HabitatFile, SavesTheLayoutAndRoundTripsInEveryRowOrder) {
         const std::string r = Cells(world.rgb_habitat), flip = r.substr(15) + r.substr(0, 15);
         ASSERT_TRUE(world.SaveHabitat(path.c_str(), save_td));
         EXPECT_EQ(ReadFile(path).substr(25), save_td ? r : flip);
-        EXPECT_EQ(Err([&] { EXPECT_TRUE(world.LoadHabitat(path.c_str(), load_td)); }),
-                  "5 x 2\nBiotope::HabitatRGBtoHSL() : done\n");
+        EXPECT_EQ(
+            Err([&, load_td = load_td] { EXPECT_TRUE(world.LoadHabitat(path.c_str(), load_td)); }),
+            "5 x 2\nBiotope::HabitatRGBtoHSL() : done\n");
         EXPECT_EQ(Cells(world.rgb_habitat), save_td == load_td ? r : flip);
         EXPECT_EQ(Cells(world.hsl_habitat), HslOf(Cells(world.rgb_habitat)));
     }
@@ -104,7 +105,9 @@ TEST(HabitatFile, RefusedLoadsAndConversionsChangeNothing) {
         SCOPED_TRACE(file.substr(0, 20));
         const std::string rgb = Cells(world.rgb_habitat), hsl = Cells(world.hsl_habitat);
         std::ofstream(path, std::ios::binary) << file;
-        EXPECT_EQ(Err([&] { EXPECT_EQ(world.LoadHabitat(path.c_str(), kTopRowFirst), err == ok); }),
+        EXPECT_EQ(Err([&, &err = err] {
+                      EXPECT_EQ(world.LoadHabitat(path.c_str(), kTopRowFirst), err == ok);
+                  }),
                   err);
         EXPECT_EQ(Cells(world.rgb_habitat), err == ok ? px : rgb);
         EXPECT_EQ(Cells(world.hsl_habitat), err == ok ? HslOf(px) : hsl);
@@ -119,7 +122,7 @@ TEST(HabitatFile, RefusedLoadsAndConversionsChangeNothing) {
         {&h7, "incompatible input heights  (7 - 3)"},
     };
     for (const auto& [rgb, why] : refusals) {
-        EXPECT_EQ(Err([&] { world.HabitatRGBtoHSL(rgb, &world.hsl_habitat); }),
+        EXPECT_EQ(Err([&, rgb = rgb] { world.HabitatRGBtoHSL(rgb, &world.hsl_habitat); }),
                   "Biotope::HabitatRGBtoHSL() : failure : " + why + "\n");
         EXPECT_EQ(Cells(world.hsl_habitat), HslOf(px));
     }
@@ -143,8 +146,9 @@ TEST(HabitatFile, FailedSavesLoseNothing) {
     std::signal(SIGXFSZ, SIG_IGN);
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lim), 0);
     for (const auto& [path, err] : cases)
-        EXPECT_EQ(Err([&] { EXPECT_FALSE(world.SaveHabitat(path.c_str(), kTopRowFirst)); }),
-                  err + "\n");
+        EXPECT_EQ(
+            Err([&, &path = path] { EXPECT_FALSE(world.SaveHabitat(path.c_str(), kTopRowFirst)); }),
+            err + "\n");
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(ReadFile(keep), "old");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path + "k"), {}), 1);

@@ -272,7 +272,7 @@ TEST_F(HostTest, BothWaysClearAndDrawOnAfterAResize) {
         for (const auto& [new_w, new_h] : {std::pair{200, 140}, std::pair{90, 50}}) {
             SCOPED_TRACE(std::string(way) + " to " + std::to_string(new_w));
             const Window w = MakeWindow(120, 80);
-            RunIn(w, env, {"--ticks", "150"}, [&](TestChild&) {
+            RunIn(w, env, {"--ticks", "150"}, [&, new_w = new_w, new_h = new_h](TestChild&) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
                 XResizeWindow(x.display, w, new_w, new_h);
                 XSync(x.display, False);
