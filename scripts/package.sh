@@ -25,6 +25,7 @@ start=$(date +%s)
 
 # shellcheck disable=SC2086
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DLUMIVOR_WERROR=ON -DLUMIVOR_BUILD_TESTS=OFF -DLUMIVOR_BUILD_BENCH=OFF \
       ${LUMIVOR_CMAKE_ARGS:-} >/dev/null
 cmake --build "$build" -j "$jobs"

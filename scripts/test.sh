@@ -36,7 +36,9 @@ scripts/format-check.sh
 
 section "release build and suite"
 # Tests and benchmarks on, whatever the run command left in the shared build folder.
+# The release build is the run command's (Clang); the sanitizer build uses GCC.
 cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DLUMIVOR_WERROR=ON \
+      -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
       -DLUMIVOR_BUILD_TESTS=ON -DLUMIVOR_BUILD_BENCH=ON
 cmake --build build/release -j "$jobs"
 ctest --test-dir build/release --output-on-failure --no-tests=error -j "$jobs"
