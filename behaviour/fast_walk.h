@@ -16,6 +16,7 @@
 // and a later bot's walk reads only the habitat, so the picture is the same.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -65,6 +66,60 @@ struct LocalDraw {
     LUMIVOR_INLINE long operator()() const { return random_step_tovi(generator); }
 };
 
+// The bot's view for one step, with its rings filled by `gather`, given to
+// the step function. Inlined with the gathering into every heading's body,
+// the rings live in registers: nothing is stored and read back.
+template <const uint8_t* G, class Draw, class Gather>
+LUMIVOR_INLINE void Decide(const Gather& gather, Core_ view, const HSL_888& cell, long* value,
+                           long* dir, HSL_888* out, Draw draw) {
+    uint8_t ring_a[9] = {};
+    uint8_t ring_b[9] = {};
+    gather(ring_a, ring_b);
+    view.nbh_a = ring_a;
+    view.nbh_b = ring_b;
+    view.cell_hsl = &cell;
+    StepFromGenes<G, Draw>(&view, value, dir, out, draw);
+}
+
+// The ring of a bot away from the border, heading D: every byte at an
+// offset known at compile time from the rows above, at and below the bot.
+template <int D, int kChA, int kChB, bool kRingA, bool kRingB>
+struct TurnedRing {
+    const uint8_t* centre;
+    ptrdiff_t row;
+    LUMIVOR_INLINE void operator()(uint8_t* a, uint8_t* b) const {
+        const uint8_t* rows[3] = {centre - row, centre, centre + row};
+        for (int j = 0; j < 8; ++j) {
+            const Point2i o = Bot::dir_d[(D + j) & 7];
+            const uint8_t* c = rows[o.y + 1] + o.x * 3;
+            if constexpr (kRingA) a[j] = c[kChA];
+            if constexpr (kRingB) b[j] = c[kChB];
+        }
+        a[8] = centre[kChA];
+        b[8] = centre[kChB];
+    }
+};
+
+// The ring of a bot on the border: each neighbour wrapped onto the torus.
+template <int kChA, int kChB, bool kRingA, bool kRingB>
+struct WrappedRing {
+    const uint8_t* cells;
+    const uint8_t* centre;
+    int32_t x, y, w, h;
+    long dir;
+    LUMIVOR_INLINE void operator()(uint8_t* a, uint8_t* b) const {
+        for (int j = 0; j < 8; ++j) {
+            const Point2i o = Bot::dir_d[(dir + j) & 7];
+            const int32_t nx = WrapOnce(x + o.x, w), ny = WrapOnce(y + o.y, h);
+            const uint8_t* c = cells + (static_cast<ptrdiff_t>(ny) * w + nx) * 3;
+            if constexpr (kRingA) a[j] = c[kChA];
+            if constexpr (kRingB) b[j] = c[kChB];
+        }
+        a[8] = centre[kChA];
+        b[8] = centre[kChB];
+    }
+};
+
 // The walk of the bot whose genes are G.
 template <const uint8_t* G, class Observer, bool kPaintAfter = false>
 void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
@@ -94,22 +149,9 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
     uint8_t* const cells = habitat->data;
     uint8_t* const shown_cells = display->data;
     const ptrdiff_t row = static_cast<ptrdiff_t>(w) * 3;
-    // Byte offsets of the ring, turned: turned[d][j] is neighbour (d + j) & 7.
-    ptrdiff_t turned[8][8];
-    for (int d = 0; d < 8; ++d) {
-        for (int j = 0; j < 8; ++j) {
-            const Point2i o = Bot::dir_d[(d + j) & 7];
-            turned[d][j] = o.y * row + o.x * 3;
-        }
-    }
-
-    uint8_t ring_a[9] = {};
-    uint8_t ring_b[9] = {};
     Core_ view;
     view.own_a = bot->own_a;
     view.own_b = bot->own_b;
-    view.nbh_a = ring_a;
-    view.nbh_b = ring_b;
     // A local copy of the own colour: the compiler can keep it in registers,
     // while the bot's own field must be reloaded after every byte written.
     const HSL_888 own = *bot->own_hsl;
@@ -136,65 +178,16 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
     Draw draw{};
     if constexpr (kOwnDraws) draw.generator = &generator;
 
-    for (unsigned long i = 0; i < steps; ++i) {
-        // Away from the border (1 <= x <= w - 2, 1 <= y <= h - 2) in two
-        // comparisons; only a bot on the border can have stepped off the habitat.
-        const bool inside = static_cast<uint32_t>(x - 1) < static_cast<uint32_t>(w - 2) &&
-                            static_cast<uint32_t>(y - 1) < static_cast<uint32_t>(h - 2);
-        if (!inside && (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
-                        static_cast<uint32_t>(y) >= static_cast<uint32_t>(h))) {
-            x = WrapOnce(x, w);
-            y = WrapOnce(y, h);
-            at = (static_cast<ptrdiff_t>(y) * w + x) * 3;
-        }
-        uint8_t* const centre = cells + at;
-        // The habitat is far larger than the caches and a bot enters a new row
-        // of it at most steps: fetch the rows that the next step may read
-        // (two above, two below) and the display rows it may write, while this
-        // step computes.
-        if (static_cast<uint32_t>(y - 2) < static_cast<uint32_t>(h - 4)) {
-            // Addresses as integers: a prefetch never faults, and at the left or
-            // right edge these may lie just outside the rasters.
-            const uintptr_t c = reinterpret_cast<uintptr_t>(centre);
-            const uintptr_t s = reinterpret_cast<uintptr_t>(shown_cells + at);
-            const uintptr_t r = static_cast<uintptr_t>(row);
-            __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r - 6));
-            __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r + 8));
-            __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r - 6));
-            __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r + 8));
-            if constexpr (!kPaintAfter) {
-                __builtin_prefetch(reinterpret_cast<const void*>(s - r - 3), 1);
-                __builtin_prefetch(reinterpret_cast<const void*>(s + r + 5), 1);
-            }
-        }
-        if constexpr (kRingA || kRingB) {
-            if (inside) {
-                const ptrdiff_t* t = turned[dir];
-                for (int j = 0; j < 8; ++j) {
-                    if constexpr (kRingA) ring_a[j] = centre[t[j] + chA];
-                    if constexpr (kRingB) ring_b[j] = centre[t[j] + chB];
-                }
-            } else {
-                for (int j = 0; j < 8; ++j) {
-                    const Point2i o = Bot::dir_d[(dir + j) & 7];
-                    const int32_t nx = WrapOnce(x + o.x, w), ny = WrapOnce(y + o.y, h);
-                    const uint8_t* c = cells + (static_cast<ptrdiff_t>(ny) * w + nx) * 3;
-                    if constexpr (kRingA) ring_a[j] = c[chA];
-                    if constexpr (kRingB) ring_b[j] = c[chB];
-                }
-            }
-        }
+    unsigned long i = 0;
+    // One step at the bot's cell, its ring read by `ring`: the step function,
+    // the cell painted, the trail entry and the move.
+    const auto take_step = [&](uint8_t * centre, const auto& ring) __attribute__((always_inline)) {
         const HSL_888 cell = {centre[0], centre[1], centre[2]};
-        ring_a[8] = centre[chA];
-        ring_b[8] = centre[chB];
         view.value = value;
         view.dir = dir;
-        view.cell_hsl = &cell;
-
         long new_value, new_dir;
         HSL_888 out;
-        StepFromGenes<G, Draw>(&view, &new_value, &new_dir, &out, draw);
-
+        Decide<G>(ring, view, cell, &new_value, &new_dir, &out, draw);
         path_xy[i] = Point2i{x, y};
         const long nd = new_dir & 7;
         if constexpr (kPaintAfter) {
@@ -212,6 +205,84 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
         at += move[nd];
         value = new_value;
         dir = nd;
+    };
+    // A step away from the border, its ring read at offsets fixed per heading.
+    const auto take_inside_step = [&](uint8_t * centre) __attribute__((always_inline)) {
+        if constexpr (!(kRingA || kRingB)) {
+            take_step(centre, TurnedRing<0, chA, chB, false, false>{centre, row});
+        } else {
+            // One body per heading, each with its own copy of the step.
+            const auto turned = [&]<int D>(std::integral_constant<int, D>)
+                __attribute__((always_inline)) {
+                take_step(centre, TurnedRing<D, chA, chB, kRingA, kRingB>{centre, row});
+            };
+            switch (dir & 7) {
+                case 0:
+                    turned(std::integral_constant<int, 0>{});
+                    break;
+                case 1:
+                    turned(std::integral_constant<int, 1>{});
+                    break;
+                case 2:
+                    turned(std::integral_constant<int, 2>{});
+                    break;
+                case 3:
+                    turned(std::integral_constant<int, 3>{});
+                    break;
+                case 4:
+                    turned(std::integral_constant<int, 4>{});
+                    break;
+                case 5:
+                    turned(std::integral_constant<int, 5>{});
+                    break;
+                case 6:
+                    turned(std::integral_constant<int, 6>{});
+                    break;
+                default:
+                    turned(std::integral_constant<int, 7>{});
+                    break;
+            }
+        }
+    };
+
+    while (i < steps) {
+        // Only a step on the border can take the bot off the habitat.
+        if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
+            static_cast<uint32_t>(y) >= static_cast<uint32_t>(h)) {
+            x = WrapOnce(x, w);
+            y = WrapOnce(y, h);
+            at = (static_cast<ptrdiff_t>(y) * w + x) * 3;
+        }
+        // A bot `margin` cells from the border takes its next margin + 1 steps
+        // away from it: those run with no test of the position at all.
+        const int32_t margin = std::min(std::min(x - 1, w - 2 - x), std::min(y - 1, h - 2 - y));
+        if (margin < 0) {
+            take_step(cells + at,
+                      WrappedRing<chA, chB, kRingA, kRingB>{cells, cells + at, x, y, w, h, dir});
+            ++i;
+            continue;
+        }
+        const unsigned long run_end = std::min(steps, i + static_cast<unsigned long>(margin) + 1);
+        for (; i < run_end; ++i) {
+            uint8_t* const centre = cells + at;
+            // The habitat is far larger than the caches and a bot enters a new
+            // row of it at most steps: fetch the rows that the next step may
+            // read (two above, two below) and the display rows it may write,
+            // while this step computes. Addresses as integers: a prefetch never
+            // faults, and near the border these may lie outside the rasters.
+            const uintptr_t c = reinterpret_cast<uintptr_t>(centre);
+            const uintptr_t s = reinterpret_cast<uintptr_t>(shown_cells + at);
+            const uintptr_t r = static_cast<uintptr_t>(row);
+            __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r - 6));
+            __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r + 8));
+            __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r - 6));
+            __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r + 8));
+            if constexpr (!kPaintAfter) {
+                __builtin_prefetch(reinterpret_cast<const void*>(s - r - 3), 1);
+                __builtin_prefetch(reinterpret_cast<const void*>(s + r + 5), 1);
+            }
+            take_inside_step(centre);
+        }
     }
     if constexpr (kOwnDraws) {
         unsafe_state_tovi.front = generator.front;
