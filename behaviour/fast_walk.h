@@ -66,9 +66,8 @@ struct LocalDraw {
     LUMIVOR_INLINE long operator()() const { return random_step_tovi(generator); }
 };
 
-// The bot's view for one step, with its rings filled by `gather`, given to
-// the step function. Inlined with the gathering into every heading's body,
-// the rings live in registers: nothing is stored and read back.
+// The bot's view for one step, its rings filled by `gather`, given to the
+// step function.
 template <const uint8_t* G, class Draw, class Gather>
 LUMIVOR_INLINE void Decide(const Gather& gather, Core_ view, const HSL_888& cell, long* value,
                            long* dir, HSL_888* out, Draw draw) {
@@ -81,19 +80,16 @@ LUMIVOR_INLINE void Decide(const Gather& gather, Core_ view, const HSL_888& cell
     StepFromGenes<G, Draw>(&view, value, dir, out, draw);
 }
 
-// The ring of a bot away from the border, heading D: every byte at an
-// offset known at compile time from the rows above, at and below the bot.
-template <int D, int kChA, int kChB, bool kRingA, bool kRingB>
-struct TurnedRing {
+// The ring of a bot away from the border: `turned` holds the byte offsets of
+// neighbours 0..7 from the bot's cell for its heading.
+template <int kChA, int kChB, bool kRingA, bool kRingB>
+struct TableRing {
     const uint8_t* centre;
-    ptrdiff_t row;
+    const ptrdiff_t* turned;
     LUMIVOR_INLINE void operator()(uint8_t* a, uint8_t* b) const {
-        const uint8_t* rows[3] = {centre - row, centre, centre + row};
         for (int j = 0; j < 8; ++j) {
-            const Point2i o = Bot::dir_d[(D + j) & 7];
-            const uint8_t* c = rows[o.y + 1] + o.x * 3;
-            if constexpr (kRingA) a[j] = c[kChA];
-            if constexpr (kRingB) b[j] = c[kChB];
+            if constexpr (kRingA) a[j] = centre[turned[j] + kChA];
+            if constexpr (kRingB) b[j] = centre[turned[j] + kChB];
         }
         a[8] = centre[kChA];
         b[8] = centre[kChB];
@@ -179,9 +175,18 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
     if constexpr (kOwnDraws) draw.generator = &generator;
 
     unsigned long i = 0;
+    // Byte offsets of the ring, turned: turned[d][j] is neighbour (d + j) & 7.
+    ptrdiff_t turned[8][8];
+    for (int d = 0; d < 8; ++d) {
+        for (int j = 0; j < 8; ++j) {
+            const Point2i o = Bot::dir_d[(d + j) & 7];
+            turned[d][j] = o.y * row + o.x * 3;
+        }
+    }
     // One step at the bot's cell, its ring read by `ring`: the step function,
     // the cell painted, the trail entry and the move.
-    const auto take_step = [&](uint8_t * centre, const auto& ring) __attribute__((always_inline)) {
+    const auto take_step = [&](uint8_t* const centre, const auto& ring)
+        __attribute__((always_inline)) {
         const HSL_888 cell = {centre[0], centre[1], centre[2]};
         view.value = value;
         view.dir = dir;
@@ -206,45 +211,6 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
         value = new_value;
         dir = nd;
     };
-    // A step away from the border, its ring read at offsets fixed per heading.
-    const auto take_inside_step = [&](uint8_t * centre) __attribute__((always_inline)) {
-        if constexpr (!(kRingA || kRingB)) {
-            take_step(centre, TurnedRing<0, chA, chB, false, false>{centre, row});
-        } else {
-            // One body per heading, each with its own copy of the step.
-            const auto turned = [&]<int D>(std::integral_constant<int, D>)
-                __attribute__((always_inline)) {
-                take_step(centre, TurnedRing<D, chA, chB, kRingA, kRingB>{centre, row});
-            };
-            switch (dir & 7) {
-                case 0:
-                    turned(std::integral_constant<int, 0>{});
-                    break;
-                case 1:
-                    turned(std::integral_constant<int, 1>{});
-                    break;
-                case 2:
-                    turned(std::integral_constant<int, 2>{});
-                    break;
-                case 3:
-                    turned(std::integral_constant<int, 3>{});
-                    break;
-                case 4:
-                    turned(std::integral_constant<int, 4>{});
-                    break;
-                case 5:
-                    turned(std::integral_constant<int, 5>{});
-                    break;
-                case 6:
-                    turned(std::integral_constant<int, 6>{});
-                    break;
-                default:
-                    turned(std::integral_constant<int, 7>{});
-                    break;
-            }
-        }
-    };
-
     while (i < steps) {
         // Only a step on the border can take the bot off the habitat.
         if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
@@ -281,7 +247,7 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
                 __builtin_prefetch(reinterpret_cast<const void*>(s - r - 3), 1);
                 __builtin_prefetch(reinterpret_cast<const void*>(s + r + 5), 1);
             }
-            take_inside_step(centre);
+            take_step(centre, TableRing<chA, chB, kRingA, kRingB>{centre, turned[dir]});
         }
     }
     if constexpr (kOwnDraws) {
