@@ -80,8 +80,8 @@ LUMIVOR_INLINE void Decide(const Gather& gather, Core_ view, const HSL_888& cell
     StepFromGenes<G, Draw>(&view, value, dir, out, draw);
 }
 
-// The ring of a bot away from the border: `turned` holds the byte offsets of
-// neighbours 0..7 from the bot's cell for its heading.
+// The ring of a bot: `turned` holds the byte offsets of neighbours 0..7 from
+// the bot's cell for its heading.
 template <int kChA, int kChB, bool kRingA, bool kRingB>
 struct TableRing {
     const uint8_t* centre;
@@ -90,26 +90,6 @@ struct TableRing {
         for (int j = 0; j < 8; ++j) {
             if constexpr (kRingA) a[j] = centre[turned[j] + kChA];
             if constexpr (kRingB) b[j] = centre[turned[j] + kChB];
-        }
-        a[8] = centre[kChA];
-        b[8] = centre[kChB];
-    }
-};
-
-// The ring of a bot on the border: each neighbour wrapped onto the torus.
-template <int kChA, int kChB, bool kRingA, bool kRingB>
-struct WrappedRing {
-    const uint8_t* cells;
-    const uint8_t* centre;
-    int32_t x, y, w, h;
-    long dir;
-    LUMIVOR_INLINE void operator()(uint8_t* a, uint8_t* b) const {
-        for (int j = 0; j < 8; ++j) {
-            const Point2i o = Bot::dir_d[(dir + j) & 7];
-            const int32_t nx = WrapOnce(x + o.x, w), ny = WrapOnce(y + o.y, h);
-            const uint8_t* c = cells + (static_cast<ptrdiff_t>(ny) * w + nx) * 3;
-            if constexpr (kRingA) a[j] = c[kChA];
-            if constexpr (kRingB) b[j] = c[kChB];
         }
         a[8] = centre[kChA];
         b[8] = centre[kChB];
@@ -183,34 +163,9 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
             turned[d][j] = o.y * row + o.x * 3;
         }
     }
-    // One step at the bot's cell, its ring read by `ring`: the step function,
-    // the cell painted, the trail entry and the move.
-    const auto take_step = [&](uint8_t* const centre, const auto& ring)
-        __attribute__((always_inline)) {
-        const HSL_888 cell = {centre[0], centre[1], centre[2]};
-        view.value = value;
-        view.dir = dir;
-        long new_value, new_dir;
-        HSL_888 out;
-        Decide<G>(ring, view, cell, &new_value, &new_dir, &out, draw);
-        path_xy[i] = Point2i{x, y};
-        const long nd = new_dir & 7;
-        if constexpr (kPaintAfter) {
-            centre[0] = out.h;
-            centre[1] = out.s;
-            centre[2] = out.l;
-            path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};
-        } else {
-            const RGB_888 shown = PaintCell(centre, shown_cells + at, out, hue_shift);
-            path_rgb[i] = shown;
-            observer(StepRecord{bot, i, x, y, new_value, nd, out, shown});
-        }
-        x += Bot::dir_d[nd].x;
-        y += Bot::dir_d[nd].y;
-        at += move[nd];
-        value = new_value;
-        dir = nd;
-    };
+    // The offsets of a ring on the border, wrapped onto the torus (filled for
+    // the heading of the step at hand only).
+    ptrdiff_t wrapped[8][8];
     while (i < steps) {
         // Only a step on the border can take the bot off the habitat.
         if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
@@ -220,15 +175,21 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
             at = (static_cast<ptrdiff_t>(y) * w + x) * 3;
         }
         // A bot `margin` cells from the border takes its next margin + 1 steps
-        // away from it: those run with no test of the position at all.
+        // away from it: those run with no test of the position at all. A step
+        // on the border runs alone, with its ring's offsets wrapped.
         const int32_t margin = std::min(std::min(x - 1, w - 2 - x), std::min(y - 1, h - 2 - y));
-        if (margin < 0) {
-            take_step(cells + at,
-                      WrappedRing<chA, chB, kRingA, kRingB>{cells, cells + at, x, y, w, h, dir});
-            ++i;
-            continue;
+        const ptrdiff_t(*offsets)[8] = turned;
+        unsigned long run_end = i + 1;
+        if (margin >= 0) {
+            run_end = std::min(steps, i + static_cast<unsigned long>(margin) + 1);
+        } else if constexpr (kRingA || kRingB) {
+            for (int j = 0; j < 8; ++j) {
+                const Point2i o = Bot::dir_d[(dir + j) & 7];
+                const int32_t nx = WrapOnce(x + o.x, w), ny = WrapOnce(y + o.y, h);
+                wrapped[dir][j] = (static_cast<ptrdiff_t>(ny) * w + nx) * 3 - at;
+            }
+            offsets = wrapped;
         }
-        const unsigned long run_end = std::min(steps, i + static_cast<unsigned long>(margin) + 1);
         for (; i < run_end; ++i) {
             uint8_t* const centre = cells + at;
             // The habitat is far larger than the caches and a bot enters a new
@@ -247,7 +208,30 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
                 __builtin_prefetch(reinterpret_cast<const void*>(s - r - 3), 1);
                 __builtin_prefetch(reinterpret_cast<const void*>(s + r + 5), 1);
             }
-            take_step(centre, TableRing<chA, chB, kRingA, kRingB>{centre, turned[dir]});
+            const HSL_888 cell = {centre[0], centre[1], centre[2]};
+            view.value = value;
+            view.dir = dir;
+            long new_value, new_dir;
+            HSL_888 out;
+            const TableRing<chA, chB, kRingA, kRingB> ring{centre, offsets[dir]};
+            Decide<G>(ring, view, cell, &new_value, &new_dir, &out, draw);
+            path_xy[i] = Point2i{x, y};
+            const long nd = new_dir & 7;
+            if constexpr (kPaintAfter) {
+                centre[0] = out.h;
+                centre[1] = out.s;
+                centre[2] = out.l;
+                path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};
+            } else {
+                const RGB_888 shown = PaintCell(centre, shown_cells + at, out, hue_shift);
+                path_rgb[i] = shown;
+                observer(StepRecord{bot, i, x, y, new_value, nd, out, shown});
+            }
+            x += Bot::dir_d[nd].x;
+            y += Bot::dir_d[nd].y;
+            at += move[nd];
+            value = new_value;
+            dir = nd;
         }
     }
     if constexpr (kOwnDraws) {
