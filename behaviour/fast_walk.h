@@ -16,6 +16,7 @@
 // and a later bot's walk reads only the habitat, so the picture is the same.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <type_traits>
@@ -65,6 +66,36 @@ struct LocalDraw {
     LUMIVOR_INLINE long operator()() const { return random_step_tovi(generator); }
 };
 
+// The bot's view for one step, its rings filled by `gather`, given to the
+// step function.
+template <const uint8_t* G, class Draw, class Gather>
+LUMIVOR_INLINE void Decide(const Gather& gather, Core_ view, const HSL_888& cell, long* value,
+                           long* dir, HSL_888* out, Draw draw) {
+    uint8_t ring_a[9] = {};
+    uint8_t ring_b[9] = {};
+    gather(ring_a, ring_b);
+    view.nbh_a = ring_a;
+    view.nbh_b = ring_b;
+    view.cell_hsl = &cell;
+    StepFromGenes<G, Draw>(&view, value, dir, out, draw);
+}
+
+// The ring of a bot: `turned` holds the byte offsets of neighbours 0..7 from
+// the bot's cell for its heading.
+template <int kChA, int kChB, bool kRingA, bool kRingB>
+struct TableRing {
+    const uint8_t* centre;
+    const ptrdiff_t* turned;
+    LUMIVOR_INLINE void operator()(uint8_t* a, uint8_t* b) const {
+        for (int j = 0; j < 8; ++j) {
+            if constexpr (kRingA) a[j] = centre[turned[j] + kChA];
+            if constexpr (kRingB) b[j] = centre[turned[j] + kChB];
+        }
+        a[8] = centre[kChA];
+        b[8] = centre[kChB];
+    }
+};
+
 // The walk of the bot whose genes are G.
 template <const uint8_t* G, class Observer, bool kPaintAfter = false>
 void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
@@ -94,22 +125,9 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
     uint8_t* const cells = habitat->data;
     uint8_t* const shown_cells = display->data;
     const ptrdiff_t row = static_cast<ptrdiff_t>(w) * 3;
-    // Byte offsets of the ring, turned: turned[d][j] is neighbour (d + j) & 7.
-    ptrdiff_t turned[8][8];
-    for (int d = 0; d < 8; ++d) {
-        for (int j = 0; j < 8; ++j) {
-            const Point2i o = Bot::dir_d[(d + j) & 7];
-            turned[d][j] = o.y * row + o.x * 3;
-        }
-    }
-
-    uint8_t ring_a[9] = {};
-    uint8_t ring_b[9] = {};
     Core_ view;
     view.own_a = bot->own_a;
     view.own_b = bot->own_b;
-    view.nbh_a = ring_a;
-    view.nbh_b = ring_b;
     // A local copy of the own colour: the compiler can keep it in registers,
     // while the bot's own field must be reloaded after every byte written.
     const HSL_888 own = *bot->own_hsl;
@@ -136,25 +154,49 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
     Draw draw{};
     if constexpr (kOwnDraws) draw.generator = &generator;
 
-    for (unsigned long i = 0; i < steps; ++i) {
-        // Away from the border (1 <= x <= w - 2, 1 <= y <= h - 2) in two
-        // comparisons; only a bot on the border can have stepped off the habitat.
-        const bool inside = static_cast<uint32_t>(x - 1) < static_cast<uint32_t>(w - 2) &&
-                            static_cast<uint32_t>(y - 1) < static_cast<uint32_t>(h - 2);
-        if (!inside && (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
-                        static_cast<uint32_t>(y) >= static_cast<uint32_t>(h))) {
+    unsigned long i = 0;
+    // Byte offsets of the ring, turned: turned[d][j] is neighbour (d + j) & 7.
+    ptrdiff_t turned[8][8];
+    for (int d = 0; d < 8; ++d) {
+        for (int j = 0; j < 8; ++j) {
+            const Point2i o = Bot::dir_d[(d + j) & 7];
+            turned[d][j] = o.y * row + o.x * 3;
+        }
+    }
+    // The offsets of a ring on the border, wrapped onto the torus (filled for
+    // the heading of the step at hand only).
+    ptrdiff_t wrapped[8][8];
+    while (i < steps) {
+        // Only a step on the border can take the bot off the habitat.
+        if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(w) ||
+            static_cast<uint32_t>(y) >= static_cast<uint32_t>(h)) {
             x = WrapOnce(x, w);
             y = WrapOnce(y, h);
             at = (static_cast<ptrdiff_t>(y) * w + x) * 3;
         }
-        uint8_t* const centre = cells + at;
-        // The habitat is far larger than the caches and a bot enters a new row
-        // of it at most steps: fetch the rows that the next step may read
-        // (two above, two below) and the display rows it may write, while this
-        // step computes.
-        if (static_cast<uint32_t>(y - 2) < static_cast<uint32_t>(h - 4)) {
-            // Addresses as integers: a prefetch never faults, and at the left or
-            // right edge these may lie just outside the rasters.
+        // A bot `margin` cells from the border takes its next margin + 1 steps
+        // away from it: those run with no test of the position at all. A step
+        // on the border runs alone, with its ring's offsets wrapped.
+        const int32_t margin = std::min(std::min(x - 1, w - 2 - x), std::min(y - 1, h - 2 - y));
+        const ptrdiff_t(*offsets)[8] = turned;
+        unsigned long run_end = i + 1;
+        if (margin >= 0) {
+            run_end = std::min(steps, i + static_cast<unsigned long>(margin) + 1);
+        } else if constexpr (kRingA || kRingB) {
+            for (int j = 0; j < 8; ++j) {
+                const Point2i o = Bot::dir_d[(dir + j) & 7];
+                const int32_t nx = WrapOnce(x + o.x, w), ny = WrapOnce(y + o.y, h);
+                wrapped[dir][j] = (static_cast<ptrdiff_t>(ny) * w + nx) * 3 - at;
+            }
+            offsets = wrapped;
+        }
+        for (; i < run_end; ++i) {
+            uint8_t* const centre = cells + at;
+            // The habitat is far larger than the caches and a bot enters a new
+            // row of it at most steps: fetch the rows that the next step may
+            // read (two above, two below) and the display rows it may write,
+            // while this step computes. Addresses as integers: a prefetch never
+            // faults, and near the border these may lie outside the rasters.
             const uintptr_t c = reinterpret_cast<uintptr_t>(centre);
             const uintptr_t s = reinterpret_cast<uintptr_t>(shown_cells + at);
             const uintptr_t r = static_cast<uintptr_t>(row);
@@ -166,52 +208,31 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
                 __builtin_prefetch(reinterpret_cast<const void*>(s - r - 3), 1);
                 __builtin_prefetch(reinterpret_cast<const void*>(s + r + 5), 1);
             }
-        }
-        if constexpr (kRingA || kRingB) {
-            if (inside) {
-                const ptrdiff_t* t = turned[dir];
-                for (int j = 0; j < 8; ++j) {
-                    if constexpr (kRingA) ring_a[j] = centre[t[j] + chA];
-                    if constexpr (kRingB) ring_b[j] = centre[t[j] + chB];
-                }
+            const HSL_888 cell = {centre[0], centre[1], centre[2]};
+            view.value = value;
+            view.dir = dir;
+            long new_value, new_dir;
+            HSL_888 out;
+            const TableRing<chA, chB, kRingA, kRingB> ring{centre, offsets[dir]};
+            Decide<G>(ring, view, cell, &new_value, &new_dir, &out, draw);
+            path_xy[i] = Point2i{x, y};
+            const long nd = new_dir & 7;
+            if constexpr (kPaintAfter) {
+                centre[0] = out.h;
+                centre[1] = out.s;
+                centre[2] = out.l;
+                path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};
             } else {
-                for (int j = 0; j < 8; ++j) {
-                    const Point2i o = Bot::dir_d[(dir + j) & 7];
-                    const int32_t nx = WrapOnce(x + o.x, w), ny = WrapOnce(y + o.y, h);
-                    const uint8_t* c = cells + (static_cast<ptrdiff_t>(ny) * w + nx) * 3;
-                    if constexpr (kRingA) ring_a[j] = c[chA];
-                    if constexpr (kRingB) ring_b[j] = c[chB];
-                }
+                const RGB_888 shown = PaintCell(centre, shown_cells + at, out, hue_shift);
+                path_rgb[i] = shown;
+                observer(StepRecord{bot, i, x, y, new_value, nd, out, shown});
             }
+            x += Bot::dir_d[nd].x;
+            y += Bot::dir_d[nd].y;
+            at += move[nd];
+            value = new_value;
+            dir = nd;
         }
-        const HSL_888 cell = {centre[0], centre[1], centre[2]};
-        ring_a[8] = centre[chA];
-        ring_b[8] = centre[chB];
-        view.value = value;
-        view.dir = dir;
-        view.cell_hsl = &cell;
-
-        long new_value, new_dir;
-        HSL_888 out;
-        StepFromGenes<G, Draw>(&view, &new_value, &new_dir, &out, draw);
-
-        path_xy[i] = Point2i{x, y};
-        const long nd = new_dir & 7;
-        if constexpr (kPaintAfter) {
-            centre[0] = out.h;
-            centre[1] = out.s;
-            centre[2] = out.l;
-            path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};
-        } else {
-            const RGB_888 shown = PaintCell(centre, shown_cells + at, out, hue_shift);
-            path_rgb[i] = shown;
-            observer(StepRecord{bot, i, x, y, new_value, nd, out, shown});
-        }
-        x += Bot::dir_d[nd].x;
-        y += Bot::dir_d[nd].y;
-        at += move[nd];
-        value = new_value;
-        dir = nd;
     }
     if constexpr (kOwnDraws) {
         unsafe_state_tovi.front = generator.front;

@@ -11,10 +11,6 @@
 #include "colour/random_tovi.h"
 #include "image/image.h"
 
-const Point2i Bot::dir_d[8] = {
-    {-1, -1}, {0, -1}, {1, -1}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
-};
-
 void def_step_func(const Core_* core, long* value, long* dir, HSL_888* out) {
     *value = random_tovi() & 255;
     *dir = random_tovi() & 7;

@@ -75,7 +75,11 @@ class Bot : public Core_ {
     unsigned long path_index = 0;
     StepFunc step_func = def_step_func;
 
-    static const Point2i dir_d[8];
+    // The eight headings as (dx, dy), a compile-time constant: the walks'
+    // tables of moves and ring offsets are folded from it.
+    static constexpr Point2i dir_d[8] = {
+        {-1, -1}, {0, -1}, {1, -1}, {1, 0}, {1, 1}, {0, 1}, {-1, 1}, {-1, 0},
+    };
 
     Bot();
     ~Bot();

@@ -193,3 +193,40 @@ TEST(FastWalk, EqualsTheGeneralStepOnOtherGenerators) {
         }
     }
 }
+
+// Away from the border a walk reads the ring without wrapping, in stretches
+// as long as the bot's distance to the border allows; on it, each neighbour
+// wraps. Habitats with no inner cells, one inner cell, narrow strips and a
+// roomy one take every mix of the two, and must give the general step's run.
+TEST_P(FastWalkPainting, EqualsTheGeneralStepOnEveryShapeOfHabitat) {
+    const int shapes[][2] = {{2, 2}, {3, 3}, {3, 41}, {41, 3}, {5, 6}, {64, 48}};
+    for (const auto& shape : shapes) {
+        const int width = shape[0], height = shape[1];
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        for (int n = 0; n < kCommunityCount; ++n) {
+            SCOPED_TRACE(n);
+            Biotope fast, plain;
+            Build(fast, n, width, height);
+            Build(plain, n, width, height);
+            srandom_tovi(99);
+            for (int u = 0; u < 3; ++u) fast.Update();
+            const long fast_next = random_tovi();
+            std::vector<Row> general;
+            srandom_tovi(99);
+            for (int u = 0; u < 3; ++u) GeneralUpdate(plain, &general);
+            EXPECT_EQ(random_tovi(), fast_next);
+            const size_t bytes = static_cast<size_t>(width) * height * 3;
+            EXPECT_EQ(std::memcmp(fast.hsl_habitat.data, plain.hsl_habitat.data, bytes), 0);
+            EXPECT_EQ(std::memcmp(fast.rgb_habitat.data, plain.rgb_habitat.data, bytes), 0);
+            for (unsigned long b = 0; b < fast.n_bots; ++b) {
+                const Bot &f = fast.bots[b], &p = plain.bots[b];
+                EXPECT_EQ(f.x, p.x);
+                EXPECT_EQ(f.y, p.y);
+                EXPECT_EQ(f.value, p.value);
+                EXPECT_EQ(f.dir, p.dir);
+                EXPECT_EQ(std::memcmp(f.path_xy, p.path_xy, 500 * sizeof(Point2i)), 0);
+                EXPECT_EQ(std::memcmp(f.path_rgb, p.path_rgb, 500 * sizeof(RGB_888)), 0);
+            }
+        }
+    }
+}
