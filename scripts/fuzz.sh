@@ -3,6 +3,8 @@
 # and runs each for SECONDS (default 60), one after the other.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]   targets: habitat bmp file_writer render_args window_args
+#   scripts/fuzz.sh --runs N [TARGET...]    each target for exactly N executions
+#                                           (the long runs: --runs 10000000)
 #
 # Each run starts from the corpus kept in fuzz/corpus/TARGET (grown by long
 # runs and minimised) and the seeds the build writes; inputs the fuzzer finds
@@ -15,17 +17,25 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-seconds=${1:-60}
-[ $# -gt 0 ] && shift
+# How long each target runs: SECONDS of time, or N executions.
+if [ "${1:-}" = --runs ]; then
+    [ $# -ge 2 ] || { echo "fuzz.sh: --runs needs a number" >&2; exit 2; }
+    amount=$2 unit=executions
+    shift 2
+else
+    amount=${1:-60} unit=s
+    [ $# -gt 0 ] && shift
+fi
 targets=${*:-"habitat bmp file_writer render_args window_args"}
 build=${LUMIVOR_FUZZ_BUILD:-build/fuzz}
 case $build in /*) ;; *) build=$PWD/$build ;; esac
 jobs=${LUMIVOR_JOBS:-2}
 findings=$PWD/fuzz/findings
 
-case $seconds in
-    ''|*[!0-9]*) echo "fuzz.sh: SECONDS must be a whole number, not '$seconds'" >&2; exit 2 ;;
+case $amount in
+    ''|*[!0-9]*) echo "fuzz.sh: the length must be a whole number, not '$amount'" >&2; exit 2 ;;
 esac
+if [ "$unit" = s ]; then limit=-max_total_time=$amount; else limit=-runs=$amount; fi
 
 # shellcheck disable=SC2086
 cmake -S . -B "$build" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
@@ -63,11 +73,11 @@ for t in $targets; do
     [ -d "fuzz/corpus/$t" ] && kept="fuzz/corpus/$t"
     before=$(count_findings "$t")
     log=$build/fuzz-$t.log
-    echo "== fuzz_$t: $seconds s =="
+    echo "== fuzz_$t: $amount $unit =="
     # Stdout and stderr of the code under test go to /dev/null (close_fd_mask);
     # libFuzzer and the sanitizers still report on the original stderr.
     # shellcheck disable=SC2086
-    if "$bin" -max_total_time="$seconds" -print_final_stats=1 -close_fd_mask=3 \
+    if "$bin" "$limit" -print_final_stats=1 -close_fd_mask=3 \
             -timeout=10 -rss_limit_mb=2048 \
             -artifact_prefix="$findings/$t-" $dict "$corpus" $kept "$build/fuzz/seeds/$t" \
             >"$log" 2>&1; then
@@ -91,6 +101,6 @@ for t in $targets; do
 "
 done
 rm -rf "$build/tmp"
-echo "== fuzz summary ($seconds s per target) =="
+echo "== fuzz summary ($amount $unit per target) =="
 printf '%s' "$summary"
 exit $status
