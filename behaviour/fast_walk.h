@@ -10,10 +10,15 @@
 // saver's walks have NoObserver, which compiles to nothing, and a traced
 // update runs the same walks with an observer that writes the trace.
 //
-// A walk with kPaintAfter leaves the display colours to a pass after the walk
-// (bots/trail_colours.h): in the loop it keeps only the HSL colour to show in
-// the trail. Nothing in a walk reads the display raster or the trail colours,
-// and a later bot's walk reads only the habitat, so the picture is the same.
+// Where a walk shows its steps (Shown): step by step in the display and the
+// trail; or in the trail as HSL colours that a pass after the walk converts
+// and paints (bots/trail_colours.h); or nowhere, for runs that draw no trails:
+// such a walk is given a raster of marks instead of the display, sets the
+// first byte of every cell it paints there, and the display is rebuilt from
+// the habitat at the marked cells when it is needed
+// (Biotope::RepaintDisplay). Nothing in a walk reads the display raster or the
+// trail colours, and a later bot's walk reads only the habitat, so the picture
+// is the same in all three.
 #pragma once
 
 #include <algorithm>
@@ -96,11 +101,13 @@ struct TableRing {
     }
 };
 
+enum class Shown { kInWalk, kAfterWalk, kNot };
+
 // The walk of the bot whose genes are G.
-template <const uint8_t* G, class Observer, bool kPaintAfter = false>
+template <const uint8_t* G, class Observer, Shown kShown = Shown::kInWalk>
 void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
     // An observer is told the shown colour of every step as it is taken.
-    static_assert(!kPaintAfter || std::is_same_v<Observer, NoObserver>);
+    static_assert(kShown == Shown::kInWalk || std::is_same_v<Observer, NoObserver>);
     // The channels are those of the preset's genes 8 and 9, fixed at compile
     // time; a bot set up otherwise takes the general walk.
     constexpr int chA = G[8] == 0 ? 0 : (G[8] == 1 ? 1 : 2);
@@ -204,7 +211,7 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
             __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r + 8));
             __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r - 6));
             __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r + 8));
-            if constexpr (!kPaintAfter) {
+            if constexpr (kShown == Shown::kInWalk) {
                 __builtin_prefetch(reinterpret_cast<const void*>(s - r - 3), 1);
                 __builtin_prefetch(reinterpret_cast<const void*>(s + r + 5), 1);
             }
@@ -215,17 +222,21 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
             HSL_888 out;
             const TableRing<chA, chB, kRingA, kRingB> ring{centre, offsets[dir]};
             Decide<G>(ring, view, cell, &new_value, &new_dir, &out, draw);
-            path_xy[i] = Point2i{x, y};
             const long nd = new_dir & 7;
-            if constexpr (kPaintAfter) {
-                centre[0] = out.h;
-                centre[1] = out.s;
-                centre[2] = out.l;
-                path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};
-            } else {
+            if constexpr (kShown == Shown::kInWalk) {
+                path_xy[i] = Point2i{x, y};
                 const RGB_888 shown = PaintCell(centre, shown_cells + at, out, hue_shift);
                 path_rgb[i] = shown;
                 observer(StepRecord{bot, i, x, y, new_value, nd, out, shown});
+            } else {
+                centre[0] = out.h;
+                centre[1] = out.s;
+                centre[2] = out.l;
+                if constexpr (kShown == Shown::kNot) shown_cells[at] = 1;
+                if constexpr (kShown == Shown::kAfterWalk) {
+                    path_xy[i] = Point2i{x, y};
+                    path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};
+                }
             }
             x += Bot::dir_d[nd].x;
             y += Bot::dir_d[nd].y;
@@ -238,7 +249,8 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
         unsafe_state_tovi.front = generator.front;
         unsafe_state_tovi.rear = generator.rear;
     }
-    if constexpr (kPaintAfter) PaintTrail(path_xy, path_rgb, steps, shown_cells, row);
+    if constexpr (kShown == Shown::kAfterWalk)
+        PaintTrail(path_xy, path_rgb, steps, shown_cells, row);
     bot->x = x;
     bot->y = y;
     bot->value = value;

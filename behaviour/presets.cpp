@@ -23,9 +23,9 @@ namespace {
 template <const uint8_t* G>
 void Walk(Bot* bot, Image* habitat, Image* display) {
     if (PaintTrailAfterWalk()) {
-        FastWalk<G, NoObserver, true>(bot, habitat, display, NoObserver{});
+        FastWalk<G, NoObserver, Shown::kAfterWalk>(bot, habitat, display, NoObserver{});
     } else {
-        FastWalk<G, NoObserver, false>(bot, habitat, display, NoObserver{});
+        FastWalk<G, NoObserver, Shown::kInWalk>(bot, habitat, display, NoObserver{});
     }
 }
 
@@ -59,6 +59,10 @@ Slots MakeSlots() {
 }
 
 }  // namespace
+
+size_t PresetIndex(const PresetWalks* entry) {
+    return static_cast<size_t>(entry - kPresetWalks);
+}
 
 const PresetWalks* WalksFor(StepFunc step) {
     static const Slots slots = MakeSlots();

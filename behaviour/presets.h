@@ -3,6 +3,7 @@
 // for each of them. All are generated from the one preset list.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "behaviour/preset_list.h"
@@ -40,5 +41,8 @@ struct PresetWalks {
 // The specialised walks of a preset step function, or null for any other
 // function; constant time.
 const PresetWalks* WalksFor(StepFunc step);
+
+// The place of an entry that WalksFor returned in the preset list, 0..79.
+size_t PresetIndex(const PresetWalks* entry);
 
 }  // namespace behaviour

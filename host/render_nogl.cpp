@@ -59,18 +59,31 @@ int Run(const RenderJob& job, std::FILE* trace) {
         std::fprintf(job.diag, "lumivor render: cannot start from %s\n", job.start_from.c_str());
         return 1;
     }
+    // Nothing here draws the trails and the display is read only at the end:
+    // the bots write the habitat alone, mark the cells they paint, and the
+    // display is rebuilt at the marked cells once, at the end. Without room
+    // for the marks the saver's update paints as it goes, to the same picture.
+    Image painted;
+    const bool habitat_only =
+        trace == nullptr &&
+        painted.Create(biotope.hsl_habitat.width, biotope.hsl_habitat.height, 24) &&
+        painted.Clear();
     // The first tick only sets up the projection and clears; every later tick
     // runs two updates.
     for (unsigned long tick = 1; tick < job.ticks; ++tick) {
         if (trace != nullptr) {
             UpdateTraced(trace);
             UpdateTraced(trace);
+        } else if (habitat_only) {
+            biotope.UpdateHabitat(&painted);
+            biotope.UpdateHabitat(&painted);
         } else {
             biotope.Update();
             biotope.Update();
         }
         if (job.progress) job.progress(tick + 1);
     }
+    if (habitat_only) biotope.RepaintDisplay(painted);
     int status = 0;
     if (!SaveRenderedHabitat(job.habitat_path, job.diag)) status = 1;
     if (!job.png_path.empty() && !WriteHabitatPNG(job)) status = 1;

@@ -37,6 +37,17 @@ class Biotope {
     // Update, taking the very same walks, with every bot step reported to the
     // observer in the order the steps are taken.
     bool UpdateObserved(const behaviour::StepObserver& observer);
+    // Update for runs that draw no trails (habitat_update.cpp): the preset
+    // bots write the habitat alone, leave the display and their trails as
+    // they were, and set the first byte of every cell they paint in
+    // `painted`, a raster of the habitat's size and layout.
+    // RepaintDisplay(painted) afterwards gives the display that Update would
+    // have left: every paint sets a habitat cell and its display cell from
+    // the same colour, with the world's hue shift (which every bot shares;
+    // CreateCommunity and SetHueShift see to it).
+    bool UpdateHabitat(Image* painted);
+    // Sets every display cell marked in `painted` from its habitat cell.
+    void RepaintDisplay(const Image& painted);
     void DisplayPaths();
     void Destroy();
 

@@ -232,3 +232,41 @@ TEST_P(FastWalkPainting, EqualsTheGeneralStepOnEveryShapeOfHabitat) {
         }
     }
 }
+
+// A run that draws no trails lets the bots write the habitat alone and mark
+// the cells they paint; one repaint of the marked cells then gives the
+// display of the saver's updates. Cells never painted keep their colour, which
+// is not what converting their habitat cell would give.
+TEST(FastWalk, HabitatUpdatesAndOneRepaintEqualTheSaversUpdates) {
+    const int shapes[][2] = {{2, 2}, {5, 6}, {64, 48}};
+    for (const auto& shape : shapes) {
+        const int width = shape[0], height = shape[1];
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
+        for (int n = 0; n < kCommunityCount; ++n) {
+            SCOPED_TRACE(n);
+            Biotope fast, plain;
+            Build(fast, n, width, height);
+            Build(plain, n, width, height);
+            Image painted;
+            ASSERT_TRUE(painted.Create(width, height, 24));
+            ASSERT_TRUE(painted.Clear());
+            srandom_tovi(7);
+            for (int u = 0; u < 4; ++u) fast.UpdateHabitat(&painted);
+            fast.RepaintDisplay(painted);
+            const long fast_next = random_tovi();
+            srandom_tovi(7);
+            for (int u = 0; u < 4; ++u) plain.Update();
+            EXPECT_EQ(random_tovi(), fast_next);
+            EXPECT_EQ(fast.n_updates, plain.n_updates);
+            const size_t bytes = static_cast<size_t>(width) * height * 3;
+            EXPECT_EQ(std::memcmp(fast.hsl_habitat.data, plain.hsl_habitat.data, bytes), 0);
+            EXPECT_EQ(std::memcmp(fast.rgb_habitat.data, plain.rgb_habitat.data, bytes), 0);
+            for (unsigned long b = 0; b < fast.n_bots; ++b) {
+                EXPECT_EQ(fast.bots[b].x, plain.bots[b].x);
+                EXPECT_EQ(fast.bots[b].y, plain.bots[b].y);
+                EXPECT_EQ(fast.bots[b].value, plain.bots[b].value);
+                EXPECT_EQ(fast.bots[b].dir, plain.bots[b].dir);
+            }
+        }
+    }
+}

@@ -1,0 +1,43 @@
+// The world's update for runs that draw no trails, and the repaint of its
+// display afterwards. Apart from biotope.cpp so that a program that never
+// calls them does not link the walks they need.
+
+#include <cstdint>
+
+#include "behaviour/habitat_walks.h"
+#include "world/biotope.h"
+
+bool Biotope::UpdateHabitat(Image* painted) {
+    ++n_updates;
+    if (!HasHabitat()) return true;
+    for (unsigned long i = 0; i < n_bots; ++i) {
+        Bot& bot = bots[i];
+        const behaviour::WalkFunc walk = behaviour::HabitatWalkFor(bot.step_func);
+        if (walk != nullptr) {
+            walk(&bot, &hsl_habitat, painted);
+        } else {
+            // Any other bot paints the display itself, with the same colour
+            // that a repaint would give its cells.
+            bot.StepPathHSL(&hsl_habitat, &rgb_habitat);
+        }
+    }
+    return true;
+}
+
+void Biotope::RepaintDisplay(const Image& painted) {
+    if (!HasHabitat() || painted.data == nullptr || painted.width != hsl_habitat.width ||
+        painted.height != hsl_habitat.height || painted.format.bpp != 24)
+        return;
+    const unsigned long n = static_cast<unsigned long>(hsl_habitat.width) * hsl_habitat.height;
+    for (unsigned long i = 0; i < n; ++i) {
+        if (painted.data[3 * i] == 0) continue;
+        const uint8_t* cell = hsl_habitat.data + 3 * i;
+        const HSL_888 shifted{static_cast<uint8_t>(cell[0] + hue_shift), cell[1], cell[2]};
+        RGB_888 shown;
+        HSLtoRGB_inline(shifted, shown);
+        uint8_t* d = rgb_habitat.data + 3 * i;
+        d[0] = shown.r;
+        d[1] = shown.g;
+        d[2] = shown.b;
+    }
+}
