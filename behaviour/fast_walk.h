@@ -13,8 +13,8 @@
 // Where a walk shows its steps (Shown): step by step in the display and the
 // trail; or in the trail as HSL colours that a pass after the walk converts
 // and paints (bots/trail_colours.h); or nowhere, for runs that draw no trails:
-// such a walk is given a raster of marks instead of the display, sets the
-// first byte of every cell it paints there, and the display is rebuilt from
+// such a walk is given a raster of marks (a byte per cell) instead of the
+// display, sets the byte of every cell it paints, and the display is rebuilt from
 // the habitat at the marked cells when it is needed
 // (Biotope::RepaintDisplay). Nothing in a walk reads the display raster or the
 // trail colours, and a later bot's walk reads only the habitat, so the picture
@@ -232,7 +232,7 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
                 centre[0] = out.h;
                 centre[1] = out.s;
                 centre[2] = out.l;
-                if constexpr (kShown == Shown::kNot) shown_cells[at] = 1;
+                if constexpr (kShown == Shown::kNot) shown_cells[static_cast<size_t>(at) / 3] = 1;
                 if constexpr (kShown == Shown::kAfterWalk) {
                     path_xy[i] = Point2i{x, y};
                     path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};

@@ -108,7 +108,7 @@ void BM_CommunityMedian(benchmark::State& state) {
     std::vector<double> fast(kCommunityCount), in_walk(kCommunityCount), plain(kCommunityCount);
     std::vector<double> no_trails(kCommunityCount);
     Image painted;
-    if (!painted.Create(1920, 1080, 24) || !painted.Clear()) {
+    if (!painted.Create(1920, 1080, 8) || !painted.Clear()) {
         state.SkipWithError("no room for the marks of a run without trails");
         return;
     }

@@ -39,8 +39,9 @@ class Biotope {
     bool UpdateObserved(const behaviour::StepObserver& observer);
     // Update for runs that draw no trails (habitat_update.cpp): the preset
     // bots write the habitat alone, leave the display and their trails as
-    // they were, and set the first byte of every cell they paint in
-    // `painted`, a raster of the habitat's size and layout.
+    // they were, and set the byte of every cell they paint in `painted`, a
+    // raster of the habitat's size with a byte per cell (made with
+    // Create(width, height, 8) and cleared; cells packed as in the habitat).
     // RepaintDisplay(painted) afterwards gives the display that Update would
     // have left: every paint sets a habitat cell and its display cell from
     // the same colour, with the world's hue shift (which every bot shares;

@@ -26,11 +26,11 @@ bool Biotope::UpdateHabitat(Image* painted) {
 
 void Biotope::RepaintDisplay(const Image& painted) {
     if (!HasHabitat() || painted.data == nullptr || painted.width != hsl_habitat.width ||
-        painted.height != hsl_habitat.height || painted.format.bpp != 24)
+        painted.height != hsl_habitat.height || painted.format.bpp != 8)
         return;
     const unsigned long n = static_cast<unsigned long>(hsl_habitat.width) * hsl_habitat.height;
     for (unsigned long i = 0; i < n; ++i) {
-        if (painted.data[3 * i] == 0) continue;
+        if (painted.data[i] == 0) continue;
         const uint8_t* cell = hsl_habitat.data + 3 * i;
         const HSL_888 shifted{static_cast<uint8_t>(cell[0] + hue_shift), cell[1], cell[2]};
         RGB_888 shown;

@@ -248,7 +248,7 @@ TEST(FastWalk, HabitatUpdatesAndOneRepaintEqualTheSaversUpdates) {
             Build(fast, n, width, height);
             Build(plain, n, width, height);
             Image painted;
-            ASSERT_TRUE(painted.Create(width, height, 24));
+            ASSERT_TRUE(painted.Create(width, height, 8));
             ASSERT_TRUE(painted.Clear());
             srandom_tovi(7);
             for (int u = 0; u < 4; ++u) fast.UpdateHabitat(&painted);
