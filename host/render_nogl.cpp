@@ -66,8 +66,7 @@ int Run(const RenderJob& job, std::FILE* trace) {
     Image painted;
     const bool habitat_only =
         trace == nullptr &&
-        painted.Create(biotope.hsl_habitat.width, biotope.hsl_habitat.height, 8) &&
-        painted.Clear();
+        painted.Create(biotope.hsl_habitat.width, biotope.hsl_habitat.height, 8) && painted.Clear();
     // The first tick only sets up the projection and clears; every later tick
     // runs two updates.
     for (unsigned long tick = 1; tick < job.ticks; ++tick) {
