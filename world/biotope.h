@@ -46,9 +46,11 @@ class Biotope {
     // have left: every paint sets a habitat cell and its display cell from
     // the same colour, with the world's hue shift (which every bot shares;
     // CreateCommunity and SetHueShift see to it).
+    // Marks that do not fit the habitat make it a plain Update.
     bool UpdateHabitat(Image* painted);
-    // Sets every display cell marked in `painted` from its habitat cell.
-    void RepaintDisplay(const Image& painted);
+    // Sets every display cell marked in `painted` from its habitat cell;
+    // false, with nothing changed, when the marks do not fit the habitat.
+    bool RepaintDisplay(const Image& painted);
     void DisplayPaths();
     void Destroy();
 

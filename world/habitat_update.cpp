@@ -7,7 +7,20 @@
 #include "behaviour/habitat_walks.h"
 #include "world/biotope.h"
 
+namespace {
+
+// True when `painted` holds a byte for every cell of the world's habitat.
+bool MarksFit(const Image* painted, const Biotope& world) {
+    return painted != nullptr && painted->data != nullptr &&
+           painted->width == world.hsl_habitat.width &&
+           painted->height == world.hsl_habitat.height && painted->format.bpp == 8;
+}
+
+}  // namespace
+
 bool Biotope::UpdateHabitat(Image* painted) {
+    // Without marks to set, the bots paint as they go: the same picture.
+    if (!MarksFit(painted, *this)) return Update();
     ++n_updates;
     if (!HasHabitat()) return true;
     for (unsigned long i = 0; i < n_bots; ++i) {
@@ -24,10 +37,8 @@ bool Biotope::UpdateHabitat(Image* painted) {
     return true;
 }
 
-void Biotope::RepaintDisplay(const Image& painted) {
-    if (!HasHabitat() || painted.data == nullptr || painted.width != hsl_habitat.width ||
-        painted.height != hsl_habitat.height || painted.format.bpp != 8)
-        return;
+bool Biotope::RepaintDisplay(const Image& painted) {
+    if (!HasHabitat() || !MarksFit(&painted, *this)) return false;
     const unsigned long n = static_cast<unsigned long>(hsl_habitat.width) * hsl_habitat.height;
     for (unsigned long i = 0; i < n; ++i) {
         if (painted.data[i] == 0) continue;
@@ -40,4 +51,5 @@ void Biotope::RepaintDisplay(const Image& painted) {
         d[1] = shown.g;
         d[2] = shown.b;
     }
+    return true;
 }

@@ -244,3 +244,27 @@ TEST_P(FastWalkPainting, EqualsTheGeneralStepOnEveryShapeOfHabitat) {
         }
     }
 }
+
+// Marks that do not fit the habitat are never written: the update paints as
+// the saver's does, and a repaint with them is refused.
+TEST(FastWalk, MarksThatDoNotFitTheHabitatAreNeverWritten) {
+    Biotope fast, plain;
+    Build(fast, 3, 20, 10);
+    Build(plain, 3, 20, 10);
+    Image small, wide;
+    ASSERT_TRUE(small.Create(20, 9, 8) && small.Clear());
+    ASSERT_TRUE(wide.Create(20, 10, 24) && wide.Clear());
+    srandom_tovi(5);
+    fast.UpdateHabitat(nullptr);
+    fast.UpdateHabitat(&small);
+    fast.UpdateHabitat(&wide);
+    srandom_tovi(5);
+    for (int u = 0; u < 3; ++u) plain.Update();
+    ExpectSameRasters(fast, plain);
+    ExpectSameBots(fast, plain);
+    EXPECT_EQ(fast.n_updates, 3u);
+    for (size_t i = 0; i < 20 * 9; ++i) ASSERT_EQ(small.data[i], 0) << i;
+    EXPECT_FALSE(fast.RepaintDisplay(small));
+    EXPECT_FALSE(fast.RepaintDisplay(wide));
+    ExpectSameRasters(fast, plain);
+}
