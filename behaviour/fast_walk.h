@@ -11,14 +11,13 @@
 // update runs the same walks with an observer that writes the trace.
 //
 // Where a walk shows its steps (Shown): step by step in the display and the
-// trail; or in the trail as HSL colours that a pass after the walk converts
-// and paints (bots/trail_colours.h); or nowhere, for runs that draw no trails:
-// such a walk is given a raster of marks (a byte per cell) instead of the
-// display, sets the byte of every cell it paints, and the display is rebuilt from
-// the habitat at the marked cells when it is needed
-// (Biotope::RepaintDisplay). Nothing in a walk reads the display raster or the
-// trail colours, and a later bot's walk reads only the habitat, so the picture
-// is the same in all three.
+// trail, or in the trail only, as the HSL colours to show, left to a pass
+// after the walk: the saver's converts and paints them
+// (bots/trail_colours.h); a run that draws no trails marks the cells instead
+// and rebuilds their display colours from the habitat when it needs them
+// (Biotope::UpdateHabitat). Nothing in a walk reads the display raster or the
+// trail colours, and a later bot's walk reads only the habitat, so the
+// picture is the same either way.
 #pragma once
 
 #include <algorithm>
@@ -29,7 +28,6 @@
 #include "behaviour/pipeline.h"
 #include "behaviour/step_observer.h"
 #include "bots/bot.h"
-#include "bots/trail_colours.h"
 #include "colour/random_tovi.h"
 #include "image/image.h"
 
@@ -101,11 +99,14 @@ struct TableRing {
     }
 };
 
-enum class Shown { kInWalk, kAfterWalk, kNot };
+enum class Shown { kInWalk, kAfterWalk };
 
-// The walk of the bot whose genes are G.
+// The walk of the bot whose genes are G. True when it left its trail to a
+// pass after it; false when it painted as it went, as a walk with
+// Shown::kInWalk does and a bot set up unlike its preset (which takes the
+// general step) does.
 template <const uint8_t* G, class Observer, Shown kShown = Shown::kInWalk>
-void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
+bool FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
     // An observer is told the shown colour of every step as it is taken.
     static_assert(kShown == Shown::kInWalk || std::is_same_v<Observer, NoObserver>);
     // The channels are those of the preset's genes 8 and 9, fixed at compile
@@ -118,7 +119,7 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
     if (ChannelOf(*bot, bot->nbh_a) != chA || ChannelOf(*bot, bot->nbh_b) != chB ||
         (kOwnDraws && unsafe_state_tovi.type == 0)) {
         GeneralWalk(bot, habitat, display, observer);
-        return;
+        return false;
     }
     // What the step function reads: the ring of channel A unless its value
     // source and guard look only at the centre; the ring of channel B only
@@ -232,11 +233,8 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
                 centre[0] = out.h;
                 centre[1] = out.s;
                 centre[2] = out.l;
-                if constexpr (kShown == Shown::kNot) shown_cells[static_cast<size_t>(at) / 3] = 1;
-                if constexpr (kShown == Shown::kAfterWalk) {
-                    path_xy[i] = Point2i{x, y};
-                    path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};
-                }
+                path_xy[i] = Point2i{x, y};
+                path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};
             }
             x += Bot::dir_d[nd].x;
             y += Bot::dir_d[nd].y;
@@ -249,14 +247,13 @@ void FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer
         unsafe_state_tovi.front = generator.front;
         unsafe_state_tovi.rear = generator.rear;
     }
-    if constexpr (kShown == Shown::kAfterWalk)
-        PaintTrail(path_xy, path_rgb, steps, shown_cells, row);
     bot->x = x;
     bot->y = y;
     bot->value = value;
     bot->dir = dir;
     bot->path_index = steps;
     bot->cell_hsl = nullptr;
+    return kShown == Shown::kAfterWalk;
 }
 
 }  // namespace behaviour

@@ -21,12 +21,10 @@ export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
 cxxflags="-O3 -std=c++20 -ffp-contract=off -I$root -Wall -Wextra -Wpedantic -Wshadow \
 -Wconversion -Wno-sign-conversion -Werror"
 
-# The core and the frame driver's start, unchanged, plus this host; not the
-# update for runs without trails, which the page never runs.
+# The core and the frame driver's start, unchanged, plus this host.
 sources() {
     ls "$root"/colour/*.cpp "$root"/image/*.cpp "$root"/bots/*.cpp "$root"/behaviour/*.cpp \
-        "$root"/world/*.cpp "$root"/saver/frame_driver.cpp "$root"/host/web/*.cpp |
-        grep -v -e /behaviour/habitat_walks.cpp -e /world/habitat_update.cpp
+        "$root"/world/*.cpp "$root"/saver/frame_driver.cpp "$root"/host/web/*.cpp
 }
 
 build() {
