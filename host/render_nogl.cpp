@@ -60,20 +60,20 @@ int Run(const RenderJob& job, std::FILE* trace) {
         return 1;
     }
     // Nothing here draws the trails and the display is read only at the end:
-    // the bots write the habitat alone, mark the cells they paint, and the
+    // the cells of the bots' trails are marked instead of painted, and the
     // display is rebuilt at the marked cells once, at the end. Without room
     // for the marks the saver's update paints as it goes, to the same picture.
     Image painted;
-    const bool habitat_only =
-        trace == nullptr &&
-        painted.Create(biotope.hsl_habitat.width, biotope.hsl_habitat.height, 8) && painted.Clear();
+    const bool marking = trace == nullptr &&
+                         painted.Create(biotope.hsl_habitat.width, biotope.hsl_habitat.height, 8) &&
+                         painted.Clear();
     // The first tick only sets up the projection and clears; every later tick
     // runs two updates.
     for (unsigned long tick = 1; tick < job.ticks; ++tick) {
         if (trace != nullptr) {
             UpdateTraced(trace);
             UpdateTraced(trace);
-        } else if (habitat_only) {
+        } else if (marking) {
             biotope.UpdateHabitat(&painted);
             biotope.UpdateHabitat(&painted);
         } else {
@@ -82,7 +82,7 @@ int Run(const RenderJob& job, std::FILE* trace) {
         }
         if (job.progress) job.progress(tick + 1);
     }
-    if (habitat_only) biotope.RepaintDisplay(painted);
+    if (marking) biotope.RepaintDisplay(painted);
     int status = 0;
     if (!SaveRenderedHabitat(job.habitat_path, job.diag)) status = 1;
     if (!job.png_path.empty() && !WriteHabitatPNG(job)) status = 1;
