@@ -15,7 +15,7 @@
 // after the walk: the saver's converts and paints them
 // (bots/trail_colours.h); a run that draws no trails marks the cells instead
 // and rebuilds their display colours from the habitat when it needs them
-// (Biotope::UpdateHabitat). Nothing in a walk reads the display raster or the
+// (trail_walks.h, Biotope::UpdateHabitat). Nothing in a walk reads the display raster or the
 // trail colours, and a later bot's walk reads only the habitat, so the
 // picture is the same either way.
 #pragma once
@@ -105,8 +105,12 @@ enum class Shown { kInWalk, kAfterWalk };
 // pass after it; false when it painted as it went, as a walk with
 // Shown::kInWalk does and a bot set up unlike its preset (which takes the
 // general step) does.
+//
+// Never inlined: the saver's walk and the trail walks of a run without trails
+// (behaviour/trail_walks.cpp) then share one copy of each walk.
 template <const uint8_t* G, class Observer, Shown kShown = Shown::kInWalk>
-bool FastWalk(Bot* bot, Image* habitat, Image* display, const Observer& observer) {
+[[gnu::noinline]] bool FastWalk(Bot* bot, Image* habitat, Image* display,
+                                const Observer& observer) {
     // An observer is told the shown colour of every step as it is taken.
     static_assert(kShown == Shown::kInWalk || std::is_same_v<Observer, NoObserver>);
     // The channels are those of the preset's genes 8 and 9, fixed at compile

@@ -19,18 +19,13 @@ namespace behaviour {
 
 namespace {
 
-template <const uint8_t* G>
-bool TrailWalk(Bot* bot, Image* habitat, Image* display) {
-    return FastWalk<G, NoObserver, Shown::kAfterWalk>(bot, habitat, display, NoObserver{});
-}
-
 // The saver's walk: the display painted after the walk where the vectorised
 // pass runs, step by step otherwise.
 template <const uint8_t* G>
 void Walk(Bot* bot, Image* habitat, Image* display) {
     if (!PaintTrailAfterWalk()) {
         FastWalk<G, NoObserver, Shown::kInWalk>(bot, habitat, display, NoObserver{});
-    } else if (TrailWalk<G>(bot, habitat, display)) {
+    } else if (FastWalk<G, NoObserver, Shown::kAfterWalk>(bot, habitat, display, NoObserver{})) {
         PaintTrail(bot->path_xy, bot->path_rgb, bot->path_steps, display->data,
                    static_cast<ptrdiff_t>(display->width) * 3);
     }
@@ -43,7 +38,7 @@ void ObservedWalk(Bot* bot, Image* habitat, Image* display, const StepObserver& 
 
 #define LUMIVOR_WALKS_ENTRY(bot, suffix, ...)                      \
     PresetWalks{step_##bot##suffix, Walk<bot_genes_##bot##suffix>, \
-                ObservedWalk<bot_genes_##bot##suffix>, TrailWalk<bot_genes_##bot##suffix>},
+                ObservedWalk<bot_genes_##bot##suffix>},
 const PresetWalks kPresetWalks[] = {LUMIVOR_PRESETS(LUMIVOR_IGNORE, LUMIVOR_WALKS_ENTRY)};
 #undef LUMIVOR_WALKS_ENTRY
 
@@ -71,6 +66,10 @@ Slots MakeSlots() {
 }
 
 }  // namespace
+
+size_t PresetIndex(const PresetWalks* entry) {
+    return static_cast<size_t>(entry - kPresetWalks);
+}
 
 const PresetWalks* WalksFor(StepFunc step) {
     static const Slots slots = MakeSlots();

@@ -3,6 +3,7 @@
 // for each of them. All are generated from the one preset list.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "behaviour/preset_list.h"
@@ -26,23 +27,22 @@ LUMIVOR_PRESETS(LUMIVOR_IGNORE, LUMIVOR_STEP_DECLARATION)
 namespace behaviour {
 
 // A walk of all of a bot's steps, as the saver runs it, and the same walk
-// reporting each step to an observer. A trail walk leaves the display to a
-// pass after it (FastWalk with Shown::kAfterWalk): true when it did, and
-// the bot's trail then holds the HSL colours to show, hue shifted.
+// reporting each step to an observer.
 using WalkFunc = void (*)(Bot* bot, Image* habitat, Image* display);
 using ObservedWalkFunc = void (*)(Bot* bot, Image* habitat, Image* display,
                                   const StepObserver& observer);
-using TrailWalkFunc = bool (*)(Bot* bot, Image* habitat, Image* display);
 
 struct PresetWalks {
     StepFunc step;
     WalkFunc walk;
     ObservedWalkFunc observed_walk;
-    TrailWalkFunc trail_walk;
 };
 
 // The specialised walks of a preset step function, or null for any other
 // function; constant time.
 const PresetWalks* WalksFor(StepFunc step);
+
+// The place in the preset list, 0..79, of an entry that WalksFor returned.
+size_t PresetIndex(const PresetWalks* entry);
 
 }  // namespace behaviour

@@ -21,10 +21,12 @@ export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
 cxxflags="-O3 -std=c++20 -ffp-contract=off -I$root -Wall -Wextra -Wpedantic -Wshadow \
 -Wconversion -Wno-sign-conversion -Werror"
 
-# The core and the frame driver's start, unchanged, plus this host.
+# The core and the frame driver's start, unchanged, plus this host; not the
+# update of runs without trails, which the page never runs.
 sources() {
     ls "$root"/colour/*.cpp "$root"/image/*.cpp "$root"/bots/*.cpp "$root"/behaviour/*.cpp \
-        "$root"/world/*.cpp "$root"/saver/frame_driver.cpp "$root"/host/web/*.cpp
+        "$root"/world/*.cpp "$root"/saver/frame_driver.cpp "$root"/host/web/*.cpp |
+        grep -v -e /behaviour/trail_walks.cpp -e /world/habitat_update.cpp
 }
 
 build() {

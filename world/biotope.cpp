@@ -179,60 +179,6 @@ bool Biotope::UpdateObserved(const behaviour::StepObserver& observer) {
     return true;
 }
 
-namespace {
-
-// True when `painted` holds a byte for every cell of the world's habitat.
-bool MarksFit(const Image* painted, const Biotope& world) {
-    return painted != nullptr && painted->data != nullptr &&
-           painted->width == world.hsl_habitat.width &&
-           painted->height == world.hsl_habitat.height && painted->format.bpp == 8;
-}
-
-}  // namespace
-
-bool Biotope::UpdateHabitat(Image* painted) {
-    // Without marks to set, the bots paint as they go: the same picture.
-    if (!MarksFit(painted, *this)) return Update();
-    ++n_updates;
-    if (!HasHabitat()) return true;
-    const size_t w = hsl_habitat.width;
-    uint8_t* const marks = painted->data;
-    for (unsigned long i = 0; i < n_bots; ++i) {
-        Bot& bot = bots[i];
-        const behaviour::PresetWalks* preset = behaviour::WalksFor(bot.step_func);
-        if (preset == nullptr) {
-            bot.StepPathHSL(&hsl_habitat, &rgb_habitat);
-        } else if (preset->trail_walk(&bot, &hsl_habitat, &rgb_habitat)) {
-            // Locals: a byte store could otherwise alias the bot's fields.
-            const Point2i* const trail = bot.path_xy;
-            const unsigned long steps = bot.path_steps;
-            for (unsigned long s = 0; s < steps; ++s) {
-                marks[static_cast<size_t>(trail[s].y) * w + static_cast<size_t>(trail[s].x)] = 1;
-            }
-        }
-        // A walk that did not leave its trail painted as it went, as the
-        // general step does: its cells show what a repaint would give them.
-    }
-    return true;
-}
-
-bool Biotope::RepaintDisplay(const Image& painted) {
-    if (!HasHabitat() || !MarksFit(&painted, *this)) return false;
-    const unsigned long n = static_cast<unsigned long>(hsl_habitat.width) * hsl_habitat.height;
-    for (unsigned long i = 0; i < n; ++i) {
-        if (painted.data[i] == 0) continue;
-        const uint8_t* cell = hsl_habitat.data + 3 * i;
-        const HSL_888 shifted{static_cast<uint8_t>(cell[0] + hue_shift), cell[1], cell[2]};
-        RGB_888 shown;
-        HSLtoRGB_inline(shifted, shown);
-        uint8_t* d = rgb_habitat.data + 3 * i;
-        d[0] = shown.r;
-        d[1] = shown.g;
-        d[2] = shown.b;
-    }
-    return true;
-}
-
 void Biotope::DisplayPaths() {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);
