@@ -15,9 +15,9 @@
 // after the walk: the saver's converts and paints them
 // (bots/trail_colours.h); a run that draws no trails marks the cells instead
 // and rebuilds their display colours from the habitat when it needs them
-// (trail_walks.h, Biotope::UpdateHabitat). Nothing in a walk reads the display raster or the
-// trail colours, and a later bot's walk reads only the habitat, so the
-// picture is the same either way.
+// (trail_walks.h, Biotope::UpdateHabitat). Nothing in a walk reads the
+// display raster or the trail colours, and a later bot's walk reads only the
+// habitat, so the picture is the same either way.
 #pragma once
 
 #include <algorithm>

@@ -50,14 +50,10 @@ bool Biotope::RepaintDisplay(const Image& painted) {
     const unsigned long n = static_cast<unsigned long>(hsl_habitat.width) * hsl_habitat.height;
     for (unsigned long i = 0; i < n; ++i) {
         if (painted.data[i] == 0) continue;
-        const uint8_t* cell = hsl_habitat.data + 3 * i;
-        const HSL_888 shifted{static_cast<uint8_t>(cell[0] + hue_shift), cell[1], cell[2]};
-        RGB_888 shown;
-        HSLtoRGB_inline(shifted, shown);
-        uint8_t* d = rgb_habitat.data + 3 * i;
-        d[0] = shown.r;
-        d[1] = shown.g;
-        d[2] = shown.b;
+        // The cell painted again with its own colour: the display gets what
+        // the cell's last paint showed.
+        uint8_t* cell = hsl_habitat.data + 3 * i;
+        PaintCell(cell, rgb_habitat.data + 3 * i, HSL_888{cell[0], cell[1], cell[2]}, hue_shift);
     }
     return true;
 }
