@@ -6,6 +6,8 @@
 #include <cstring>
 #include <set>
 
+#include "host/render/video_writer.h"
+
 namespace {
 
 // Both commands' results while parsing; a handler fills the one being parsed.
@@ -15,6 +17,7 @@ struct Parsed {
     WindowArgs window;
     bool ticks_given = false;
     bool minutes_given = false;
+    const char* video_only = nullptr;  // an option given that needs --video
 
     StartRequest& start() {
         return command == kRenderCommand ? render.job.start : window.job.start;
@@ -187,6 +190,33 @@ const Option kOptions[] = {
      "with --no-gl: print the bots' final positions, values and headings\n"
      "and the next random number",
      [](Parsed& p, const char*) { return p.render.job.final_state = true; }},
+    {"video", nullptr, "FILE", kRenderCommand, "a file name",
+     "write a time-lapse video of the picture every --every ticks and at\n"
+     "the last tick; .webm: VP9, .mkv: VP9 in Matroska, .mp4: H.264\n"
+     "(odd sizes padded to even); -: WebM on standard output",
+     [](Parsed& p, const char* v) { p.render.job.video_path = v; return true; }},
+    {"every", nullptr, "K", kRenderCommand, "a tick count 1..1000000000",
+     "with --video: a frame every K ticks (default 15, 5 frames a second\nof the saver)",
+     [](Parsed& p, const char* v) {
+         long long n = 0;
+         if (!ParseInteger(v, 10, 1, kMaxTicks, &n)) return false;
+         p.render.job.video_every = static_cast<unsigned long>(n);
+         p.video_only = "--every";
+         return true;
+     }},
+    {"fps", nullptr, "R", kRenderCommand, "a frame rate 0.1..1000",
+     "with --video: frames a second when played (default 30)",
+     [](Parsed& p, const char* v) {
+         p.video_only = "--fps";
+         return ParseDouble(v, 0.1, 1000.0, &p.render.job.video_fps);
+     }},
+    {"lossless", nullptr, nullptr, kRenderCommand, nullptr,
+     "with --video: VP9 lossless in planar RGB, which decodes to exactly\n"
+     "the pictures (.webm and .mkv)",
+     [](Parsed& p, const char*) {
+         p.video_only = "--lossless";
+         return p.render.job.video_lossless = true;
+     }},
     {"quiet", nullptr, nullptr, kWindowCommand | kRenderCommand, nullptr,
      "silence the system's own messages (errors are still shown)", SetQuiet},
     {"help", "h", nullptr, kWindowCommand | kRenderCommand, nullptr, "show this text", SetHelp},
@@ -234,6 +264,18 @@ bool Parse(Command command, int argc, char** argv, Parsed* p, std::string* error
     return true;
 }
 
+// The video's options: its name names a container, and the options that
+// shape it come with it.
+bool CheckVideo(const Parsed& p, std::string* error) {
+    const RenderJob& job = p.render.job;
+    if (job.video_path.empty()) {
+        return p.video_only == nullptr ||
+               Fail(error, std::string(p.video_only) + " works with --video only");
+    }
+    VideoContainer container;
+    return VideoContainerFor(job.video_path, job.video_lossless, &container, error);
+}
+
 // Options that make sense only together, or not at all.
 bool CheckRender(const Parsed& p, std::string* error) {
     const RenderArgs& a = p.render;
@@ -245,14 +287,18 @@ bool CheckRender(const Parsed& p, std::string* error) {
     if (!a.no_gl && !job.trace_path.empty()) return Fail(error, "--trace works with --no-gl only");
     if (!a.no_gl && job.final_state) return Fail(error, "--final-state works with --no-gl only");
     const bool habitat_out = job.habitat_path == "-", png_out = job.png_path == "-";
+    const bool video_out = job.video_path == "-";
     if (habitat_out && png_out)
         return Fail(error, "--habitat and --png cannot both go to standard output");
-    if ((habitat_out || png_out) && job.final_state)
+    if (video_out && (habitat_out || png_out))
+        return Fail(error, "--video and a picture cannot both go to standard output");
+    if ((habitat_out || png_out || video_out) && job.final_state)
         return Fail(error, "--final-state and a picture cannot both go to standard output");
     if (job.habitat_path.empty() && job.png_path.empty() && job.trace_path.empty() &&
-        !job.final_state)
-        return Fail(error, "nothing to write: give --png, --habitat, --trace or --final-state");
-    return true;
+        job.video_path.empty() && !job.final_state)
+        return Fail(error,
+                    "nothing to write: give --png, --habitat, --video, --trace or --final-state");
+    return CheckVideo(p, error);
 }
 
 }  // namespace

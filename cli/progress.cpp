@@ -9,7 +9,14 @@ void Progress::Show(unsigned long done) {
     const int filled = percent * kWidth / 100;
     std::fprintf(out_, "\r[");
     for (int i = 0; i < kWidth; ++i) std::fputc(i < filled ? '#' : '.', out_);
-    std::fprintf(out_, "] %3d%% (%lu/%lu ticks)", percent, done, total_);
+    std::fprintf(out_, "] %3d%% (%lu/%lu ticks", percent, done, total_);
+    if (every_ > 0) {
+        const auto frames = [this](unsigned long ticks) {
+            return ticks / every_ + (ticks == total_ && ticks % every_ != 0 ? 1 : 0);
+        };
+        std::fprintf(out_, ", %lu/%lu frames", frames(done), frames(total_));
+    }
+    std::fputc(')', out_);
     std::fflush(out_);
 }
 

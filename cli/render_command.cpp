@@ -14,6 +14,8 @@
 #include "cli/progress.h"
 #include "host/host.h"
 #include "host/outputs.h"
+#include "host/render/picture_reader.h"
+#include "host/render/video_writer.h"
 #include "world/biotope.h"
 #include "world/habitat_reader.h"
 
@@ -51,7 +53,10 @@ int RenderCommand(int argc, char** argv) {
         return 0;
     }
     RenderJob& job = args.job;
-    RouteMessages(args.quiet, IsStandardOutput(job.habitat_path) || IsStandardOutput(job.png_path));
+    if (!job.video_path.empty() && !VideoSupported()) return UsageError(kVideoSupportHint);
+    RouteMessages(args.quiet, IsStandardOutput(job.habitat_path) ||
+                                  IsStandardOutput(job.png_path) ||
+                                  IsStandardOutput(job.video_path));
     // A render always runs from one clock reading, so that its three readings agree.
     job.start.fixed_seed = true;
     if (!args.seed_given) job.start.seed = std::time(nullptr);
@@ -59,7 +64,7 @@ int RenderCommand(int argc, char** argv) {
     // --size the world takes its size.
     HabitatPicture start_picture;
     if (!job.start_from.empty()) {
-        if (!ReadHabitatPicture(job.start_from.c_str(), &start_picture)) {
+        if (!ReadStartPicture(job.start_from.c_str(), &start_picture)) {
             std::fprintf(stderr, "lumivor render: cannot start from %s\n", job.start_from.c_str());
             return 1;
         }
@@ -71,6 +76,7 @@ int RenderCommand(int argc, char** argv) {
     }
     // One progress bar for both renderers, on a terminal only.
     Progress progress(isatty(STDERR_FILENO) != 0 ? stderr : nullptr, job.ticks);
+    if (!job.video_path.empty()) progress.CountFrames(job.video_every);
     job.progress = [&progress](unsigned long done) { progress.Show(done); };
     int status = 1;
     if (args.no_gl) {

@@ -13,6 +13,7 @@
 #include "host/host.h"
 #include "host/outputs.h"
 #include "host/png_file.h"
+#include "host/render/video_writer.h"
 #include "saver/frame_driver.h"
 #include "saver/saver_view.h"
 #include "world/biotope.h"
@@ -33,8 +34,24 @@ int LargestSurfaceSide() {
     return side;
 }
 
+// Hands the surface after `tick` ticks to the video when that tick makes a
+// frame: the picture --png writes after as many ticks (without markers).
+// `rgb` is the read-back buffer, allocated at the first frame.
+bool AddSurfaceFrame(RenderVideo& video, unsigned long tick, FramebufferSurface& surface,
+                     std::unique_ptr<uint8_t[]>& rgb) {
+    if (!video.Wants(tick)) return true;
+    if (!rgb)
+        rgb.reset(new (std::nothrow)
+                      uint8_t[static_cast<size_t>(surface.width) * surface.height * 3]);
+    if (!rgb) return video.Fail("out of memory reading the picture back");
+    surface.MakeCurrent();
+    glFinish();
+    surface.ReadRGB(rgb.get());
+    return video.Add(rgb.get(), static_cast<size_t>(surface.width) * 3, true);
+}
+
 // Runs the job on a current context; returns the exit status.
-int RunJob(const RenderJob& job, FramebufferSurface& surface) {
+int RunJob(const RenderJob& job, FramebufferSurface& surface, RenderVideo& video) {
     Lumivor_saverView view(
         SaverFrame{0, 0, {static_cast<double>(job.width), static_cast<double>(job.height)}}, false,
         &surface);
@@ -45,6 +62,7 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
                      job.height);
         return 1;
     }
+    std::unique_ptr<uint8_t[]> frame;  // the surface read back for the video
     for (unsigned long tick = 0; tick < job.ticks; ++tick) {
         view.animateOneFrame();
         if (tick == 0 && job.start_picture != nullptr) {
@@ -62,6 +80,7 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
             // with the first two updates on it, just as the surface would.
             biotope.DrawHabitat();
         }
+        if (!AddSurfaceFrame(video, tick + 1, surface, frame)) return 1;
         if (job.progress) job.progress(tick + 1);
     }
 
@@ -95,7 +114,8 @@ int RenderWithGL(const RenderJob& job) {
         std::fprintf(job.diag, "lumivor render: invalid size %dx%d\n", job.width, job.height);
         return 1;
     }
-    if (!CheckOutputs({job.habitat_path, job.png_path}, "lumivor render", job.diag)) return 1;
+    if (!CheckOutputs({job.habitat_path, job.png_path, job.video_path}, "lumivor render", job.diag))
+        return 1;
     HeadlessContext context;
     if (!context.Create(job.diag)) return 1;
     // Refused before the world is built: a large world takes long to make, and
@@ -111,5 +131,11 @@ int RenderWithGL(const RenderJob& job) {
     const FixedStart fixed(job.start);
     FramebufferSurface surface([&context] { return context.MakeCurrent(); });
     surface.diag = job.diag;
-    return RunJob(job, surface);
+    RenderVideo video;
+    if (!video.Open({job.video_path, job.width, job.height, job.video_fps, job.video_lossless},
+                    job.ticks, job.video_every, job.diag))
+        return 1;
+    int status = RunJob(job, surface, video);
+    if (!video.Finish(status == 0)) status = 1;
+    return status;
 }

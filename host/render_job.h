@@ -25,4 +25,10 @@ struct RenderJob {
     std::string trace_path;    // write one line per bot step here (simulation-only renderer)
     bool final_state = false;  // print the bots' final state and the next random number
     std::FILE* diag = stderr;  // the tool's own messages and errors, never silenced
+    // --video: the picture every video_every ticks, and at the last tick, as
+    // the frames of a video played at video_fps (empty: none; "-": stdout).
+    std::string video_path;
+    unsigned long video_every = 15;
+    double video_fps = 30;
+    bool video_lossless = false;
 };

@@ -10,6 +10,7 @@
 #include "colour/random_tovi.h"
 #include "host/host.h"
 #include "host/outputs.h"
+#include "host/render/video_writer.h"
 #include "image/file_writer.h"
 #include "saver/frame_driver.h"
 #include "saver/start.h"
@@ -45,8 +46,21 @@ bool WriteHabitatPNG(const RenderJob& job) {
 #endif
 }
 
+// Hands the display after `tick` ticks to the video when that tick makes a
+// frame. Marked cells are repainted first, and their marks cleared, so that
+// the frame is the picture --png writes after as many ticks.
+bool AddVideoFrame(RenderVideo& video, unsigned long tick, Image* marks) {
+    if (!video.Wants(tick)) return true;
+    if (marks != nullptr) {
+        biotope.RepaintDisplay(*marks);
+        marks->Clear();
+    }
+    const Image& rgb = biotope.rgb_habitat;
+    return video.Add(rgb.data, static_cast<size_t>(rgb.width) * 3, true);
+}
+
 // The run once the trace file is open; returns the exit status.
-int Run(const RenderJob& job, std::FILE* trace) {
+int Run(const RenderJob& job, std::FILE* trace, RenderVideo& video) {
     const FixedStart fixed(job.start);
     StartWorld(job.width, job.height);
     if (!biotope.HasHabitat()) {
@@ -67,6 +81,7 @@ int Run(const RenderJob& job, std::FILE* trace) {
     const bool marking = trace == nullptr &&
                          painted.Create(biotope.hsl_habitat.width, biotope.hsl_habitat.height, 8) &&
                          painted.Clear();
+    if (!AddVideoFrame(video, 1, marking ? &painted : nullptr)) return 1;
     // The first tick only sets up the projection and clears; every later tick
     // runs two updates.
     for (unsigned long tick = 1; tick < job.ticks; ++tick) {
@@ -80,6 +95,7 @@ int Run(const RenderJob& job, std::FILE* trace) {
             biotope.Update();
             biotope.Update();
         }
+        if (!AddVideoFrame(video, tick + 1, marking ? &painted : nullptr)) return 1;
         if (job.progress) job.progress(tick + 1);
     }
     if (marking) biotope.RepaintDisplay(painted);
@@ -93,7 +109,8 @@ int Run(const RenderJob& job, std::FILE* trace) {
 }  // namespace
 
 int RenderWithoutGL(const RenderJob& job) {
-    if (!CheckOutputs({job.habitat_path, job.png_path, job.trace_path}, "lumivor render", job.diag))
+    if (!CheckOutputs({job.habitat_path, job.png_path, job.trace_path, job.video_path},
+                      "lumivor render", job.diag))
         return 1;
     // The trace goes through the file writer like every other file: complete
     // or not there at all.
@@ -103,7 +120,12 @@ int RenderWithoutGL(const RenderJob& job) {
                      std::strerror(trace.Error()));
         return 1;
     }
-    int status = Run(job, trace.Stream());
+    RenderVideo video;
+    if (!video.Open({job.video_path, job.width, job.height, job.video_fps, job.video_lossless},
+                    job.ticks, job.video_every, job.diag))
+        return 1;
+    int status = Run(job, trace.Stream(), video);
+    if (!video.Finish(status == 0)) status = 1;
     if (!job.trace_path.empty()) {
         if (status != 0) {
             trace.Abandon();

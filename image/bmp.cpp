@@ -63,7 +63,7 @@ uint64_t PaletteEntries(const Image& im) {
     return uint64_t{1} << im.format.bpp;
 }
 
-bool LoadFrom(Image& im, FILE* f, bool topDown) {
+bool LoadFrom(Image& im, FILE* f, bool topDown, uint32_t maxSide) {
     BMP_FILEHEADER fh;
     BMP_INFOHEADER ih;
     if (!im.ReadBMPHeaders(f, &fh, &ih)) {
@@ -110,6 +110,12 @@ bool LoadFrom(Image& im, FILE* f, bool topDown) {
         fputs("Image::Load() failure: image too large\n", stderr);
         return false;
     }
+    if (maxSide != 0 && (ih.biWidth < 1 || rows < 1 || ih.biWidth > maxSide || rows > maxSide)) {
+        fprintf(stderr, "Image::Load() failure: size %u x %llu: each side must be 1 to %u\n",
+                static_cast<unsigned>(ih.biWidth), static_cast<unsigned long long>(rows),
+                static_cast<unsigned>(maxSide));
+        return false;
+    }
     const bool hasTable = bpp == 1 || bpp == 8;
     if (hasTable && ih.biClrUsed > (uint32_t{1} << bpp)) {
         fputs("Image::Load() failure: color table too large\n", stderr);
@@ -120,7 +126,7 @@ bool LoadFrom(Image& im, FILE* f, bool topDown) {
     // before anything is allocated or the old content is dropped: a 54-byte
     // header could otherwise ask for gigabytes. (Streams that cannot seek are
     // read and fail at the short read instead.)
-    if (bpp == 1 || bpp == 8 || bpp == 24) {
+    if (bpp == 1 || bpp == 8 || bpp == 24 || bpp == 32) {
         const long here = ftell(f);
         if (here >= 0 && fseek(f, 0, SEEK_END) == 0) {
             const long size = ftell(f);
@@ -150,9 +156,6 @@ bool LoadFrom(Image& im, FILE* f, bool topDown) {
             return false;
         case 16:
             fputs("Image::Load() failure: 16 bpp not yet supported\n", stderr);
-            return false;
-        case 32:
-            fputs("Image::Load() failure: 32 bpp not yet supported\n", stderr);
             return false;
         default:
             break;
@@ -361,7 +364,15 @@ bool Image::Load(const char* path, bool topDown) {
                 path != nullptr ? path : "(null)");
         return false;
     }
-    const bool ok = LoadFrom(*this, f, topDown);
+    const bool ok = LoadFrom(*this, f, topDown, 0);
     fclose(f);
     return ok;
+}
+
+bool Image::Load(FILE* f, bool topDown, uint32_t maxSide) {
+    if (f == nullptr) {
+        fputs("Image::Load() failure: no file\n", stderr);
+        return false;
+    }
+    return LoadFrom(*this, f, topDown, maxSide);
 }

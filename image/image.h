@@ -84,6 +84,9 @@ class Image {
     // BMP files.
     bool Save(const char* path, bool bottomUp);
     bool Load(const char* path, bool topDown);
+    // The same from a stream at the start of the file (the caller closes it);
+    // maxSide > 0 refuses a side of 0 or above it before anything is taken.
+    bool Load(FILE* f, bool topDown, uint32_t maxSide);
     bool BMPHeaders(BMP_FILEHEADER* fh, BMP_INFOHEADER* ih);
     bool WriteBMPHeaders(FILE* f, BMP_FILEHEADER* fh, BMP_INFOHEADER* ih);
     bool ReadBMPHeaders(FILE* f, BMP_FILEHEADER* fh, BMP_INFOHEADER* ih);

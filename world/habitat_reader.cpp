@@ -164,15 +164,19 @@ bool ReadHabitatPicture(const char* path, HabitatPicture* picture) {
         std::perror("LoadHabitat() fopen()");
         return false;
     }
+    return ReadHabitatPicture(f.get(), picture);
+}
+
+bool ReadHabitatPicture(FILE* f, HabitatPicture* picture) {
     int w = 0;
     int h = 0;
-    if (!ReadHeader(f.get(), &w, &h)) return false;
+    if (!ReadHeader(f, &w, &h)) return false;
     if (w < 1 || h < 1 || w > kMaxHabitatSide || h > kMaxHabitatSide) {
         std::fprintf(stderr, "invalid size (%d x %d): each side must be 1 to %d\n", w, h,
                      kMaxHabitatSide);
         return false;
     }
-    if (!ReadPixels(f.get(), w, h, &picture->rows)) return false;
+    if (!ReadPixels(f, w, h, &picture->rows)) return false;
     picture->width = w;
     picture->height = h;
     return true;

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 
 class Biotope;
@@ -36,6 +37,8 @@ struct HabitatPicture {
 // reason on standard error (the system's text after "LoadHabitat() fopen()"
 // when the path cannot be opened) and false.
 bool ReadHabitatPicture(const char* path, HabitatPicture* picture);
+// The same from a stream at the start of the file (the caller closes it).
+bool ReadHabitatPicture(std::FILE* f, HabitatPicture* picture);
 
 // Puts a picture read by ReadHabitatPicture into the world's habitat as
 // LoadHabitat does with a file: the same trace line (with path), size check,

@@ -1,0 +1,234 @@
+#include "host/render/picture_reader.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "image/image.h"
+
+#ifdef LUMIVOR_HAVE_PNG
+#include <png.h>
+
+#include <csetjmp>
+#endif
+
+namespace {
+
+// Bytes a measurable stream still holds from where it stands; -1 for a stream
+// whose length cannot be known (a pipe).
+long long BytesLeft(std::FILE* f) {
+    struct stat st;
+    const long at = std::ftell(f);
+    if (at < 0 || fstat(fileno(f), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+    return st.st_size > at ? static_cast<long long>(st.st_size - at) : 0;
+}
+
+bool SideFits(uint64_t side) {
+    return side >= 1 && side <= static_cast<uint64_t>(kMaxHabitatSide);
+}
+
+}  // namespace
+
+#ifdef LUMIVOR_HAVE_PNG
+
+namespace {
+
+// The most a deflate stream can expand: 1032 bytes out for every byte in.
+constexpr uint64_t kMostDeflateRatio = 1032;
+
+// What the decoder leaves behind: filled in step by step, so that a libpng
+// error (a longjmp out of the decoder) loses nothing that needs freeing.
+struct PngRead {
+    std::unique_ptr<uint8_t[]> rows;  // decoded RGB rows, top first
+    size_t capacity = 0;              // bytes allocated in rows
+    uint32_t width = 0;
+    uint32_t height = 0;
+    char error[200] = "";
+};
+
+// Makes room for `bytes` of rows, keeping what is there. Streams grow in
+// doubling steps from 1 MiB, so that a header alone cannot take much memory.
+bool Reserve(PngRead& read, size_t bytes, size_t total, bool measured) {
+    if (bytes <= read.capacity) return true;
+    constexpr size_t kFirstStep = size_t{1} << 20;
+    size_t grown = measured ? total : read.capacity == 0 ? kFirstStep : read.capacity * 2;
+    if (grown < bytes) grown = bytes;
+    if (grown > total) grown = total;
+    std::unique_ptr<uint8_t[]> next(new (std::nothrow) uint8_t[grown]);
+    if (next == nullptr) return false;
+    if (read.capacity > 0) std::memcpy(next.get(), read.rows.get(), read.capacity);
+    read.rows = std::move(next);
+    read.capacity = grown;
+    return true;
+}
+
+// libpng reports errors by longjmp; this frame holds nothing that needs
+// destroying, only plain values and the state in `read`.
+bool DecodePNG(std::FILE* f, PngRead& read) {
+    png_structp png = png_create_read_struct(
+        PNG_LIBPNG_VER_STRING, read.error,
+        [](png_structp p, png_const_charp msg) {
+            std::snprintf(static_cast<char*>(png_get_error_ptr(p)), 200, "%s", msg);
+            png_longjmp(p, 1);
+        },
+        [](png_structp, png_const_charp) {});
+    if (png == nullptr) {
+        std::snprintf(read.error, sizeof read.error, "out of memory");
+        return false;
+    }
+    png_infop info = png_create_info_struct(png);
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        return false;
+    }
+    const long long left = BytesLeft(f);
+    png_init_io(png, f);
+    png_read_info(png, info);
+    png_uint_32 w = 0, h = 0;
+    int depth = 0, colour = 0, interlace = 0;
+    png_get_IHDR(png, info, &w, &h, &depth, &colour, &interlace, nullptr, nullptr);
+    if (!SideFits(w) || !SideFits(h)) {
+        std::snprintf(read.error, sizeof read.error,
+                      "invalid size (%u x %u): each side must be 1 to %d", static_cast<unsigned>(w),
+                      static_cast<unsigned>(h), kMaxHabitatSide);
+        png_longjmp(png, 1);
+    }
+    // The rows as stored, each with its filter byte: the compressed data of
+    // a measurable file must be able to hold them.
+    const uint64_t stored =
+        (static_cast<uint64_t>(w) * png_get_channels(png, info) * depth + 7) / 8;
+    if (left >= 0 && (stored + 1) * h > kMostDeflateRatio * static_cast<uint64_t>(left)) {
+        std::snprintf(read.error, sizeof read.error,
+                      "truncated pixel data (%u x %u): %lld bytes cannot hold it",
+                      static_cast<unsigned>(w), static_cast<unsigned>(h), left);
+        png_longjmp(png, 1);
+    }
+    if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+    if (colour == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+    if (!(colour & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
+    if (depth == 16) png_set_scale_16(png);
+    if (colour & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(png);
+    const int passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const size_t row_bytes = static_cast<size_t>(w) * 3;
+    if (png_get_rowbytes(png, info) != row_bytes) {
+        std::snprintf(read.error, sizeof read.error, "unexpected row layout");
+        png_longjmp(png, 1);
+    }
+    const size_t total = row_bytes * h;
+    // Interlaced rows come back in every pass: they need the whole picture.
+    if (!Reserve(read, passes > 1 ? total : row_bytes, total, left >= 0)) {
+        std::snprintf(read.error, sizeof read.error, "cannot allocate pixel data (%u x %u)",
+                      static_cast<unsigned>(w), static_cast<unsigned>(h));
+        png_longjmp(png, 1);
+    }
+    for (int pass = 0; pass < passes; ++pass) {
+        for (png_uint_32 y = 0; y < h; ++y) {
+            if (!Reserve(read, row_bytes * (y + 1), total, left >= 0)) {
+                std::snprintf(read.error, sizeof read.error, "cannot allocate pixel data (%u x %u)",
+                              static_cast<unsigned>(w), static_cast<unsigned>(h));
+                png_longjmp(png, 1);
+            }
+            png_read_row(png, read.rows.get() + row_bytes * y, nullptr);
+        }
+    }
+    read.width = w;
+    read.height = h;
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
+
+}  // namespace
+
+bool ReadPNGPicture(std::FILE* f, HabitatPicture* picture) {
+    PngRead read;
+    if (!DecodePNG(f, read)) {
+        std::fprintf(stderr, "PNG file refused: %s\n", read.error);
+        return false;
+    }
+    picture->rows = std::move(read.rows);
+    picture->width = static_cast<int>(read.width);
+    picture->height = static_cast<int>(read.height);
+    return true;
+}
+
+bool PictureReaderHasPNG() {
+    return true;
+}
+
+#else
+
+bool ReadPNGPicture(std::FILE*, HabitatPicture*) {
+    std::fprintf(stderr, "PNG file refused: this build reads no PNG files (libpng was missing)\n");
+    return false;
+}
+
+bool PictureReaderHasPNG() {
+    return false;
+}
+
+#endif
+
+bool ReadBMPPicture(std::FILE* f, HabitatPicture* picture) {
+    // The reader refuses other sides, and files too short for their pixels,
+    // before it takes memory for them. Row 0 of the image is the top row.
+    Image im;
+    if (!im.Load(f, true, static_cast<uint32_t>(kMaxHabitatSide))) return false;
+    const uint32_t bytes_per_pixel = im.format.bpp / 8;
+    if (im.format.bpp != 24 && im.format.bpp != 32) {
+        std::fprintf(stderr,
+                     "BMP file refused: %u bits a pixel; only 24- and 32-bit pictures are read\n",
+                     static_cast<unsigned>(im.format.bpp));
+        return false;
+    }
+    const size_t row_bytes = static_cast<size_t>(im.width) * 3;
+    std::unique_ptr<uint8_t[]> rows(new (std::nothrow) uint8_t[row_bytes * im.height]);
+    if (rows == nullptr) {
+        std::fprintf(stderr, "cannot allocate pixel data (%u x %u)\n", im.width, im.height);
+        return false;
+    }
+    // Blue, green, red (and a fourth byte) in the file; red, green, blue out.
+    for (uint32_t y = 0; y < im.height; ++y) {
+        const uint8_t* in = im.data + static_cast<size_t>(y) * im.pitch;
+        uint8_t* out = rows.get() + row_bytes * y;
+        for (uint32_t x = 0; x < im.width; ++x, in += bytes_per_pixel, out += 3) {
+            out[0] = in[2];
+            out[1] = in[1];
+            out[2] = in[0];
+        }
+    }
+    picture->rows = std::move(rows);
+    picture->width = static_cast<int>(im.width);
+    picture->height = static_cast<int>(im.height);
+    return true;
+}
+
+bool ReadStartPicture(const char* path, HabitatPicture* picture) {
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
+        path != nullptr ? std::fopen(path, "rb") : nullptr, std::fclose);
+    if (f == nullptr) {
+        if (path == nullptr) errno = EINVAL;
+        std::perror("LoadHabitat() fopen()");
+        return false;
+    }
+    // One byte tells the formats apart, and one byte can always be put back.
+    const int first = std::getc(f.get());
+    if (first != EOF) std::ungetc(first, f.get());
+    switch (first) {
+        case 0x89:  // PNG's signature: 89 'P' 'N' 'G' CR LF 1A LF
+            return ReadPNGPicture(f.get(), picture);
+        case 'B':  // BMP: "BM"
+            return ReadBMPPicture(f.get(), picture);
+        case 'P':  // PPM: "P6"
+        case EOF:
+            return ReadHabitatPicture(f.get(), picture);
+        default:
+            std::fprintf(stderr, "unsupported file format: not a PNG, BMP or binary PPM picture\n");
+            return false;
+    }
+}

@@ -1,0 +1,661 @@
+#include "host/render/video_writer.h"
+
+const char kVideoSupportHint[] =
+    "--video needs a build with FFmpeg's libraries: install libavformat-dev, libavcodec-dev, "
+    "libavutil-dev and libswscale-dev (Debian), then configure and build again";
+
+#ifndef LUMIVOR_HAVE_FFMPEG
+
+bool VideoSupported() {
+    return false;
+}
+
+struct VideoWriter::Encoder {};
+VideoWriter::VideoWriter() = default;
+VideoWriter::~VideoWriter() = default;
+
+bool VideoWriter::Open(const VideoSettings&, std::string* reason) {
+    *reason = kVideoSupportHint;
+    return false;
+}
+
+bool VideoWriter::AddFrame(const uint8_t*, size_t, bool) {
+    return false;
+}
+
+bool VideoWriter::Finish(std::string* reason) {
+    *reason = kVideoSupportHint;
+    return false;
+}
+
+void VideoWriter::Abandon() {}
+
+#else
+
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
+#include "image/file_writer.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libavutil/macros.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+// FFmpeg's libraries are loaded when the first video is opened, not linked:
+// with what they need they are over a hundred libraries, which every start of
+// the program (the saver too) would map, doubling a render's memory.
+#define LUMIVOR_AV_FUNCTIONS(X)                 \
+    X(avutil, av_strerror)                      \
+    X(avutil, av_malloc)                        \
+    X(avutil, av_free)                          \
+    X(avutil, av_freep)                         \
+    X(avutil, av_d2q)                           \
+    X(avutil, av_dict_set)                      \
+    X(avutil, av_dict_free)                     \
+    X(avutil, av_frame_alloc)                   \
+    X(avutil, av_frame_free)                    \
+    X(avutil, av_frame_get_buffer)              \
+    X(avutil, av_frame_make_writable)           \
+    X(avutil, av_log_set_level)                 \
+    X(avcodec, avcodec_find_encoder_by_name)    \
+    X(avcodec, avcodec_alloc_context3)          \
+    X(avcodec, avcodec_free_context)            \
+    X(avcodec, avcodec_open2)                   \
+    X(avcodec, avcodec_parameters_from_context) \
+    X(avcodec, av_packet_alloc)                 \
+    X(avcodec, av_packet_free)                  \
+    X(avcodec, av_packet_rescale_ts)            \
+    X(avcodec, avcodec_send_frame)              \
+    X(avcodec, avcodec_receive_packet)          \
+    X(avformat, avformat_alloc_output_context2) \
+    X(avformat, avio_alloc_context)             \
+    X(avformat, avio_context_free)              \
+    X(avformat, avformat_free_context)          \
+    X(avformat, avformat_new_stream)            \
+    X(avformat, avformat_write_header)          \
+    X(avformat, av_interleaved_write_frame)     \
+    X(avformat, av_write_trailer)               \
+    X(avformat, avio_flush)                     \
+    X(swscale, sws_getContext)                  \
+    X(swscale, sws_freeContext)                 \
+    X(swscale, sws_getCoefficients)             \
+    X(swscale, sws_setColorspaceDetails)        \
+    X(swscale, sws_scale)
+
+struct AvLibraries {
+#define LUMIVOR_AV_POINTER(library, name) decltype(&::name) name = nullptr;
+    LUMIVOR_AV_FUNCTIONS(LUMIVOR_AV_POINTER)
+#undef LUMIVOR_AV_POINTER
+};
+
+AvLibraries av;
+
+// Loads the libraries of the major versions this program was built with,
+// once; false with the reason, every time, when one is missing.
+bool LoadAv(std::string* reason) {
+    static bool tried = false;
+    static std::string failure;
+    if (tried) {
+        *reason = failure;
+        return failure.empty();
+    }
+    tried = true;
+    const auto open = [](const char* name) {
+        void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
+        if (handle == nullptr && failure.empty())
+            failure = std::string("cannot load ") + name + " (" + dlerror() +
+                      "): install the libavformat, libavcodec and libswscale packages";
+        return handle;
+    };
+    void* avutil = open("libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR));
+    void* avcodec = open("libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR));
+    void* avformat = open("libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR));
+    void* swscale = open("libswscale.so." AV_STRINGIFY(LIBSWSCALE_VERSION_MAJOR));
+    if (failure.empty()) {
+#define LUMIVOR_AV_RESOLVE(library, name)                                 \
+    av.name = reinterpret_cast<decltype(av.name)>(dlsym(library, #name)); \
+    if (av.name == nullptr && failure.empty()) failure = "no " #name " in " #library;
+        LUMIVOR_AV_FUNCTIONS(LUMIVOR_AV_RESOLVE)
+#undef LUMIVOR_AV_RESOLVE
+    }
+    *reason = failure;
+    return failure.empty();
+}
+
+std::string AvError(int code) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av.av_strerror(code, text, sizeof text);
+    return text;
+}
+
+// Where the muxer's bytes go: the file writer's stream. Positions are counted
+// from where the stream stood when the video began, so that a descriptor
+// handed over at an offset works too.
+struct Sink {
+    std::FILE* file = nullptr;
+    off_t base = 0;
+    int error = 0;  // errno of the first failed write or seek
+};
+
+int WriteToSink(void* opaque, uint8_t* bytes, int size) {
+    Sink* sink = static_cast<Sink*>(opaque);
+    if (std::fwrite(bytes, 1, static_cast<size_t>(size), sink->file) != static_cast<size_t>(size)) {
+        if (sink->error == 0) sink->error = errno != 0 ? errno : EIO;
+        return AVERROR(sink->error);
+    }
+    return size;
+}
+
+int64_t SeekInSink(void* opaque, int64_t offset, int whence) {
+    Sink* sink = static_cast<Sink*>(opaque);
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE) return -1;  // not known; the muxers do without it
+    off_t to = static_cast<off_t>(offset);
+    if (whence == SEEK_SET) to += sink->base;
+    if (fseeko(sink->file, to, whence) != 0) {
+        if (sink->error == 0) sink->error = errno;
+        return AVERROR(errno);
+    }
+    return static_cast<int64_t>(ftello(sink->file) - sink->base);
+}
+
+// Whether the muxer may seek in the stream: a regular file written from where
+// it stands, not in append mode (where every write goes to the end).
+bool CanSeek(std::FILE* file) {
+    struct stat st;
+    const int fd = fileno(file);
+    const int flags = fcntl(fd, F_GETFL);
+    return fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flags >= 0 && !(flags & O_APPEND) &&
+           ftello(file) >= 0;
+}
+
+const char* MuxerName(VideoContainer container) {
+    switch (container) {
+        case VideoContainer::kMP4:
+            return "mp4";
+        case VideoContainer::kMatroska:
+            return "matroska";
+        case VideoContainer::kWebM:
+            break;
+    }
+    return "webm";
+}
+
+constexpr char kMP4NeedsSeeking[] =
+    "MP4 needs a file that can seek; use .webm or .mkv for pipes and devices";
+
+}  // namespace
+
+bool VideoSupported() {
+    return true;
+}
+
+// The encoder and muxer, and the thread between them and the caller. The
+// caller converts each picture into a free frame of a pair; the thread
+// encodes the other one and writes its packets.
+struct VideoWriter::Encoder {
+    VideoSettings settings;
+    VideoContainer container = VideoContainer::kWebM;
+    FileWriter out;
+    Sink sink;
+    AVFormatContext* format = nullptr;
+    AVIOContext* io = nullptr;
+    AVCodecContext* codec = nullptr;
+    AVStream* stream = nullptr;
+    SwsContext* scaler = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* frames[2] = {nullptr, nullptr};
+    bool header_written = false;
+
+    std::thread thread;
+    std::mutex mutex;
+    std::condition_variable changed;
+    int next = 0;                   // the frame the caller fills next
+    bool pending = false;           // a frame is handed over and not yet taken
+    int pending_index = 0;          // which one
+    bool busy[2] = {false, false};  // being filled, waiting or being encoded
+    bool finishing = false;
+    bool failed = false;
+    std::string error;  // the first failure, for Finish
+    int64_t next_pts = 0;
+
+    ~Encoder() { Release(); }
+
+    void Release() {
+        if (av.sws_freeContext == nullptr) return;  // no library: nothing was made
+        av.sws_freeContext(scaler);
+        scaler = nullptr;
+        for (AVFrame*& f : frames) av.av_frame_free(&f);
+        av.av_packet_free(&packet);
+        av.avcodec_free_context(&codec);
+        if (format != nullptr) av.avformat_free_context(format);
+        format = nullptr;
+        if (io != nullptr) av.av_freep(&io->buffer);
+        av.avio_context_free(&io);
+    }
+
+    bool Fail(const std::string& what) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (!failed) error = what;
+        failed = true;
+        changed.notify_all();
+        return false;
+    }
+
+    bool OpenOutput(std::string* reason);
+    bool OpenCodec(std::string* reason);
+    void Convert(AVFrame* frame, const uint8_t* rgb, size_t stride, bool bottom_up);
+    bool Encode(AVFrame* frame);
+    void Run();
+};
+
+bool VideoWriter::Encoder::OpenOutput(std::string* reason) {
+    const bool standard_output = settings.path == "-";
+    // Refused before opening: a FIFO would wait for its reader first.
+    struct stat st;
+    if (container == VideoContainer::kMP4 && stat(settings.path.c_str(), &st) == 0 &&
+        !S_ISREG(st.st_mode)) {
+        *reason = kMP4NeedsSeeking;
+        return false;
+    }
+    const bool opened = standard_output ? out.Open(stdout) : out.Open(settings.path.c_str());
+    if (!opened) {
+        *reason = std::strerror(out.Error());
+        return false;
+    }
+    sink.file = out.Stream();
+    const bool seekable = !standard_output && CanSeek(sink.file);
+    if (container == VideoContainer::kMP4 && !seekable) {
+        *reason = kMP4NeedsSeeking;
+        return false;
+    }
+    sink.base = seekable ? ftello(sink.file) : 0;
+    int status = av.avformat_alloc_output_context2(&format, nullptr, MuxerName(container), nullptr);
+    if (status < 0) {
+        *reason = "no " + std::string(MuxerName(container)) + " muxer: " + AvError(status);
+        return false;
+    }
+    constexpr int kBufferBytes = 1 << 16;
+    auto* buffer = static_cast<unsigned char*>(av.av_malloc(kBufferBytes));
+    io = buffer != nullptr ? av.avio_alloc_context(buffer, kBufferBytes, 1, &sink, nullptr,
+                                                   WriteToSink, seekable ? SeekInSink : nullptr)
+                           : nullptr;
+    if (io == nullptr) {
+        av.av_free(buffer);
+        *reason = "out of memory";
+        return false;
+    }
+    io->seekable = seekable ? AVIO_SEEKABLE_NORMAL : 0;
+    format->pb = io;
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    return true;
+}
+
+bool VideoWriter::Encoder::OpenCodec(std::string* reason) {
+    const bool h264 = container == VideoContainer::kMP4;
+    const char* name = h264 ? "libx264" : "libvpx-vp9";
+    const AVCodec* encoder = av.avcodec_find_encoder_by_name(name);
+    codec = encoder != nullptr ? av.avcodec_alloc_context3(encoder) : nullptr;
+    if (codec == nullptr) {
+        *reason = std::string("no ") + name + " encoder in this FFmpeg";
+        return false;
+    }
+    // H.264 in 4:2:0 takes even sizes only: the picture is padded.
+    codec->width = h264 ? (settings.width + 1) & ~1 : settings.width;
+    codec->height = h264 ? (settings.height + 1) & ~1 : settings.height;
+    const AVRational rate = av.av_d2q(settings.fps, 1000000);
+    codec->framerate = rate;
+    codec->time_base = av_inv_q(rate);
+    // A key frame every ten seconds of video: seeking stays quick, and the
+    // few full pictures keep the file small.
+    codec->gop_size = std::max(1, static_cast<int>(std::lround(10 * settings.fps)));
+    codec->thread_count = settings.threads;
+    codec->color_primaries = AVCOL_PRI_BT709;
+    if (settings.lossless) {
+        codec->pix_fmt = AV_PIX_FMT_GBRP;
+        codec->colorspace = AVCOL_SPC_RGB;
+        codec->color_trc = AVCOL_TRC_IEC61966_2_1;
+        codec->color_range = AVCOL_RANGE_JPEG;
+    } else {
+        codec->pix_fmt = AV_PIX_FMT_YUV420P;
+        codec->colorspace = AVCOL_SPC_BT709;
+        codec->color_trc = AVCOL_TRC_BT709;
+        codec->color_range = AVCOL_RANGE_MPEG;
+    }
+    if (format->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+
+    AVDictionary* options = nullptr;
+    if (h264) {
+        // No look-ahead and no B-frames: every picture is encoded as it comes,
+        // holding few pictures in memory.
+        av.av_dict_set(&options, "preset", "veryfast", 0);
+        av.av_dict_set(&options, "tune", "zerolatency", 0);
+        av.av_dict_set(&options, "crf", "20", 0);
+    } else {
+        codec->bit_rate = 0;  // constant quality
+        av.av_dict_set(&options, "deadline", "realtime", 0);
+        av.av_dict_set(&options, "cpu-used", "8", 0);
+        av.av_dict_set(&options, "row-mt", "1", 0);
+        av.av_dict_set(&options, "lag-in-frames", "0", 0);
+        av.av_dict_set(&options, "tile-columns", "2", 0);
+        if (settings.lossless) {
+            av.av_dict_set(&options, "lossless", "1", 0);
+        } else {
+            av.av_dict_set(&options, "crf", "32", 0);
+        }
+    }
+    int status = av.avcodec_open2(codec, encoder, &options);
+    av.av_dict_free(&options);
+    if (status < 0) {
+        *reason = std::string("cannot start the ") + name + " encoder: " + AvError(status);
+        return false;
+    }
+    stream = av.avformat_new_stream(format, nullptr);
+    if (stream == nullptr || av.avcodec_parameters_from_context(stream->codecpar, codec) < 0) {
+        *reason = "out of memory";
+        return false;
+    }
+    stream->time_base = codec->time_base;
+    stream->avg_frame_rate = rate;
+    status = av.avformat_write_header(format, nullptr);
+    if (status < 0) {
+        *reason =
+            "cannot begin the video: " + AvError(sink.error != 0 ? AVERROR(sink.error) : status);
+        return false;
+    }
+    header_written = true;
+
+    packet = av.av_packet_alloc();
+    for (AVFrame*& f : frames) {
+        f = av.av_frame_alloc();
+        if (f == nullptr) break;
+        f->format = codec->pix_fmt;
+        f->width = codec->width;
+        f->height = codec->height;
+        f->colorspace = codec->colorspace;
+        f->color_range = codec->color_range;
+        if (av.av_frame_get_buffer(f, 0) < 0) av.av_frame_free(&f);
+    }
+    if (packet == nullptr || frames[0] == nullptr || frames[1] == nullptr) {
+        *reason = "out of memory for the frames";
+        return false;
+    }
+    if (!settings.lossless) {
+        scaler = av.sws_getContext(settings.width, settings.height, AV_PIX_FMT_RGB24,
+                                   settings.width, settings.height, AV_PIX_FMT_YUV420P,
+                                   SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+        if (scaler == nullptr) {
+            *reason = "cannot convert RGB to YUV";
+            return false;
+        }
+        // BT.709 coefficients, video range: what the stream says it holds.
+        const int* bt709 = av.sws_getCoefficients(SWS_CS_ITU709);
+        av.sws_setColorspaceDetails(scaler, bt709, 1, bt709, 0, 0, 1 << 16, 1 << 16);
+    }
+    return true;
+}
+
+// Fills `frame` from RGB rows: planar RGB exactly, or YUV 4:2:0 through
+// swscale, then the padding of odd sizes from the last column and row.
+void VideoWriter::Encoder::Convert(AVFrame* frame, const uint8_t* rgb, size_t stride,
+                                   bool bottom_up) {
+    const int w = settings.width, h = settings.height;
+    const uint8_t* top = bottom_up ? rgb + static_cast<size_t>(h - 1) * stride : rgb;
+    const ptrdiff_t step =
+        bottom_up ? -static_cast<ptrdiff_t>(stride) : static_cast<ptrdiff_t>(stride);
+    if (settings.lossless) {
+        // gbrp: plane 0 green, 1 blue, 2 red.
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* in = top + y * step;
+            uint8_t* g = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
+            uint8_t* b = frame->data[1] + static_cast<ptrdiff_t>(y) * frame->linesize[1];
+            uint8_t* r = frame->data[2] + static_cast<ptrdiff_t>(y) * frame->linesize[2];
+            for (int x = 0; x < w; ++x, in += 3) {
+                r[x] = in[0];
+                g[x] = in[1];
+                b[x] = in[2];
+            }
+        }
+        return;
+    }
+    const uint8_t* source[1] = {top};
+    const int source_stride[1] = {static_cast<int>(step)};
+    av.sws_scale(scaler, source, source_stride, 0, h, frame->data, frame->linesize);
+    // Only the luma plane can lack a column or a row: the chroma planes
+    // already cover the rounded-up halves.
+    uint8_t* luma = frame->data[0];
+    const ptrdiff_t pitch = frame->linesize[0];
+    if (frame->width > w) {
+        for (int y = 0; y < h; ++y) luma[y * pitch + w] = luma[y * pitch + w - 1];
+    }
+    if (frame->height > h) std::memcpy(luma + h * pitch, luma + (h - 1) * pitch, frame->width);
+}
+
+// Sends one frame (null: the end) and writes every packet that is ready.
+bool VideoWriter::Encoder::Encode(AVFrame* frame) {
+    int status = av.avcodec_send_frame(codec, frame);
+    if (status < 0) return Fail("encoding failed: " + AvError(status));
+    while ((status = av.avcodec_receive_packet(codec, packet)) >= 0) {
+        // One frame's time each; without it MP4 drops the last frame's.
+        if (packet->duration == 0) packet->duration = 1;
+        av.av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+        packet->stream_index = stream->index;
+        status = av.av_interleaved_write_frame(format, packet);
+        if (status < 0)
+            return Fail(sink.error != 0 ? std::strerror(sink.error)
+                                        : "writing failed: " + AvError(status));
+    }
+    if (status != AVERROR(EAGAIN) && status != AVERROR_EOF)
+        return Fail("encoding failed: " + AvError(status));
+    return true;
+}
+
+// The encoding thread: takes each frame handed over, encodes it and frees it
+// for the caller; at the end drains the encoder.
+void VideoWriter::Encoder::Run() {
+    for (;;) {
+        int index = 0;
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [this] { return pending || finishing || failed; });
+            if (failed) return;
+            if (!pending) break;  // finishing and nothing left
+            index = pending_index;
+            pending = false;
+        }
+        const bool ok = Encode(frames[index]);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            busy[index] = false;
+            changed.notify_all();
+        }
+        if (!ok) return;
+    }
+    Encode(nullptr);
+}
+
+VideoWriter::VideoWriter() = default;
+
+VideoWriter::~VideoWriter() {
+    Abandon();
+}
+
+bool VideoWriter::Open(const VideoSettings& settings, std::string* reason) {
+    Abandon();
+    if (settings.width < 1 || settings.height < 1 || !(settings.fps > 0)) {
+        *reason = "no picture size or frame rate";
+        return false;
+    }
+    encoder_ = std::make_unique<Encoder>();
+    Encoder& e = *encoder_;
+    e.settings = settings;
+    if (!VideoContainerFor(settings.path, settings.lossless, &e.container, reason) ||
+        !LoadAv(reason)) {
+        Abandon();
+        return false;
+    }
+    av.av_log_set_level(AV_LOG_ERROR);
+    if (!e.OpenOutput(reason) || !e.OpenCodec(reason)) {
+        Abandon();
+        return false;
+    }
+    // The thread takes no signals: SIGINT, SIGTERM and SIGHUP reach the
+    // caller's thread, where the file writer's clean-up expects them.
+    sigset_t block, old;
+    sigemptyset(&block);
+    for (int s : {SIGINT, SIGTERM, SIGHUP}) sigaddset(&block, s);
+    pthread_sigmask(SIG_BLOCK, &block, &old);
+    try {
+        e.thread = std::thread([&e] { e.Run(); });
+    } catch (const std::system_error& error) {
+        *reason = std::string("cannot start the encoding thread: ") + error.what();
+    }
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    if (!e.thread.joinable()) {
+        Abandon();
+        return false;
+    }
+    frames_ = 0;
+    return true;
+}
+
+bool VideoWriter::AddFrame(const uint8_t* rgb, size_t stride, bool bottom_up) {
+    if (!encoder_ || !encoder_->thread.joinable()) return false;
+    Encoder& e = *encoder_;
+    int index = 0;
+    {
+        std::unique_lock<std::mutex> lock(e.mutex);
+        e.changed.wait(lock, [&e] { return e.failed || !e.busy[e.next]; });
+        if (e.failed) return false;
+        index = e.next;
+        e.busy[index] = true;
+    }
+    AVFrame* frame = e.frames[index];
+    // The encoder may still hold the buffer it was given last time.
+    if (av.av_frame_make_writable(frame) < 0) return e.Fail("out of memory for a frame");
+    e.Convert(frame, rgb, stride, bottom_up);
+    frame->pts = e.next_pts++;
+    {
+        std::unique_lock<std::mutex> lock(e.mutex);
+        // At most one frame waits: the next one is converted meanwhile.
+        e.changed.wait(lock, [&e] { return e.failed || !e.pending; });
+        if (e.failed) return false;
+        e.pending = true;
+        e.pending_index = index;
+        e.next = 1 - index;
+        e.changed.notify_all();
+    }
+    ++frames_;
+    return true;
+}
+
+bool VideoWriter::Finish(std::string* reason) {
+    if (!encoder_) {
+        *reason = "no video was begun";
+        return false;
+    }
+    Encoder& e = *encoder_;
+    if (e.thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(e.mutex);
+            e.finishing = true;
+            e.changed.notify_all();
+        }
+        e.thread.join();
+    }
+    bool ok = !e.failed;
+    if (ok) {
+        const int status = av.av_write_trailer(e.format);
+        av.avio_flush(e.io);
+        if (status < 0 || e.io->error < 0 || e.sink.error != 0) {
+            ok = false;
+            e.error = e.sink.error != 0
+                          ? std::strerror(e.sink.error)
+                          : "cannot end the video: " + AvError(status < 0 ? status : e.io->error);
+        }
+    }
+    if (ok && !e.out.Commit()) {
+        ok = false;
+        e.error = std::string(e.out.FailedCall()) + "() failed: " + std::strerror(e.out.Error());
+    }
+    if (!ok) *reason = e.error;
+    Abandon();
+    return ok;
+}
+
+void VideoWriter::Abandon() {
+    if (!encoder_) return;
+    Encoder& e = *encoder_;
+    if (e.thread.joinable()) {
+        {
+            std::lock_guard<std::mutex> lock(e.mutex);
+            e.failed = true;  // the thread stops at its next frame
+            e.changed.notify_all();
+        }
+        e.thread.join();
+    }
+    e.Release();
+    e.out.Abandon();  // removes the temporary unless committed
+    encoder_.reset();
+}
+
+#endif
+
+bool RenderVideo::Fail(const std::string& reason) {
+    std::fprintf(diag_, "lumivor render: cannot write %s: %s\n", path_.c_str(), reason.c_str());
+    writer_.Abandon();
+    open_ = false;
+    return false;
+}
+
+bool RenderVideo::Open(const VideoSettings& settings, unsigned long ticks, unsigned long every,
+                       std::FILE* diag) {
+    path_ = settings.path == "-" ? "standard output" : settings.path;
+    diag_ = diag;
+    ticks_ = ticks;
+    every_ = every > 0 ? every : 1;
+    if (settings.path.empty()) return true;
+    std::string reason;
+    if (!writer_.Open(settings, &reason)) return Fail(reason);
+    open_ = true;
+    return true;
+}
+
+bool RenderVideo::Add(const uint8_t* rgb, size_t stride, bool bottom_up) {
+    if (!open_) return true;
+    if (writer_.AddFrame(rgb, stride, bottom_up)) return true;
+    std::string reason;
+    writer_.Finish(&reason);  // ends the failed writer and gives its reason
+    return Fail(reason);
+}
+
+bool RenderVideo::Finish(bool run_succeeded) {
+    if (!open_) return true;
+    open_ = false;
+    if (!run_succeeded) {
+        writer_.Abandon();
+        return true;
+    }
+    std::string reason;
+    if (writer_.Finish(&reason)) return true;
+    return Fail(reason);
+}
