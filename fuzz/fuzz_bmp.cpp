@@ -65,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const bool topDown : {false, true}) {
         if (!im.Load(input.Path(), topDown)) continue;
         const uint64_t bytes = static_cast<uint64_t>(im.pitch) * im.height;
-        Check(im.format.bpp == 1 || im.format.bpp == 8 || im.format.bpp == 24);
+        Check(im.format.bpp == 1 || im.format.bpp == 8 || im.format.bpp == 24 || im.format.bpp == 32);
         Check(static_cast<uint64_t>(im.pitch) * 8 >=
               static_cast<uint64_t>(im.width) * im.format.bpp);
         // A zero-sized raster may come without pixel bytes; it is not saved.

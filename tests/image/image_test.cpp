@@ -108,12 +108,12 @@ static std::string With(std::string b, size_t at, uint32_t v, int n = 4) {
 }
 
 // Rows come back in order when the flags differ, mirrored when equal or for a top-down file;
-// 24-bit rows given without padding are saved padded, not over-read.
+// 24-bit rows given without padding are saved padded, not over-read; 32-bit rows load too.
 TEST(Bmp, RoundTrips) {
     const PIXELFORMAT rgb = {24, 0xFF0000, 0xFF00, 0xFF, 0};
     uint8_t tight[39 * 4];  // 13 pixels in 39 bytes a row; BMP rows take 40
-    for (int k = 0; k < 24; ++k) {
-        const uint32_t bpp = k < 8 ? 1 : k < 16 ? 8 : 24, n = (13 * bpp + 7) / 8;
+    for (int k = 0; k < 32; ++k) {
+        const uint32_t bpp = k < 8 ? 1 : k < 16 ? 8 : k < 24 ? 24 : 32, n = (13 * bpp + 7) / 8;
         const bool bottomUp = k & 1, topDown = k & 2, negative = k & 4;
         Image src, dst;
         ASSERT_TRUE(bpp == 24 ? src.Create(13, 4, 39, &rgb, tight) : src.Create(13, 4, bpp));
@@ -127,7 +127,7 @@ TEST(Bmp, RoundTrips) {
             const uint8_t* from = src.data + (same ? y : 3 - y) * src.pitch;
             EXPECT_EQ(memcmp(dst.data + y * dst.pitch, from, n), 0) << k << " " << y;
         }
-        EXPECT_TRUE(bpp == 24 ? dst.palette == nullptr && dst.format.redMask == 0xFF
+        EXPECT_TRUE(bpp >= 24 ? dst.palette == nullptr && dst.format.bpp == bpp
                               : dst.palette[1] == 0xABCDEF && dst.format.bpp == bpp);
     }
 }
@@ -168,8 +168,7 @@ TEST(Bmp, LayoutsAndMalformedFiles) {
                  {r.substr(0, r.size() - 1), "ReadBMPPixels() error\n"},
                  {With(r, 10, ~0u), "ReadBMPPixels() error\n"},
                  {With(r, 28, 4, 2), "4 bpp not yet supported\n", 4},
-                 {With(r, 28, 16, 2), "16 bpp not yet supported\n", 16},
-                 {With(r, 28, 32, 2), "32 bpp not yet supported\n", 32}};
+                 {With(r, 28, 16, 2), "16 bpp not yet supported\n", 16}};
     for (const auto& c : cases) {
         Write(Path("m.bmp"), c.file);
         CaptureStderr();
