@@ -16,7 +16,7 @@ struct Parsed {
     bool ticks_given = false;
     bool minutes_given = false;
 
-    StartRequest& start() {
+    RunStart& start() {
         return command == kRenderCommand ? render.job.start : window.job.start;
     }
 };
@@ -50,15 +50,14 @@ bool Ignore(Parsed&, const char*) {
 bool SetPreset(Parsed& p, const char* value) {
     long long n = 0;
     if (!ParseInteger(value, 10, 0, 9, &n)) return false;
-    p.start().preset = static_cast<int>(n);
+    p.start().community = static_cast<int>(n);
     return true;
 }
 
 bool SetSeed(Parsed& p, const char* value) {
     long long n = 0;
     if (!ParseInteger(value, 10, 0, 0x7fffffffffffffffLL, &n)) return false;
-    p.start().fixed_seed = true;
-    p.start().seed = static_cast<std::time_t>(n);
+    p.start().clock = StartClock::Fixed(n);
     p.render.seed_given = true;
     return true;
 }

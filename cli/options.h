@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "host/render_job.h"
-#include "host/window_job.h"
+#include "host/render/render_job.h"
+#include "host/x11/window_job.h"
 #include "world/habitat_reader.h"
 
 constexpr int kMaxSide = kMaxHabitatSide;      // largest surface side `render` accepts

@@ -12,9 +12,8 @@
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/progress.h"
-#include "host/host.h"
-#include "host/outputs.h"
-#include "world/biotope.h"
+#include "host/render/render.h"
+#include "host/shared/outputs.h"
 #include "world/habitat_reader.h"
 
 namespace {
@@ -53,8 +52,7 @@ int RenderCommand(int argc, char** argv) {
     RenderJob& job = args.job;
     RouteMessages(args.quiet, IsStandardOutput(job.habitat_path) || IsStandardOutput(job.png_path));
     // A render always runs from one clock reading, so that its three readings agree.
-    job.start.fixed_seed = true;
-    if (!args.seed_given) job.start.seed = std::time(nullptr);
+    if (!args.seed_given) job.start.clock = StartClock::Fixed(std::time(nullptr));
     // The picture to start from is read once, so that a pipe works too; without
     // --size the world takes its size.
     HabitatPicture start_picture;

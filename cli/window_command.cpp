@@ -6,9 +6,9 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
-#include "host/outputs.h"
+#include "host/shared/outputs.h"
 #ifdef LUMIVOR_HAVE_WINDOW_HOST
-#include "host/host.h"
+#include "host/x11/window_host.h"
 #endif
 
 namespace {

@@ -1,7 +1,5 @@
 #include "world/biotope.h"
 
-#include <GL/gl.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -177,21 +175,6 @@ bool Biotope::UpdateObserved(const behaviour::StepObserver& observer) {
     ++n_updates;
     if (HasHabitat()) WalkEveryBot(*this, observer);
     return true;
-}
-
-void Biotope::DisplayPaths() {
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_BLEND);
-    glDisable(GL_POINT_SMOOTH);
-    glPointSize(1.0f);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glTranslatef(0.5f, 0.5f, 0.0f);
-    if (HasHabitat()) {
-        for (unsigned long i = 0; i < n_bots; ++i) bots[i].DrawPath();
-    }
-    glPopMatrix();
 }
 
 void Biotope::Destroy() {

@@ -8,6 +8,7 @@
 #include "bots/bot.h"
 #include "colour/hsl.h"
 #include "image/image.h"
+#include "world/clock.h"
 #include "world/habitat_files.h"
 
 class Biotope {
@@ -51,7 +52,7 @@ class Biotope {
     // Sets every display cell marked in `painted` from its habitat cell;
     // false, with nothing changed, when the marks do not fit the habitat.
     bool RepaintDisplay(const Image& painted);
-    void DisplayPaths();
+    void DisplayPaths() const;
     void Destroy();
 
     // True when both rasters exist with the same size: the only state in
@@ -64,7 +65,8 @@ class Biotope {
     void HabitatRGBtoHSL(const Image* rgb, Image* hsl);
     void DrawHabitat();
     void DrawInfo();
-    bool ReInitCommunity();
+    // Scatters the bots anew, seeded from one reading of `clock`.
+    bool ReInitCommunity(const StartClock& clock = {});
     void ClearHabitat(const RGB_888* c, unsigned long seed);
 };
 

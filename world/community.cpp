@@ -44,13 +44,13 @@ const StepFunc* step_funcs[kCommunityCount] = {LUMIVOR_PRESETS(LUMIVOR_FUNCS_OF,
 #undef LUMIVOR_GENES_OF
 #undef LUMIVOR_FUNCS_OF
 
-bool InitCommunity(int n) {
+bool InitCommunity(int n, const StartClock& clock) {
     Notice("InitCommunity(%d)\n", n);
     if (n < 0 || n >= kCommunityCount) {
         std::fprintf(stderr, "community %d : no such community!\n", n);
         return false;
     }
-    rand_seed = static_cast<long>(ReadClock());
+    rand_seed = static_cast<long>(clock.Read());
     biotope.Create(kCommunityBots, static_cast<unsigned long>(scr_w),
                    static_cast<unsigned long>(scr_h), static_cast<unsigned long>(rand_seed));
     // Steps per bot and update: one per 1200 pixels of the surface, the product

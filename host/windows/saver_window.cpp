@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <memory>
 
-#include "host/fbo_surface.h"
+#include "host/shared/fbo_surface.h"
 #include "host/windows/gl_entry_points.h"
 #include "host/windows/window_buffer.h"
 #include "saver/saver_view.h"

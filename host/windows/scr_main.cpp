@@ -9,7 +9,6 @@
 #include "host/windows/saver_window.h"
 #include "host/windows/scr_options.h"
 #include "host/windows/settings.h"
-#include "saver/start.h"
 
 namespace {
 
@@ -48,7 +47,6 @@ int main(int argc, char** argv) {
             break;
     }
     // The stored community, unless the command line names one.
-    if (!options.preset_given) options.start.preset = ReadCommunitySetting();
-    const FixedStart fixed(options.start);
+    if (!options.preset_given) options.start.community = ReadCommunitySetting();
     return RunSaverWindow(options, stderr);
 }

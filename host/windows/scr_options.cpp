@@ -105,14 +105,13 @@ bool ParseScrOptions(int argc, const char* const* argv, ScrOptions* o, std::FILE
         } else if (std::strcmp(arg, "--preset") == 0) {
             if (!ParseUnsigned(value, 10, kCommunityCount - 1, &n))
                 return bad("a community number 0..9");
-            o->start.preset = static_cast<int>(n);
+            o->start.community = static_cast<int>(n);
             o->preset_given = true;
             ++i;
         } else if (std::strcmp(arg, "--seed") == 0) {
             if (!ParseUnsigned(value, 10, 0x7fffffffffffffffULL, &n))
                 return bad("a clock reading (a non-negative integer)");
-            o->start.fixed_seed = true;
-            o->start.seed = static_cast<std::time_t>(n);
+            o->start.clock = StartClock::Fixed(n);
             ++i;
         } else if (std::strcmp(arg, "--ticks") == 0) {
             if (!ParseUnsigned(value, 10, 1000000000ULL, &n) || n == 0)

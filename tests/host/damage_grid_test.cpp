@@ -1,7 +1,7 @@
 // The rectangles a present sends must cover every changed pixel, nothing twice,
 // and nothing beyond the changed tiles.
 
-#include "host/damage_grid.h"
+#include "host/shared/damage_grid.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // The window host's tick clock: every tick is run while the host keeps up; a
 // host that falls behind runs a few late ticks at once and drops the rest.
-#include "host/tick_clock.h"
+#include "saver/tick_clock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,6 @@
-#include "host/window_saver.h"
+#include "host/x11/window_saver.h"
 
-#include "saver/frame_driver.h"
 #include "world/biotope.h"
-#include "world/community.h"
 
 OpenGLSaver::OpenGLSaver(XWindow& window, const WindowJob& job)
     : window_(window),
@@ -12,6 +10,7 @@ OpenGLSaver::OpenGLSaver(XWindow& window, const WindowJob& job)
               0, 0, {static_cast<double>(window.width()), static_cast<double>(window.height())}},
           job.have_window_id, &surface_) {
     surface_.diag = job.diag;
+    view_.start = job.start;
 }
 
 OpenGLSaver::~OpenGLSaver() {
@@ -38,8 +37,10 @@ const char* OpenGLSaver::Way() const {
                            : "OpenGL, double-buffered, presents up to 60 a second";
 }
 
-ImageSaver::ImageSaver(XWindow& window, std::FILE* diag)
-    : window_(window), picture_(window.display(), diag) {}
+ImageSaver::ImageSaver(XWindow& window, const WindowJob& job)
+    : window_(window), picture_(window.display(), job.diag) {
+    saver_.start = job.start;
+}
 
 ImageSaver::~ImageSaver() {
     biotope.Destroy();
@@ -49,29 +50,17 @@ bool ImageSaver::Open() {
     return picture_.Open(window_.id(), window_.visual(), window_.width(), window_.height());
 }
 
-// As the view starts, less the OpenGL state nothing here reads.
 void ImageSaver::Start() {
-    StartWorld(window_.width(), window_.height());
-    ready_ = false;
+    saver_.Start(window_.width(), window_.height());
 }
 
 bool ImageSaver::Resize(int width, int height) {
-    ready_ = false;
+    saver_.SurfaceChanged();
     return picture_.Resize(width, height);
 }
 
-// As the view ticks: OnReshape's clear, then OnDisplay's two updates, each painted
-// where DisplayPaths draws it.
 void ImageSaver::Tick() {
-    if (!ready_) {
-        picture_.Clear(clear_clr);
-        ready_ = true;
-        return;
-    }
-    biotope.Update();
-    picture_.PaintTrails(biotope);
-    biotope.Update();
-    picture_.PaintTrails(biotope);
+    saver_.Tick(picture_.trails());
 }
 
 double ImageSaver::Present() {

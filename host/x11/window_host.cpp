@@ -10,13 +10,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "host/fps_meter.h"
-#include "host/host.h"
-#include "host/outputs.h"
-#include "host/tick_clock.h"
-#include "host/window_saver.h"
-#include "host/x_window.h"
-#include "saver/start.h"
+#include "host/shared/fps_meter.h"
+#include "host/x11/window_host.h"
+#include "host/shared/outputs.h"
+#include "host/shared/clocks.h"
+#include "saver/tick_clock.h"
+#include "host/x11/window_saver.h"
+#include "host/x11/x_window.h"
 #include "world/biotope.h"
 
 namespace {
@@ -72,19 +72,19 @@ int Run(const WindowJob& job, XWindow& window, WindowSaver& saver) {
         }
         if (window.mapped()) {
             for (int due = clock.TakeDue(now); due > 0 && !finished; --due) {
-                const long long cpu = ClockNs(CLOCK_THREAD_CPUTIME_ID);
+                const long long cpu = ThreadCpuNs();
                 saver.Tick();
-                meter.AddTick(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu);
+                meter.AddTick(ThreadCpuNs() - cpu);
                 need_present = true;
                 finished = job.ticks != 0 && ++ticks_done >= job.ticks;
             }
         }
         if (need_present && (window.mapped() || finished) &&
             (finished || window.vsync() || now - last_present >= kPresentNs)) {
-            const long long cpu = ClockNs(CLOCK_THREAD_CPUTIME_ID);
+            const long long cpu = ThreadCpuNs();
             const double shown = saver.Present();
             need_present = false;
-            meter.AddPresent(ClockNs(CLOCK_THREAD_CPUTIME_ID) - cpu, shown);
+            meter.AddPresent(ThreadCpuNs() - cpu, shown);
             last_present = now;
         }
         if (finished) break;
@@ -115,11 +115,7 @@ int Run(const WindowJob& job, XWindow& window, WindowSaver& saver) {
     if (!RunEndsWithoutWindow()) saver.Finish();
     meter.Report(NowNs(), true);
     // The picture is saved however the run ended, a lost connection included.
-    if (!job.habitat_path.empty() &&
-        !biotope.SaveHabitat(OutputName(job.habitat_path), kTopRowFirst)) {
-        std::fprintf(job.diag, "lumivor: cannot save %s\n", job.habitat_path.c_str());
-        status = 1;
-    }
+    if (!SaveHabitatAtEnd(job.habitat_path, "lumivor", job.diag)) status = 1;
     if (x_connection_lost) {
         std::fprintf(job.diag, "lumivor: lost the connection to the X server\n");
         status = 1;
@@ -130,7 +126,7 @@ int Run(const WindowJob& job, XWindow& window, WindowSaver& saver) {
 // Runs the saver drawn the way that suits the renderer and the window.
 int RunSaver(const WindowJob& job, XWindow& window) {
     if (PaintsImage(job, window)) {
-        ImageSaver saver(window, job.diag);
+        ImageSaver saver(window, job);
         if (!saver.Open()) return 1;
         window.ReleaseContext();  // nothing is drawn through OpenGL
         return Run(job, window, saver);
@@ -163,7 +159,6 @@ int RunWindowHost(const WindowJob& job) {
     }
     InstallXErrorHandlers(display);
 
-    const FixedStart fixed(job.start);
     int status = 1;
     {
         XWindow window(display, job.diag);

@@ -8,12 +8,11 @@
 #include <memory>
 #include <new>
 
-#include "host/fbo_surface.h"
-#include "host/headless_gl.h"
-#include "host/host.h"
-#include "host/outputs.h"
-#include "host/png_file.h"
-#include "saver/frame_driver.h"
+#include "host/shared/fbo_surface.h"
+#include "host/render/headless_gl.h"
+#include "host/render/render.h"
+#include "host/shared/outputs.h"
+#include "host/render/png_file.h"
 #include "saver/saver_view.h"
 #include "world/biotope.h"
 #include "world/habitat_files.h"
@@ -38,6 +37,7 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
     Lumivor_saverView view(
         SaverFrame{0, 0, {static_cast<double>(job.width), static_cast<double>(job.height)}}, false,
         &surface);
+    view.start = job.start;
     view.startAnimation();
     if (surface.width != job.width || surface.height != job.height) return 1;  // reported
     if (!biotope.HasHabitat()) {
@@ -66,7 +66,7 @@ int RunJob(const RenderJob& job, FramebufferSurface& surface) {
     }
 
     int status = 0;
-    if (!SaveRenderedHabitat(job.habitat_path, job.diag)) status = 1;
+    if (!SaveHabitatAtEnd(job.habitat_path, "lumivor render", job.diag)) status = 1;
     if (!job.png_path.empty()) {
         surface.MakeCurrent();
         if (job.markers) biotope.DrawInfo();
@@ -108,7 +108,6 @@ int RenderWithGL(const RenderJob& job) {
                      job.width, job.height, limit);
         return 1;
     }
-    const FixedStart fixed(job.start);
     FramebufferSurface surface([&context] { return context.MakeCurrent(); });
     surface.diag = job.diag;
     return RunJob(job, surface);

@@ -1,8 +1,6 @@
 // The saver's picture kept in the program's own memory as an X image, painted
-// point by point exactly where the trails are drawn, and sent to the window a
-// changed rectangle at a time, through shared memory where the X server offers it.
-// Where OpenGL is software, drawing the trails through it costs several times
-// the world's own work; this costs a fraction of it.
+// by the shared pixel painter, and sent to the window a changed rectangle at a
+// time, through shared memory where the X server offers it.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -12,9 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "colour/hsl.h"
-#include "host/damage_grid.h"
-#include "world/biotope.h"
+#include "host/shared/pixel_trails.h"
 
 class XImagePicture {
   public:
@@ -31,15 +27,11 @@ class XImagePicture {
     bool Open(Window window, const XVisualInfo& visual, int width, int height);
     // A new black picture at the new size; false, reported, as for Open.
     bool Resize(int width, int height);
-    // The whole picture in one colour, as glClear leaves a surface.
-    void Clear(RGB_888 colour);
-    // Paints the trails of the world's last update, as DisplayPaths draws them: bot
-    // after bot, point after point, so the last point on a pixel wins. Row 0 of the
-    // world is the picture's bottom row; points off the picture are dropped.
-    void PaintTrails(const Biotope& world);
+    // The picture's drawing: the saver ticks on it.
+    PixelTrails& trails() { return trails_; }
     // Everything must be shown again (the window was exposed).
-    void MarkAll() { damage_.MarkAll(); }
-    bool Changed() const { return !damage_.Empty(); }
+    void MarkAll() { trails_.damage.MarkAll(); }
+    bool Changed() const { return !trails_.damage.Empty(); }
     // Sends the changed rectangles to the window and returns the pixels sent.
     long Present();
     // Waits until the X server has taken every image sent.
@@ -51,12 +43,6 @@ class XImagePicture {
     bool Allocate(int width, int height);
     bool AttachShared(int width, int height);
     void Release();
-    uint32_t Pixel(RGB_888 c) const {
-        const uint32_t p = static_cast<uint32_t>(c.r) << red_shift_ |
-                           static_cast<uint32_t>(c.g) << green_shift_ |
-                           static_cast<uint32_t>(c.b) << blue_shift_;
-        return swap_bytes_ ? __builtin_bswap32(p) : p;
-    }
 
     Display* display_;
     std::FILE* diag_;
@@ -67,8 +53,7 @@ class XImagePicture {
     XImage* image_ = nullptr;
     XShmSegmentInfo shm_{};
     bool shared_ = false;  // image_ lives in shared memory attached to the server
-    int red_shift_ = 0, green_shift_ = 0, blue_shift_ = 0;
-    bool swap_bytes_ = false;  // the server's byte order is not ours
+    PixelFormat format_;
     int width_ = 0, height_ = 0;
-    DamageGrid damage_;
+    PixelTrails trails_;
 };

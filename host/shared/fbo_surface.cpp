@@ -1,4 +1,4 @@
-#include "host/fbo_surface.h"
+#include "host/shared/fbo_surface.h"
 
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>

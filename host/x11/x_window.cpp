@@ -1,4 +1,4 @@
-#include "host/x_window.h"
+#include "host/x11/x_window.h"
 
 #include <X11/Xutil.h>
 #include <X11/keysym.h>

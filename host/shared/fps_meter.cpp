@@ -1,6 +1,6 @@
-#include "host/fps_meter.h"
+#include "host/shared/fps_meter.h"
 
-#include "host/tick_clock.h"
+#include "host/shared/clocks.h"
 
 FpsMeter::FpsMeter(bool on, std::FILE* out) : on_(on), out_(out) {
     Reset(NowNs());
@@ -9,7 +9,7 @@ FpsMeter::FpsMeter(bool on, std::FILE* out) : on_(on), out_(out) {
 void FpsMeter::Report(long long now, bool final) {
     if (!on_ || (!final && now - start_ < 1000000000LL)) return;
     const double wall = static_cast<double>(now - start_);
-    const double cpu = static_cast<double>(ClockNs(CLOCK_PROCESS_CPUTIME_ID) - cpu_start_);
+    const double cpu = static_cast<double>(ProcessCpuNs() - cpu_start_);
     if (wall > 0)
         std::fprintf(out_,
                      "lumivor: %.1f ticks/s, CPU %.0f%% of a core (world ticks %.0f%%, "
@@ -27,7 +27,7 @@ void FpsMeter::Report(long long now, bool final) {
 
 void FpsMeter::Reset(long long now) {
     start_ = now;
-    cpu_start_ = ClockNs(CLOCK_PROCESS_CPUTIME_ID);
+    cpu_start_ = ProcessCpuNs();
     tick_ns_ = present_ns_ = 0;
     ticks_ = presents_ = 0;
     shown_ = 0;

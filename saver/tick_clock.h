@@ -1,20 +1,8 @@
 // The saver's tick, 75 a second, for a host that keeps its own time. A host
 // that falls behind runs a few late ticks at once and drops the rest, so that
 // a stall (a busy machine, a hidden window) never turns into a burst of work.
+// Times are nanoseconds on any steady clock the host reads (host/shared/clocks.h).
 #pragma once
-
-#include <time.h>
-
-// Nanoseconds on a clock: CLOCK_MONOTONIC for wall time, a CPU-time clock for work done.
-inline long long ClockNs(clockid_t clock) {
-    timespec t{};
-    clock_gettime(clock, &t);
-    return t.tv_sec * 1000000000LL + t.tv_nsec;
-}
-
-inline long long NowNs() {
-    return ClockNs(CLOCK_MONOTONIC);
-}
 
 class TickClock {
   public:

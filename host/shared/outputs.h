@@ -22,7 +22,10 @@ inline const char* OutputName(const std::string& path) {
 // diag, prefixed by `program`, with the system's reason, and false.
 bool CheckOutputs(const std::vector<std::string>& paths, const char* program, std::FILE* diag);
 
-// A render's end: saves the world's habitat file, top row first, to `path` ("-": standard
-// output). True when written; otherwise a line on diag and false. An empty
-// path asks for nothing and is true.
-bool SaveRenderedHabitat(const std::string& path, std::FILE* diag);
+// A run's end: saves the world's habitat file, top row first, to `path` ("-":
+// standard output). True when written; otherwise a line on diag, prefixed by
+// `program`, and false. An empty path asks for nothing and is true.
+bool SaveHabitatAtEnd(const std::string& path, const char* program, std::FILE* diag);
+
+// Prints the line that ends a reproducible run (FormatFinalState) on standard output.
+void PrintFinalState();

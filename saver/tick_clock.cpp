@@ -1,4 +1,4 @@
-#include "host/tick_clock.h"
+#include "saver/tick_clock.h"
 
 int TickClock::TakeDue(long long now) {
     int due = 0;

@@ -6,12 +6,12 @@
 #include <functional>
 #include <string>
 
-#include "saver/start.h"
+#include "saver/saver.h"
 
 struct HabitatPicture;
 
 struct RenderJob {
-    StartRequest start;  // the clock reading and community the run starts from
+    RunStart start;  // the clock reading and community the run starts from
     int width = 1920;    // surface size in pixels
     int height = 1080;
     unsigned long ticks = 4500;  // animation ticks; the first only clears

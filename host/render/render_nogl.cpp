@@ -1,36 +1,24 @@
-// `lumivor render --no-gl`: the saver's world alone, started by the frame
-// driver's GL-free start and run by the world's own update, as fast as it can.
-// Its PNG is the display habitat, which a drawn surface equals pixel for pixel.
-// Needs neither a window system nor OpenGL at run time.
+// `lumivor render --no-gl`: the saver's heart with cell marks for its drawing,
+// as fast as it can. Its PNG is the display habitat, which a drawn surface
+// equals pixel for pixel. Needs neither a window system nor OpenGL.
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#include "colour/random_tovi.h"
-#include "host/host.h"
-#include "host/outputs.h"
+#include "host/render/cell_marks.h"
+#include "host/render/render.h"
+#include "host/shared/outputs.h"
 #include "image/file_writer.h"
-#include "saver/frame_driver.h"
-#include "saver/start.h"
+#include "saver/saver.h"
 #include "world/biotope.h"
 #include "world/habitat_files.h"
 #include "world/habitat_reader.h"
-#include "world/trace.h"
 #ifdef LUMIVOR_HAVE_PNG
-#include "host/png_file.h"
+#include "host/render/png_file.h"
 #endif
 
 namespace {
-
-void PrintFinalState() {
-    std::printf("final n_updates=%lu bots=", biotope.n_updates);
-    for (unsigned long b = 0; b < biotope.n_bots; ++b) {
-        const Bot& bot = biotope.bots[b];
-        std::printf("%s%d,%d,%ld,%ld", b == 0 ? "" : " ", bot.x, bot.y, bot.value, bot.dir);
-    }
-    std::printf(" next_random=%ld\n", random_tovi());
-}
 
 // The display habitat as a PNG: its rows are bottom-first, as OpenGL reads a surface back.
 bool WriteHabitatPNG(const RenderJob& job) {
@@ -47,8 +35,10 @@ bool WriteHabitatPNG(const RenderJob& job) {
 
 // The run once the trace file is open; returns the exit status.
 int Run(const RenderJob& job, std::FILE* trace) {
-    const FixedStart fixed(job.start);
-    StartWorld(job.width, job.height);
+    Saver saver;
+    saver.start = job.start;
+    saver.trace = trace;
+    saver.Start(job.width, job.height);
     if (!biotope.HasHabitat()) {
         std::fprintf(job.diag, "lumivor render: cannot build a %dx%d world\n", job.width,
                      job.height);
@@ -59,32 +49,16 @@ int Run(const RenderJob& job, std::FILE* trace) {
         std::fprintf(job.diag, "lumivor render: cannot start from %s\n", job.start_from.c_str());
         return 1;
     }
-    // Nothing here draws the trails and the display is read only at the end:
-    // the cells of the bots' trails are marked instead of painted, and the
-    // display is rebuilt at the marked cells once, at the end. Without room
-    // for the marks the saver's update paints as it goes, to the same picture.
-    Image painted;
-    const bool marking = trace == nullptr &&
-                         painted.Create(biotope.hsl_habitat.width, biotope.hsl_habitat.height, 8) &&
-                         painted.Clear();
-    // The first tick only sets up the projection and clears; every later tick
-    // runs two updates.
-    for (unsigned long tick = 1; tick < job.ticks; ++tick) {
-        if (trace != nullptr) {
-            UpdateTraced(trace);
-            UpdateTraced(trace);
-        } else if (marking) {
-            biotope.UpdateHabitat(&painted);
-            biotope.UpdateHabitat(&painted);
-        } else {
-            biotope.Update();
-            biotope.Update();
-        }
+    // A traced run takes the traced walks, which record every trail colour.
+    CellMarks marks;
+    if (trace == nullptr) marks.Create(biotope);
+    for (unsigned long tick = 0; tick < job.ticks; ++tick) {
+        saver.Tick(marks);
         if (job.progress) job.progress(tick + 1);
     }
-    if (marking) biotope.RepaintDisplay(painted);
+    marks.Repaint(biotope);
     int status = 0;
-    if (!SaveRenderedHabitat(job.habitat_path, job.diag)) status = 1;
+    if (!SaveHabitatAtEnd(job.habitat_path, "lumivor render", job.diag)) status = 1;
     if (!job.png_path.empty() && !WriteHabitatPNG(job)) status = 1;
     if (job.final_state) PrintFinalState();
     return status;

@@ -1,4 +1,4 @@
-#include "host/png_file.h"
+#include "host/render/png_file.h"
 
 #include <png.h>
 

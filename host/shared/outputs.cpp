@@ -1,6 +1,7 @@
-#include "host/outputs.h"
+#include "host/shared/outputs.h"
 
 #include "image/file_writer.h"
+#include "saver/saver.h"
 #include "world/biotope.h"
 #include "world/habitat_files.h"
 
@@ -17,8 +18,13 @@ bool CheckOutputs(const std::vector<std::string>& paths, const char* program, st
     return ok;
 }
 
-bool SaveRenderedHabitat(const std::string& path, std::FILE* diag) {
+bool SaveHabitatAtEnd(const std::string& path, const char* program, std::FILE* diag) {
     if (path.empty() || biotope.SaveHabitat(OutputName(path), kTopRowFirst)) return true;
-    std::fprintf(diag, "lumivor render: cannot save %s\n", path.c_str());
+    std::fprintf(diag, "%s: cannot save %s\n", program, path.c_str());
     return false;
+}
+
+void PrintFinalState() {
+    char line[1024];
+    if (FormatFinalState(line, sizeof line) >= 0) std::printf("%s\n", line);
 }

@@ -7,10 +7,11 @@
 
 #include <cstdio>
 
-#include "host/fbo_surface.h"
-#include "host/window_job.h"
-#include "host/x_image.h"
-#include "host/x_window.h"
+#include "host/shared/fbo_surface.h"
+#include "host/x11/window_job.h"
+#include "host/x11/x_image.h"
+#include "host/x11/x_window.h"
+#include "saver/saver.h"
 #include "saver/saver_view.h"
 
 // What the run loop needs of the saver in a window.
@@ -52,10 +53,10 @@ class OpenGLSaver : public WindowSaver {
     Lumivor_saverView view_;  // after surface_: it lets go of the surface as it ends
 };
 
-// Painted by the program into an X image; the view's cadence without OpenGL.
+// Painted by the program into an X image, ticked by the saver's heart.
 class ImageSaver : public WindowSaver {
   public:
-    ImageSaver(XWindow& window, std::FILE* diag);
+    ImageSaver(XWindow& window, const WindowJob& job);
     ~ImageSaver() override;
     // Makes the picture at the window's size; false, reported, without memory for it.
     bool Open();
@@ -70,7 +71,7 @@ class ImageSaver : public WindowSaver {
   private:
     XWindow& window_;
     XImagePicture picture_;
-    bool ready_ = false;  // the surface was cleared since the last start or resize
+    Saver saver_;
 };
 
 // The image where the renderer is software and the window's pixels suit it (or

@@ -1,4 +1,4 @@
-#include "host/headless_gl.h"
+#include "host/render/headless_gl.h"
 
 #include <EGL/eglext.h>
 

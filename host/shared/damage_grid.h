@@ -1,4 +1,4 @@
-// Where a picture changed since it was last shown, kept as tiles of kTile x kTile
+// Where a picture changed since it was last shown, kept as square tiles of
 // pixels, and rectangles that cover exactly the changed tiles: a present of those
 // rectangles costs the X server (and the wire to a remote one) only what changed.
 #pragma once
@@ -17,13 +17,14 @@ class DamageGrid {
     // program within noise, and the least work for the X server.
     static constexpr int kTile = 16;
 
-    // A grid for a picture of width x height pixels, all of it changed. False when
-    // the memory for it cannot be had; every change is then the whole picture.
-    bool Reset(int width, int height);
+    // A grid of `tile`-pixel tiles for a picture of width x height pixels, all
+    // of it changed. False when the memory for it cannot be had; every change
+    // is then the whole picture.
+    bool Reset(int width, int height, int tile = kTile);
     void MarkAll() { all_ = true; }
     // Marks the tile of pixel (x, y), which must lie inside the picture.
     void Mark(int x, int y) {
-        if (marks_) marks_[(y / kTile) * cols_ + x / kTile] = 1;
+        if (marks_) marks_[(y / tile_) * cols_ + x / tile_] = 1;
         any_ = true;
     }
     bool Empty() const { return !all_ && !any_; }
@@ -34,7 +35,7 @@ class DamageGrid {
     int Take(const PixelRect** rects);
 
   private:
-    int width_ = 0, height_ = 0, cols_ = 0, rows_ = 0;
+    int width_ = 0, height_ = 0, cols_ = 0, rows_ = 0, tile_ = kTile;
     std::unique_ptr<uint8_t[]> marks_;    // cols_ x rows_, top row first
     std::unique_ptr<PixelRect[]> rects_;  // room for every possible rectangle
     std::unique_ptr<int[]> open_, next_;  // rectangles reaching the row above, per run

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "saver/start.h"
+#include "saver/saver.h"
 
 // How the window host shows its picture. kAuto: only the changed parts where the
 // renderer is software and the driver can present a part of the back buffer, else
@@ -13,7 +13,7 @@
 enum class PresentChoice { kAuto, kFull, kParts };
 
 struct WindowJob {
-    StartRequest start;           // the clock reading and community each start uses
+    RunStart start;           // the clock reading and community each start uses
     bool root = false;            // the screen saver's window, else the root window
     bool have_window_id = false;  // draw into window_id (wins over root)
     unsigned long window_id = 0;  // an X window id

@@ -1,4 +1,4 @@
-#include "host/x_image.h"
+#include "host/x11/x_image.h"
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "host/x_window.h"
+#include "host/x11/x_window.h"
 
 namespace {
 
@@ -52,9 +52,9 @@ bool XImagePicture::Open(Window window, const XVisualInfo& visual, int width, in
     window_ = window;
     visual_ = visual.visual;
     depth_ = visual.depth;
-    red_shift_ = ShiftOf(visual.red_mask);
-    green_shift_ = ShiftOf(visual.green_mask);
-    blue_shift_ = ShiftOf(visual.blue_mask);
+    format_.red_shift = ShiftOf(visual.red_mask);
+    format_.green_shift = ShiftOf(visual.green_mask);
+    format_.blue_shift = ShiftOf(visual.blue_mask);
     gc_ = XCreateGC(display_, window_, 0, nullptr);
     return Allocate(width, height);
 }
@@ -111,15 +111,16 @@ bool XImagePicture::Allocate(int width, int height) {
                              static_cast<unsigned>(width), static_cast<unsigned>(height), 32, line);
         if (!image_) std::free(data);
     }
-    if (!image_ || image_->bits_per_pixel != 32 || !damage_.Reset(width, height)) {
+    format_.swap_bytes = image_ && (image_->byte_order == LSBFirst) != LittleEndian();
+    if (!image_ || image_->bits_per_pixel != 32 ||
+        !trails_.Attach(image_->data, width, height, image_->bytes_per_line, format_)) {
         std::fprintf(diag_, "lumivor: cannot hold a %dx%d picture in memory\n", width, height);
         Release();
         return false;
     }
-    swap_bytes_ = (image_->byte_order == LSBFirst) != LittleEndian();
     width_ = width;
     height_ = height;
-    Clear(RGB_888{0, 0, 0});
+    trails_.Clear(RGB_888{0, 0, 0});
     return true;
 }
 
@@ -145,38 +146,12 @@ void XImagePicture::Release() {
     image_ = nullptr;
     shared_ = false;
     width_ = height_ = 0;
-}
-
-void XImagePicture::Clear(RGB_888 colour) {
-    if (!image_) return;
-    const uint32_t pixel = Pixel(colour);
-    for (int y = 0; y < height_; ++y) {
-        uint32_t* row = reinterpret_cast<uint32_t*>(image_->data + y * image_->bytes_per_line);
-        for (int x = 0; x < width_; ++x) row[x] = pixel;
-    }
-    damage_.MarkAll();
-}
-
-void XImagePicture::PaintTrails(const Biotope& world) {
-    if (!image_ || !world.HasHabitat()) return;
-    char* data = image_->data;
-    const int line = image_->bytes_per_line;
-    for (unsigned long b = 0; b < world.n_bots; ++b) {
-        const Bot& bot = world.bots[b];
-        for (unsigned long i = 0; i < bot.path_steps; ++i) {
-            const int x = bot.path_xy[i].x, y = height_ - 1 - bot.path_xy[i].y;
-            if (x < 0 || x >= width_ || y < 0 || y >= height_) continue;
-            const uint32_t pixel = Pixel(bot.path_rgb[i]);
-            std::memcpy(data + static_cast<size_t>(y) * line + static_cast<size_t>(x) * 4, &pixel,
-                        4);
-            damage_.Mark(x, y);
-        }
-    }
+    trails_.Detach();
 }
 
 long XImagePicture::Present() {
     const PixelRect* rects = nullptr;
-    const int count = damage_.Take(&rects);
+    const int count = trails_.damage.Take(&rects);
     long pixels = 0;
     for (int i = 0; i < count && image_; ++i) {
         const PixelRect& r = rects[i];

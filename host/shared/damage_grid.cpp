@@ -1,14 +1,16 @@
-#include "host/damage_grid.h"
+#include "host/shared/damage_grid.h"
 
 #include <cstring>
 #include <new>
 #include <utility>
 
-bool DamageGrid::Reset(int width, int height) {
+bool DamageGrid::Reset(int width, int height, int tile) {
     width_ = width > 0 ? width : 0;
     height_ = height > 0 ? height : 0;
-    const int cols = (width_ + kTile - 1) / kTile, rows = (height_ + kTile - 1) / kTile;
-    if (cols != cols_ || rows != rows_ || !marks_) {
+    const bool new_tile = tile != tile_;
+    tile_ = tile > 0 ? tile : kTile;
+    const int cols = (width_ + tile_ - 1) / tile_, rows = (height_ + tile_ - 1) / tile_;
+    if (cols != cols_ || rows != rows_ || new_tile || !marks_) {
         cols_ = cols;
         rows_ = rows;
         const size_t tiles = static_cast<size_t>(cols) * static_cast<size_t>(rows);
@@ -43,7 +45,7 @@ int DamageGrid::Take(const PixelRect** rects) {
     int count = 0, open_count = 0;
     for (int r = 0; r < rows_; ++r) {
         uint8_t* row = marks_.get() + static_cast<size_t>(r) * cols_;
-        const int y = r * kTile, bottom = y + kTile < height_ ? y + kTile : height_;
+        const int y = r * tile_, bottom = y + tile_ < height_ ? y + tile_ : height_;
         int next_count = 0, j = 0;
         for (int c = 0; c < cols_;) {
             if (!row[c]) {
@@ -52,7 +54,7 @@ int DamageGrid::Take(const PixelRect** rects) {
             }
             const int first = c;
             while (c < cols_ && row[c]) row[c++] = 0;
-            const int x = first * kTile, right = c * kTile < width_ ? c * kTile : width_;
+            const int x = first * tile_, right = c * tile_ < width_ ? c * tile_ : width_;
             // The same run on the row above, if there was one, grows downwards.
             while (j < open_count && rects_[open_[j]].x < x) ++j;
             if (j < open_count && rects_[open_[j]].x == x && rects_[open_[j]].width == right - x) {
