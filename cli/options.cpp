@@ -16,9 +16,7 @@ struct Parsed {
     bool ticks_given = false;
     bool minutes_given = false;
 
-    RunStart& start() {
-        return command == kRenderCommand ? render.job.start : window.job.start;
-    }
+    RunStart& start() { return command == kRenderCommand ? render.job.start : window.job.start; }
 };
 
 using Handler = bool (*)(Parsed& p, const char* value);

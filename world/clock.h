@@ -8,8 +8,8 @@
 #include <ctime>
 
 struct StartClock {
-    bool fixed = false;    // false: the real clock at every reading
-    int64_t reading = 0;   // the reading when fixed; 64 bits on every platform
+    bool fixed = false;   // false: the real clock at every reading
+    int64_t reading = 0;  // the reading when fixed; 64 bits on every platform
 
     static StartClock Fixed(int64_t reading) { return {true, reading}; }
     // Seconds since the epoch, or the fixed reading.

@@ -8,11 +8,11 @@
 #include <memory>
 #include <new>
 
-#include "host/shared/fbo_surface.h"
 #include "host/render/headless_gl.h"
-#include "host/render/render.h"
-#include "host/shared/outputs.h"
 #include "host/render/png_file.h"
+#include "host/render/render.h"
+#include "host/shared/fbo_surface.h"
+#include "host/shared/outputs.h"
 #include "saver/saver_view.h"
 #include "world/biotope.h"
 #include "world/habitat_files.h"

@@ -11,8 +11,8 @@
 struct HabitatPicture;
 
 struct RenderJob {
-    RunStart start;  // the clock reading and community the run starts from
-    int width = 1920;    // surface size in pixels
+    RunStart start;    // the clock reading and community the run starts from
+    int width = 1920;  // surface size in pixels
     int height = 1080;
     unsigned long ticks = 4500;  // animation ticks; the first only clears
     std::string habitat_path;    // save rgb_habitat here at the end (empty: none; "-": stdout)

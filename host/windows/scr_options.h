@@ -19,7 +19,7 @@ enum class ScrMode {
 struct ScrOptions {
     ScrMode mode = ScrMode::kSettings;
     std::uintptr_t window = 0;  // /p: the parent window; /c: the dialog's owner (0: none)
-    RunStart start;         // preset -1: the stored setting decides
+    RunStart start;             // preset -1: the stored setting decides
     bool preset_given = false;
     unsigned long ticks = 0;     // ticks to run before the picture is held; 0: run on
     std::string habitat_path;    // the display habitat is saved here when the saver ends

@@ -3,6 +3,8 @@
 // after ticks, at most 60 times a second (or once per display refresh), and on
 // Expose; window_saver.h says how it is drawn.
 
+#include "host/x11/window_host.h"
+
 #include <poll.h>
 #include <signal.h>
 
@@ -10,13 +12,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "host/shared/fps_meter.h"
-#include "host/x11/window_host.h"
-#include "host/shared/outputs.h"
 #include "host/shared/clocks.h"
-#include "saver/tick_clock.h"
+#include "host/shared/fps_meter.h"
+#include "host/shared/outputs.h"
 #include "host/x11/window_saver.h"
 #include "host/x11/x_window.h"
+#include "saver/tick_clock.h"
 #include "world/biotope.h"
 
 namespace {

@@ -13,7 +13,7 @@
 enum class PresentChoice { kAuto, kFull, kParts };
 
 struct WindowJob {
-    RunStart start;           // the clock reading and community each start uses
+    RunStart start;               // the clock reading and community each start uses
     bool root = false;            // the screen saver's window, else the root window
     bool have_window_id = false;  // draw into window_id (wins over root)
     unsigned long window_id = 0;  // an X window id

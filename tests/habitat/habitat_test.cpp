@@ -15,7 +15,6 @@
 #include "colour/random_tovi.h"
 #include "tests/support/gl_surface.h"
 #include "world/biotope.h"
-#include "world/clock.h"
 #include "world/habitat_reader.h"
 
 namespace {
@@ -259,8 +258,7 @@ TEST(HabitatTools, SeededClearAndReInitCommunityDraw) {
     for (int i = 0; i < 35; ++i) cells += k;
     EXPECT_EQ(Cells(world.rgb_habitat), cells);
     EXPECT_EQ(Cells(world.hsl_habitat), HslOf(cells));
-    FixClock(12345);
-    EXPECT_TRUE(world.ReInitCommunity());
+    EXPECT_TRUE(world.ReInitCommunity(StartClock::Fixed(12345)));
     EXPECT_EQ(world.seed, 12345ul);
     EXPECT_EQ(world.bots[0].x, d[0] % 7);
     EXPECT_EQ(world.bots[0].y, d[1] % 5);
@@ -268,7 +266,6 @@ TEST(HabitatTools, SeededClearAndReInitCommunityDraw) {
     EXPECT_EQ(random_tovi(), d[3]);
     world.rgb_habitat.Destroy();
     EXPECT_FALSE(world.ReInitCommunity());
-    UnfixClock();
 }
 
 // Rows of 3 x 15 bytes (not 4-aligned) land pixel for pixel; each bot's tick in its colour.
