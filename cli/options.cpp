@@ -112,8 +112,10 @@ const Option kOptions[] = {
     {"window-id", nullptr, "ID", kWindowCommand, "a window id (decimal or 0x hex)",
      "draw into window ID; comes before --root",
      [](Parsed& p, const char* v) {
+         // Decimal, or hex after 0x: a leading zero is no octal prefix here.
+         const bool hex = v[0] == '0' && (v[1] == 'x' || v[1] == 'X');
          long long n = 0;
-         if (!ParseInteger(v, 0, 1, 0xffffffffLL, &n)) return false;
+         if (!ParseInteger(hex ? v + 2 : v, hex ? 16 : 10, 1, 0xffffffffLL, &n)) return false;
          p.window.job.have_window_id = true;
          p.window.job.window_id = static_cast<unsigned long>(n);
          return true;
@@ -241,11 +243,6 @@ bool CheckRender(const Parsed& p, std::string* error) {
     if (a.no_gl && job.markers) return Fail(error, "--markers needs GL rendering (drop --no-gl)");
     if (!a.no_gl && !job.trace_path.empty()) return Fail(error, "--trace works with --no-gl only");
     if (!a.no_gl && job.final_state) return Fail(error, "--final-state works with --no-gl only");
-    const bool habitat_out = job.habitat_path == "-", png_out = job.png_path == "-";
-    if (habitat_out && png_out)
-        return Fail(error, "--habitat and --png cannot both go to standard output");
-    if ((habitat_out || png_out) && job.final_state)
-        return Fail(error, "--final-state and a picture cannot both go to standard output");
     if (job.habitat_path.empty() && job.png_path.empty() && job.trace_path.empty() &&
         !job.final_state)
         return Fail(error, "nothing to write: give --png, --habitat, --trace or --final-state");

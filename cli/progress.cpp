@@ -10,11 +10,15 @@ void Progress::Show(unsigned long done) {
     std::fprintf(out_, "\r[");
     for (int i = 0; i < kWidth; ++i) std::fputc(i < filled ? '#' : '.', out_);
     std::fprintf(out_, "] %3d%% (%lu/%lu ticks)", percent, done, total_);
+    // The line ends with the last tick, so that what the run prints after it
+    // (a failure to save) starts a line of its own.
+    if (done >= total_) Finish();
     std::fflush(out_);
 }
 
 void Progress::Finish() {
-    if (out_ == nullptr || shown_percent_ < 0) return;
+    if (out_ == nullptr || shown_percent_ < 0 || ended_) return;
     std::fputc('\n', out_);
     std::fflush(out_);
+    ended_ = true;
 }

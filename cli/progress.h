@@ -8,10 +8,12 @@ class Progress {
     // `out` null: shows nothing.
     Progress(std::FILE* out, unsigned long total) : out_(out), total_(total) {}
     void Show(unsigned long done);
+    // Ends the bar's line, once.
     void Finish();
 
   private:
     std::FILE* out_;
     unsigned long total_;
     int shown_percent_ = -1;
+    bool ended_ = false;  // the bar's line is ended
 };

@@ -50,14 +50,24 @@ int RenderCommand(int argc, char** argv) {
         return 0;
     }
     RenderJob& job = args.job;
-    RouteMessages(args.quiet, IsStandardOutput(job.habitat_path) || IsStandardOutput(job.png_path));
+    // What the outputs name is settled before anything runs; every name of
+    // standard output becomes "-".
+    const int settled = SettleOutputs(
+        {{"--habitat", &job.habitat_path}, {"--png", &job.png_path}, {"--trace", &job.trace_path}},
+        job.start_from.c_str(), job.final_state ? "--final-state" : nullptr, "lumivor render",
+        stderr);
+    if (settled != 0) return settled;
+    RouteMessages(args.quiet, IsStandardOutput(job.habitat_path) ||
+                                  IsStandardOutput(job.png_path) ||
+                                  IsStandardOutput(job.trace_path));
     // A render always runs from one clock reading, so that its three readings agree.
     if (!args.seed_given) job.start.clock = StartClock::Fixed(std::time(nullptr));
-    // The picture to start from is read once, so that a pipe works too; without
-    // --size the world takes its size.
+    // The picture to start from is read once, so that a pipe works too ("-":
+    // standard input); without --size the world takes its size.
     HabitatPicture start_picture;
     if (!job.start_from.empty()) {
-        if (!ReadHabitatPicture(job.start_from.c_str(), &start_picture)) {
+        const char* from = job.start_from == "-" ? "/dev/stdin" : job.start_from.c_str();
+        if (!ReadHabitatPicture(from, &start_picture)) {
             std::fprintf(stderr, "lumivor render: cannot start from %s\n", job.start_from.c_str());
             return 1;
         }
@@ -67,8 +77,8 @@ int RenderCommand(int argc, char** argv) {
         }
         job.start_picture = &start_picture;
     }
-    // One progress bar for both renderers, on a terminal only.
-    Progress progress(isatty(STDERR_FILENO) != 0 ? stderr : nullptr, job.ticks);
+    // One progress bar for both renderers, on a terminal only and never when quiet.
+    Progress progress(isatty(STDERR_FILENO) != 0 && !args.quiet ? stderr : nullptr, job.ticks);
     job.progress = [&progress](unsigned long done) { progress.Show(done); };
     int status = 1;
     if (args.no_gl) {

@@ -61,6 +61,9 @@ int WindowCommand(int argc, char** argv) {
             return 1;
         }
     }
+    const int settled =
+        SettleOutputs({{"--habitat", &job.habitat_path}}, nullptr, nullptr, "lumivor", stderr);
+    if (settled != 0) return settled;
     RouteMessages(args.quiet, IsStandardOutput(job.habitat_path));
 #ifdef LUMIVOR_HAVE_WINDOW_HOST
     return RunWindowHost(job);

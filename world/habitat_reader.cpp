@@ -164,6 +164,14 @@ bool ReadHabitatPicture(const char* path, HabitatPicture* picture) {
         std::perror("LoadHabitat() fopen()");
         return false;
     }
+    // A folder opens as a stream on some systems and fails at the first read:
+    // it is reported as a file that cannot be opened, with the system's reason.
+    const int first = std::getc(f.get());
+    if (first == EOF && std::ferror(f.get())) {
+        std::perror("LoadHabitat() fopen()");
+        return false;
+    }
+    std::ungetc(first, f.get());
     int w = 0;
     int h = 0;
     if (!ReadHeader(f.get(), &w, &h)) return false;

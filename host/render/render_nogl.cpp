@@ -33,11 +33,11 @@ bool WriteHabitatPNG(const RenderJob& job) {
 #endif
 }
 
-// The run once the trace file is open; returns the exit status.
-int Run(const RenderJob& job, std::FILE* trace) {
+// Writes one line per bot step to the trace file while it runs; returns the
+// exit status.
+int Run(const RenderJob& job) {
     Saver saver;
     saver.start = job.start;
-    saver.trace = trace;
     saver.Start(job.width, job.height);
     if (!biotope.HasHabitat()) {
         std::fprintf(job.diag, "lumivor render: cannot build a %dx%d world\n", job.width,
@@ -49,9 +49,22 @@ int Run(const RenderJob& job, std::FILE* trace) {
         std::fprintf(job.diag, "lumivor render: cannot start from %s\n", job.start_from.c_str());
         return 1;
     }
+    // The trace goes through the file writer like every other file, opened
+    // only now that the run starts: complete, or not there at all.
+    FileWriter trace;
+    if (!job.trace_path.empty()) {
+        const bool opened = IsStandardOutput(job.trace_path) ? trace.Open(stdout)
+                                                             : trace.Open(job.trace_path.c_str());
+        if (!opened) {
+            std::fprintf(job.diag, "lumivor render: cannot write %s: %s\n", job.trace_path.c_str(),
+                         std::strerror(trace.Error()));
+            return 1;
+        }
+        saver.trace = trace.Stream();
+    }
     // A traced run takes the traced walks, which record every trail colour.
     CellMarks marks;
-    if (trace == nullptr) marks.Create(biotope);
+    if (saver.trace == nullptr) marks.Create(biotope);
     for (unsigned long tick = 0; tick < job.ticks; ++tick) {
         saver.Tick(marks);
         if (job.progress) job.progress(tick + 1);
@@ -61,6 +74,12 @@ int Run(const RenderJob& job, std::FILE* trace) {
     if (!SaveHabitatAtEnd(job.habitat_path, "lumivor render", job.diag)) status = 1;
     if (!job.png_path.empty() && !WriteHabitatPNG(job)) status = 1;
     if (job.final_state) PrintFinalState();
+    // The trace is kept with a run that succeeded (the writer drops it otherwise).
+    if (saver.trace != nullptr && status == 0 && !trace.Commit()) {
+        std::fprintf(job.diag, "lumivor render: cannot write %s: %s() failed: %s\n",
+                     job.trace_path.c_str(), trace.FailedCall(), std::strerror(trace.Error()));
+        status = 1;
+    }
     return status;
 }
 
@@ -69,23 +88,5 @@ int Run(const RenderJob& job, std::FILE* trace) {
 int RenderWithoutGL(const RenderJob& job) {
     if (!CheckOutputs({job.habitat_path, job.png_path, job.trace_path}, "lumivor render", job.diag))
         return 1;
-    // The trace goes through the file writer like every other file: complete
-    // or not there at all.
-    FileWriter trace;
-    if (!job.trace_path.empty() && !trace.Open(job.trace_path.c_str())) {
-        std::fprintf(job.diag, "lumivor render: cannot write %s: %s\n", job.trace_path.c_str(),
-                     std::strerror(trace.Error()));
-        return 1;
-    }
-    int status = Run(job, trace.Stream());
-    if (!job.trace_path.empty()) {
-        if (status != 0) {
-            trace.Abandon();
-        } else if (!trace.Commit()) {
-            std::fprintf(job.diag, "lumivor render: cannot write %s: %s() failed: %s\n",
-                         job.trace_path.c_str(), trace.FailedCall(), std::strerror(trace.Error()));
-            status = 1;
-        }
-    }
-    return status;
+    return Run(job);
 }

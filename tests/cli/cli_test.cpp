@@ -19,10 +19,14 @@ std::string Read(const fs::path& p) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-// A folder of its own per test, so that tests may run in parallel.
+// A folder of its own per test, so that tests may run in parallel; emptied
+// when the test first asks for it, so that a rerun starts clean.
 fs::path Scratch() {
-    const fs::path dir = fs::path(LUMIVOR_BINARY_DIR) / "cli-test" /
-                         testing::UnitTest::GetInstance()->current_test_info()->name();
+    static std::string emptied;
+    const std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    const fs::path dir = fs::path(LUMIVOR_BINARY_DIR) / "cli-test" / name;
+    if (emptied != name) fs::remove_all(dir);
+    emptied = name;
     fs::create_directories(dir);
     return dir;
 }
@@ -252,4 +256,87 @@ TEST(Cli, StandardOutputWriteErrorsFail) {
         << r.err;
     r = Lumivor("render --help", "/dev/full");
     EXPECT_EQ(r.status, 1);
+}
+
+// A standard stream by any name is that stream: standard output as "-" is (the
+// picture whole, messages on standard error, one output per stream), standard
+// input never an output, and all of it decided before the first tick.
+TEST(Cli, StandardStreamsByAnyName) {
+    const fs::path dir = Scratch(), want = dir / "want.png", got = dir / "got.png";
+    const std::string run = "render --no-gl " + std::string(kSmallRun);
+    ASSERT_EQ(Lumivor(run + " --png " + Quoted(want)).status, 0);
+    for (const char* name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+        SCOPED_TRACE(name);
+        const Result r = Lumivor(run + " --png " + name, got.string());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(Read(got) == Read(want)) << "messages mixed into the picture";
+        EXPECT_NE(r.err.find("community '"), std::string::npos) << r.err;
+        EXPECT_EQ(Lumivor(run + " --png - --habitat " + name).status, 2);
+    }
+    std::ofstream(dir / "in.txt") << "keep";
+    for (const char* name : {"/dev/stdin", "/dev/fd/0"}) {
+        const Result r = Lumivor(run + " --habitat " + name + " <" + Quoted(dir / "in.txt"));
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_NE(r.err.find("standard input"), std::string::npos) << r.err;
+    }
+    EXPECT_EQ(Read(dir / "in.txt"), "keep");
+    // Closed standard output, and a descriptor that is not open: refused before the world.
+    const std::string lumivor = Quoted(fs::path(LUMIVOR_BINARY_DIR) / "cli" / "lumivor");
+    const std::string err = Quoted(dir / "err");
+    for (const char* closed : {"--habitat - >&-", "--habitat /dev/fd/9 >/dev/null"}) {
+        const int status = std::system((lumivor + " " + run + " " + closed + " 2>" + err).c_str());
+        EXPECT_EQ(WEXITSTATUS(status), 1) << closed;
+        EXPECT_EQ(Read(dir / "err").find("InitCommunity"), std::string::npos) << closed;
+    }
+}
+
+// Outputs that are one file (by name, symbolic link or hard link), or the
+// picture the run starts from, are a usage error before anything is touched.
+TEST(Cli, OutputsNamingOneFileAreRefusedUntouched) {
+    const fs::path dir = Scratch(), f = dir / "f", g = dir / "g";
+    std::ofstream(f) << "old f";
+    fs::create_symlink(f, dir / "link");
+    fs::create_hard_link(f, dir / "hard");
+    const std::string run = "render --no-gl " + std::string(kSmallRun) + " --habitat " + Quoted(f);
+    for (const std::string& other :
+         {"--trace " + Quoted(f), "--png " + Quoted(dir / "link"), "--png " + Quoted(dir / "hard"),
+          "--start-from " + Quoted(f)}) {
+        SCOPED_TRACE(other);
+        const Result r = Lumivor(run + " " + other);
+        EXPECT_EQ(r.status, 2) << r.err;
+        EXPECT_EQ(Read(f), "old f");
+    }
+    const Result r = Lumivor("render --no-gl " + std::string(kSmallRun) + " --habitat " +
+                             Quoted(g) + " --png " + Quoted(dir / "." / "g"));
+    EXPECT_EQ(r.status, 2) << "a new file by two names";
+    EXPECT_FALSE(fs::exists(g));
+}
+
+// A run that fails before its first tick leaves every output as it was; "-" is
+// the standard stream for every path option, and ./- a file named "-".
+TEST(Cli, EarlyFailuresChangeNothingAndDashIsAStream) {
+    const fs::path dir = Scratch(), picture = dir / "p.ppm", notes = dir / "notes.txt";
+    ASSERT_EQ(Lumivor("render --no-gl " + std::string(kSmallRun) + " --habitat " + Quoted(picture))
+                  .status,
+              0);
+    std::ofstream(notes) << "notes";
+    Result r = Lumivor("render --no-gl --ticks 2 --size 10x10 --start-from " + Quoted(picture) +
+                       " --trace " + Quoted(notes));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(Read(notes), "notes");
+
+    r = Lumivor("render --no-gl --quiet --ticks 2 --start-from - --trace - <" + Quoted(picture));
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out.rfind("0 0 0 ", 0), 0u) << "the trace on standard output";
+    const std::string cd = "cd " + Quoted(dir) + " && " +
+                           Quoted(fs::path(LUMIVOR_BINARY_DIR) / "cli" / "lumivor") + " ";
+    EXPECT_EQ(std::system((cd + "render --no-gl --quiet --ticks 2 --trace ./- >/dev/null").c_str()),
+              0);
+    EXPECT_EQ(Read(dir / "-").rfind("0 0 0 ", 0), 0u);
+
+    r = Lumivor("render --no-gl --ticks 2 --habitat x.ppm --start-from " + Quoted(dir));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Is a directory"), std::string::npos) << r.err;
+    r = Lumivor("--window-id 010 --display :none");  // decimal 10, not octal 8
+    EXPECT_EQ(r.status, 1) << r.err;
 }
