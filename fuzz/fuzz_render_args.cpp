@@ -24,11 +24,12 @@ bool SameJob(const RenderArgs& a, const RenderArgs& b) {
     const RenderJob& y = b.job;
     return a.help == b.help && a.quiet == b.quiet && a.no_gl == b.no_gl &&
            a.seed_given == b.seed_given && a.size_given == b.size_given &&
-           x.start.preset == y.start.preset && x.start.seed == y.start.seed &&
-           x.start.fixed_seed == y.start.fixed_seed && x.width == y.width && x.height == y.height &&
-           x.ticks == y.ticks && x.habitat_path == y.habitat_path && x.png_path == y.png_path &&
-           x.start_from == y.start_from && x.markers == y.markers && x.trace_path == y.trace_path &&
-           x.final_state == y.final_state;
+           x.start.community == y.start.community &&
+           x.start.clock.reading == y.start.clock.reading &&
+           x.start.clock.fixed == y.start.clock.fixed && x.width == y.width &&
+           x.height == y.height && x.ticks == y.ticks && x.habitat_path == y.habitat_path &&
+           x.png_path == y.png_path && x.start_from == y.start_from && x.markers == y.markers &&
+           x.trace_path == y.trace_path && x.final_state == y.final_state;
 }
 
 }  // namespace
@@ -51,8 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (parsed.help) return 0;
     const RenderJob& job = parsed.job;
     Check(job.width >= 1 && job.width <= kMaxSide && job.height >= 1 && job.height <= kMaxSide);
-    Check(job.start.preset >= -1 && job.start.preset <= 9);
-    Check(job.start.seed >= 0);
+    Check(job.start.community >= -1 && job.start.community <= 9);
+    Check(job.start.clock.reading >= 0);
     Check(job.ticks >= 1 && job.ticks <= static_cast<unsigned long>(kMaxTicks) * 1000);
     if (parsed.no_gl) Check(!job.markers);
     if (!parsed.no_gl) Check(job.trace_path.empty() && !job.final_state);

@@ -20,9 +20,10 @@ void Check(bool ok) {
 bool SameJob(const WindowArgs& a, const WindowArgs& b) {
     const WindowJob& x = a.job;
     const WindowJob& y = b.job;
-    return a.help == b.help && a.quiet == b.quiet && x.start.preset == y.start.preset &&
-           x.start.seed == y.start.seed && x.start.fixed_seed == y.start.fixed_seed &&
-           x.root == y.root && x.have_window_id == y.have_window_id && x.window_id == y.window_id &&
+    return a.help == b.help && a.quiet == b.quiet && x.start.community == y.start.community &&
+           x.start.clock.reading == y.start.clock.reading &&
+           x.start.clock.fixed == y.start.clock.fixed && x.root == y.root &&
+           x.have_window_id == y.have_window_id && x.window_id == y.window_id &&
            x.display_name == y.display_name && x.fps == y.fps && x.ticks == y.ticks &&
            x.habitat_path == y.habitat_path;
 }
@@ -47,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (parsed.help) return 0;
     const WindowJob& job = parsed.job;
     if (job.have_window_id) Check(job.window_id >= 1 && job.window_id <= 0xffffffffUL);
-    Check(job.start.preset >= -1 && job.start.preset <= 9);
-    Check(job.start.seed >= 0);
+    Check(job.start.community >= -1 && job.start.community <= 9);
+    Check(job.start.clock.reading >= 0);
     Check(job.ticks <= static_cast<unsigned long>(kMaxTicks));
     return 0;
 }
