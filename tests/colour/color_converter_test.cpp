@@ -6,8 +6,8 @@
 #include <cmath>
 
 // RGB to HSV and back gives every colour of a grid back (each sector, each maximum); hues out
-// of range or NaN take sector 0; a hue just under 0 wraps to 360; YUV round trips closely,
-// and red's overshoot pins both matrices.
+// of range or NaN take sector 0; a hue just under 0 wraps to 360, a NaN maximum gives 0; YUV
+// round trips closely; white, black, grey and red's overshoot pin both matrices.
 TEST(ColorConverter, RoundTripsAndEdges) {
     const ColorConverter cc;
     float worst_hsv = 0, worst_yuv = 0, a, b, c, out[3];
@@ -28,6 +28,14 @@ TEST(ColorConverter, RoundTripsAndEdges) {
     }
     cc.RGBtoHSV(1, 0, 0.0000001f, &a, &b, &c);
     EXPECT_NEAR(a, 360, 1e-4f);
+    cc.RGBtoHSV(0.5f, NAN, 0.2f, &a, &b, &c);  // a NaN maximum
+    EXPECT_EQ(a, 0);
+    cc.RGBtoYUV(1, 1, 1, &a, &b, &c);
+    EXPECT_TRUE(std::fabs(a - 1) + std::fabs(b - 0.499f) + std::fabs(c - 0.4997f) < 1e-5f);
+    cc.RGBtoYUV(0, 0, 0, &a, &b, &c);
+    EXPECT_TRUE(a == 0 && b == 0.5f && c == 0.5f) << a << " " << b << " " << c;
+    cc.YUVtoRGB(0.5f, 0.5f, 0.5f, &a, &b, &c);
+    EXPECT_TRUE(a == 0.5f && b == 0.5f && c == 0.5f) << a << " " << b << " " << c;
     cc.RGBtoYUV(1, 0, 0, &a, &b, &c);
     cc.YUVtoRGB(a, b, c, &out[0], &out[1], &out[2]);
     EXPECT_NEAR(out[0], 1.0028f, 1e-4f);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -10,7 +9,7 @@
 #include <thread>
 
 #include "colour/random_tovi.h"
-#include "tests/support/files.h"
+#include "tests/support/child.h"
 #include "tests/support/gl_surface.h"
 #include "world/biotope.h"
 #include "world/clock.h"
@@ -153,18 +152,14 @@ rlim_t MappedBytes() {
     return kb * 1024;
 }
 
-// Runs f in a child process that can map 1 GiB more, less than a 32768 x 32768 picture;
-// gives its exit status.
-int WithLittleMemory(const std::function<int()>& f) {
-    const pid_t pid = fork();
-    if (pid == 0) {
+// Runs f in a child process that can map 1 GiB more, less than a 32768 x 32768 picture; 0
+// when it gave true.
+int WithLittleMemory(const std::function<bool()>& f) {
+    return InChild([&] {
         const rlim_t room = MappedBytes() + (rlim_t{1} << 30);
         const rlimit lim = {room, room};
-        _exit(setrlimit(RLIMIT_AS, &lim) == 0 ? f() : 100);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return setrlimit(RLIMIT_AS, &lim) == 0 && f();
+    });
 }
 
 // The start-from reader takes a pipe in one pass and gives a picture that loads into a world of
@@ -196,7 +191,7 @@ TEST(HabitatFile, StartFromReaderReadsOnceAndTrustsNoHeader) {
         HabitatPicture p;
         const bool ok = ReadHabitatPicture(from.c_str(), &p);
         const std::string err = testing::internal::GetCapturedStderr();
-        return !ok && err == "truncated pixel data (32768 x 32768)\n" ? 0 : 1;
+        return !ok && err == "truncated pixel data (32768 x 32768)\n";
     };
     EXPECT_EQ(WithLittleMemory([&] { return short_file(path); }), 0);
     std::thread pipe_feed([&] { WriteFile(fifo, huge); });

@@ -79,3 +79,11 @@ LumivorRun RunLumivor(const std::vector<std::string>& args, bool as_nobody) {
     run.err = child.Err();
     return run;
 }
+
+int InChild(const std::function<bool()>& f) {
+    const pid_t pid = fork();
+    if (pid == 0) _exit(f() ? 0 : 1);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFSIGNALED(status) ? -WTERMSIG(status) : WEXITSTATUS(status);
+}

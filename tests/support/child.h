@@ -4,6 +4,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,3 +37,7 @@ struct LumivorRun {
 };
 // Runs `lumivor` with args, without a display, to its end (two minutes at most).
 LumivorRun RunLumivor(const std::vector<std::string>& args, bool as_nobody = false);
+
+// Runs f() in a child process: 0 when it gave true, 1 when false, minus the signal that
+// ended it.
+int InChild(const std::function<bool()>& f);
