@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -16,9 +17,7 @@ struct Parsed {
     bool ticks_given = false;
     bool minutes_given = false;
 
-    RunStart& start() {
-        return command == kRenderCommand ? render.job.start : window.job.start;
-    }
+    RunStart& start() { return command == kRenderCommand ? render.job.start : window.job.start; }
 };
 
 using Handler = bool (*)(Parsed& p, const char* value);
@@ -33,7 +32,17 @@ struct Option {
     Handler handle;
 };
 
+// A number begins with a digit (a fraction may begin with its point), never
+// with the sign or the blanks that strtoll and strtod would skip, so that every
+// host (the command line, the Windows tool, the web page's address) takes the
+// same numbers.
+bool BeginsAsNumber(const char* text, bool fraction) {
+    return text != nullptr &&
+           (std::isdigit(static_cast<unsigned char>(text[0])) || (fraction && text[0] == '.'));
+}
+
 bool ParseDouble(const char* text, double min, double max, double* out) {
+    if (!BeginsAsNumber(text, true)) return false;
     errno = 0;
     char* end = nullptr;
     const double v = std::strtod(text, &end);
@@ -257,7 +266,7 @@ bool CheckRender(const Parsed& p, std::string* error) {
 }  // namespace
 
 bool ParseInteger(const char* text, int base, long long min, long long max, long long* out) {
-    if (text == nullptr || text[0] == '\0') return false;
+    if (!BeginsAsNumber(text, false)) return false;
     errno = 0;
     char* end = nullptr;
     const long long v = std::strtoll(text, &end, base);
