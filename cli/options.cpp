@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -31,7 +32,17 @@ struct Option {
     Handler handle;
 };
 
+// A number begins with a digit (a fraction may begin with its point), never
+// with the sign or the blanks that strtoll and strtod would skip, so that every
+// host (the command line, the Windows tool, the web page's address) takes the
+// same numbers.
+bool BeginsAsNumber(const char* text, bool fraction) {
+    return text != nullptr &&
+           (std::isdigit(static_cast<unsigned char>(text[0])) || (fraction && text[0] == '.'));
+}
+
 bool ParseDouble(const char* text, double min, double max, double* out) {
+    if (!BeginsAsNumber(text, true)) return false;
     errno = 0;
     char* end = nullptr;
     const double v = std::strtod(text, &end);
@@ -252,7 +263,7 @@ bool CheckRender(const Parsed& p, std::string* error) {
 }  // namespace
 
 bool ParseInteger(const char* text, int base, long long min, long long max, long long* out) {
-    if (text == nullptr || text[0] == '\0') return false;
+    if (!BeginsAsNumber(text, false)) return false;
     errno = 0;
     char* end = nullptr;
     const long long v = std::strtoll(text, &end, base);

@@ -73,14 +73,6 @@ class Server:
         self.httpd.server_close()
 
 
-def run_chromium(args, timeout=120):
-    """One headless run with its own profile; returns standard output."""
-    with tempfile.TemporaryDirectory() as profile:
-        done = subprocess.run([chromium_path(), *CHROMIUM_FLAGS, f"--user-data-dir={profile}",
-                               *args], capture_output=True, text=True, timeout=timeout)
-    return done.stdout
-
-
 class Browser:
     """A headless Chromium driven over the DevTools protocol."""
 

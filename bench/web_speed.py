@@ -2,7 +2,7 @@
 counters, and the native program's time per tick for comparison. Prints
 figures; judges nothing (the machine may be shared).
 
-  python3 tests/web/speed.py build/web [SECONDS]
+  python3 bench/web_speed.py build/web [SECONDS]
 """
 
 import os
@@ -10,10 +10,10 @@ import subprocess
 import sys
 import time
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import browser  # noqa: E402
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(ROOT, "tests", "web"))
+import browser  # noqa: E402  (the page's test server and headless Chromium)
 
-ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 NATIVE = os.path.join(ROOT, "build", "release", "cli", "lumivor")
 PRESET, SEED = 0, "1765000000"
 STATS = "[window.lumivorStats.ticks, window.lumivorStats.simMs, window.lumivorStats.drawMs," \
