@@ -6,16 +6,22 @@
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <vector>
+
+#include "world/community.h"
 
 namespace {
 
-// Both commands' results while parsing; a handler fills the one being parsed.
+// The commands' results while parsing; a handler fills the one being parsed
+// (the Windows saver fills the window command's job and its own switches).
 struct Parsed {
     Command command;
     RenderArgs render;
     WindowArgs window;
     bool ticks_given = false;
     bool minutes_given = false;
+    ScrArgs scr = {};
+    int switches = 0;  // of /s, /p and /c
 
     RunStart& start() { return command == kRenderCommand ? render.job.start : window.job.start; }
 };
@@ -25,7 +31,7 @@ using Handler = bool (*)(Parsed& p, const char* value);
 struct Option {
     const char* name;      // without dashes; one dash or two select it
     const char* alias;     // another name, or null
-    const char* argument;  // the value's name in the help text; null: a flag
+    const char* argument;  // the value's name in the help text; null: a flag; "[...]": optional
     unsigned commands;     // kWindowCommand, kRenderCommand or both
     const char* expects;   // what the value should have been, for the usage error
     const char* help;      // lines after the first start with '\n'
@@ -117,8 +123,61 @@ bool SetQuiet(Parsed& p, const char*) {
     return true;
 }
 
+// A Windows saver switch; /p and /c name a window (an optional one for /c).
+bool SetSwitch(Parsed& p, ScrMode mode, const char* handle) {
+    long long n = 0;
+    if (handle != nullptr && !ParseInteger(handle, 0, 1, 0x7fffffffffffffffLL, &n)) return false;
+    p.scr.mode = mode;
+    p.scr.handle = static_cast<unsigned long long>(n);
+    ++p.switches;
+    return true;
+}
+
+// "clock", a community's name (any case) or its number.
+bool SetChoice(Parsed& p, const char* value) {
+    auto same = [value](const char* name) {
+        size_t i = 0;
+        for (; value[i] && name[i]; ++i)
+            if (std::tolower(static_cast<unsigned char>(value[i])) != name[i]) return false;
+        return value[i] == name[i];
+    };
+    long long n = 0;
+    p.scr.choose = same("clock")                       ? -1
+                   : ParseInteger(value, 10, 0, 9, &n) ? static_cast<int>(n)
+                                                       : -2;
+    for (int i = 0; i < kCommunityCount && p.scr.choose == -2; ++i)
+        if (same(community_names[i])) p.scr.choose = i;
+    return p.scr.choose != -2;
+}
+
 // clang-format off
 const Option kOptions[] = {
+    // The Windows saver: the switches Windows starts it with, then its own options.
+    {"s", nullptr, nullptr, kScrCommand, nullptr,
+     "full screen over every monitor until a key, a mouse button\nor a mouse movement",
+     [](Parsed& p, const char*) { return SetSwitch(p, ScrMode::kFullScreen, nullptr); }},
+    {"p", nullptr, "HWND", kScrCommand, "a window handle (decimal or 0x hex)",
+     "a live preview inside window HWND, until that window goes away",
+     [](Parsed& p, const char* v) { return SetSwitch(p, ScrMode::kPreview, v); }},
+    {"c", nullptr, "[:HWND]", kScrCommand, "a window handle (decimal or 0x hex)",
+     "the settings dialog, owned by window HWND (also with no switch)",
+     [](Parsed& p, const char* v) { return SetSwitch(p, ScrMode::kSettings, v); }},
+    {"choose", nullptr, "C", kScrCommand, "'clock', a community name or a number 0..9",
+     "with /c: pick C (clock, or a community name or number) and save", SetChoice},
+    {"draw", nullptr, "WAY", kScrCommand, "auto, opengl or gdi",
+     "opengl: through OpenGL; gdi: painted by the program, changed parts\n"
+     "shown with GDI; auto (the default): gdi where OpenGL is software",
+     [](Parsed& p, const char* v) {
+         const std::string way = v;
+         p.window.job.present = way == "opengl" ? PresentChoice::kFull
+                                : way == "gdi"  ? PresentChoice::kParts
+                                                : PresentChoice::kAuto;
+         return way == "auto" || way == "opengl" || way == "gdi";
+     }},
+    {"preset", nullptr, "N", kScrCommand, "a community number 0..9",
+     "community 0..9 (default: the one chosen in the settings)", SetPreset},
+    {"ticks", nullptr, "T", kScrCommand, "a tick count 1..1000000000",
+     "run T ticks (the first only clears), then hold the picture", SetTicks},
     // The window host, with the flags every XScreenSaver hack takes.
     {"window-id", nullptr, "ID", kWindowCommand, "a window id (decimal or 0x hex)",
      "draw into window ID; comes before --root",
@@ -139,7 +198,7 @@ const Option kOptions[] = {
     {"display", nullptr, "NAME", kWindowCommand, "a display name",
      "the X display (default: $DISPLAY)",
      [](Parsed& p, const char* v) { p.window.job.display_name = v; return true; }},
-    {"fps", nullptr, nullptr, kWindowCommand, nullptr,
+    {"fps", nullptr, nullptr, kWindowCommand | kScrCommand, nullptr,
      "report ticks per second and CPU share on standard error",
      [](Parsed& p, const char*) { return p.window.job.fps = true; }},
     {"no-fps", nullptr, nullptr, kWindowCommand, nullptr, "do not (the default)",
@@ -158,7 +217,7 @@ const Option kOptions[] = {
     // Both commands.
     {"preset", nullptr, "N", kWindowCommand | kRenderCommand, "a community number 0..9",
      "community 0..9 (default: the clock reading mod 10)", SetPreset},
-    {"seed", nullptr, "S", kWindowCommand | kRenderCommand,
+    {"seed", nullptr, "S", kWindowCommand | kRenderCommand | kScrCommand,
      "a clock reading (a non-negative integer)",
      "the clock reading at start: seeds the generator and the world\n(default: the real clock)",
      SetSeed},
@@ -175,7 +234,7 @@ const Option kOptions[] = {
     {"habitat", nullptr, "FILE", kRenderCommand, "a file name",
      "save the display habitat at the end as a binary PPM, top row\nfirst (-: standard output)",
      SetHabitat},
-    {"habitat", nullptr, "FILE", kWindowCommand, "a file name",
+    {"habitat", nullptr, "FILE", kWindowCommand | kScrCommand, "a file name",
      "at exit, save the display habitat as a binary PPM, top row\nfirst (-: standard output)",
      SetHabitat},
     {"start-from", nullptr, "FILE", kRenderCommand, "a file name",
@@ -197,9 +256,10 @@ const Option kOptions[] = {
      "with --no-gl: print the bots' final positions, values and headings\n"
      "and the next random number",
      [](Parsed& p, const char*) { return p.render.job.final_state = true; }},
-    {"quiet", nullptr, nullptr, kWindowCommand | kRenderCommand, nullptr,
+    {"quiet", nullptr, nullptr, kWindowCommand | kRenderCommand | kScrCommand, nullptr,
      "silence the system's own messages (errors are still shown)", SetQuiet},
-    {"help", "h", nullptr, kWindowCommand | kRenderCommand, nullptr, "show this text", SetHelp},
+    {"help", "h", nullptr, kWindowCommand | kRenderCommand | kScrCommand, nullptr, "show this text",
+     SetHelp},
     {"help-window", nullptr, nullptr, kWindowCommand, nullptr, "show this text", SetHelp},
 };
 // clang-format on
@@ -221,6 +281,25 @@ bool Fail(std::string* error, const std::string& what) {
     return false;
 }
 
+// An option as the user writes it: the saver's switches as Windows gives them.
+std::string Shown(const Option& o) {
+    return (o.commands == kScrCommand && o.name[1] == '\0' ? "/" : "--") + std::string(o.name);
+}
+
+// Why this build cannot do what an option asks, or null when it can. Such
+// options are left out of the help and refused as usage errors.
+const char* NotInThisBuild(Command command, const Option& o) {
+#ifdef _WIN32
+    // The Windows tool renders without OpenGL into habitat files only.
+    if (command == kRenderCommand && std::strcmp(o.name, "png") == 0)
+        return "this build writes no PNG files";
+    if (command == kRenderCommand && std::strcmp(o.name, "markers") == 0)
+        return "this build has no OpenGL renderer";
+#endif
+    (void)command, (void)o;
+    return nullptr;
+}
+
 bool Parse(Command command, int argc, char** argv, Parsed* p, std::string* error) {
     p->command = command;
     std::set<std::string> seen;
@@ -228,14 +307,20 @@ bool Parse(Command command, int argc, char** argv, Parsed* p, std::string* error
         const char* given = argv[i] != nullptr ? argv[i] : "";
         const Option* o = Find(command, given);
         if (o == nullptr) return Fail(error, "unknown option '" + std::string(given) + "'");
-        const std::string flag = std::string("--") + o->name;
+        const std::string flag = Shown(*o);
+        if (const char* missing = NotInThisBuild(command, *o))
+            return Fail(error, flag + ": " + missing);
         if (!seen.insert(o->name).second) return Fail(error, flag + " given twice");
         const char* value = nullptr;
         if (o->argument != nullptr) {
             value = i + 1 < argc ? argv[i + 1] : nullptr;
-            if (value == nullptr || value[0] == '\0')
+            // An optional value is the next argument unless that is an option.
+            const bool optional = o->argument[0] == '[';
+            if (optional && value != nullptr && (value[0] == '-' || value[0] == '/'))
+                value = nullptr;
+            if (!optional && (value == nullptr || value[0] == '\0'))
                 return Fail(error, flag + " needs " + o->expects);
-            ++i;
+            if (value != nullptr) ++i;
         }
         if (!o->handle(*p, value))
             return Fail(error,
@@ -249,6 +334,9 @@ bool CheckRender(const Parsed& p, std::string* error) {
     const RenderArgs& a = p.render;
     const RenderJob& job = a.job;
     if (a.help) return true;
+#ifdef _WIN32
+    if (!a.no_gl) return Fail(error, "this build renders without OpenGL only: give --no-gl");
+#endif
     if (p.ticks_given && p.minutes_given)
         return Fail(error, "--ticks and --minutes exclude each other");
     if (a.no_gl && job.markers) return Fail(error, "--markers needs GL rendering (drop --no-gl)");
@@ -286,12 +374,43 @@ bool ParseWindowArgs(int argc, char** argv, WindowArgs* args, std::string* error
     return true;
 }
 
+bool ParseScrArgs(int argc, char** argv, ScrArgs* args, std::string* error) {
+    // Each switch Windows sends ("/S", "-p:1234", "/c") becomes the table's
+    // "-s", "-p 1234", "-c" (and "/h" its "-h"); anything else stays as given.
+    std::vector<std::string> words;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i] != nullptr ? argv[i] : "";
+        const char letter =
+            arg.size() >= 2 ? static_cast<char>(std::tolower(static_cast<unsigned char>(arg[1])))
+                            : 0;
+        if (i == 0 || (arg[0] != '/' && arg[0] != '-') || std::strchr("spch", letter) == nullptr ||
+            letter == 0 || (arg.size() > 2 && arg[2] != ':')) {
+            words.push_back(arg);
+            continue;
+        }
+        words.push_back(std::string("-") + letter);
+        if (arg.size() > 2) words.push_back(arg.substr(3));
+    }
+    std::vector<char*> normal;
+    for (std::string& word : words) normal.push_back(word.data());
+    Parsed p{kScrCommand, {}, {}};
+    if (!Parse(kScrCommand, static_cast<int>(normal.size()), normal.data(), &p, error))
+        return false;
+    if (p.switches > 1) return Fail(error, "/s, /p and /c exclude each other");
+    if (p.scr.choose != -2 && p.scr.mode != ScrMode::kSettings)
+        return Fail(error, "--choose works with /c only");
+    *args = p.scr;
+    args->window = p.window;
+    return true;
+}
+
 void PrintOptions(Command command, std::FILE* out) {
     constexpr int kColumn = 20;  // where the help text starts
     for (const Option& o : kOptions) {
-        if (!(o.commands & command)) continue;
-        std::string head = std::string("  --") + o.name;
-        if (o.argument) head += std::string(" ") + o.argument;
+        if (!(o.commands & command) || NotInThisBuild(command, o)) continue;
+        std::string head = "  " + Shown(o);
+        if (o.argument && o.argument[0] != '[') head += ' ';
+        if (o.argument) head += o.argument;
         if (head.size() >= kColumn) head += "\n" + std::string(kColumn - 1, ' ');
         std::fprintf(out, "%-*s ", kColumn - 1, head.c_str());
         for (const char* c = o.help; *c; ++c) {

@@ -8,7 +8,6 @@
 #include <ctime>
 #include <string>
 
-#include "bots/messages.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/progress.h"
@@ -30,15 +29,6 @@ int UsageError(const std::string& what) {
 }
 
 }  // namespace
-
-void RouteMessages(bool quiet, bool picture_to_stdout) {
-    if (quiet) {
-        trace_stream = nullptr;
-        notice_stream = nullptr;
-    } else if (picture_to_stdout) {
-        trace_stream = stderr;
-    }
-}
 
 int RenderCommand(int argc, char** argv) {
     RenderArgs args;

@@ -11,6 +11,7 @@
 #include "host/x11/window_host.h"
 #endif
 
+#ifdef LUMIVOR_HAVE_WINDOW_HOST
 namespace {
 
 const char kWindowUsage[] =
@@ -20,8 +21,15 @@ const char kWindowUsage[] =
     "\n";
 
 }  // namespace
+#endif
 
 int WindowCommand(int argc, char** argv) {
+#ifndef LUMIVOR_HAVE_WINDOW_HOST
+    // Nothing here can be done without a window: a usage error, before any option is read.
+    (void)argc, (void)argv;
+    std::fprintf(stderr, "lumivor: this build has no window host; use 'lumivor render'\n");
+    return 2;
+#else
     WindowArgs args;
     std::string error;
     if (!ParseWindowArgs(argc, argv, &args, &error)) {
@@ -65,10 +73,6 @@ int WindowCommand(int argc, char** argv) {
         SettleOutputs({{"--habitat", &job.habitat_path}}, nullptr, nullptr, "lumivor", stderr);
     if (settled != 0) return settled;
     RouteMessages(args.quiet, IsStandardOutput(job.habitat_path));
-#ifdef LUMIVOR_HAVE_WINDOW_HOST
     return RunWindowHost(job);
-#else
-    std::fprintf(stderr, "lumivor: this build has no window host; use 'lumivor render'\n");
-    return 1;
 #endif
 }

@@ -11,7 +11,7 @@ long curr_comm_i = 0;
 bool StartRun(int width, int height, const RunStart& start) {
     scr_w = width;
     scr_h = height;
-    rand_seed = static_cast<long>(start.clock.Read());
+    rand_seed = start.clock.Read();
     srandom_tovi(static_cast<uint32_t>(rand_seed));
     curr_comm_i = static_cast<long>(start.clock.Read() % 10);
     if (start.community >= 0) curr_comm_i = start.community;

@@ -1,5 +1,6 @@
 #include "world/biotope.h"
 
+#include <cinttypes>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -33,8 +34,9 @@ bool Biotope::HasHabitat() const {
            hsl_habitat.format.bpp == 24;
 }
 
-bool Biotope::Create(unsigned long n, unsigned long w, unsigned long h, unsigned long s) {
-    Trace("Biotope::Create(%lu, %lu, %lu, %lu)\n", n, w, h, s);
+bool Biotope::Create(unsigned long n, unsigned long w, unsigned long h, uint64_t s) {
+    // PRIu64 is "lu" where `unsigned long` has 64 bits: the line reads as it always did.
+    Trace("Biotope::Create(%lu, %lu, %lu, %" PRIu64 ")\n", n, w, h, s);
     if (!CreateHabitat(w, h)) return false;
     return CreateCommunity(n, s);
 }
@@ -71,8 +73,8 @@ void Biotope::ClearHabitat(const RGB_888* c) {
     FillCells(hsl_habitat, n, hsl.h, hsl.s, hsl.l);
 }
 
-bool Biotope::CreateCommunity(unsigned long n, unsigned long s) {
-    Trace("Biotope::CreateCommunity(%lu, %lu)\n", n, s);
+bool Biotope::CreateCommunity(unsigned long n, uint64_t s) {
+    Trace("Biotope::CreateCommunity(%lu, %" PRIu64 ")\n", n, s);
     n_bots = n;
     seed = s;
     delete[] bots;

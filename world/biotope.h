@@ -18,7 +18,9 @@ class Biotope {
     Bot* bots = nullptr;
     unsigned long n_bots = 0;
     unsigned long bot_steps = 1024;
-    unsigned long seed = 0;
+    // The clock reading the world was seeded with, whole on every platform
+    // (64 bits; the generator takes its low 32 bits).
+    uint64_t seed = 0;
     unsigned long n_updates = 0;
     uint8_t hue_shift = 0;
 
@@ -27,10 +29,10 @@ class Biotope {
     Biotope(const Biotope&) = delete;
     Biotope& operator=(const Biotope&) = delete;
 
-    bool Create(unsigned long bots, unsigned long w, unsigned long h, unsigned long seed);
+    bool Create(unsigned long bots, unsigned long w, unsigned long h, uint64_t seed);
     bool CreateHabitat(unsigned long w, unsigned long h);
     void ClearHabitat(const RGB_888* c);
-    bool CreateCommunity(unsigned long n, unsigned long seed);
+    bool CreateCommunity(unsigned long n, uint64_t seed);
     bool InitCommunity();
     void SetBotSteps(unsigned long n);
     void SetHueShift(unsigned char h);

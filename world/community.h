@@ -12,7 +12,7 @@
 // colour. Set by the saver's Init and by InitCommunity(int).
 extern int scr_w;
 extern int scr_h;
-extern long rand_seed;
+extern int64_t rand_seed;  // `long` where that has 64 bits; whole on every platform
 extern RGB_888 clear_clr;
 
 constexpr int kCommunityCount = 10;

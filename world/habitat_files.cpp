@@ -114,7 +114,7 @@ bool Biotope::ReInitCommunity(const StartClock& clock) {
         std::fprintf(stderr, "Biotope::ReInitCommunity() failure: no habitat\n");
         return false;
     }
-    seed = static_cast<unsigned long>(clock.Read());
+    seed = static_cast<uint64_t>(clock.Read());
     srandom_tovi(static_cast<uint32_t>(seed));
     for (unsigned long i = 0; i < n_bots; ++i) {
         bots[i].x = static_cast<int32_t>(static_cast<unsigned long>(random_tovi()) % w);

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <utility>
 
+#include "bots/messages.h"
 #include "image/file_writer.h"
 #include "saver/saver.h"
 #include "world/biotope.h"
@@ -33,6 +34,15 @@ bool SaveHabitatAtEnd(const std::string& path, const char* program, std::FILE* d
     if (path.empty() || biotope.SaveHabitat(OutputName(path), kTopRowFirst)) return true;
     std::fprintf(diag, "%s: cannot save %s\n", program, path.c_str());
     return false;
+}
+
+void RouteMessages(bool quiet, bool picture_to_stdout) {
+    if (quiet) {
+        trace_stream = nullptr;
+        notice_stream = nullptr;
+    } else if (picture_to_stdout) {
+        trace_stream = stderr;
+    }
 }
 
 void PrintFinalState() {

@@ -46,5 +46,9 @@ bool CheckOutputs(const std::vector<std::string>& paths, const char* program, st
 // `program`, and false. An empty path asks for nothing and is true.
 bool SaveHabitatAtEnd(const std::string& path, const char* program, std::FILE* diag);
 
+// Where the system's own messages go: nowhere when quiet; to standard error
+// when a picture goes to standard output, so that they never mix with it.
+void RouteMessages(bool quiet, bool picture_to_stdout);
+
 // Prints the line that ends a reproducible run (FormatFinalState) on standard output.
 void PrintFinalState();
