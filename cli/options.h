@@ -29,6 +29,9 @@ struct WindowArgs {
     WindowJob job;
     bool help = false;
     bool quiet = false;
+    bool window = false;   // --window: on Wayland, a window instead of every output
+    bool wayland = false;  // --wayland
+    bool x11 = false;      // --x11
 };
 
 // Parse argv[1..argc-1] (argv[0] is "render" or the program). False with a
