@@ -193,8 +193,15 @@ const Option kOptions[] = {
     {"root", nullptr, nullptr, kWindowCommand, nullptr,
      "draw into the window named by XSCREENSAVER_WINDOW,\nor else into the root window",
      [](Parsed& p, const char*) { return p.window.job.root = true; }},
-    {"window", nullptr, nullptr, kWindowCommand, nullptr, "use an own window (the default)",
-     Ignore},
+    {"window", nullptr, nullptr, kWindowCommand, nullptr,
+     "use an own window (the default on X11; on Wayland,\ninstead of covering every output)",
+     [](Parsed& p, const char*) { return p.window.window = true; }},
+    {"wayland", nullptr, nullptr, kWindowCommand, nullptr,
+     "run on Wayland, over every output until a key, a button\nor the pointer moves (the default "
+     "when WAYLAND_DISPLAY\nis set and DISPLAY is not)",
+     [](Parsed& p, const char*) { return p.window.wayland = true; }},
+    {"x11", nullptr, nullptr, kWindowCommand, nullptr, "run on X11 (the default otherwise)",
+     [](Parsed& p, const char*) { return p.window.x11 = true; }},
     {"display", nullptr, "NAME", kWindowCommand, "a display name",
      "the X display (default: $DISPLAY)",
      [](Parsed& p, const char* v) { p.window.job.display_name = v; return true; }},
@@ -228,7 +235,8 @@ const Option kOptions[] = {
      "animation ticks; the first only clears, every later tick runs\n"
      "two world updates (default 4500, one minute)", SetTicks},
     {"ticks", nullptr, "T", kWindowCommand, "a tick count 1..1000000000",
-     "stop after T ticks (the first only clears; default: run on)", SetTicks},
+     "stop after T ticks (the first only clears; default: run on);\n"
+     "on Wayland the picture is then held until input", SetTicks},
     {"minutes", nullptr, "M", kRenderCommand, "a number of minutes 0..100000",
      "4500 x M ticks (75 ticks a second)", SetMinutes},
     {"habitat", nullptr, "FILE", kRenderCommand, "a file name",

@@ -30,6 +30,9 @@ struct WindowArgs {
     WindowJob job;
     bool help = false;
     bool quiet = false;
+    bool window = false;   // --window: on Wayland, a window instead of every output
+    bool wayland = false;  // --wayland
+    bool x11 = false;      // --x11
 };
 
 // What Windows starts a screen saver for: /c (or no switch), /s or /p.

@@ -33,6 +33,18 @@ bool DamageGrid::Reset(int width, int height, int tile) {
     return marks_ != nullptr;
 }
 
+void DamageGrid::MarkRect(const PixelRect& rect) {
+    const int x0 = rect.x > 0 ? rect.x : 0, y0 = rect.y > 0 ? rect.y : 0;
+    const int x1 = rect.x + rect.width < width_ ? rect.x + rect.width : width_;
+    const int y1 = rect.y + rect.height < height_ ? rect.y + rect.height : height_;
+    if (x0 >= x1 || y0 >= y1) return;
+    any_ = true;
+    if (!marks_) return;
+    for (int r = y0 / tile_; r <= (y1 - 1) / tile_; ++r)
+        std::memset(marks_.get() + static_cast<size_t>(r) * cols_ + x0 / tile_, 1,
+                    static_cast<size_t>((x1 - 1) / tile_ - x0 / tile_ + 1));
+}
+
 int DamageGrid::Take(const PixelRect** rects) {
     *rects = rects_.get();
     if (Empty() || !rects_) return 0;

@@ -27,6 +27,8 @@ class DamageGrid {
         if (marks_) marks_[(y / tile_) * cols_ + x / tile_] = 1;
         any_ = true;
     }
+    // Marks every tile the rectangle touches; what lies outside the picture is ignored.
+    void MarkRect(const PixelRect& rect);
     bool Empty() const { return !all_ && !any_; }
     // Covers the changed tiles with rectangles (runs of changed tiles along a row
     // of tiles, merged with the same run on the rows below), clipped to the
