@@ -11,7 +11,6 @@
 
 #include "bots/trail_colours.h"
 #include "world/biotope.h"
-#include "world/clock.h"
 #include "world/community.h"
 
 namespace {
@@ -28,8 +27,7 @@ void Build(int n) {
     }
     scr_w = 1920;
     scr_h = 1080;
-    FixClock(1765000000 + n);
-    InitCommunity(n);
+    InitCommunity(n, StartClock::Fixed(1765000000 + n));
     std::fflush(stdout);
     std::fflush(stderr);
     dup2(out, 1);

@@ -1,7 +1,5 @@
 #include "bots/bot.h"
 
-#include <GL/gl.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -63,16 +61,6 @@ bool Bot::SetPathSteps(unsigned long steps) {
         return false;
     }
     return true;
-}
-
-void Bot::DrawPath() {
-    glEnableClientState(GL_VERTEX_ARRAY);
-    glEnableClientState(GL_COLOR_ARRAY);
-    glVertexPointer(2, GL_INT, 0, path_xy);
-    glColorPointer(3, GL_UNSIGNED_BYTE, 0, path_rgb);
-    glDrawArrays(GL_POINTS, 0, static_cast<GLsizei>(path_steps));
-    glDisableClientState(GL_VERTEX_ARRAY);
-    glDisableClientState(GL_COLOR_ARRAY);
 }
 
 namespace {
@@ -201,28 +189,6 @@ void Bot::StepRGB(Image* image) {
 
 void Bot::StepPathRGB(Image* image) {
     for (path_index = 0; path_index < path_steps; ++path_index) StepRGB(image);
-}
-
-void Bot::Draw() {
-    RGB_888 rgb;
-    HSLtoRGB(&color, &rgb);
-    const GLubyte c[3] = {rgb.r, rgb.g, rgb.b};
-    glColor3ubv(c);
-    glBegin(GL_LINES);
-    // A square outline from -2 to 2 with a one-unit gap at one corner of each side.
-    glVertex2i(-1, -2);
-    glVertex2i(2, -2);
-    glVertex2i(2, -1);
-    glVertex2i(2, 2);
-    glVertex2i(1, 2);
-    glVertex2i(-2, 2);
-    glVertex2i(-2, 1);
-    glVertex2i(-2, -2);
-    // Heading tick from the centre of the cell three steps ahead to this cell's centre.
-    const Point2i d = dir_d[dir & 7];
-    glVertex2f(3.0f * static_cast<float>(d.x) + 0.5f, 3.0f * static_cast<float>(d.y) + 0.5f);
-    glVertex2f(0.5f, 0.5f);
-    glEnd();
 }
 
 void Bot::Print() {

@@ -92,7 +92,7 @@ class Bot : public Core_ {
     // Sets the steps per walk and reallocates both trail arrays. False, with
     // the bot left at 0 steps and no arrays, when the arrays cannot be had.
     bool SetPathSteps(unsigned long steps);
-    void DrawPath();
+    void DrawPath() const;
 
     void StepHSL(Image* habitat, Image* display);
     void StepPathHSL(Image* habitat, Image* display);

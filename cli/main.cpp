@@ -9,8 +9,12 @@
 #endif
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "cli/commands.h"
+#ifdef _WIN32
+#include "host/windows/command_line.h"
+#endif
 
 #ifndef LUMIVOR_VERSION
 #define LUMIVOR_VERSION "unknown"
@@ -18,6 +22,7 @@
 
 namespace {
 
+#ifdef LUMIVOR_HAVE_WINDOW_HOST
 const char kUsage[] =
     "usage: lumivor [window options]      run the saver in a window or as a screen-saver hack\n"
     "       lumivor render [options]      run it headless and write the picture to files\n"
@@ -27,6 +32,16 @@ const char kUsage[] =
     "build a picture over minutes. One of ten communities is chosen from the clock.\n"
     "\n"
     "Window options: see 'lumivor --help-window'. Render options: see 'lumivor render --help'.\n";
+#else
+const char kUsage[] =
+    "usage: lumivor render [options]      run the saver headless and write the picture to files\n"
+    "       lumivor --help | --version\n"
+    "\n"
+    "Eight bots walk a wrapping raster and repaint the cells they cross; their trails\n"
+    "build a picture over minutes. One of ten communities is chosen from the clock.\n"
+    "\n"
+    "Render options: see 'lumivor render --help'.\n";
+#endif
 
 // `arg` is the flag `name` with one dash or two.
 bool Is(const char* arg, const char* name) {
@@ -54,6 +69,15 @@ int main(int argc, char** argv) {
     _fmode = _O_BINARY;
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    // The arguments in UTF-8, names outside the ANSI code page included.
+    Utf8CommandLine command_line;
+    std::string error;
+    if (!command_line.Read(&error)) {
+        std::fprintf(stderr, "lumivor: %s\n", error.c_str());
+        return 2;
+    }
+    argc = command_line.argc();
+    argv = command_line.argv();
 #endif
     int status = 0;
     if (argc >= 2 && (Is(argv[1], "help") || Is(argv[1], "h"))) {

@@ -1,16 +1,20 @@
 #include "cli/options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <set>
+#include <vector>
 
 #include "host/render/video_writer.h"
+#include "world/community.h"
 
 namespace {
 
-// Both commands' results while parsing; a handler fills the one being parsed.
+// The commands' results while parsing; a handler fills the one being parsed
+// (the Windows saver fills the window command's job and its own switches).
 struct Parsed {
     Command command;
     RenderArgs render;
@@ -18,10 +22,10 @@ struct Parsed {
     bool ticks_given = false;
     bool minutes_given = false;
     const char* video_only = nullptr;  // an option given that needs --video
+    ScrArgs scr = {};
+    int switches = 0;  // of /s, /p and /c
 
-    StartRequest& start() {
-        return command == kRenderCommand ? render.job.start : window.job.start;
-    }
+    RunStart& start() { return command == kRenderCommand ? render.job.start : window.job.start; }
 };
 
 using Handler = bool (*)(Parsed& p, const char* value);
@@ -29,14 +33,24 @@ using Handler = bool (*)(Parsed& p, const char* value);
 struct Option {
     const char* name;      // without dashes; one dash or two select it
     const char* alias;     // another name, or null
-    const char* argument;  // the value's name in the help text; null: a flag
+    const char* argument;  // the value's name in the help text; null: a flag; "[...]": optional
     unsigned commands;     // kWindowCommand, kRenderCommand or both
     const char* expects;   // what the value should have been, for the usage error
     const char* help;      // lines after the first start with '\n'
     Handler handle;
 };
 
+// A number begins with a digit (a fraction may begin with its point), never
+// with the sign or the blanks that strtoll and strtod would skip, so that every
+// host (the command line, the Windows tool, the web page's address) takes the
+// same numbers.
+bool BeginsAsNumber(const char* text, bool fraction) {
+    return text != nullptr &&
+           (std::isdigit(static_cast<unsigned char>(text[0])) || (fraction && text[0] == '.'));
+}
+
 bool ParseDouble(const char* text, double min, double max, double* out) {
+    if (!BeginsAsNumber(text, true)) return false;
     errno = 0;
     char* end = nullptr;
     const double v = std::strtod(text, &end);
@@ -53,15 +67,14 @@ bool Ignore(Parsed&, const char*) {
 bool SetPreset(Parsed& p, const char* value) {
     long long n = 0;
     if (!ParseInteger(value, 10, 0, 9, &n)) return false;
-    p.start().preset = static_cast<int>(n);
+    p.start().community = static_cast<int>(n);
     return true;
 }
 
 bool SetSeed(Parsed& p, const char* value) {
     long long n = 0;
     if (!ParseInteger(value, 10, 0, 0x7fffffffffffffffLL, &n)) return false;
-    p.start().fixed_seed = true;
-    p.start().seed = static_cast<std::time_t>(n);
+    p.start().clock = StartClock::Fixed(n);
     p.render.seed_given = true;
     return true;
 }
@@ -112,14 +125,69 @@ bool SetQuiet(Parsed& p, const char*) {
     return true;
 }
 
+// A Windows saver switch; /p and /c name a window (an optional one for /c).
+bool SetSwitch(Parsed& p, ScrMode mode, const char* handle) {
+    long long n = 0;
+    if (handle != nullptr && !ParseInteger(handle, 0, 1, 0x7fffffffffffffffLL, &n)) return false;
+    p.scr.mode = mode;
+    p.scr.handle = static_cast<unsigned long long>(n);
+    ++p.switches;
+    return true;
+}
+
+// "clock", a community's name (any case) or its number.
+bool SetChoice(Parsed& p, const char* value) {
+    auto same = [value](const char* name) {
+        size_t i = 0;
+        for (; value[i] && name[i]; ++i)
+            if (std::tolower(static_cast<unsigned char>(value[i])) != name[i]) return false;
+        return value[i] == name[i];
+    };
+    long long n = 0;
+    p.scr.choose = same("clock")                       ? -1
+                   : ParseInteger(value, 10, 0, 9, &n) ? static_cast<int>(n)
+                                                       : -2;
+    for (int i = 0; i < kCommunityCount && p.scr.choose == -2; ++i)
+        if (same(community_names[i])) p.scr.choose = i;
+    return p.scr.choose != -2;
+}
+
 // clang-format off
 const Option kOptions[] = {
+    // The Windows saver: the switches Windows starts it with, then its own options.
+    {"s", nullptr, nullptr, kScrCommand, nullptr,
+     "full screen over every monitor until a key, a mouse button\nor a mouse movement",
+     [](Parsed& p, const char*) { return SetSwitch(p, ScrMode::kFullScreen, nullptr); }},
+    {"p", nullptr, "HWND", kScrCommand, "a window handle (decimal or 0x hex)",
+     "a live preview inside window HWND, until that window goes away",
+     [](Parsed& p, const char* v) { return SetSwitch(p, ScrMode::kPreview, v); }},
+    {"c", nullptr, "[:HWND]", kScrCommand, "a window handle (decimal or 0x hex)",
+     "the settings dialog, owned by window HWND (also with no switch)",
+     [](Parsed& p, const char* v) { return SetSwitch(p, ScrMode::kSettings, v); }},
+    {"choose", nullptr, "C", kScrCommand, "'clock', a community name or a number 0..9",
+     "with /c: pick C (clock, or a community name or number) and save", SetChoice},
+    {"draw", nullptr, "WAY", kScrCommand, "auto, opengl or gdi",
+     "opengl: through OpenGL; gdi: painted by the program, changed parts\n"
+     "shown with GDI; auto (the default): gdi where OpenGL is software",
+     [](Parsed& p, const char* v) {
+         const std::string way = v;
+         p.window.job.present = way == "opengl" ? PresentChoice::kFull
+                                : way == "gdi"  ? PresentChoice::kParts
+                                                : PresentChoice::kAuto;
+         return way == "auto" || way == "opengl" || way == "gdi";
+     }},
+    {"preset", nullptr, "N", kScrCommand, "a community number 0..9",
+     "community 0..9 (default: the one chosen in the settings)", SetPreset},
+    {"ticks", nullptr, "T", kScrCommand, "a tick count 1..1000000000",
+     "run T ticks (the first only clears), then hold the picture", SetTicks},
     // The window host, with the flags every XScreenSaver hack takes.
     {"window-id", nullptr, "ID", kWindowCommand, "a window id (decimal or 0x hex)",
      "draw into window ID; comes before --root",
      [](Parsed& p, const char* v) {
+         // Decimal, or hex after 0x: a leading zero is no octal prefix here.
+         const bool hex = v[0] == '0' && (v[1] == 'x' || v[1] == 'X');
          long long n = 0;
-         if (!ParseInteger(v, 0, 1, 0xffffffffLL, &n)) return false;
+         if (!ParseInteger(hex ? v + 2 : v, hex ? 16 : 10, 1, 0xffffffffLL, &n)) return false;
          p.window.job.have_window_id = true;
          p.window.job.window_id = static_cast<unsigned long>(n);
          return true;
@@ -127,12 +195,19 @@ const Option kOptions[] = {
     {"root", nullptr, nullptr, kWindowCommand, nullptr,
      "draw into the window named by XSCREENSAVER_WINDOW,\nor else into the root window",
      [](Parsed& p, const char*) { return p.window.job.root = true; }},
-    {"window", nullptr, nullptr, kWindowCommand, nullptr, "use an own window (the default)",
-     Ignore},
+    {"window", nullptr, nullptr, kWindowCommand, nullptr,
+     "use an own window (the default on X11; on Wayland,\ninstead of covering every output)",
+     [](Parsed& p, const char*) { return p.window.window = true; }},
+    {"wayland", nullptr, nullptr, kWindowCommand, nullptr,
+     "run on Wayland, over every output until a key, a button\nor the pointer moves (the default "
+     "when WAYLAND_DISPLAY\nis set and DISPLAY is not)",
+     [](Parsed& p, const char*) { return p.window.wayland = true; }},
+    {"x11", nullptr, nullptr, kWindowCommand, nullptr, "run on X11 (the default otherwise)",
+     [](Parsed& p, const char*) { return p.window.x11 = true; }},
     {"display", nullptr, "NAME", kWindowCommand, "a display name",
      "the X display (default: $DISPLAY)",
      [](Parsed& p, const char* v) { p.window.job.display_name = v; return true; }},
-    {"fps", nullptr, nullptr, kWindowCommand, nullptr,
+    {"fps", nullptr, nullptr, kWindowCommand | kScrCommand, nullptr,
      "report ticks per second and CPU share on standard error",
      [](Parsed& p, const char*) { return p.window.job.fps = true; }},
     {"no-fps", nullptr, nullptr, kWindowCommand, nullptr, "do not (the default)",
@@ -151,7 +226,7 @@ const Option kOptions[] = {
     // Both commands.
     {"preset", nullptr, "N", kWindowCommand | kRenderCommand, "a community number 0..9",
      "community 0..9 (default: the clock reading mod 10)", SetPreset},
-    {"seed", nullptr, "S", kWindowCommand | kRenderCommand,
+    {"seed", nullptr, "S", kWindowCommand | kRenderCommand | kScrCommand,
      "a clock reading (a non-negative integer)",
      "the clock reading at start: seeds the generator and the world\n(default: the real clock)",
      SetSeed},
@@ -162,13 +237,14 @@ const Option kOptions[] = {
      "animation ticks; the first only clears, every later tick runs\n"
      "two world updates (default 4500, one minute)", SetTicks},
     {"ticks", nullptr, "T", kWindowCommand, "a tick count 1..1000000000",
-     "stop after T ticks (the first only clears; default: run on)", SetTicks},
+     "stop after T ticks (the first only clears; default: run on);\n"
+     "on Wayland the picture is then held until input", SetTicks},
     {"minutes", nullptr, "M", kRenderCommand, "a number of minutes 0..100000",
      "4500 x M ticks (75 ticks a second)", SetMinutes},
     {"habitat", nullptr, "FILE", kRenderCommand, "a file name",
      "save the display habitat at the end as a binary PPM, top row\nfirst (-: standard output)",
      SetHabitat},
-    {"habitat", nullptr, "FILE", kWindowCommand, "a file name",
+    {"habitat", nullptr, "FILE", kWindowCommand | kScrCommand, "a file name",
      "at exit, save the display habitat as a binary PPM, top row\nfirst (-: standard output)",
      SetHabitat},
     {"start-from", nullptr, "FILE", kRenderCommand, "a file name",
@@ -217,9 +293,10 @@ const Option kOptions[] = {
          p.video_only = "--lossless";
          return p.render.job.video_lossless = true;
      }},
-    {"quiet", nullptr, nullptr, kWindowCommand | kRenderCommand, nullptr,
+    {"quiet", nullptr, nullptr, kWindowCommand | kRenderCommand | kScrCommand, nullptr,
      "silence the system's own messages (errors are still shown)", SetQuiet},
-    {"help", "h", nullptr, kWindowCommand | kRenderCommand, nullptr, "show this text", SetHelp},
+    {"help", "h", nullptr, kWindowCommand | kRenderCommand | kScrCommand, nullptr, "show this text",
+     SetHelp},
     {"help-window", nullptr, nullptr, kWindowCommand, nullptr, "show this text", SetHelp},
 };
 // clang-format on
@@ -241,6 +318,38 @@ bool Fail(std::string* error, const std::string& what) {
     return false;
 }
 
+// An option as the user writes it: the saver's switches as Windows gives them.
+std::string Shown(const Option& o) {
+    return (o.commands == kScrCommand && o.name[1] == '\0' ? "/" : "--") + std::string(o.name);
+}
+
+// The options that shape a video.
+[[maybe_unused]] bool IsVideoOption(const char* name) {
+    for (const char* video : {"video", "every", "fps", "lossless"})
+        if (std::strcmp(name, video) == 0) return true;
+    return false;
+}
+
+// Why this build cannot do what an option asks, or null when it can. Such
+// options are left out of the help and refused as usage errors.
+const char* NotInThisBuild(Command command, const Option& o) {
+#ifdef _WIN32
+    // The Windows tool renders without OpenGL into habitat files only.
+    if (command == kRenderCommand && std::strcmp(o.name, "png") == 0)
+        return "this build writes no PNG files";
+    if (command == kRenderCommand && std::strcmp(o.name, "markers") == 0)
+        return "this build has no OpenGL renderer";
+#endif
+#ifndef LUMIVOR_HAVE_FFMPEG
+    if (command == kRenderCommand && IsVideoOption(o.name))
+        return "this build writes no videos: it needs FFmpeg's libraries (on Debian: apt-get "
+               "install libavformat-dev libavcodec-dev libavutil-dev libswscale-dev, then "
+               "configure and build again)";
+#endif
+    (void)command, (void)o;
+    return nullptr;
+}
+
 bool Parse(Command command, int argc, char** argv, Parsed* p, std::string* error) {
     p->command = command;
     std::set<std::string> seen;
@@ -248,14 +357,20 @@ bool Parse(Command command, int argc, char** argv, Parsed* p, std::string* error
         const char* given = argv[i] != nullptr ? argv[i] : "";
         const Option* o = Find(command, given);
         if (o == nullptr) return Fail(error, "unknown option '" + std::string(given) + "'");
-        const std::string flag = std::string("--") + o->name;
+        const std::string flag = Shown(*o);
+        if (const char* missing = NotInThisBuild(command, *o))
+            return Fail(error, flag + ": " + missing);
         if (!seen.insert(o->name).second) return Fail(error, flag + " given twice");
         const char* value = nullptr;
         if (o->argument != nullptr) {
             value = i + 1 < argc ? argv[i + 1] : nullptr;
-            if (value == nullptr || value[0] == '\0')
+            // An optional value is the next argument unless that is an option.
+            const bool optional = o->argument[0] == '[';
+            if (optional && value != nullptr && (value[0] == '-' || value[0] == '/'))
+                value = nullptr;
+            if (!optional && (value == nullptr || value[0] == '\0'))
                 return Fail(error, flag + " needs " + o->expects);
-            ++i;
+            if (value != nullptr) ++i;
         }
         if (!o->handle(*p, value))
             return Fail(error,
@@ -281,19 +396,14 @@ bool CheckRender(const Parsed& p, std::string* error) {
     const RenderArgs& a = p.render;
     const RenderJob& job = a.job;
     if (a.help) return true;
+#ifdef _WIN32
+    if (!a.no_gl) return Fail(error, "this build renders without OpenGL only: give --no-gl");
+#endif
     if (p.ticks_given && p.minutes_given)
         return Fail(error, "--ticks and --minutes exclude each other");
     if (a.no_gl && job.markers) return Fail(error, "--markers needs GL rendering (drop --no-gl)");
     if (!a.no_gl && !job.trace_path.empty()) return Fail(error, "--trace works with --no-gl only");
     if (!a.no_gl && job.final_state) return Fail(error, "--final-state works with --no-gl only");
-    const bool habitat_out = job.habitat_path == "-", png_out = job.png_path == "-";
-    const bool video_out = job.video_path == "-";
-    if (habitat_out && png_out)
-        return Fail(error, "--habitat and --png cannot both go to standard output");
-    if (video_out && (habitat_out || png_out))
-        return Fail(error, "--video and a picture cannot both go to standard output");
-    if ((habitat_out || png_out || video_out) && job.final_state)
-        return Fail(error, "--final-state and a picture cannot both go to standard output");
     if (job.habitat_path.empty() && job.png_path.empty() && job.trace_path.empty() &&
         job.video_path.empty() && !job.final_state)
         return Fail(error,
@@ -304,7 +414,7 @@ bool CheckRender(const Parsed& p, std::string* error) {
 }  // namespace
 
 bool ParseInteger(const char* text, int base, long long min, long long max, long long* out) {
-    if (text == nullptr || text[0] == '\0') return false;
+    if (!BeginsAsNumber(text, false)) return false;
     errno = 0;
     char* end = nullptr;
     const long long v = std::strtoll(text, &end, base);
@@ -327,12 +437,43 @@ bool ParseWindowArgs(int argc, char** argv, WindowArgs* args, std::string* error
     return true;
 }
 
+bool ParseScrArgs(int argc, char** argv, ScrArgs* args, std::string* error) {
+    // Each switch Windows sends ("/S", "-p:1234", "/c") becomes the table's
+    // "-s", "-p 1234", "-c" (and "/h" its "-h"); anything else stays as given.
+    std::vector<std::string> words;
+    for (int i = 0; i < argc; ++i) {
+        const std::string arg = argv[i] != nullptr ? argv[i] : "";
+        const char letter =
+            arg.size() >= 2 ? static_cast<char>(std::tolower(static_cast<unsigned char>(arg[1])))
+                            : 0;
+        if (i == 0 || (arg[0] != '/' && arg[0] != '-') || std::strchr("spch", letter) == nullptr ||
+            letter == 0 || (arg.size() > 2 && arg[2] != ':')) {
+            words.push_back(arg);
+            continue;
+        }
+        words.push_back(std::string("-") + letter);
+        if (arg.size() > 2) words.push_back(arg.substr(3));
+    }
+    std::vector<char*> normal;
+    for (std::string& word : words) normal.push_back(word.data());
+    Parsed p{kScrCommand, {}, {}};
+    if (!Parse(kScrCommand, static_cast<int>(normal.size()), normal.data(), &p, error))
+        return false;
+    if (p.switches > 1) return Fail(error, "/s, /p and /c exclude each other");
+    if (p.scr.choose != -2 && p.scr.mode != ScrMode::kSettings)
+        return Fail(error, "--choose works with /c only");
+    *args = p.scr;
+    args->window = p.window;
+    return true;
+}
+
 void PrintOptions(Command command, std::FILE* out) {
     constexpr int kColumn = 20;  // where the help text starts
     for (const Option& o : kOptions) {
-        if (!(o.commands & command)) continue;
-        std::string head = std::string("  --") + o.name;
-        if (o.argument) head += std::string(" ") + o.argument;
+        if (!(o.commands & command) || NotInThisBuild(command, o)) continue;
+        std::string head = "  " + Shown(o);
+        if (o.argument && o.argument[0] != '[') head += ' ';
+        if (o.argument) head += o.argument;
         if (head.size() >= kColumn) head += "\n" + std::string(kColumn - 1, ' ');
         std::fprintf(out, "%-*s ", kColumn - 1, head.c_str());
         for (const char* c = o.help; *c; ++c) {

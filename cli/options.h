@@ -1,20 +1,21 @@
-// The options of both commands, `lumivor` (window) and `lumivor render`, in one
-// table: name, argument, help text and handler. Parsing has no side effects;
-// the help texts are printed from the same table.
+// The options of every command, `lumivor` (window), `lumivor render` and the
+// Windows saver `lumivor.scr`, in one table: name, argument, help text and
+// handler. Parsing has no side effects; the help texts are printed from the
+// same table.
 #pragma once
 
 #include <cstdio>
 #include <string>
 
-#include "host/render_job.h"
-#include "host/window_job.h"
+#include "host/render/render_job.h"
+#include "host/x11/window_job.h"
 #include "world/habitat_reader.h"
 
 constexpr int kMaxSide = kMaxHabitatSide;      // largest surface side `render` accepts
 constexpr long long kMaxTicks = 1000000000LL;  // largest tick count either command accepts
 constexpr double kTicksPerMinute = 4500.0;     // 75 ticks a second
 
-enum Command : unsigned { kWindowCommand = 1, kRenderCommand = 2 };
+enum Command : unsigned { kWindowCommand = 1, kRenderCommand = 2, kScrCommand = 4 };
 
 struct RenderArgs {
     RenderJob job;
@@ -29,12 +30,31 @@ struct WindowArgs {
     WindowJob job;
     bool help = false;
     bool quiet = false;
+    bool window = false;   // --window: on Wayland, a window instead of every output
+    bool wayland = false;  // --wayland
+    bool x11 = false;      // --x11
+};
+
+// What Windows starts a screen saver for: /c (or no switch), /s or /p.
+enum class ScrMode { kSettings, kFullScreen, kPreview };
+
+// The Windows saver: the window command's job (start, --ticks after which the
+// picture is held, --habitat, --fps, --draw as its `present`) and the system's switches.
+struct ScrArgs {
+    WindowArgs window;
+    ScrMode mode = ScrMode::kSettings;
+    unsigned long long handle =
+        0;            // /p: the window to preview in; /c: the dialog's owner (0: none)
+    int choose = -2;  // --choose: -1 the clock, 0..9 a community; -2 not given
 };
 
 // Parse argv[1..argc-1] (argv[0] is "render" or the program). False with a
 // one-line reason in `error` for a usage error.
 bool ParseRenderArgs(int argc, char** argv, RenderArgs* args, std::string* error);
 bool ParseWindowArgs(int argc, char** argv, WindowArgs* args, std::string* error);
+// The saver's switches are also read as Windows gives them: '/' or '-', any
+// case, the window handle after a colon or as the next argument.
+bool ParseScrArgs(int argc, char** argv, ScrArgs* args, std::string* error);
 
 // The option list of one command, one option a line (longer help on indented lines).
 void PrintOptions(Command command, std::FILE* out);

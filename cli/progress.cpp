@@ -17,11 +17,15 @@ void Progress::Show(unsigned long done) {
         std::fprintf(out_, ", %lu/%lu frames", frames(done), frames(total_));
     }
     std::fputc(')', out_);
+    // The line ends with the last tick, so that what the run prints after it
+    // (a failure to save) starts a line of its own.
+    if (done >= total_) Finish();
     std::fflush(out_);
 }
 
 void Progress::Finish() {
-    if (out_ == nullptr || shown_percent_ < 0) return;
+    if (out_ == nullptr || shown_percent_ < 0 || ended_) return;
     std::fputc('\n', out_);
     std::fflush(out_);
+    ended_ = true;
 }

@@ -11,6 +11,7 @@ class Progress {
     // one at the last tick.
     void CountFrames(unsigned long every) { every_ = every; }
     void Show(unsigned long done);
+    // Ends the bar's line, once.
     void Finish();
 
   private:
@@ -18,4 +19,5 @@ class Progress {
     unsigned long total_;
     unsigned long every_ = 0;  // 0: no frames to count
     int shown_percent_ = -1;
+    bool ended_ = false;  // the bar's line is ended
 };

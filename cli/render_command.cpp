@@ -8,15 +8,12 @@
 #include <ctime>
 #include <string>
 
-#include "bots/messages.h"
 #include "cli/commands.h"
 #include "cli/options.h"
 #include "cli/progress.h"
-#include "host/host.h"
-#include "host/outputs.h"
 #include "host/render/picture_reader.h"
-#include "host/render/video_writer.h"
-#include "world/biotope.h"
+#include "host/render/render.h"
+#include "host/shared/outputs.h"
 #include "world/habitat_reader.h"
 
 namespace {
@@ -34,15 +31,6 @@ int UsageError(const std::string& what) {
 
 }  // namespace
 
-void RouteMessages(bool quiet, bool picture_to_stdout) {
-    if (quiet) {
-        trace_stream = nullptr;
-        notice_stream = nullptr;
-    } else if (picture_to_stdout) {
-        trace_stream = stderr;
-    }
-}
-
 int RenderCommand(int argc, char** argv) {
     RenderArgs args;
     std::string error;
@@ -53,18 +41,27 @@ int RenderCommand(int argc, char** argv) {
         return 0;
     }
     RenderJob& job = args.job;
-    if (!job.video_path.empty() && !VideoSupported()) return UsageError(kVideoSupportHint);
-    RouteMessages(args.quiet, IsStandardOutput(job.habitat_path) ||
-                                  IsStandardOutput(job.png_path) ||
-                                  IsStandardOutput(job.video_path));
+    // What the outputs name is settled before anything runs; every name of
+    // standard output becomes "-".
+    const int settled =
+        SettleOutputs({{"--habitat", &job.habitat_path},
+                       {"--png", &job.png_path},
+                       {"--trace", &job.trace_path},
+                       {"--video", &job.video_path}},
+                      job.start_from.c_str(), job.final_state ? "--final-state" : nullptr,
+                      "lumivor render", stderr);
+    if (settled != 0) return settled;
+    RouteMessages(args.quiet,
+                  IsStandardOutput(job.habitat_path) || IsStandardOutput(job.png_path) ||
+                      IsStandardOutput(job.trace_path) || IsStandardOutput(job.video_path));
     // A render always runs from one clock reading, so that its three readings agree.
-    job.start.fixed_seed = true;
-    if (!args.seed_given) job.start.seed = std::time(nullptr);
-    // The picture to start from is read once, so that a pipe works too; without
-    // --size the world takes its size.
+    if (!args.seed_given) job.start.clock = StartClock::Fixed(std::time(nullptr));
+    // The picture to start from is read once, so that a pipe works too ("-":
+    // standard input); without --size the world takes its size.
     HabitatPicture start_picture;
     if (!job.start_from.empty()) {
-        if (!ReadStartPicture(job.start_from.c_str(), &start_picture)) {
+        const char* from = job.start_from == "-" ? "/dev/stdin" : job.start_from.c_str();
+        if (!ReadStartPicture(from, &start_picture)) {
             std::fprintf(stderr, "lumivor render: cannot start from %s\n", job.start_from.c_str());
             return 1;
         }
@@ -74,8 +71,8 @@ int RenderCommand(int argc, char** argv) {
         }
         job.start_picture = &start_picture;
     }
-    // One progress bar for both renderers, on a terminal only.
-    Progress progress(isatty(STDERR_FILENO) != 0 ? stderr : nullptr, job.ticks);
+    // One progress bar for both renderers, on a terminal only and never when quiet.
+    Progress progress(isatty(STDERR_FILENO) != 0 && !args.quiet ? stderr : nullptr, job.ticks);
     if (!job.video_path.empty()) progress.CountFrames(job.video_every);
     job.progress = [&progress](unsigned long done) { progress.Show(done); };
     int status = 1;

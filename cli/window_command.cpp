@@ -6,22 +6,73 @@
 
 #include "cli/commands.h"
 #include "cli/options.h"
-#include "host/outputs.h"
+#include "host/shared/outputs.h"
 #ifdef LUMIVOR_HAVE_WINDOW_HOST
-#include "host/host.h"
+#include "host/x11/window_host.h"
+#endif
+#ifdef LUMIVOR_HAVE_WAYLAND_HOST
+#include "host/wayland/wayland_host.h"
 #endif
 
+#ifdef LUMIVOR_HAVE_WINDOW_HOST
 namespace {
 
 const char kWindowUsage[] =
     "usage: lumivor [options]\n"
     "Runs the saver in its own window (Escape or q ends it), in a given window,\n"
-    "or on the root window as an XScreenSaver hack. Options take one dash or two.\n"
+    "or on the root window as an XScreenSaver hack; on Wayland, over every output\n"
+    "until a key, a button or the pointer moves. Options take one dash or two.\n"
     "\n";
 
+bool IsSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// The X11 option given, if any: they name an X display or window.
+const char* X11Option(const WindowJob& job) {
+    return job.root                    ? "--root"
+           : job.have_window_id        ? "--window-id"
+           : !job.display_name.empty() ? "--display"
+                                       : nullptr;
+}
+
+// Wayland when asked for, or when only a Wayland display is there and no X11 option was given.
+bool ChoosesWayland(const WindowArgs& args) {
+    if (args.wayland || args.x11) return args.wayland;
+    return X11Option(args.job) == nullptr && IsSet("WAYLAND_DISPLAY") && !IsSet("DISPLAY");
+}
+
+int RunOnWayland(const WindowArgs& args) {
+    const WindowJob& job = args.job;
+    RouteMessages(args.quiet, IsStandardOutput(job.habitat_path));
+#ifdef LUMIVOR_HAVE_WAYLAND_HOST
+    WaylandJob wayland;
+    wayland.start = job.start;
+    wayland.window = args.window;
+    wayland.fps = job.fps;
+    wayland.ticks = job.ticks;
+    wayland.habitat_path = job.habitat_path;
+    wayland.diag = job.diag;
+    return RunWaylandHost(wayland);
+#else
+    std::fprintf(stderr,
+                 "lumivor: this build has no Wayland host; build it with libwayland-dev and "
+                 "wayland-protocols installed, or use --x11\n");
+    return 1;
+#endif
+}
+
 }  // namespace
+#endif
 
 int WindowCommand(int argc, char** argv) {
+#ifndef LUMIVOR_HAVE_WINDOW_HOST
+    // Nothing here can be done without a window: a usage error, before any option is read.
+    (void)argc, (void)argv;
+    std::fprintf(stderr, "lumivor: this build has no window host; use 'lumivor render'\n");
+    return 2;
+#else
     WindowArgs args;
     std::string error;
     if (!ParseWindowArgs(argc, argv, &args, &error)) {
@@ -34,6 +85,18 @@ int WindowCommand(int argc, char** argv) {
         return 0;
     }
     WindowJob& job = args.job;
+    if (args.wayland && args.x11) {
+        std::fprintf(stderr,
+                     "lumivor: --wayland and --x11 exclude each other (see 'lumivor "
+                     "--help-window')\n");
+        return 2;
+    }
+    if (args.wayland && X11Option(job) != nullptr) {
+        std::fprintf(stderr, "lumivor: %s works on X11 only (see 'lumivor --help-window')\n",
+                     X11Option(job));
+        return 2;
+    }
+    if (ChoosesWayland(args)) return RunOnWayland(args);
     // XScreenSaver names the window of --root in the environment; an id given
     // on the command line comes first.
     const char* saver_window = std::getenv("XSCREENSAVER_WINDOW");
@@ -61,11 +124,10 @@ int WindowCommand(int argc, char** argv) {
             return 1;
         }
     }
+    const int settled =
+        SettleOutputs({{"--habitat", &job.habitat_path}}, nullptr, nullptr, "lumivor", stderr);
+    if (settled != 0) return settled;
     RouteMessages(args.quiet, IsStandardOutput(job.habitat_path));
-#ifdef LUMIVOR_HAVE_WINDOW_HOST
     return RunWindowHost(job);
-#else
-    std::fprintf(stderr, "lumivor: this build has no window host; use 'lumivor render'\n");
-    return 1;
 #endif
 }

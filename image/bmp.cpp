@@ -358,7 +358,7 @@ bool Image::Save(const char* path, bool bottomUp) {
 }
 
 bool Image::Load(const char* path, bool topDown) {
-    FILE* f = path != nullptr ? fopen(path, "rb") : nullptr;
+    FILE* f = path != nullptr ? OpenFile(path, "rb") : nullptr;
     if (f == nullptr) {
         fprintf(stderr, "Image::Load() failure: cannot open %s\n",
                 path != nullptr ? path : "(null)");

@@ -8,6 +8,8 @@
 #include <io.h>
 #include <sys/stat.h>
 #include <windows.h>
+
+#include <cwchar>
 #else
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -63,11 +65,65 @@ void FileWriter::Close() {
 
 #ifdef _WIN32
 
-// A plain fallback: a temporary beside the target moved over it when complete,
-// or the target itself when no temporary can be made there.
+namespace {
+
+// The UTF-16 form of a UTF-8 name, for the wide-character calls; empty when
+// the name is empty or not UTF-8.
+std::wstring Wide(const std::string& utf8) {
+    const int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                                      static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring wide(n > 0 ? static_cast<size_t>(n) : 0, L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8.data(),
+                            static_cast<int>(utf8.size()), wide.data(), n);
+    return wide;
+}
+
+// A reason for a failed file call of the system, in the words the C library
+// uses for the same failure elsewhere.
+std::string Reason(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return std::strerror(ENOENT);
+        case ERROR_ACCESS_DENIED:
+        case ERROR_WRITE_PROTECT:
+            return std::strerror(EACCES);
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return "in use by another program";
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_DIRECTORY:
+            return "not a valid file name";
+        default:
+            return "Windows error " + std::to_string(error);
+    }
+}
+
+}  // namespace
+
+std::FILE* OpenFile(const char* path, const char* mode) {
+    const std::wstring wide_path = Wide(path != nullptr ? path : "");
+    const std::wstring wide_mode = Wide(mode != nullptr ? mode : "");
+    if (wide_path.empty() || wide_mode.empty()) {
+        errno = path != nullptr && path[0] == '\0' ? ENOENT : EINVAL;
+        return nullptr;
+    }
+    return _wfopen(wide_path.c_str(), wide_mode.c_str());
+}
+
+// The standard streams by their Linux names (what "-" stands for); any other
+// name: a temporary beside the target moved over it when complete, or the
+// target itself when no temporary can be made there. Names are UTF-8 and
+// reach the system through the wide-character calls.
 bool FileWriter::Open(const char* path) {
     if (stream_ != nullptr) Abandon();
+    failed_call_ = "";
+    error_ = 0;
     if (path == nullptr) return Fail("fopen", EINVAL);
+    if (std::strcmp(path, "/dev/stdout") == 0) return Open(stdout);
+    if (std::strcmp(path, "/dev/stderr") == 0) return Open(stderr);
     target_ = path;
     // A temporary of this writer's own: several files may be written into one
     // folder at once (a render's trace and its habitat).
@@ -75,8 +131,8 @@ bool FileWriter::Open(const char* path) {
     for (int attempt = 0; attempt < 100 && stream_ == nullptr; ++attempt) {
         temp_ = FolderOf(target_) + ".lumivor-" + std::to_string(GetCurrentProcessId()) + "-" +
                 std::to_string(serial++) + ".tmp";
-        const int fd =
-            _open(temp_.c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY, _S_IREAD | _S_IWRITE);
+        const int fd = _wopen(Wide(temp_).c_str(), _O_CREAT | _O_EXCL | _O_WRONLY | _O_BINARY,
+                              _S_IREAD | _S_IWRITE);
         if (fd < 0) {
             if (errno != EEXIST) break;
             continue;
@@ -84,13 +140,13 @@ bool FileWriter::Open(const char* path) {
         stream_ = _fdopen(fd, "wb");
         if (stream_ == nullptr) {
             _close(fd);
-            std::remove(temp_.c_str());
+            _wremove(Wide(temp_).c_str());
         }
         break;
     }
     if (stream_ == nullptr) {
         temp_.clear();
-        stream_ = std::fopen(path, "wb");
+        stream_ = OpenFile(path, "wb");
     }
     own_stream_ = true;
     if (stream_ == nullptr) return Fail("fopen", errno);
@@ -104,9 +160,10 @@ bool FileWriter::Commit() {
     if (own_stream_ && std::fclose(stream_) != 0 && ok) ok = Fail("fclose", errno);
     stream_ = nullptr;
     if (!temp_.empty()) {
-        if (ok && !MoveFileExA(temp_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING))
+        if (ok &&
+            !MoveFileExW(Wide(temp_).c_str(), Wide(target_).c_str(), MOVEFILE_REPLACE_EXISTING))
             ok = Fail("rename", EACCES);
-        if (!ok) std::remove(temp_.c_str());
+        if (!ok) _wremove(Wide(temp_).c_str());
         temp_.clear();
     }
     return ok;
@@ -114,20 +171,50 @@ bool FileWriter::Commit() {
 
 void FileWriter::Abandon() {
     Close();
-    if (!temp_.empty()) std::remove(temp_.c_str());
+    if (!temp_.empty()) _wremove(Wide(temp_).c_str());
     temp_.clear();
 }
 
+// Asked of the system without creating or changing anything: a device name
+// (NUL, CON, COM1 ... in any folder) is refused, since the writer replaces
+// files; an existing target must be a file that opens for writing; a new one
+// needs a folder that lets files be added.
 bool CheckWritable(const char* path, std::string* reason) {
-    if (path == nullptr || path[0] == '\0') {
-        *reason = std::strerror(ENOENT);
+    const auto refuse = [reason](std::string why) {
+        *reason = std::move(why);
         return false;
+    };
+    if (path == nullptr || path[0] == '\0') return refuse(std::strerror(ENOENT));
+    const std::wstring wide = Wide(path);
+    if (wide.empty()) return refuse("not a valid file name");
+    wchar_t full[16];  // a device's name is short: "\\.\NUL", "\\.\CONOUT$"
+    const DWORD full_size = GetFullPathNameW(wide.c_str(), 16, full, nullptr);
+    if (full_size >= 4 && full_size < 16 && std::wcsncmp(full, L"\\\\.\\", 4) == 0)
+        return refuse("a device, not a file");
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) return refuse(std::strerror(EISDIR));
+        if (attributes & FILE_ATTRIBUTE_READONLY) return refuse(std::strerror(EACCES));
+        const HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return refuse(Reason(GetLastError()));
+        CloseHandle(file);
+        return true;
     }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_NOT_FOUND) return refuse(Reason(error));
     const std::string folder = FolderOf(path);
-    const int r = _access(path, 0) == 0 ? _access(path, 2)
-                                        : _access(folder.empty() ? "." : folder.c_str(), 0);
-    if (r != 0) *reason = std::strerror(errno);
-    return r == 0;
+    const std::wstring wide_folder = Wide(folder.empty() ? "." : folder);
+    const DWORD folder_attributes = GetFileAttributesW(wide_folder.c_str());
+    if (folder_attributes == INVALID_FILE_ATTRIBUTES) return refuse(Reason(GetLastError()));
+    if (!(folder_attributes & FILE_ATTRIBUTE_DIRECTORY)) return refuse(std::strerror(ENOTDIR));
+    const HANDLE dir = CreateFileW(wide_folder.c_str(), FILE_ADD_FILE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (dir == INVALID_HANDLE_VALUE) return refuse(Reason(GetLastError()));
+    CloseHandle(dir);
+    return true;
 }
 
 #else
@@ -328,6 +415,10 @@ void FileWriter::Abandon() {
     unlink(temp_.c_str());
     ReleaseTemp(temp_.c_str());
     temp_.clear();
+}
+
+std::FILE* OpenFile(const char* path, const char* mode) {
+    return std::fopen(path, mode);
 }
 
 bool CheckWritable(const char* path, std::string* reason) {

@@ -72,6 +72,11 @@ class FileWriter {
     int error_ = 0;
 };
 
+// fopen for a path in UTF-8, the program's one encoding of names on every
+// system: on Windows the name is opened through its UTF-16 form, so that names
+// outside the ANSI code page work too. Null with errno set on failure.
+std::FILE* OpenFile(const char* path, const char* mode);
+
 // Whether path could be written now, checked without creating, truncating or
 // blocking on anything: its folder exists and allows a new file, or the target
 // exists and allows a plain open for writing. False with the system's reason.

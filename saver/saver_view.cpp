@@ -25,7 +25,7 @@ void Lumivor_saverView::setFrameSize(SaverSize size) {
 void Lumivor_saverView::startAnimation() {
     if (!gl_view) return;
     gl_view->MakeCurrent();
-    Init(PixelWidth(), PixelHeight());
+    Init(PixelWidth(), PixelHeight(), start);
     // A new world is drawn on a fresh surface: the next tick sets up and clears,
     // also when a host starts the view again without stopping it first.
     GL_ready = false;

@@ -2,6 +2,8 @@
 // release) into frame-driver calls, in the order and with the states the saver needs.
 #pragma once
 
+#include "saver/saver.h"
+
 // What the view needs of the host's drawing surface.
 class SaverSurface {
   public:
@@ -31,6 +33,7 @@ class Lumivor_saverView {
     bool is_preview = false;  // kept, not used: a preview runs like the full saver
     bool animating = false;   // between startAnimation and stopAnimation
     double animation_time_interval = 1.0 / 75;
+    RunStart start;  // what every start builds: the real clock, unless a run is named
 
     // The view over the host's surface; the surface takes the frame's size.
     Lumivor_saverView(SaverFrame frame_rect, bool isPreview, SaverSurface* surface);

@@ -6,8 +6,9 @@
 # ../shared, binds /proc, /sys, /dev and /dev/pts, and runs there, in order:
 #   run    scripts/run.sh without a display: a PNG must be written
 #   test   scripts/test.sh --clean-room under CI=true (skips become failures)
-# It prints the time of each part and, on failure, the first error line and
-# the full log. Uncommitted changes are not part of the check. Needs root.
+# It prints the time of each part and, on failure, what failed (the failing
+# tests' names and the first failure message, scripts/first-failure.sh) and the
+# full log. Uncommitted changes are not part of the check. Needs root.
 #
 #   scripts/fresh-check.sh
 # Environment: LUMIVOR_FRESH_DIR (logs and root, default build/fresh-check),
@@ -118,32 +119,22 @@ run_logged() {
     return "$rc"
 }
 
-# The first line of log $1 that looks like the reason of a failure; CMake puts
-# its reason on the line after "CMake Error at ...", so that line comes along.
-first_error() {
-    awk '/error:|Error[: ]|ERROR|Could NOT|^E: |FAILED|[Ff]ailed|No such file|not found/ {
-             print; if ($0 !~ /^CMake Error at/) { found = 1; exit }
-             while ((getline line) > 0) if (line ~ /[^ ]/) { print line; break }
-             found = 1; exit
-         }
-         END { if (!found) exit 1 }' "$1" || tail -n 3 "$1"
-}
-
 summary=""
 part_start=0
 begin() {
     echo "== clean room: $1"
     part_start=$(date +%s)
 }
-# Records part $1 with result $2; on failure shows the first error line of log $3 and stops.
+# Records part $1 with result $2; on failure sums up log $3 (what failed, the first
+# failure message) and stops.
 end() {
     seconds=$(($(date +%s) - part_start))
     summary="$summary$(printf '  %-10s %-7s %5d s' "$1" "$2" "$seconds")
 "
     if [ "$2" != ok ]; then
         printf '%s' "$summary"
-        say "$1 failed after $seconds s; first error line:"
-        first_error "$3" | sed 's/^/    /' >&2
+        say "$1 failed after $seconds s:"
+        scripts/first-failure.sh "$3" | sed 's/^/    /' >&2
         say "full log: $3"
         exit 1
     fi

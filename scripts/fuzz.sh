@@ -7,8 +7,8 @@
 #                                           (the long runs: --runs 10000000)
 #
 # Each run starts from the corpus kept in fuzz/corpus/TARGET (grown by long
-# runs and minimised) and the seeds the build writes; inputs the fuzzer finds
-# interesting are kept in the build folder's corpus/ between runs. A crash, leak, hang,
+# runs and minimised); inputs the fuzzer finds interesting are kept in the
+# build folder's corpus/ between runs. A crash, leak, hang,
 # out-of-bounds access or failed check is saved under fuzz/findings/ and makes
 # the script exit 1; reproduce one with: build/fuzz/fuzz/fuzz_TARGET FILE
 # Environment: LUMIVOR_FUZZ_BUILD (build folder, default build/fuzz),
@@ -79,7 +79,7 @@ for t in $targets; do
     # shellcheck disable=SC2086
     if "$bin" "$limit" -print_final_stats=1 -close_fd_mask=3 \
             -timeout=10 -rss_limit_mb=2048 \
-            -artifact_prefix="$findings/$t-" $dict "$corpus" $kept "$build/fuzz/seeds/$t" \
+            -artifact_prefix="$findings/$t-" $dict "$corpus" $kept \
             >"$log" 2>&1; then
         result=ok
     else

@@ -7,6 +7,9 @@
 # package checked and run; the browser and Windows hosts built and tested. Then
 # a short benchmark whose figures are printed, never judged.
 # Last, the clean-room check: both commands on a freshly bootstrapped Debian 12.
+# Its output (standard output and error together) is kept in build/test.log;
+# on a failure it ends with what failed: the part, the failing tests' names
+# and the first failure message (scripts/first-failure.sh).
 #
 #   scripts/test.sh              everything (what CI runs)
 #   scripts/test.sh --quick      the two builds and their suites, and every host
@@ -24,10 +27,48 @@ case "${1:-}" in
     *) echo "usage: scripts/test.sh [--quick | --clean-room]" >&2; exit 2 ;;
 esac
 
+# The output goes to the terminal (or wherever it went) and to the log, through
+# tee on a FIFO; the exit sums up a failure from the log.
+mkdir -p build
+log=$PWD/build/test.log
+pipe_dir=$(mktemp -d)
+mkfifo "$pipe_dir/out"
+tee "$log" <"$pipe_dir/out" &
+tee_pid=$!
+exec 3>&1 4>&2 >"$pipe_dir/out" 2>&1
+# Python writes its lines as they come, not when its buffer fills.
+PYTHONUNBUFFERED=1
+export PYTHONUNBUFFERED
+finish() {
+    status=$?
+    trap - EXIT
+    exec 1>&3 2>&4 3>&- 4>&-
+    # tee ends once every writer is gone; a process left running with this
+    # output would keep it waiting, so it gets five seconds.
+    waited=0
+    while kill -0 "$tee_pid" 2>/dev/null && [ "$waited" -lt 50 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    kill "$tee_pid" 2>/dev/null || true
+    rm -rf "$pipe_dir"
+    if [ "$status" -ne 0 ] && [ "$interrupted" = false ]; then
+        scripts/first-failure.sh "$log" >&2 || true
+        echo "full log: $log" >&2
+    fi
+    exit "$status"
+}
+interrupted=false
+trap finish EXIT
+trap 'interrupted=true; exit 130' INT
+trap 'interrupted=true; exit 143' TERM
+trap 'interrupted=true; exit 129' HUP
+
 began=$(date +%s)
 # Each part is announced with the time since the test command began.
 section() { echo "== $* ($(($(date +%s) - began)) s in)"; }
 
+section "packages: install what is missing"
 scripts/deps.sh test
 jobs=$(nproc 2>/dev/null || echo 2)
 

@@ -18,34 +18,56 @@ jobs=${LUMIVOR_JOBS:-2}
 # that is not Debian's would not find it.
 export NODE_PATH="${NODE_PATH:+$NODE_PATH:}/usr/share/nodejs"
 
-cxxflags="-O3 -std=c++20 -ffp-contract=off -I$root -Wall -Wextra -Wpedantic -Wshadow \
--Wconversion -Wno-sign-conversion -Werror"
+# Optimised as one program (-flto): the module is a closed world, so a virtual
+# call with one possible target becomes a direct one (-fwhole-program-vtables)
+# and code only such a call could reach is dropped, among it the render's trail
+# walks, which the saver's cadence names but the page never runs (+180 KB).
+cxxflags="-O3 -std=c++20 -ffp-contract=off -flto -fwhole-program-vtables -fvisibility=hidden \
+-I$root -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wno-sign-conversion -Werror"
 
-# The core and the frame driver's start, unchanged, plus this host; not the
-# update of runs without trails, which the page never runs.
+# The core without its OpenGL drawing, the saver's heart, the pixel painter
+# with its changed tiles, the option table that reads the page's address, and
+# this host. Nothing here includes OpenGL (checked below).
 sources() {
     ls "$root"/colour/*.cpp "$root"/image/*.cpp "$root"/bots/*.cpp "$root"/behaviour/*.cpp \
-        "$root"/world/*.cpp "$root"/saver/frame_driver.cpp "$root"/host/web/*.cpp |
-        grep -v -e /behaviour/trail_walks.cpp -e /world/habitat_update.cpp
+        "$root"/world/*.cpp "$root"/saver/saver.cpp "$root"/host/shared/pixel_trails.cpp \
+        "$root"/host/shared/damage_grid.cpp "$root"/cli/options.cpp "$root"/host/web/*.cpp |
+        grep -v -e '_gl\.cpp$'
+}
+
+# The object of a source, and whether it must be built again.
+object() { echo "$obj/$(echo "${1#"$root"/}" | tr / _).o"; }
+stale() {
+    [ -f "$1" ] && [ -f "${1%.o}.d" ] && [ "$1" -nt "$obj/cxxflags" ] || return 0
+    for dep in $(sed -e 's/^[^:]*://' -e 's/\\$//' "${1%.o}.d"); do
+        [ "$dep" -nt "$1" ] && return 0
+    done
+    return 1
 }
 
 build() {
     command -v em++ >/dev/null || { echo "web.sh: em++ not found (install emscripten)" >&2; exit 1; }
     mkdir -p "$obj" "$out"
-    # Every source to its own object, two at a time; an object is rebuilt when
-    # its source or any header of the project is newer.
-    newest_header=$(ls -t "$root"/*/*.h | head -n 1)
+    # New flags make every object stale.
+    [ "$(cat "$obj/cxxflags" 2>/dev/null)" = "$cxxflags" ] || echo "$cxxflags" >"$obj/cxxflags"
+    # Every source to its own object, two at a time, with the list of files it
+    # was built from (-MD); an object is rebuilt when any of them is newer.
     sources | while read -r src; do
-        o=$obj/$(echo "${src#"$root"/}" | tr / _).o
-        if [ ! -f "$o" ] || [ "$src" -nt "$o" ] || [ "$newest_header" -nt "$o" ]; then
-            echo "$src $o"
-        fi
-    done | xargs -r -n 2 -P "$jobs" sh -c 'echo "em++ $1"; em++ $0 -c "$1" -o "$2"' "$cxxflags"
-    objects=$(sources | while read -r src; do echo "$obj/$(echo "${src#"$root"/}" | tr / _).o"; done)
+        o=$(object "$src")
+        if stale "$o"; then echo "$src $o"; fi
+    done | xargs -r -n 2 -P "$jobs" sh -c 'echo "em++ $1"; em++ $0 -MD -c "$1" -o "$2"' "$cxxflags"
+    objects=$(sources | while read -r src; do object "$src"; done)
+    # Emscripten ships OpenGL headers, so an include of one would compile:
+    # the lists of what was compiled must name none.
+    # shellcheck disable=SC2086
+    if gl=$(grep -l '/GL/' $(echo "$objects" | sed 's/\.o$/.d/')); then
+        echo "web.sh: the web build links no OpenGL, but these include it:" $gl >&2
+        exit 1
+    fi
     # One module for the page, the gallery (ten instances) and Node: it grows
     # its memory for large screens and starts small for the gallery.
     # shellcheck disable=SC2086
-    em++ -O3 -std=c++20 $objects -o "$out/lumivor.js" \
+    em++ -O3 -std=c++20 -flto $objects -o "$out/lumivor.js" \
         -sMODULARIZE=1 -sEXPORT_NAME=createLumivor -sENVIRONMENT=web,node \
         -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=4MB -sNODEJS_CATCH_EXIT=0 -sNODEJS_CATCH_REJECTION=0 -sTOTAL_STACK=512KB -sFILESYSTEM=0 \
         -sEXPORTED_RUNTIME_METHODS=ccall,UTF8ToString -sINCOMING_MODULE_JS_API=print,printErr,wasmBinary
@@ -61,14 +83,15 @@ case "${1:-}" in
     test)
         echo "== web page: WebAssembly build, reference runs under Node, headless Chromium"
         build
-        node "$root"/tests/web/node_test.js "$out/lumivor.js" "${LUMIVOR_GOLDEN_DIR:-$root/../shared/golden}"
+        node "$root"/tests/web/node_test.js "$out/lumivor.js" "${LUMIVOR_GOLDEN_DIR:-$root/../shared/golden}" \
+            "$root"/build/release/cli/lumivor
         python3 "$root"/tests/web/browser_test.py "$out"
         # Figures only: the machine may be busy with other work.
-        python3 "$root"/tests/web/speed.py "$out" 3 || echo "web.sh: no speed figures" >&2
+        python3 "$root"/bench/web_speed.py "$out" 3 || echo "web.sh: no speed figures" >&2
         ;;
     speed)
         build
-        python3 "$root"/tests/web/speed.py "$out"
+        python3 "$root"/bench/web_speed.py "$out"
         ;;
     serve)
         build

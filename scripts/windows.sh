@@ -14,14 +14,14 @@ build() {
     cmake -S . -B "$out" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
         -DCMAKE_BUILD_TYPE=Release -DLUMIVOR_WERROR=ON -DLUMIVOR_BUILD_HOST=OFF \
         -DLUMIVOR_BUILD_TESTS=OFF -DLUMIVOR_BUILD_BENCH=OFF -DLUMIVOR_WINDOWS_TESTS=ON >/dev/null
-    cmake --build "$out" -j "$jobs" --target lumivor lumivor_scr preview_parent scr_options_test
+    cmake --build "$out" -j "$jobs" --target lumivor lumivor_scr preview_parent
     # Single files without symbols: the download carries nothing else.
     x86_64-w64-mingw32-strip -o "$out/lumivor.exe" "$out/cli/lumivor.exe"
     x86_64-w64-mingw32-strip -o "$out/lumivor.scr" "$out/host/windows/lumivor.scr"
     for program in "$out/lumivor.exe" "$out/lumivor.scr"; do
         # Only DLLs that every Windows installation has.
         extra=$(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^\s*DLL Name: //p' |
-            grep -viE '^(kernel32|user32|gdi32|opengl32|advapi32|winmm|msvcrt)\.dll$' || true)
+            grep -viE '^(kernel32|user32|gdi32|opengl32|advapi32|winmm|shell32|msvcrt)\.dll$' || true)
         if [ -n "$extra" ]; then
             echo "lumivor: $program needs DLLs Windows does not have: $extra" >&2
             exit 1

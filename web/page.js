@@ -1,7 +1,8 @@
 // Lumivor in the browser: the saver full-window (index.html), its check mode,
-// and the gallery of the ten communities (gallery.html). The world runs in the
-// WebAssembly module (lumivor.js); this script sizes the canvases, keeps the
-// saver's cadence and shows the picture the module paints.
+// and the gallery of the ten communities (gallery.html). The saver runs in the
+// WebAssembly module (lumivor.js): its start, its cadence and its picture. This
+// script sizes the canvases, asks for a tick 75 times a second and shows the
+// picture the module paints.
 'use strict';
 
 (() => {
@@ -16,27 +17,14 @@
         errorBox.hidden = false;
     }
 
-    // The address's settings. preset -1 and an empty seed leave them to the
-    // clock; width, height and ticks are set in check mode only.
-    function readSettings(search) {
-        const q = new URLSearchParams(search);
-        const s = {preset: -1, seed: '', width: 0, height: 0, ticks: 0, error: ''};
-        if (q.has('preset')) {
-            if (/^[0-9]$/.test(q.get('preset'))) s.preset = Number(q.get('preset'));
-            else s.error = 'preset must be a community number 0..9';
+    // Hands the address's parameters to the module, which reads them with the
+    // command line's own rules. Returns '' or the reason they were refused.
+    function readQuery(m, search) {
+        for (const [name, value] of new URLSearchParams(search)) {
+            const args = [name, value];
+            if (!m.ccall('lumivor_query_parameter', 'number', ['string', 'string'], args)) break;
         }
-        if (q.has('seed')) {
-            if (/^[0-9]{1,19}$/.test(q.get('seed'))) s.seed = q.get('seed');
-            else s.error = 'seed must be a clock reading (digits only)';
-        }
-        if (q.has('size') || q.has('ticks')) {
-            const size = /^([1-9][0-9]{0,4})x([1-9][0-9]{0,4})$/.exec(q.get('size') || '');
-            const ticks = /^[1-9][0-9]{0,9}$/.test(q.get('ticks') || '') ? Number(q.get('ticks')) : 0;
-            if (!size) s.error = 'size must be WxH in pixels';
-            else if (ticks < 1 || ticks > 1e9) s.error = 'ticks must be a count 1..1000000000';
-            else [s.width, s.height, s.ticks] = [Number(size[1]), Number(size[2]), ticks];
-        }
-        return s;
+        return m._lumivor_read_query() ? '' : m.UTF8ToString(m._lumivor_message());
     }
 
     // One world shown on one canvas: the world's bottom-left corner at the
@@ -49,12 +37,11 @@
             this.stats = {ticks: 0, simMs: 0, drawMs: 0, uploads: 0, uploadedPixels: 0};
         }
 
-        // Builds the world; returns '' or the reason it failed.
-        start(width, height, preset, seed) {
+        // Builds the world with the address's community and seed; returns '' or
+        // the reason it failed.
+        start(width, height) {
             const m = this.m;
-            const ok = m.ccall('lumivor_start', 'number', ['number', 'number', 'number', 'string'],
-                               [width, height, preset, seed]);
-            if (!ok) return m.UTF8ToString(m._lumivor_message());
+            if (!m._lumivor_start(width, height)) return m.UTF8ToString(m._lumivor_message());
             this.width = width;
             this.height = height;
             this.preset = m._lumivor_preset();
@@ -63,7 +50,6 @@
             const c = m._lumivor_clear_colour();
             this.clearStyle = `rgb(${(c >> 16) & 255}, ${(c >> 8) & 255}, ${c & 255})`;
             this.image = null;
-            this.reshapePending = true;  // the first tick after a start only clears
             return '';
         }
 
@@ -71,7 +57,7 @@
         imageData() {
             const buffer = this.m.HEAPU8.buffer;
             if (this.image === null || this.imageBuffer !== buffer) {
-                const bytes = new Uint8ClampedArray(buffer, this.m._lumivor_surface(),
+                const bytes = new Uint8ClampedArray(buffer, this.m._lumivor_picture(),
                                                     this.width * this.height * 4);
                 this.image = new ImageData(bytes, this.width, this.height);
                 this.imageBuffer = buffer;
@@ -84,35 +70,31 @@
             this.ctx.fillRect(0, 0, this.canvas.width, this.canvas.height);
         }
 
-        // After a size change the surface is cleared and the world goes on at
-        // its own size; the next tick only clears.
+        // The canvas was resized (which blanks it): the module's next tick
+        // clears the picture, and the world goes on at its own size.
         resized() {
-            this.m._lumivor_clear_surface();
+            this.m._lumivor_surface_changed();
             this.clear();
-            this.reshapePending = true;
         }
 
         tick() {
             this.stats.ticks++;
-            if (this.reshapePending) {
-                this.clear();
-                this.reshapePending = false;
-                return;
-            }
             const t0 = performance.now();
-            this.m._lumivor_tick();
+            // A tick that only cleared the picture clears the canvas around the world too.
+            if (this.m._lumivor_tick()) this.clear();
             const t1 = performance.now();
             this.upload();
             this.stats.simMs += t1 - t0;
             this.stats.drawMs += performance.now() - t1;
         }
 
-        // Only the tiles the tick's trails touched go to the canvas.
+        // Only the tiles the tick changed go to the canvas.
         upload() {
-            const n = this.m._lumivor_dirty_count();
+            const n = this.m._lumivor_changed_count();
             if (n === 0) return;
             const image = this.imageData();
-            const rects = new Int32Array(this.m.HEAPU8.buffer, this.m._lumivor_dirty_rects(), n * 4);
+            const rects =
+                new Int32Array(this.m.HEAPU8.buffer, this.m._lumivor_changed_rects(), n * 4);
             const dy = this.canvas.height - this.height;
             for (let i = 0; i < n * 4; i += 4) {
                 this.ctx.putImageData(image, 0, dy, rects[i], rects[i + 1], rects[i + 2], rects[i + 3]);
@@ -166,18 +148,20 @@
         root.requestFullscreen().catch((e) => console.warn('Lumivor: no full screen: ' + e.message));
     }
 
-    // Check mode: exactly `ticks` ticks at once, the final picture shown, and
-    // the display habitat's hash and the final state written for tests.
-    function runCheck(m, canvas, s) {
+    // Check mode: exactly `ticks` ticks of the module at once, the final
+    // picture shown, and the display habitat's hash and the final state
+    // written for tests.
+    function runCheck(m, canvas, [width, height, ticks]) {
         const dpr = window.devicePixelRatio || 1;
-        canvas.width = s.width;
-        canvas.height = s.height;
-        canvas.style.width = s.width / dpr + 'px';
-        canvas.style.height = s.height / dpr + 'px';
+        canvas.width = width;
+        canvas.height = height;
+        canvas.style.width = width / dpr + 'px';
+        canvas.style.height = height / dpr + 'px';
         const view = new View(m, canvas);
-        const error = view.start(s.width, s.height, s.preset, s.seed);
+        window.lumivorView = view;  // for tests: the module is view.m
+        const error = view.start(width, height);
         if (error) return showError(error);
-        for (let t = 1; t < s.ticks; t++) m._lumivor_tick();
+        for (let t = 0; t < ticks; t++) m._lumivor_tick();
         view.clear();
         view.showAll();
         const digest = m.UTF8ToString(m._lumivor_digest());
@@ -189,7 +173,7 @@
 
     // The saver: a world at the canvas's size in device pixels, so that one
     // cell is one device pixel.
-    function runSaver(m, canvas, s) {
+    function runSaver(m, canvas) {
         const view = new View(m, canvas);
         window.lumivorStats = view.stats;
         window.lumivorView = view;  // for tests and the curious: the module is view.m
@@ -197,7 +181,7 @@
         function sized(width, height) {
             if (state === 'waiting') {
                 [canvas.width, canvas.height] = [width, height];
-                const error = view.start(width, height, s.preset, s.seed);
+                const error = view.start(width, height);
                 state = error ? 'failed' : 'running';
                 if (error) return showError(error);
                 document.title = `Lumivor: ${view.name}`;
@@ -245,7 +229,8 @@
             canvas.style.width = canvas.width / dpr + 'px';
             canvas.style.height = canvas.height / dpr + 'px';
             const view = new View(await createLumivor(), canvas);
-            const error = view.start(canvas.width, canvas.height, n, seed);
+            const error = readQuery(view.m, `preset=${n}&seed=${seed}`) ||
+                          view.start(canvas.width, canvas.height);
             if (error) return showError(error);
             const link = document.createElement('a');
             link.href = `index.html?preset=${n}&seed=${seed}`;
@@ -262,13 +247,14 @@
 
     async function main() {
         if (typeof createLumivor !== 'function') return showError('lumivor.js did not load');
-        const s = readSettings(location.search);
         if (document.body.dataset.page === 'gallery') return runGallery();
-        if (s.error) return showError(s.error);
         const m = await createLumivor();
+        const error = readQuery(m, location.search);
+        if (error) return showError(error);
+        const check = Array.from(new Int32Array(m.HEAPU8.buffer, m._lumivor_check_run(), 3));
         const canvas = document.getElementById('screen');
-        if (s.ticks > 0) runCheck(m, canvas, s);
-        else runSaver(m, canvas, s);
+        if (check[2] > 0) runCheck(m, canvas, check);
+        else runSaver(m, canvas);
     }
 
     main().catch((e) => showError(String(e && e.message ? e.message : e)));

@@ -1,7 +1,6 @@
 #include "world/biotope.h"
 
-#include <GL/gl.h>
-
+#include <cinttypes>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -35,8 +34,9 @@ bool Biotope::HasHabitat() const {
            hsl_habitat.format.bpp == 24;
 }
 
-bool Biotope::Create(unsigned long n, unsigned long w, unsigned long h, unsigned long s) {
-    Trace("Biotope::Create(%lu, %lu, %lu, %lu)\n", n, w, h, s);
+bool Biotope::Create(unsigned long n, unsigned long w, unsigned long h, uint64_t s) {
+    // PRIu64 is "lu" where `unsigned long` has 64 bits: the line reads as it always did.
+    Trace("Biotope::Create(%lu, %lu, %lu, %" PRIu64 ")\n", n, w, h, s);
     if (!CreateHabitat(w, h)) return false;
     return CreateCommunity(n, s);
 }
@@ -73,8 +73,8 @@ void Biotope::ClearHabitat(const RGB_888* c) {
     FillCells(hsl_habitat, n, hsl.h, hsl.s, hsl.l);
 }
 
-bool Biotope::CreateCommunity(unsigned long n, unsigned long s) {
-    Trace("Biotope::CreateCommunity(%lu, %lu)\n", n, s);
+bool Biotope::CreateCommunity(unsigned long n, uint64_t s) {
+    Trace("Biotope::CreateCommunity(%lu, %" PRIu64 ")\n", n, s);
     n_bots = n;
     seed = s;
     delete[] bots;
@@ -177,21 +177,6 @@ bool Biotope::UpdateObserved(const behaviour::StepObserver& observer) {
     ++n_updates;
     if (HasHabitat()) WalkEveryBot(*this, observer);
     return true;
-}
-
-void Biotope::DisplayPaths() {
-    glDisable(GL_TEXTURE_2D);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_BLEND);
-    glDisable(GL_POINT_SMOOTH);
-    glPointSize(1.0f);
-    glMatrixMode(GL_MODELVIEW);
-    glPushMatrix();
-    glTranslatef(0.5f, 0.5f, 0.0f);
-    if (HasHabitat()) {
-        for (unsigned long i = 0; i < n_bots; ++i) bots[i].DrawPath();
-    }
-    glPopMatrix();
 }
 
 void Biotope::Destroy() {

@@ -8,6 +8,7 @@
 #include "bots/bot.h"
 #include "colour/hsl.h"
 #include "image/image.h"
+#include "world/clock.h"
 #include "world/habitat_files.h"
 
 class Biotope {
@@ -17,7 +18,9 @@ class Biotope {
     Bot* bots = nullptr;
     unsigned long n_bots = 0;
     unsigned long bot_steps = 1024;
-    unsigned long seed = 0;
+    // The clock reading the world was seeded with, whole on every platform
+    // (64 bits; the generator takes its low 32 bits).
+    uint64_t seed = 0;
     unsigned long n_updates = 0;
     uint8_t hue_shift = 0;
 
@@ -26,10 +29,10 @@ class Biotope {
     Biotope(const Biotope&) = delete;
     Biotope& operator=(const Biotope&) = delete;
 
-    bool Create(unsigned long bots, unsigned long w, unsigned long h, unsigned long seed);
+    bool Create(unsigned long bots, unsigned long w, unsigned long h, uint64_t seed);
     bool CreateHabitat(unsigned long w, unsigned long h);
     void ClearHabitat(const RGB_888* c);
-    bool CreateCommunity(unsigned long n, unsigned long seed);
+    bool CreateCommunity(unsigned long n, uint64_t seed);
     bool InitCommunity();
     void SetBotSteps(unsigned long n);
     void SetHueShift(unsigned char h);
@@ -51,7 +54,7 @@ class Biotope {
     // Sets every display cell marked in `painted` from its habitat cell;
     // false, with nothing changed, when the marks do not fit the habitat.
     bool RepaintDisplay(const Image& painted);
-    void DisplayPaths();
+    void DisplayPaths() const;
     void Destroy();
 
     // True when both rasters exist with the same size: the only state in
@@ -64,7 +67,8 @@ class Biotope {
     void HabitatRGBtoHSL(const Image* rgb, Image* hsl);
     void DrawHabitat();
     void DrawInfo();
-    bool ReInitCommunity();
+    // Scatters the bots anew, seeded from one reading of `clock`.
+    bool ReInitCommunity(const StartClock& clock = {});
     void ClearHabitat(const RGB_888* c, unsigned long seed);
 };
 

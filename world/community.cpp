@@ -10,7 +10,7 @@
 
 int scr_w = 0;
 int scr_h = 0;
-long rand_seed = 1;
+int64_t rand_seed = 1;
 RGB_888 clear_clr = {196, 196, 196};
 
 // ---- Preset data, one block per community (suffix a..j for presets 0..9) ----
@@ -44,15 +44,15 @@ const StepFunc* step_funcs[kCommunityCount] = {LUMIVOR_PRESETS(LUMIVOR_FUNCS_OF,
 #undef LUMIVOR_GENES_OF
 #undef LUMIVOR_FUNCS_OF
 
-bool InitCommunity(int n) {
+bool InitCommunity(int n, const StartClock& clock) {
     Notice("InitCommunity(%d)\n", n);
     if (n < 0 || n >= kCommunityCount) {
         std::fprintf(stderr, "community %d : no such community!\n", n);
         return false;
     }
-    rand_seed = static_cast<long>(ReadClock());
+    rand_seed = clock.Read();
     biotope.Create(kCommunityBots, static_cast<unsigned long>(scr_w),
-                   static_cast<unsigned long>(scr_h), static_cast<unsigned long>(rand_seed));
+                   static_cast<unsigned long>(scr_h), static_cast<uint64_t>(rand_seed));
     // Steps per bot and update: one per 1200 pixels of the surface, the product
     // taken in 64 bits so that no surface size overflows.
     const long long pixels = static_cast<long long>(scr_w) * static_cast<long long>(scr_h);

@@ -1,13 +1,8 @@
 // Habitat files (binary PPM) are written here, read in habitat_reader.cpp;
 // and the world's inspection tools: conversion of an RGB raster into the HSL
-// habitat, drawing the display copy and the bots' markers, scattering the
-// bots anew and the seeded clear.
+// habitat, scattering the bots anew and the seeded clear. Their OpenGL
+// drawing lives in biotope_gl.cpp.
 #include "world/habitat_files.h"
-
-#ifdef _WIN32
-#include <windows.h>  // before gl.h, which needs its calling-convention macros
-#endif
-#include <GL/gl.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -18,7 +13,6 @@
 #include "colour/random_tovi.h"
 #include "image/file_writer.h"
 #include "world/biotope.h"
-#include "world/clock.h"
 #include "world/habitat_reader.h"
 
 namespace {
@@ -110,38 +104,9 @@ void Biotope::HabitatRGBtoHSL(const Image* rgb, Image* hsl) {
     for (size_t i = 0; i < n; ++i) RGBtoHSL(&in[i], &out[i]);
 }
 
-// The display copy's rows are packed, 3 x width bytes each, which is a
-// multiple of OpenGL's default unpack alignment of 4 only for some widths:
-// the alignment is set to 1 for the draw and restored afterwards.
-void Biotope::DrawHabitat() {
-    if (!HasCells24(rgb_habitat)) {
-        std::fprintf(stderr, "Biotope::DrawHabitat() failure: no habitat\n");
-        return;
-    }
-    GLint alignment = 4;
-    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
-    glRasterPos2i(0, 0);
-    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
-    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    glDrawPixels(static_cast<GLsizei>(rgb_habitat.width), static_cast<GLsizei>(rgb_habitat.height),
-                 GL_RGB, GL_UNSIGNED_BYTE, rgb_habitat.data);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, alignment);
-}
-
-void Biotope::DrawInfo() {
-    for (unsigned long i = 0; i < n_bots; ++i) {
-        glPushMatrix();
-        glTranslatef(static_cast<GLfloat>(bots[i].x), static_cast<GLfloat>(bots[i].y), 0.0f);
-        bots[i].Draw();
-        glPopMatrix();
-    }
-}
-
 // Placement takes coordinates modulo the habitat's size: bots can only be
 // scattered on a habitat (which has at least one cell).
-bool Biotope::ReInitCommunity() {
+bool Biotope::ReInitCommunity(const StartClock& clock) {
     Trace("Biotope::ReInitCommunity()\n");
     const uint32_t w = rgb_habitat.width;
     const uint32_t h = rgb_habitat.height;
@@ -149,7 +114,7 @@ bool Biotope::ReInitCommunity() {
         std::fprintf(stderr, "Biotope::ReInitCommunity() failure: no habitat\n");
         return false;
     }
-    seed = static_cast<unsigned long>(ReadClock());
+    seed = static_cast<uint64_t>(clock.Read());
     srandom_tovi(static_cast<uint32_t>(seed));
     for (unsigned long i = 0; i < n_bots; ++i) {
         bots[i].x = static_cast<int32_t>(static_cast<unsigned long>(random_tovi()) % w);

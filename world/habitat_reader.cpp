@@ -14,6 +14,7 @@
 #include <new>
 
 #include "bots/messages.h"
+#include "image/file_writer.h"
 #include "world/biotope.h"
 
 namespace {
@@ -158,12 +159,20 @@ bool SameSize(const Biotope& world, int fw, int fh) {
 }  // namespace
 
 bool ReadHabitatPicture(const char* path, HabitatPicture* picture) {
-    ScopedFile f(path != nullptr ? std::fopen(path, "rb") : nullptr);
+    ScopedFile f(path != nullptr ? OpenFile(path, "rb") : nullptr);
     if (f == nullptr) {
         if (path == nullptr) errno = EINVAL;
         std::perror("LoadHabitat() fopen()");
         return false;
     }
+    // A folder opens as a stream on some systems and fails at the first read:
+    // it is reported as a file that cannot be opened, with the system's reason.
+    const int first = std::getc(f.get());
+    if (first == EOF && std::ferror(f.get())) {
+        std::perror("LoadHabitat() fopen()");
+        return false;
+    }
+    std::ungetc(first, f.get());
     return ReadHabitatPicture(f.get(), picture);
 }
 
@@ -199,7 +208,7 @@ bool Biotope::LoadHabitat(const char* path, bool topDown) {
         std::fprintf(stderr, "Biotope::LoadHabitat() failure: no path\n");
         return false;
     }
-    ScopedFile f(std::fopen(path, "rb"));
+    ScopedFile f(OpenFile(path, "rb"));
     if (f == nullptr) {
         std::perror("LoadHabitat() fopen()");
         return false;

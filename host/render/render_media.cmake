@@ -1,6 +1,6 @@
 # Pictures in and videos out for `lumivor render`: the start picture reader
 # (PNG through libpng when it is there, BMP, PPM) and the video writer (FFmpeg's
-# libraries). Included from host/CMakeLists.txt after lumivor_render.
+# libraries). Included from host/render/CMakeLists.txt after lumivor_render.
 #
 # LUMIVOR_VIDEO: AUTO builds video support when pkg-config finds FFmpeg's
 # libraries, ON requires them (the Debian package), OFF leaves it out. Without
@@ -16,14 +16,14 @@ if(PNG_FOUND)
   target_compile_definitions(lumivor_media PRIVATE LUMIVOR_HAVE_PNG=1)
 endif()
 
-set(LUMIVOR_HAVE_FFMPEG OFF)
+set(LUMIVOR_HAVE_FFMPEG OFF CACHE INTERNAL "Whether render --video is built")
 if(NOT LUMIVOR_VIDEO STREQUAL "OFF" AND NOT WIN32)
   find_package(PkgConfig)
   if(PKG_CONFIG_FOUND)
     pkg_check_modules(LUMIVOR_FFMPEG libavformat libavcodec libavutil libswscale)
   endif()
   if(LUMIVOR_FFMPEG_FOUND)
-    set(LUMIVOR_HAVE_FFMPEG ON)
+    set(LUMIVOR_HAVE_FFMPEG ON CACHE INTERNAL "Whether render --video is built")
   elseif(LUMIVOR_VIDEO STREQUAL "ON")
     message(FATAL_ERROR "LUMIVOR_VIDEO=ON needs pkg-config and FFmpeg's libraries: "
       "apt-get install pkg-config libavformat-dev libavcodec-dev libavutil-dev libswscale-dev")

@@ -1,14 +1,11 @@
 #include "host/render/video_writer.h"
 
-const char kVideoSupportHint[] =
-    "--video needs a build with FFmpeg's libraries: install libavformat-dev, libavcodec-dev, "
-    "libavutil-dev and libswscale-dev (Debian), then configure and build again";
-
 #ifndef LUMIVOR_HAVE_FFMPEG
 
-bool VideoSupported() {
-    return false;
-}
+// A build without FFmpeg's libraries: the command line refuses --video, so
+// this is only reached by a caller of its own.
+constexpr char kVideoSupportHint[] =
+    "this build writes no videos (FFmpeg's libraries were missing)";
 
 struct VideoWriter::Encoder {};
 VideoWriter::VideoWriter() = default;
@@ -204,10 +201,6 @@ constexpr char kMP4NeedsSeeking[] =
     "MP4 needs a file that can seek; use .webm or .mkv for pipes and devices";
 
 }  // namespace
-
-bool VideoSupported() {
-    return true;
-}
 
 // The encoder and muxer, and the thread between them and the caller. The
 // caller converts each picture into a free frame of a pair; the thread

@@ -76,13 +76,6 @@ inline unsigned long VideoFrameCount(unsigned long ticks, unsigned long every) {
     return ticks / every + (ticks % every != 0 ? 1 : 0);
 }
 
-// Whether this build can write videos: false when FFmpeg's libraries were
-// missing when it was configured.
-bool VideoSupported();
-
-// What a build without video support tells the user.
-extern const char kVideoSupportHint[];
-
 class VideoWriter {
   public:
     VideoWriter();

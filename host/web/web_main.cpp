@@ -1,13 +1,13 @@
-// The browser host: the saver's world compiled to WebAssembly, driven by the
-// page's script through the C functions below. The page owns the canvas and
-// the cadence; this side builds the world, runs the ticks and keeps the
-// picture the page shows.
+// The browser host: the saver compiled to WebAssembly, driven by the page's
+// script through the C functions below. The page owns the canvas and the time
+// (when a tick is due); the module owns the run: its start, its cadence (the
+// shared Saver: the first tick after a start or a size change only clears) and
+// its picture.
 //
 // The picture is the saver's persistent surface at the world's size, as RGBA
-// rows top row first (the order a 2D canvas takes). Each update's trail points
-// are painted into it exactly where the saver draws them, and the tiles they
-// touched are listed, so the page uploads only those. A size change clears it
-// to the clear colour while the world goes on, as the saver's surface does.
+// bytes, top row first (the order a 2D canvas takes), painted by the shared
+// PixelTrails exactly where the saver draws the trails. After each tick the
+// rectangles of the tiles it changed are listed, so the page uploads only those.
 
 #include <emscripten/emscripten.h>
 
@@ -17,196 +17,169 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
+#include <vector>
 
-#include "colour/random_tovi.h"
-#include "saver/frame_driver.h"
-#include "saver/start.h"
-#include "world/biotope.h"
+#include "cli/options.h"
+#include "host/shared/pixel_trails.h"
+#include "saver/saver.h"
 #include "world/community.h"
 
 namespace {
 
-constexpr int kTile = 32;  // side of a dirty tile: measured best of 16, 32 and 64 at 3840x2160
-constexpr int kMaxSide = 16384;  // larger than any screen; keeps sizes in 32 bits
-constexpr uint64_t kMaxSeed = 0x7fffffffffffffffULL;
+// Bytes R, G, B, A in memory (the module is little-endian), alpha opaque.
+constexpr PixelFormat kRGBA{0, 8, 16, 0xff000000u, false};
+constexpr int kTile = 32;  // side of a changed tile: measured best of 16, 32 and 64 at 3840x2160
+static_assert(sizeof(PixelRect) == 4 * sizeof(int32_t), "the page reads x, y, w, h as 4 int32");
 
-std::unique_ptr<uint8_t[]> surface;      // RGBA, world size, top row first
-std::unique_ptr<uint8_t[]> tile_dirty;   // one flag per tile
-std::unique_ptr<int32_t[]> dirty_rects;  // x, y, w, h per rectangle
-int surface_w = 0;
-int surface_h = 0;
-int tiles_x = 0;
-int tiles_y = 0;
-int n_dirty_rects = 0;
-uint64_t start_seed = 0;
-char message[160] = "";
+// The page's parameters and what they are named as options of `lumivor render`.
+const char* const kParameters[] = {"preset", "seed", "size", "ticks"};
+
+// The painter, also telling whether a tick only cleared: the page then paints
+// the clear colour on the canvas around the world as well.
+class CanvasTrails : public PixelTrails {
+  public:
+    bool cleared = false;
+    void Clear(RGB_888 colour) override {
+        PixelTrails::Clear(colour);
+        cleared = true;
+    }
+};
+
+Saver saver;
+bool seed_given = false;             // false: each start reads the clock
+std::vector<std::string> words;      // the address's parameters as option words
+std::string query_error;             // why a parameter was refused as it was given
+int32_t check_run[3] = {0, 0, 0};    // width, height and ticks of the check mode; 0 ticks: none
+std::unique_ptr<uint8_t[]> picture;  // RGBA, world size, top row first
+CanvasTrails trails;
+const PixelRect* changed = nullptr;  // the last tick's changed rectangles
+int changed_count = 0;
+char message[256] = "";
 char seed_text[24] = "";
 char text[2048] = "";
 
-void FillSurface(RGB_888 c) {
-    const size_t n = static_cast<size_t>(surface_w) * static_cast<size_t>(surface_h);
-    for (size_t i = 0; i < n; ++i) {
-        uint8_t* p = surface.get() + i * 4;
-        p[0] = c.r;
-        p[1] = c.g;
-        p[2] = c.b;
-        p[3] = 255;
-    }
-}
-
-// Paints the trails of the last update, as DisplayPaths draws them: bot after
-// bot, step after step, so a later point on the same cell wins.
-void PaintTrails() {
-    for (unsigned long b = 0; b < biotope.n_bots; ++b) {
-        const Bot& bot = biotope.bots[b];
-        for (unsigned long i = 0; i < bot.path_steps; ++i) {
-            const Point2i at = bot.path_xy[i];
-            if (at.x < 0 || at.x >= surface_w || at.y < 0 || at.y >= surface_h) continue;
-            const int row = surface_h - 1 - at.y;  // the world's row 0 is the bottom one
-            uint8_t* p = surface.get() + (static_cast<size_t>(row) * surface_w + at.x) * 4;
-            p[0] = bot.path_rgb[i].r;
-            p[1] = bot.path_rgb[i].g;
-            p[2] = bot.path_rgb[i].b;
-            tile_dirty[(row / kTile) * tiles_x + at.x / kTile] = 1;
-        }
-    }
-}
-
-// Turns the dirty tiles into rectangles, one per run of dirty tiles in a tile
-// row, and clears the flags.
-void CollectDirtyRects() {
-    n_dirty_rects = 0;
-    for (int ty = 0; ty < tiles_y; ++ty) {
-        for (int tx = 0; tx < tiles_x;) {
-            if (!tile_dirty[ty * tiles_x + tx]) {
-                ++tx;
-                continue;
-            }
-            const int first = tx;
-            while (tx < tiles_x && tile_dirty[ty * tiles_x + tx])
-                tile_dirty[ty * tiles_x + tx++] = 0;
-            int32_t* r = dirty_rects.get() + n_dirty_rects++ * 4;
-            r[0] = first * kTile;
-            r[1] = ty * kTile;
-            r[2] = (tx * kTile < surface_w ? tx * kTile : surface_w) - r[0];
-            r[3] = ((ty + 1) * kTile < surface_h ? (ty + 1) * kTile : surface_h) - r[1];
-        }
-    }
-}
-
-// Digits only, at most kMaxSeed; an empty text means "not given".
-bool ParseSeed(const char* s, uint64_t* out) {
-    if (s == nullptr || *s == '\0') return false;
-    uint64_t v = 0;
-    for (; *s != '\0'; ++s) {
-        if (*s < '0' || *s > '9') return false;
-        const uint64_t digit = static_cast<uint64_t>(*s - '0');
-        if (v > (kMaxSeed - digit) / 10) return false;
-        v = v * 10 + digit;
-    }
-    *out = v;
-    return true;
-}
-
-// The clock in milliseconds, read by the page's JavaScript: the C library's
-// time_t is 32 bits here and would end in 2038.
+// The clock in seconds, read by the page's JavaScript: the C library's time_t
+// is 32 bits here and would end in 2038.
 EM_JS(double, ClockMilliseconds, (), { return Date.now(); });
 
-bool Fail(const char* why) {
-    std::snprintf(message, sizeof message, "%s", why);
-    return false;
-}
-
-bool AllocatePicture(int w, int h) {
-    surface_w = w;
-    surface_h = h;
-    tiles_x = (w + kTile - 1) / kTile;
-    tiles_y = (h + kTile - 1) / kTile;
-    const size_t tiles = static_cast<size_t>(tiles_x) * static_cast<size_t>(tiles_y);
-    surface.reset(new (std::nothrow) uint8_t[static_cast<size_t>(w) * h * 4]);
-    tile_dirty.reset(new (std::nothrow) uint8_t[tiles]());
-    dirty_rects.reset(new (std::nothrow) int32_t[tiles * 4]);
-    n_dirty_rects = 0;
-    return surface && tile_dirty && dirty_rects;
+int Fail(const std::string& why) {
+    std::snprintf(message, sizeof message, "%s", why.c_str());
+    return 0;
 }
 
 }  // namespace
 
 extern "C" {
 
-// Builds a world of width x height. preset -1 and an empty seed_digits take the
-// community and the seed from the clock as the saver does; a seed alone picks
-// the community seed mod 10, as the saver would at that clock reading. The
-// clock is read once, in 64 bits, so the run can be named by its seed. False,
-// with lumivor_message() saying why, when the arguments or the memory fail.
-EMSCRIPTEN_KEEPALIVE int lumivor_start(int width, int height, int preset, const char* seed_digits) {
+// One parameter of the page's address, in the order given. False, with
+// lumivor_message() saying why, for a name the page does not take.
+EMSCRIPTEN_KEEPALIVE int lumivor_query_parameter(const char* name, const char* value) {
+    for (const char* known : kParameters) {
+        if (std::strcmp(name, known) != 0) continue;
+        words.push_back(std::string("--") + name);
+        words.push_back(value);
+        return 1;
+    }
+    if (query_error.empty()) query_error = std::string("unknown parameter '") + name + "'";
+    return Fail(query_error);
+}
+
+// Reads the parameters given since the last call with the command line's own
+// option table, as the render the check mode reproduces (`lumivor render
+// --no-gl --final-state`), so that the page accepts and refuses exactly what
+// the command line does, with its messages: a parameter given twice is an
+// option given twice. With size or ticks the page is in check mode, the
+// render's defaults standing for the one not given. False, with
+// lumivor_message() saying why, when the command line would refuse them.
+EMSCRIPTEN_KEEPALIVE int lumivor_read_query() {
     message[0] = '\0';
-    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
-        return Fail("the size must be 1..16384 on each side");
-    if (preset < -1 || preset >= kCommunityCount) return Fail("the community must be 0..9");
-    uint64_t seed = 0;
-    if (seed_digits != nullptr && *seed_digits != '\0') {
-        if (!ParseSeed(seed_digits, &seed))
-            return Fail("the seed must be a clock reading 0..9223372036854775807");
-    } else {
-        seed = static_cast<uint64_t>(ClockMilliseconds() / 1000.0);
+    std::string refused;
+    refused.swap(query_error);
+    if (!refused.empty()) {
+        words.clear();
+        return Fail(refused);
     }
-    // The module's time_t is 32 bits; the generator and the world keep only the
-    // low 32 bits of a seed anyway, and the community is chosen here in 64.
-    StartRequest request;
-    request.fixed_seed = true;
-    request.seed = static_cast<std::time_t>(static_cast<uint32_t>(seed));
-    request.preset = preset >= 0 ? preset : static_cast<int>(seed % kCommunityCount);
-    {
-        const FixedStart fixed(request);
-        StartWorld(width, height);
-    }
-    start_seed = seed;
-    if (!biotope.HasHabitat()) return Fail("not enough memory for a world of this size");
-    if (!AllocatePicture(width, height)) {
-        biotope.Destroy();
-        return Fail("not enough memory for the picture of this size");
-    }
-    FillSurface(clear_clr);
+    std::vector<std::string> argv_words = {"render", "--no-gl", "--final-state"};
+    bool check = false;
+    for (size_t i = 0; i < words.size(); i += 2)
+        check = check || words[i] == "--size" || words[i] == "--ticks";
+    argv_words.insert(argv_words.end(), words.begin(), words.end());
+    words.clear();
+    std::vector<char*> argv;
+    for (std::string& w : argv_words) argv.push_back(w.data());
+    RenderArgs args;
+    std::string error;
+    if (!ParseRenderArgs(static_cast<int>(argv.size()), argv.data(), &args, &error))
+        return Fail(error);
+    saver.start = args.job.start;
+    seed_given = args.seed_given;
+    check_run[0] = check ? args.job.width : 0;
+    check_run[1] = check ? args.job.height : 0;
+    check_run[2] = check ? static_cast<int32_t>(args.job.ticks) : 0;
     return 1;
 }
 
-// One tick of the saver after its first: two updates, each painted.
-EMSCRIPTEN_KEEPALIVE void lumivor_tick() {
-    if (!surface) return;
-    biotope.Update();
-    PaintTrails();
-    biotope.Update();
-    PaintTrails();
-    CollectDirtyRects();
+// The check mode's width, height and ticks; 0 ticks: the address asks for the saver.
+EMSCRIPTEN_KEEPALIVE const int32_t* lumivor_check_run() {
+    return check_run;
 }
 
-// The surface after a size change: all clear colour; the world is kept.
-EMSCRIPTEN_KEEPALIVE void lumivor_clear_surface() {
-    if (!surface) return;
-    FillSurface(clear_clr);
-    std::memset(tile_dirty.get(), 0, static_cast<size_t>(tiles_x) * tiles_y);
-    n_dirty_rects = 0;
+// Builds a world of width x height with the address's community and seed (by
+// default the clock's reading, read once in 64 bits). False, with
+// lumivor_message() saying why, when the size or the memory fail.
+EMSCRIPTEN_KEEPALIVE int lumivor_start(int width, int height) {
+    message[0] = '\0';
+    trails.Detach();
+    picture.reset();
+    changed_count = 0;
+    if (width < 1 || height < 1 || width > kMaxSide || height > kMaxSide)
+        return Fail("a world must be 1.." + std::to_string(kMaxSide) + " pixels on each side");
+    if (!seed_given)
+        saver.start.clock = StartClock::Fixed(static_cast<int64_t>(ClockMilliseconds() / 1000.0));
+    if (!saver.Start(width, height) || !biotope.HasHabitat())
+        return Fail("not enough memory for a world of this size");
+    const uint64_t bytes = static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4;
+    if (bytes <= SIZE_MAX) picture.reset(new (std::nothrow) uint8_t[static_cast<size_t>(bytes)]);
+    if (!picture) {
+        biotope.Destroy();
+        return Fail("not enough memory for the picture of this size");
+    }
+    // Without memory for the tile grid every change is the whole picture: slower, still right.
+    trails.Attach(picture.get(), width, height, width * 4, kRGBA, kTile);
+    return 1;
 }
 
-EMSCRIPTEN_KEEPALIVE uint8_t* lumivor_surface() {
-    return surface.get();
+// One tick of the saver: 1 when it only cleared the picture (the first tick
+// after a start or lumivor_surface_changed), 0 when it ran its two updates
+// (or there is no world).
+EMSCRIPTEN_KEEPALIVE int lumivor_tick() {
+    if (!picture) return 0;
+    trails.cleared = false;
+    saver.Tick(trails);
+    changed_count = trails.damage.Take(&changed);
+    return trails.cleared ? 1 : 0;
+}
+
+// The canvas changed its size: the next tick clears the picture; the world
+// goes on at the size it was built with.
+EMSCRIPTEN_KEEPALIVE void lumivor_surface_changed() {
+    saver.SurfaceChanged();
+}
+
+EMSCRIPTEN_KEEPALIVE uint8_t* lumivor_picture() {
+    return picture.get();
 }
 // The display habitat itself (RGB, row 0 at the bottom), for checking the picture.
 EMSCRIPTEN_KEEPALIVE const uint8_t* lumivor_display_habitat() {
     return biotope.rgb_habitat.data;
 }
-EMSCRIPTEN_KEEPALIVE int lumivor_width() {
-    return surface_w;
+// The last tick's changed rectangles: x, y, width, height each, top row 0.
+EMSCRIPTEN_KEEPALIVE int lumivor_changed_count() {
+    return changed_count;
 }
-EMSCRIPTEN_KEEPALIVE int lumivor_height() {
-    return surface_h;
-}
-EMSCRIPTEN_KEEPALIVE int lumivor_dirty_count() {
-    return n_dirty_rects;
-}
-EMSCRIPTEN_KEEPALIVE const int32_t* lumivor_dirty_rects() {
-    return dirty_rects.get();
+EMSCRIPTEN_KEEPALIVE const PixelRect* lumivor_changed_rects() {
+    return changed;
 }
 EMSCRIPTEN_KEEPALIVE int lumivor_preset() {
     return static_cast<int>(curr_comm_i);
@@ -221,7 +194,7 @@ EMSCRIPTEN_KEEPALIVE int lumivor_clear_colour() {
 }
 
 EMSCRIPTEN_KEEPALIVE const char* lumivor_seed() {
-    std::snprintf(seed_text, sizeof seed_text, "%" PRIu64, start_seed);
+    std::snprintf(seed_text, sizeof seed_text, "%" PRId64, saver.start.clock.reading);
     return seed_text;
 }
 
@@ -245,19 +218,9 @@ EMSCRIPTEN_KEEPALIVE const char* lumivor_digest() {
     return text;
 }
 
-// The line the native no-GL render prints with --final-state. Draws the next
-// random number, so it ends a run.
+// The line the native no-GL render prints with --final-state; ends a run.
 EMSCRIPTEN_KEEPALIVE const char* lumivor_final_state() {
-    int n = std::snprintf(text, sizeof text, "final n_updates=%lu bots=", biotope.n_updates);
-    for (unsigned long b = 0; b < biotope.n_bots && n > 0 && n < static_cast<int>(sizeof text);
-         ++b) {
-        const Bot& bot = biotope.bots[b];
-        n += std::snprintf(text + n, sizeof text - static_cast<size_t>(n), "%s%d,%d,%ld,%ld",
-                           b == 0 ? "" : " ", bot.x, bot.y, bot.value, bot.dir);
-    }
-    if (n > 0 && n < static_cast<int>(sizeof text))
-        std::snprintf(text + n, sizeof text - static_cast<size_t>(n), " next_random=%ld",
-                      random_tovi());
+    if (FormatFinalState(text, sizeof text) < 0) text[0] = '\0';
     return text;
 }
 

@@ -1,8 +1,11 @@
-// The saver's window on Windows. WGL draws into a persistent framebuffer object
-// that is copied to the window after ticks and on WM_PAINT, as on X11. Where the
-// driver offers no framebuffer objects, the saver draws straight into a
-// single-buffered window and repaints it from the display habitat, which equals
-// the drawn picture pixel for pixel.
+// The saver's window on Windows, drawn one of two ways. Through OpenGL, the
+// trails go into a persistent framebuffer object that is copied whole to the
+// window after ticks and on WM_PAINT (what a GPU does in no time). Where OpenGL
+// is software (Microsoft's "GDI Generic" in virtual machines and remote
+// sessions, Mesa under Wine), drawing the trails through it and copying the
+// whole surface costs most of a core: there the program paints them into a DIB
+// of its own and shows only the changed rectangles with GDI. Both show the
+// same picture at every tick: the habitat, pixel for pixel.
 #include "host/windows/saver_window.h"
 
 #include <windows.h>
@@ -12,92 +15,243 @@
 #include <windowsx.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <memory>
+#include <string>
 
-#include "host/fbo_surface.h"
+#include "host/shared/clocks.h"
+#include "host/shared/fbo_surface.h"
+#include "host/shared/fps_meter.h"
+#include "host/shared/outputs.h"
+#include "host/windows/gdi_picture.h"
 #include "host/windows/gl_entry_points.h"
-#include "host/windows/window_buffer.h"
+#include "saver/saver.h"
 #include "saver/saver_view.h"
+#include "saver/tick_clock.h"
 #include "world/biotope.h"
 
 namespace {
 
-constexpr long long kTickNs = 1000000000LL / 75;  // the saver's tick, 1/75 s
-constexpr int kMaxLateTicks = 4;               // late ticks run at once before the rest is dropped
-constexpr long long kMaxWaitNs = 100000000LL;  // the loop wakes at least this often
+constexpr long long kMaxWaitNs = 100000000LL;        // the loop wakes at least this often
 constexpr long long kPresentNs = 1000000000LL / 60;  // at most 60 presents a second
 constexpr int kMouseSlack = 4;  // pixels the mouse may move (a nudged desk) before the saver ends
 const char kClassName[] = "LumivorSaver";
 
-long long NowNs() {
-    static const long long frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f.QuadPart;
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return t.QuadPart / frequency * 1000000000LL +
-           t.QuadPart % frequency * 1000000000LL / frequency;
+// Renderers that draw in software, by their GL_RENDERER: Microsoft's own
+// (vendor "Microsoft Corporation"), and Mesa's (Wine, machines without a GPU
+// driver). The vendor alone does not tell: Microsoft's OpenGL over Direct3D 12
+// names a GPU.
+bool IsSoftware(const char* renderer) {
+    for (const char* name :
+         {"GDI Generic", "llvmpipe", "softpipe", "Software Rasterizer", "Basic Render Driver"})
+        if (std::strstr(renderer, name) != nullptr) return true;
+    return false;
 }
 
-long long ProcessCpuNs() {
-    FILETIME created, exited, kernel, user;
-    if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
-    auto ns = [](FILETIME t) {
-        return ((static_cast<long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) * 100;
-    };
-    return ns(kernel) + ns(user);
+// A window's OpenGL context. A window takes one pixel format for its life,
+// so a window that GDI paints never gets one.
+class GLContext {
+  public:
+    ~GLContext() { Release(); }
+    // Null when the context is current on the window, else why not.
+    const char* Open(HWND window);
+    bool MakeCurrent() const {
+        return context_ && (wglGetCurrentContext() == context_ || wglMakeCurrent(dc_, context_));
+    }
+    void Release();
+    HDC dc() const { return dc_; }
+
+  private:
+    HWND window_ = nullptr;
+    HDC dc_ = nullptr;
+    HGLRC context_ = nullptr;
+};
+
+const char* GLContext::Open(HWND window) {
+    window_ = window;
+    dc_ = GetDC(window);
+    PIXELFORMATDESCRIPTOR want{};
+    want.nSize = sizeof want;
+    want.nVersion = 1;
+    want.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
+    want.iPixelType = PFD_TYPE_RGBA;
+    want.cColorBits = 24;
+    want.iLayerType = PFD_MAIN_PLANE;
+    const int format = dc_ ? ChoosePixelFormat(dc_, &want) : 0;
+    PIXELFORMATDESCRIPTOR got{};
+    if (format == 0 || !DescribePixelFormat(dc_, format, sizeof got, &got) || got.cRedBits < 8 ||
+        got.cGreenBits < 8 || got.cBlueBits < 8 || !SetPixelFormat(dc_, format, &want))
+        return "no pixel format with 8-bit RGB";
+    context_ = wglCreateContext(dc_);
+    if (context_ == nullptr || !wglMakeCurrent(dc_, context_)) return "no context";
+    return nullptr;
 }
+
+void GLContext::Release() {
+    if (context_) {
+        wglMakeCurrent(nullptr, nullptr);
+        wglDeleteContext(context_);
+    }
+    if (dc_) ReleaseDC(window_, dc_);
+    context_ = nullptr;
+    dc_ = nullptr;
+}
+
+// What OpenGL offers here, asked on a hidden window of its own.
+struct OpenGLFacts {
+    const char* missing = nullptr;  // why the saver cannot draw through it, or null
+    bool software = false;
+    std::string renderer;
+};
+
+OpenGLFacts AskOpenGL() {
+    OpenGLFacts facts;
+    HWND probe = CreateWindowExA(0, kClassName, "Lumivor", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    {
+        GLContext gl;
+        facts.missing = probe ? gl.Open(probe) : "no window to ask it on";
+        if (facts.missing == nullptr) {
+            const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+            const auto* vendor = reinterpret_cast<const char*>(glGetString(GL_VENDOR));
+            facts.renderer =
+                std::string(renderer ? renderer : "?") + ", " + (vendor ? vendor : "?");
+            facts.software = IsSoftware(renderer ? renderer : "");
+            if (!LoadFramebufferEntryPoints()) facts.missing = "no framebuffer objects";
+        }
+    }
+    if (probe) DestroyWindow(probe);
+    return facts;
+}
+
+// What the run loop needs of a way of drawing.
+class Drawing {
+  public:
+    virtual ~Drawing() = default;
+    // Builds the world at width x height; the next tick clears.
+    virtual void Start(int width, int height) = 0;
+    // The window has a new size: the next tick clears at that size, the world
+    // keeps its own. False, reported, when the new size cannot be had.
+    virtual bool Resize(int width, int height) = 0;
+    virtual void Tick() = 0;
+    // Shows what changed; returns the share of the window copied.
+    virtual double Present() = 0;
+    // Shows `area` of the window again: Windows lost it (WM_PAINT).
+    virtual void Repaint(HDC dc, const RECT& area) = 0;
+};
+
+// Through the saver view and OpenGL, on a framebuffer object.
+class OpenGLDrawing : public Drawing {
+  public:
+    OpenGLDrawing(GLContext& gl, const WindowJob& job, int width, int height, bool preview)
+        : gl_(gl),
+          surface_([&gl] { return gl.MakeCurrent(); }),
+          view_(SaverFrame{0, 0, {static_cast<double>(width), static_cast<double>(height)}},
+                preview, &surface_),
+          width_(width),
+          height_(height) {
+        surface_.diag = job.diag;
+        view_.start = job.start;
+    }
+    // The view destroys the world and lets go of the surface, which needs the context.
+    ~OpenGLDrawing() override { gl_.MakeCurrent(); }
+    void Start(int, int) override { view_.startAnimation(); }
+    bool Resize(int width, int height) override {
+        width_ = width;
+        height_ = height;
+        view_.setFrameSize({static_cast<double>(width), static_cast<double>(height)});
+        return true;
+    }
+    void Tick() override { view_.animateOneFrame(); }
+    double Present() override {
+        surface_.MakeCurrent();
+        surface_.CopyTo(0, width_, height_);
+        SwapBuffers(gl_.dc());
+        return 1;
+    }
+    void Repaint(HDC, const RECT&) override { Present(); }
+
+  private:
+    GLContext& gl_;
+    FramebufferSurface surface_;
+    Lumivor_saverView view_;  // after surface_: it lets go of the surface as it ends
+    int width_, height_;
+};
+
+// Painted by the program into a DIB, ticked by the saver's heart, shown with GDI.
+class GdiDrawing : public Drawing {
+  public:
+    GdiDrawing(HDC dc, const WindowJob& job) : dc_(dc), picture_(job.diag) {
+        saver_.start = job.start;
+    }
+    ~GdiDrawing() override { biotope.Destroy(); }
+    bool Open(int width, int height) { return picture_.Open(width, height); }
+    void Start(int width, int height) override { saver_.Start(width, height); }
+    bool Resize(int width, int height) override {
+        saver_.SurfaceChanged();
+        return picture_.Open(width, height);
+    }
+    void Tick() override { saver_.Tick(picture_.trails()); }
+    double Present() override {
+        const double area = static_cast<double>(picture_.width()) * picture_.height();
+        return area > 0 ? static_cast<double>(picture_.Present(dc_)) / area : 0;
+    }
+    void Repaint(HDC dc, const RECT& area) override { picture_.Paint(dc, area); }
+
+  private:
+    HDC dc_;
+    GdiPicture picture_;
+    Saver saver_;
+};
 
 class SaverWindow {
   public:
-    SaverWindow(const ScrOptions& o, std::FILE* diag) : o_(o), diag_(diag) {}
-    ~SaverWindow() { Close(); }
+    SaverWindow(const WindowJob& job, HWND parent)
+        : job_(job), diag_(job.diag), parent_(parent), full_screen_(parent == nullptr) {}
+    ~SaverWindow();
 
-    // Makes the window and its OpenGL context; false after a message.
+    // Makes the window and its way of drawing; false after a message.
     bool Open();
     int Run();
 
   private:
-    bool OpenWith(bool window_buffer);
-    void Close();
-    bool MakeCurrent();
+    bool CreateSaverWindow();
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT Handle(UINT message, WPARAM wparam, LPARAM lparam);
     void PumpMessages();
     void FollowParent();
-    // Shows the surface in the window; `repaint` when Windows asked for it.
-    void Present(bool repaint = false);
 
-    const ScrOptions& o_;
+    const WindowJob& job_;
     std::FILE* diag_;
-    bool full_screen_ = false;
-    HWND parent_ = nullptr;
+    HWND parent_;
+    bool full_screen_;
     HWND window_ = nullptr;
     HDC dc_ = nullptr;
-    HGLRC context_ = nullptr;
-    bool window_buffer_ = false;
+    GLContext gl_;
+    std::unique_ptr<Drawing> drawing_;  // after gl_: an OpenGL drawing ends first
+    std::string way_;                   // for the --fps report
     bool window_gone_ = false;
     bool quit_ = false;
-    bool need_present_ = false;
+    bool resize_failed_ = false;
     bool have_mouse_ = false;
     POINT mouse_{};
     int width_ = 0, height_ = 0;
-    FramebufferSurface* fbo_surface_ = nullptr;  // while Run has one
-    Lumivor_saverView* view_ = nullptr;          // while Run has one
 };
 
+SaverWindow::~SaverWindow() {
+    drawing_.reset();
+    gl_.Release();
+    if (window_ && !window_gone_) DestroyWindow(window_);
+}
+
 bool SaverWindow::Open() {
-    full_screen_ = o_.mode == ScrMode::kFullScreen;
-    parent_ = reinterpret_cast<HWND>(o_.window);
     if (!full_screen_ && !IsWindow(parent_)) {
         std::fprintf(diag_, "lumivor: there is no window %llu to preview in\n",
-                     static_cast<unsigned long long>(o_.window));
+                     static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(parent_)));
         return false;
     }
     WNDCLASSA cls{};
-    cls.style = CS_OWNDC;  // one device context for the life of the OpenGL context
+    cls.style = CS_OWNDC;  // one device context for the window's life
     cls.lpfnWndProc = Proc;
     cls.hInstance = GetModuleHandleA(nullptr);
     cls.hCursor = full_screen_ ? nullptr : LoadCursor(nullptr, IDC_ARROW);
@@ -107,16 +261,40 @@ bool SaverWindow::Open() {
                      GetLastError());
         return false;
     }
-    if (o_.window_buffer) return OpenWith(true);
-    if (!OpenWith(false)) return false;
-    if (LoadFramebufferEntryPoints()) return true;
-    // No framebuffer objects: a pixel format cannot change, so a new window.
-    Close();
-    return OpenWith(true);
+    bool gdi = job_.present == PresentChoice::kParts;
+    std::string renderer = "not asked";
+    if (!gdi) {
+        const OpenGLFacts gl = AskOpenGL();
+        if (gl.missing && job_.present == PresentChoice::kFull) {
+            std::fprintf(diag_, "lumivor: cannot draw through OpenGL here: %s\n", gl.missing);
+            return false;
+        }
+        gdi = gl.missing || (job_.present == PresentChoice::kAuto && gl.software);
+        renderer = gl.missing ? gl.missing : gl.renderer;
+    }
+    if (!CreateSaverWindow()) return false;
+    if (gdi) {
+        auto drawing = std::make_unique<GdiDrawing>(dc_, job_);
+        if (!drawing->Open(width_, height_)) return false;
+        drawing_ = std::move(drawing);
+        way_ =
+            "painted by the program, changed parts shown with GDI, up to 60 a second "
+            "(OpenGL: " +
+            renderer + ")";
+        return true;
+    }
+    const char* missing = gl_.Open(window_);
+    if (missing == nullptr && !LoadFramebufferEntryPoints()) missing = "no framebuffer objects";
+    if (missing != nullptr) {
+        std::fprintf(diag_, "lumivor: cannot draw through OpenGL here: %s\n", missing);
+        return false;
+    }
+    drawing_ = std::make_unique<OpenGLDrawing>(gl_, job_, width_, height_, !full_screen_);
+    way_ = "OpenGL on a framebuffer object, up to 60 presents a second (" + renderer + ")";
+    return true;
 }
 
-bool SaverWindow::OpenWith(bool window_buffer) {
-    window_buffer_ = window_buffer;
+bool SaverWindow::CreateSaverWindow() {
     const HINSTANCE instance = GetModuleHandleA(nullptr);
     if (full_screen_) {
         const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
@@ -133,60 +311,13 @@ bool SaverWindow::OpenWith(bool window_buffer) {
                                   WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0, width_, height_,
                                   parent_, nullptr, instance, this);
     }
-    if (window_ == nullptr) {
+    dc_ = window_ ? GetDC(window_) : nullptr;
+    if (dc_ == nullptr) {
         std::fprintf(diag_, "lumivor: cannot create the saver's window (error %lu)\n",
                      GetLastError());
         return false;
     }
-    dc_ = GetDC(window_);
-    PIXELFORMATDESCRIPTOR want{};
-    want.nSize = sizeof want;
-    want.nVersion = 1;
-    want.dwFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | (window_buffer ? 0 : PFD_DOUBLEBUFFER);
-    want.iPixelType = PFD_TYPE_RGBA;
-    want.cColorBits = 24;
-    want.iLayerType = PFD_MAIN_PLANE;
-    const int format = dc_ ? ChoosePixelFormat(dc_, &want) : 0;
-    PIXELFORMATDESCRIPTOR got{};
-    if (format == 0 || !DescribePixelFormat(dc_, format, sizeof got, &got) || got.cRedBits < 8 ||
-        got.cGreenBits < 8 || got.cBlueBits < 8 || !SetPixelFormat(dc_, format, &want)) {
-        std::fprintf(diag_, "lumivor: the display offers no OpenGL pixel format with 8-bit RGB\n");
-        return false;
-    }
-    context_ = wglCreateContext(dc_);
-    if (context_ == nullptr || !wglMakeCurrent(dc_, context_)) {
-        std::fprintf(diag_, "lumivor: cannot create an OpenGL context (error %lu)\n",
-                     GetLastError());
-        return false;
-    }
-    if (window_buffer_) {
-        glDrawBuffer(GL_FRONT);
-        glReadBuffer(GL_FRONT);
-    }
     return true;
-}
-
-void SaverWindow::Close() {
-    if (context_) {
-        wglMakeCurrent(nullptr, nullptr);
-        wglDeleteContext(context_);
-        context_ = nullptr;
-    }
-    if (window_ && !window_gone_) {
-        if (dc_) ReleaseDC(window_, dc_);
-        DestroyWindow(window_);
-        // Let the destruction's messages pass; a new window may follow.
-        PumpMessages();
-        quit_ = false;
-    }
-    window_ = nullptr;
-    dc_ = nullptr;
-    window_gone_ = false;
-}
-
-bool SaverWindow::MakeCurrent() {
-    if (window_gone_ || !context_) return false;
-    return wglGetCurrentContext() == context_ || wglMakeCurrent(dc_, context_);
 }
 
 LRESULT CALLBACK SaverWindow::Proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -205,13 +336,13 @@ LRESULT SaverWindow::Handle(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
         case WM_PAINT: {
             PAINTSTRUCT paint;
-            BeginPaint(window_, &paint);
+            const HDC dc = BeginPaint(window_, &paint);
+            if (drawing_ && dc) drawing_->Repaint(dc, paint.rcPaint);
             EndPaint(window_, &paint);
-            Present(true);
             return 0;
         }
         case WM_ERASEBKGND:
-            return 1;  // the whole window is drawn by OpenGL
+            return 1;  // the whole window is the picture
         case WM_SETCURSOR:
             if (!full_screen_) break;
             SetCursor(nullptr);
@@ -288,102 +419,60 @@ void SaverWindow::FollowParent() {
     }
     RECT r{};
     GetClientRect(parent_, &r);
-    if (r.right != width_ || r.bottom != height_) {
-        width_ = r.right;
-        height_ = r.bottom;
-        MoveWindow(window_, 0, 0, width_, height_, TRUE);
-        if (view_) view_->setFrameSize({static_cast<double>(width_), static_cast<double>(height_)});
-    }
-}
-
-void SaverWindow::Present(bool repaint) {
-    if (!MakeCurrent()) return;
-    if (window_buffer_) {
-        // A repaint is asked for where the window was covered and lost its pixels.
-        if (repaint)
-            RepaintFromHabitat(width_, height_);
-        else
-            glFlush();
-    } else if (fbo_surface_) {
-        fbo_surface_->MakeCurrent();
-        fbo_surface_->CopyTo(0, width_, height_);
-        SwapBuffers(dc_);
-    }
-    need_present_ = false;
+    if (r.right == width_ && r.bottom == height_) return;
+    width_ = r.right;
+    height_ = r.bottom;
+    MoveWindow(window_, 0, 0, width_, height_, TRUE);
+    if (!drawing_->Resize(width_, height_)) resize_failed_ = quit_ = true;
 }
 
 int SaverWindow::Run() {
-    int status = 0;
-    unsigned long ticks_done = 0;
-    const long long wall_start = NowNs(), cpu_start = ProcessCpuNs();
+    FpsMeter meter(job_.fps, diag_);
+    if (job_.fps) std::fprintf(diag_, "lumivor: %dx%d, %s\n", width_, height_, way_.c_str());
     timeBeginPeriod(1);  // waits of a millisecond, not the default 15.6
     if (full_screen_) ShowCursor(FALSE);
-    {
-        auto make_current = [this] { return MakeCurrent(); };
-        std::unique_ptr<SaverSurface> surface;
-        if (window_buffer_) {
-            surface = std::make_unique<WindowBufferSurface>(make_current);
-        } else {
-            auto fbo = std::make_unique<FramebufferSurface>(make_current);
-            fbo->diag = diag_;
-            fbo_surface_ = fbo.get();
-            surface = std::move(fbo);
+    drawing_->Start(width_, height_);
+    TickClock clock;
+    clock.Restart(NowNs());
+    bool need_present = false, holding = false;  // holding: the asked-for ticks are done
+    unsigned long ticks_done = 0;
+    long long last_present = 0;
+    while (!quit_) {
+        PumpMessages();
+        FollowParent();
+        if (quit_) break;
+        long long now = NowNs();
+        for (int due = clock.TakeDue(now); due > 0 && !holding; --due) {
+            const long long cpu = ThreadCpuNs();
+            drawing_->Tick();
+            meter.AddTick(ThreadCpuNs() - cpu);
+            need_present = true;
+            holding = job_.ticks != 0 && ++ticks_done >= job_.ticks;
         }
-        Lumivor_saverView view(
-            SaverFrame{0, 0, {static_cast<double>(width_), static_cast<double>(height_)}},
-            !full_screen_, surface.get());
-        view_ = &view;
-        view.startAnimation();
-        long long next_tick = NowNs(), last_present = 0;
-        bool holding = false;  // the asked-for ticks are done: the picture stays
-        while (!quit_) {
-            PumpMessages();
-            FollowParent();
-            if (quit_) break;
-            long long now = NowNs();
-            for (int late = 0; !holding && now >= next_tick && late < kMaxLateTicks; ++late) {
-                view.animateOneFrame();
-                next_tick += kTickNs;
-                need_present_ = true;
-                if (++ticks_done == o_.ticks) holding = true;
-            }
-            if (now - next_tick >= kTickNs) next_tick = now;  // too far behind: drop the rest
-            if (need_present_ && (holding || now - last_present >= kPresentNs)) {
-                Present();
-                last_present = now;
-            }
-            now = NowNs();
-            long long wait = holding ? kMaxWaitNs : next_tick - now;
-            if (need_present_ && last_present + kPresentNs - now < wait)
-                wait = last_present + kPresentNs - now;
-            if (wait > kMaxWaitNs) wait = kMaxWaitNs;
-            if (wait > 0) {
-                // Whole milliseconds, rounded up: waking before the tick is due would spin.
-                const auto ms = static_cast<DWORD>((wait + 999999) / 1000000);
-                MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
-            }
+        if (need_present && (holding || now - last_present >= kPresentNs)) {
+            const long long cpu = ThreadCpuNs();
+            const double shown = drawing_->Present();
+            meter.AddPresent(ThreadCpuNs() - cpu, shown);
+            need_present = false;
+            last_present = now;
         }
-        if (need_present_) Present();  // the last ticks are shown
-        if (o_.fps) {
-            const double wall = static_cast<double>(NowNs() - wall_start);
-            std::fprintf(
-                diag_, "lumivor: %dx%d, drawn %s, %.1f ticks/s, CPU %.0f%% of a core over %.1f s\n",
-                width_, height_,
-                window_buffer_ ? "in the window's own buffer" : "on a framebuffer object",
-                1e9 * static_cast<double>(ticks_done) / wall,
-                100.0 * static_cast<double>(ProcessCpuNs() - cpu_start) / wall, wall / 1e9);
+        meter.Report(now, false);
+        now = NowNs();
+        long long wait = holding ? kMaxWaitNs : clock.WaitNs(now);
+        if (need_present && last_present + kPresentNs - now < wait)
+            wait = last_present + kPresentNs - now;
+        if (wait > kMaxWaitNs) wait = kMaxWaitNs;
+        if (wait > 0) {
+            // Whole milliseconds, rounded up: waking before the tick is due would spin.
+            const auto ms = static_cast<DWORD>((wait + 999999) / 1000000);
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
         }
-        if (!o_.habitat_path.empty() &&
-            !biotope.SaveHabitat(o_.habitat_path.c_str(), kTopRowFirst)) {
-            std::fprintf(diag_, "lumivor: cannot save %s\n", o_.habitat_path.c_str());
-            status = 1;
-        }
-        std::fflush(stdout);
-        MakeCurrent();
-        view_ = nullptr;
-        // The view destroys the world and lets go of the surface here.
     }
-    fbo_surface_ = nullptr;
+    if (need_present && !window_gone_) drawing_->Present();  // the last ticks are shown
+    meter.Report(NowNs(), true);
+    int status = resize_failed_ ? 1 : 0;
+    if (!SaveHabitatAtEnd(job_.habitat_path, "lumivor", diag_)) status = 1;
+    std::fflush(stdout);
     timeEndPeriod(1);
     if (full_screen_) ShowCursor(TRUE);
     return status;
@@ -391,8 +480,9 @@ int SaverWindow::Run() {
 
 }  // namespace
 
-int RunSaverWindow(const ScrOptions& options, std::FILE* diag) {
-    SaverWindow window(options, diag);
+int RunSaverWindow(const WindowJob& job, std::uintptr_t preview_parent) {
+    if (!CheckOutputs({job.habitat_path}, "lumivor", job.diag)) return 1;
+    SaverWindow window(job, reinterpret_cast<HWND>(preview_parent));
     if (!window.Open()) return 1;
     return window.Run();
 }

@@ -1,6 +1,7 @@
-// The specialised walks of the preset bots take exactly the steps of the
-// general stepping, draw for draw, on random worlds of every community; an
-// observed update takes the same walks and reports every step as it was taken.
+// The specialised walks of the preset bots take exactly the steps of the general stepping,
+// draw for draw, on random worlds of every community: the saver's walks, those of an
+// observed update (which report every step as it was taken) and those of a run without
+// trails (which write the habitat alone and mark the cells they paint).
 #include <gtest/gtest.h>
 
 #include <array>
@@ -64,27 +65,25 @@ void GeneralUpdate(Biotope& w, std::vector<Row>* rows) {
     }
 }
 
-// Two worlds of the same size hold the same habitat and the same display.
-void ExpectSameRasters(const Biotope& fast, const Biotope& plain) {
-    const size_t bytes = static_cast<size_t>(fast.hsl_habitat.width) * fast.hsl_habitat.height * 3;
-    EXPECT_EQ(std::memcmp(fast.hsl_habitat.data, plain.hsl_habitat.data, bytes), 0);
-    EXPECT_EQ(std::memcmp(fast.rgb_habitat.data, plain.rgb_habitat.data, bytes), 0);
+// A world's habitat and display, as bytes.
+std::string Rasters(const Biotope& w) {
+    const size_t bytes = static_cast<size_t>(w.hsl_habitat.width) * w.hsl_habitat.height * 3;
+    return std::string(reinterpret_cast<const char*>(w.hsl_habitat.data), bytes) +
+           std::string(reinterpret_cast<const char*>(w.rgb_habitat.data), bytes);
 }
 
-// The bots of two worlds ended where they should have: same place, value and
-// heading, and with `trails` the same trail.
-void ExpectSameBots(const Biotope& fast, const Biotope& plain, bool trails = true) {
-    for (unsigned long b = 0; b < fast.n_bots; ++b) {
-        SCOPED_TRACE(b);
-        const Bot &f = fast.bots[b], &p = plain.bots[b];
-        EXPECT_EQ(f.x, p.x);
-        EXPECT_EQ(f.y, p.y);
-        EXPECT_EQ(f.value, p.value);
-        EXPECT_EQ(f.dir, p.dir);
+// Each bot's place, value and heading and, with `trails`, its trail, as bytes.
+std::string Bots(const Biotope& w, bool trails = true) {
+    std::string bytes;
+    for (unsigned long b = 0; b < w.n_bots; ++b) {
+        const Bot& bot = w.bots[b];
+        const long state[] = {bot.x, bot.y, bot.value, bot.dir};
+        bytes.append(reinterpret_cast<const char*>(state), sizeof state);
         if (!trails) continue;
-        EXPECT_EQ(std::memcmp(f.path_xy, p.path_xy, 500 * sizeof(Point2i)), 0);
-        EXPECT_EQ(std::memcmp(f.path_rgb, p.path_rgb, 500 * sizeof(RGB_888)), 0);
+        bytes.append(reinterpret_cast<const char*>(bot.path_xy), 500 * sizeof(Point2i));
+        bytes.append(reinterpret_cast<const char*>(bot.path_rgb), 500 * sizeof(RGB_888));
     }
+    return bytes;
 }
 
 }  // namespace
@@ -103,47 +102,72 @@ std::string PaintingName(const testing::TestParamInfo<bool>& param) {
 
 INSTANTIATE_TEST_SUITE_P(AfterOrInWalk, FastWalkPainting, testing::Bool(), PaintingName);
 
-TEST_P(FastWalkPainting, EqualsTheGeneralStepForEveryCommunity) {
-    if (!GetParam()) {
-        EXPECT_FALSE(PaintTrailAfterWalk());
-    }
-    EXPECT_EQ(behaviour::WalksFor(def_step_func), nullptr);
-    for (int n = 0; n < kCommunityCount; ++n) {
-        SCOPED_TRACE(n);
-        const int width = 23 + n, height = 17;
-        Biotope fast, plain;
-        Build(fast, n, width, height);
-        Build(plain, n, width, height);
-        // Six updates as the saver runs them, six observed.
-        Recorder observed{&fast, {}};
-        srandom_tovi(4242);
-        for (int u = 0; u < 6; ++u) fast.Update();
-        for (int u = 0; u < 6; ++u)
-            fast.UpdateObserved(behaviour::StepObserver{RecordStep, &observed});
-        const long fast_next = random_tovi();
-        std::vector<Row> general;
-        srandom_tovi(4242);
-        for (int u = 0; u < 12; ++u) {
-            if (u == 6) general.clear();
-            GeneralUpdate(plain, &general);
-        }
-        EXPECT_EQ(random_tovi(), fast_next);
-        ExpectSameRasters(fast, plain);
-        EXPECT_EQ(observed.rows, general);
-        EXPECT_EQ(fast.n_updates, 12u);
-        ExpectSameBots(fast, plain);
-        for (unsigned long b = 0; b < fast.n_bots; ++b) {
-            SCOPED_TRACE(b);
-            const Bot& f = fast.bots[b];
-            ASSERT_NE(behaviour::WalksFor(f.step_func), nullptr);
-            EXPECT_EQ(behaviour::WalksFor(f.step_func)->step, f.step_func);
-            EXPECT_EQ(f.path_index, plain.bots[b].path_index);
+// Away from the border a walk reads the ring without wrapping, in stretches as long as the
+// bot's distance to the border allows; on it, each neighbour wraps. Habitats with no inner
+// cells, one inner cell, narrow strips and roomy ones take every mix of the two. Each shape
+// runs on one kind of generator: the system's own, or the linear one (type 0) or a short
+// additive one (type 1) set up in place of the global generator's table. After a run without
+// trails, one repaint of the marked cells gives the display; cells never painted keep their
+// colour, which is not what converting their habitat cell would give.
+TEST_P(FastWalkPainting, EqualsTheGeneralStepForEveryCommunityShapeAndGenerator) {
+    EXPECT_FALSE(!GetParam() && PaintTrailAfterWalk());
+    int64_t table[8] = {};
+    struct Restore {  // the global generator's own table, however the test ends
+        random_state_tovi saved = unsafe_state_tovi;
+        ~Restore() { unsafe_state_tovi = saved; }
+    } restore;
+    const auto seed = [&](uint32_t table_bytes) {  // 0: the global generator
+        unsafe_state_tovi = restore.saved;
+        if (table_bytes == 0) srandom_tovi(99);
+        if (table_bytes != 0)
+            ASSERT_EQ(initstate_r_tovi(99, table, table_bytes, &unsafe_state_tovi), 0);
+    };
+    const int shapes[][3] = {{2, 2, 16}, {3, 3, 32},  {3, 41, 0}, {41, 3, 16},
+                             {5, 6, 32}, {23, 17, 0}, {64, 48, 0}};
+    for (const auto& [width, height, table_bytes] : shapes) {
+        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " table " +
+                     std::to_string(table_bytes));
+        for (int n = 0; n < kCommunityCount; ++n) {
+            SCOPED_TRACE(n);
+            Biotope fast, plain, marked;
+            Build(fast, n, width, height);
+            Build(plain, n, width, height);
+            Build(marked, n, width, height);
+            for (unsigned long b = 0; b < fast.n_bots; ++b)
+                ASSERT_NE(behaviour::WalksFor(fast.bots[b].step_func), nullptr);
+            Recorder observed{&fast, {}};
+            seed(table_bytes);
+            for (int u = 0; u < 3; ++u) fast.Update();
+            const std::string fast_walked = Bots(fast);
+            for (int u = 0; u < 3; ++u)
+                fast.UpdateObserved(behaviour::StepObserver{RecordStep, &observed});
+            const long fast_next = random_tovi();
+            std::vector<Row> general;
+            std::string plain_walked;
+            seed(table_bytes);
+            for (int u = 0; u < 6; ++u) {
+                if (u == 3) general.clear(), plain_walked = Bots(plain);
+                GeneralUpdate(plain, &general);
+            }
+            EXPECT_EQ(random_tovi(), fast_next);
+            Image painted;
+            ASSERT_TRUE(painted.Create(width, height, 8) && painted.Clear());
+            seed(table_bytes);
+            for (int u = 0; u < 6; ++u) marked.UpdateHabitat(&painted);
+            marked.RepaintDisplay(painted);
+            EXPECT_EQ(random_tovi(), fast_next);
+            seed(0);  // the global generator again before the next worlds are seeded
+            EXPECT_TRUE(fast_walked == plain_walked) << "bots or trails differ";
+            EXPECT_EQ(observed.rows, general);
+            EXPECT_TRUE(Bots(fast) == Bots(plain) && Bots(marked, false) == Bots(plain, false));
+            EXPECT_TRUE(Rasters(fast) == Rasters(plain) && Rasters(marked) == Rasters(plain));
+            EXPECT_TRUE(fast.n_updates == 6 && marked.n_updates == 6);
         }
     }
 }
 
-// A bot whose step function has no specialised walk is observed through the
-// general step: the reports are its trail, step for step.
+// A bot whose step function has no specialised walk is observed through the general step:
+// the reports are its trail, step for step.
 TEST(FastWalk, OtherBotsAreObservedThroughTheGeneralStep) {
     Biotope w;
     testing::internal::CaptureStdout();
@@ -157,114 +181,32 @@ TEST(FastWalk, OtherBotsAreObservedThroughTheGeneralStep) {
     for (const Row& row : observed.rows) {
         const Bot& bot = w.bots[row[0]];
         const Point2i at = bot.path_xy[row[1]];
-        const RGB_888 shown = bot.path_rgb[row[1]];
-        EXPECT_EQ(row[2], at.x);
-        EXPECT_EQ(row[3], at.y);
-        EXPECT_EQ(row[9], shown.r);
-        EXPECT_EQ(row[10], shown.g);
-        EXPECT_EQ(row[11], shown.b);
+        const RGB_888 c = bot.path_rgb[row[1]];
+        EXPECT_EQ((std::array<long, 5>{row[2], row[3], row[9], row[10], row[11]}),
+                  (std::array<long, 5>{at.x, at.y, c.r, c.g, c.b}));
     }
-    const Row& last = observed.rows.back();
-    EXPECT_EQ(last[4], w.bots[2].value);
-    EXPECT_EQ(last[5], w.bots[2].dir);
+    EXPECT_EQ(observed.rows.back()[4], w.bots[2].value);
+    EXPECT_EQ(observed.rows.back()[5], w.bots[2].dir);
 }
 
-// The walks draw exactly as the general step whatever kind of generator the
-// process runs: the linear one (type 0) and a short additive one (type 1),
-// set up in place of the global generator's own table for this test.
-TEST(FastWalk, EqualsTheGeneralStepOnOtherGenerators) {
-    int64_t table[8] = {};
-    // The global generator goes back to its own table however the test ends.
-    struct Restore {
-        random_state_tovi saved = unsafe_state_tovi;
-        ~Restore() { unsafe_state_tovi = saved; }
-    } restore;
-    const uint32_t sizes[] = {16, 32};
-    for (const uint32_t size : sizes) {
-        SCOPED_TRACE(size);
-        for (int n = 0; n < kCommunityCount; n += 3) {
-            SCOPED_TRACE(n);
-            const int width = 29, height = 13;
-            Biotope fast, plain;
-            Build(fast, n, width, height);
-            Build(plain, n, width, height);
-            ASSERT_EQ(initstate_r_tovi(777, table, size, &unsafe_state_tovi), 0);
-            for (int u = 0; u < 3; ++u) fast.Update();
-            const long fast_next = random_tovi();
-            std::vector<Row> general;
-            ASSERT_EQ(initstate_r_tovi(777, table, size, &unsafe_state_tovi), 0);
-            for (int u = 0; u < 3; ++u) GeneralUpdate(plain, &general);
-            EXPECT_EQ(random_tovi(), fast_next);
-            // Back to the global generator's own table before the next worlds are seeded.
-            unsafe_state_tovi = restore.saved;
-            ExpectSameRasters(fast, plain);
-            ExpectSameBots(fast, plain, false);
-        }
-    }
-}
-
-// Away from the border a walk reads the ring without wrapping, in stretches
-// as long as the bot's distance to the border allows; on it, each neighbour
-// wraps. Habitats with no inner cells, one inner cell, narrow strips and a
-// roomy one take every mix of the two, and must give the general step's run.
-// So must the walks of a run that draws no trails: they write the habitat
-// alone and mark the cells they paint, and one repaint of the marked cells
-// gives the display. Cells never painted keep their colour, which is not what
-// converting their habitat cell would give.
-TEST_P(FastWalkPainting, EqualsTheGeneralStepOnEveryShapeOfHabitat) {
-    const int shapes[][2] = {{2, 2}, {3, 3}, {3, 41}, {41, 3}, {5, 6}, {64, 48}};
-    for (const auto& shape : shapes) {
-        const int width = shape[0], height = shape[1];
-        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
-        for (int n = 0; n < kCommunityCount; ++n) {
-            SCOPED_TRACE(n);
-            Biotope fast, plain, marked;
-            Build(fast, n, width, height);
-            Build(plain, n, width, height);
-            Build(marked, n, width, height);
-            srandom_tovi(99);
-            for (int u = 0; u < 3; ++u) fast.Update();
-            const long fast_next = random_tovi();
-            std::vector<Row> general;
-            srandom_tovi(99);
-            for (int u = 0; u < 3; ++u) GeneralUpdate(plain, &general);
-            EXPECT_EQ(random_tovi(), fast_next);
-            ExpectSameRasters(fast, plain);
-            ExpectSameBots(fast, plain);
-
-            Image painted;
-            ASSERT_TRUE(painted.Create(width, height, 8) && painted.Clear());
-            srandom_tovi(99);
-            for (int u = 0; u < 3; ++u) marked.UpdateHabitat(&painted);
-            marked.RepaintDisplay(painted);
-            EXPECT_EQ(random_tovi(), fast_next);
-            EXPECT_EQ(marked.n_updates, fast.n_updates);
-            ExpectSameRasters(marked, plain);
-            ExpectSameBots(marked, plain, false);
-        }
-    }
-}
-
-// Marks that do not fit the habitat are never written: the update paints as
-// the saver's does, and a repaint with them is refused.
+// Marks that do not fit the habitat are never written: the update paints as the saver's
+// does, and a repaint with them is refused.
 TEST(FastWalk, MarksThatDoNotFitTheHabitatAreNeverWritten) {
     Biotope fast, plain;
     Build(fast, 3, 20, 10);
     Build(plain, 3, 20, 10);
     Image small, wide;
-    ASSERT_TRUE(small.Create(20, 9, 8) && small.Clear());
-    ASSERT_TRUE(wide.Create(20, 10, 24) && wide.Clear());
+    ASSERT_TRUE(small.Create(20, 9, 8) && small.Clear() && wide.Create(20, 10, 24) && wide.Clear());
     srandom_tovi(5);
     fast.UpdateHabitat(nullptr);
     fast.UpdateHabitat(&small);
     fast.UpdateHabitat(&wide);
     srandom_tovi(5);
     for (int u = 0; u < 3; ++u) plain.Update();
-    ExpectSameRasters(fast, plain);
-    ExpectSameBots(fast, plain);
+    EXPECT_TRUE(Rasters(fast) == Rasters(plain) && Bots(fast) == Bots(plain));
     EXPECT_EQ(fast.n_updates, 3u);
     for (size_t i = 0; i < 20 * 9; ++i) ASSERT_EQ(small.data[i], 0) << i;
     EXPECT_FALSE(fast.RepaintDisplay(small));
     EXPECT_FALSE(fast.RepaintDisplay(wide));
-    ExpectSameRasters(fast, plain);
+    EXPECT_TRUE(Rasters(fast) == Rasters(plain));
 }

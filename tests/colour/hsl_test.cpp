@@ -23,7 +23,7 @@ static int to_rgb(HSL_888 in) {
     return rgb(out);
 }
 
-// Worked values, with hue -1 as 255, the non-neutral grey and sectors 84|85, 168|169.
+// Worked values, with hue -1 as 255 and the non-neutral grey (HSLtoRGB: AllInputs).
 TEST(HslInteger, WorkedValues) {
     const std::pair<RGB_888, HSL_888> rgb_hsl[] = {
         {{255, 0, 0}, {0, 255, 128}},     {{255, 255, 0}, {42, 255, 128}},
@@ -31,14 +31,7 @@ TEST(HslInteger, WorkedValues) {
         {{0, 255, 255}, {126, 255, 128}}, {{0, 0, 255}, {168, 255, 128}},
         {{255, 0, 255}, {214, 255, 128}}, {{255, 0, 10}, {255, 255, 128}},
         {{196, 196, 196}, {0, 0, 196}},   {{255, 255, 255}, {0, 0, 255}}};
-    const std::pair<HSL_888, RGB_888> hsl_rgb[] = {
-        {{0, 255, 128}, {255, 1, 1}},   {{84, 255, 128}, {1, 255, 1}},
-        {{0, 0, 0}, {0, 0, 0}},         {{168, 255, 128}, {1, 1, 255}},
-        {{42, 128, 64}, {96, 96, 31}},  {{0, 0, 196}, {197, 195, 195}},
-        {{0, 0, 255}, {255, 255, 255}}, {{85, 255, 128}, {1, 255, 6}},
-        {{169, 255, 128}, {6, 1, 255}}};
     for (const auto& [in, want] : rgb_hsl) EXPECT_EQ(to_hsl(in), hsl(want)) << std::hex << rgb(in);
-    for (const auto& [in, want] : hsl_rgb) EXPECT_EQ(to_rgb(in), rgb(want)) << std::hex << hsl(in);
 }
 
 // One channel of HSLtoRGB straight from the definition.
@@ -68,17 +61,12 @@ TEST(HslInteger, AllInputs) {
     }
 }
 
-// Floating forms at the listed values; red maximum with b > g gives 300..360 degrees.
+// Floating forms: red, and a red maximum with b > g at 300..360 degrees; green back.
 TEST(HslFloat, ListedValues) {
     RGB red = {1, 0, 0}, pink = {1, 0.2f, 0.6f}, c{};
     HSL a{}, b{}, green = {120, 1, 0.5f};
     RGBtoHSL(&red, &a), RGBtoHSL(&pink, &b), HSLtoRGB(&green, &c);
-    EXPECT_EQ(a.h, 0.0f);
-    EXPECT_EQ(a.s, 1.0f);
-    EXPECT_EQ(a.l, 0.5f);
-    EXPECT_GT(b.h, 300.0f);
-    EXPECT_LT(b.h, 360.0f);
-    EXPECT_EQ(c.r, 0.0f);
-    EXPECT_EQ(c.g, 1.0f);
-    EXPECT_EQ(c.b, 0.0f);
+    EXPECT_TRUE(a.h == 0 && a.s == 1 && a.l == 0.5f) << a.h << " " << a.s << " " << a.l;
+    EXPECT_TRUE(b.h > 300 && b.h < 360) << b.h;
+    EXPECT_TRUE(c.r == 0 && c.g == 1 && c.b == 0) << c.r << " " << c.g << " " << c.b;
 }

@@ -2,20 +2,16 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
-#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <thread>
 
 #include "colour/random_tovi.h"
+#include "tests/support/child.h"
 #include "tests/support/gl_surface.h"
 #include "world/biotope.h"
-#include "world/clock.h"
 #include "world/habitat_reader.h"
 
 namespace {
@@ -25,11 +21,6 @@ std::string Err(F f) {  // what f() writes to stderr
     testing::internal::CaptureStderr();
     f();
     return testing::internal::GetCapturedStderr();
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::string Cells(const Image& im) {  // packed three-byte cells
@@ -48,16 +39,20 @@ void Fill(Image& im) {  // cells and rows that differ
         im.data[i] = static_cast<uint8_t>(i * 7 + i / 5);
 }
 
-struct Folder {  // private to the process
-    const std::string path = testing::TempDir() + "habitat_" + std::to_string(getpid()) + "/";
-    Folder() { std::filesystem::create_directories(path); }
-    ~Folder() { std::filesystem::remove_all(path); }
-} const dir;
+const TempFolder dir;  // ctest runs each test in a process of its own
 
-// The exact layout; topDown puts habitat row 0 first, loading in the other order flips.
+// The exact layout; topDown puts habitat row 0 first, loading in the other order flips. An
+// empty world saves the "0 0" file and takes no other; an empty path is refused with the reason.
 TEST(HabitatFile, SavesTheLayoutAndRoundTripsInEveryRowOrder) {
-    const std::string path = dir.path + "h.ppm";
+    const std::string path = dir / "h.ppm";
     Biotope world;
+    EXPECT_TRUE(world.SaveHabitat(path.c_str(), kTopRowFirst));
+    EXPECT_EQ(ReadFile(path), "P6\n#quib habitat\n0 0\n255\n");
+    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.SaveHabitat("", kTopRowFirst)); }),
+              "could not open \nSaveHabitat() fopen(): No such file or directory\n");
+    WriteFile(path, "P6\n4 3\n255\n" + std::string(36, 'x'));
+    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.LoadHabitat(path.c_str(), kTopRowFirst)); }),
+              "incompatible size : habitat 0 x 0, file 4 x 3\n");
     ASSERT_TRUE(world.CreateHabitat(2, 1));
     std::copy_n("\x01\x02\x03\x0a\x23", 6, world.rgb_habitat.data);
     ASSERT_TRUE(world.SaveHabitat(path.c_str(), kTopRowFirst));
@@ -77,41 +72,59 @@ TEST(HabitatFile, SavesTheLayoutAndRoundTripsInEveryRowOrder) {
     }
 }
 
-// Each refused load has its message and touches neither raster (comments pass; a maximum
-// value other than 255 does not); a refused conversion says why and leaves hsl as it was.
-TEST(HabitatFile, RefusedLoadsAndConversionsChangeNothing) {
-    const std::string px(36, '\x90'), ok = "4 x 3\nBiotope::HabitatRGBtoHSL() : done\n";
-    const std::string magic = "unsupported file format (no .ppm)\n", bad = "invalid size (0 x 0)\n";
-    const std::string big = "incompatible size : habitat 4 x 3, file ", path = dir.path + "bad.ppm";
-    const std::pair<std::string, std::string> cases[] = {
-        {"", magic},
-        {"P5\n4 3\n255\n" + px, magic},
-        {"P6\n#a\n", bad},
-        {"P6 4 3 255\n" + px, bad},
-        {"P6\n4\n255\n" + px, "invalid size (4 x 0)\n"},
-        {"P6\n4 3\n#\n", "invalid maxval (0)\n"},
-        {"P6\n#" + std::string(149, 'c') + "\n4 3\n255\n" + px, bad},  // the rest is a line
-        {"P6\n-4 -3\n255\n" + px, big + "-4 x -3\n"},
-        {"P6\n4294967300 3\n255\n" + px, big + "2147483647 x 3\n"},  // clamped, not wrapped
-        {"P6\n4 3\n255\n" + px.substr(1), "truncated pixel data (4 x 3)\n"},
-        {"P6\n4 3\n65535\n" + px, "invalid maxval (65535): only 255 is supported\n"},
-        {"P6\n4 3\n15\n" + px, "invalid maxval (15): only 255 is supported\n"},
-        {"P6\n4 3\n0\n" + px, "invalid maxval (0): only 255 is supported\n"},
-        {"P6\n#a\n#b\n4 3\n#c\n255\n" + px, ok},
+// Each file with the loader's answer into a 4 x 3 world and the one-pass reader's ("": taken).
+// A refused load touches neither raster; comments pass; sizes are clamped, never wrapped. A
+// refused conversion says why and leaves the HSL raster as it was.
+TEST(HabitatFile, BothLoadersRefuseWithTheirReasonAndChangeNothing) {
+    const std::string px(36, '\x90'),
+        magic = "unsupported file format (no .ppm)\n", bad = "invalid size (0 x 0)\n",
+        big = "incompatible size : habitat 4 x 3, file ",
+        side = "): each side must be 1 to 32768\n", cut = "truncated pixel data (4 x 3)\n",
+        maxval = "invalid maxval (65535): only 255 is supported\n";
+    const struct {
+        std::string file, load, read;
+    } cases[] = {
+        {"", magic, magic},
+        {"P5\n4 3\n255\n" + px, magic, magic},
+        {"P6\n#a\n", bad, bad},
+        {"P6 4 3 255\n" + px, bad, bad},
+        {"P6\n4\n255\n" + px, "invalid size (4 x 0)\n", "invalid size (4 x 0)\n"},
+        {"P6\n4 3\n#\n", "invalid maxval (0)\n", "invalid maxval (0)\n"},
+        {"P6\n#" + std::string(149, 'c') + "\n4 3\n255\n" + px, bad, bad},  // the rest is a line
+        {"P6\n-4 -3\n255\n" + px, big + "-4 x -3\n", "invalid size (-4 x -3" + side},
+        {"P6\n0 3\n255\n" + px, big + "0 x 3\n", "invalid size (0 x 3" + side},
+        {"P6\n32769 1\n255\n" + px, big + "32769 x 1\n", "invalid size (32769 x 1" + side},
+        {"P6\n4294967300 3\n255\n" + px, big + "2147483647 x 3\n",
+         "invalid size (2147483647 x 3" + side},
+        {"P6\n4 3\n255\n" + px.substr(1), cut, cut},
+        {"P6\n4 3\n65535\n" + px, maxval, maxval},
+        {"P6\n4 3\n0\n" + px, "invalid maxval (0): only 255 is supported\n",
+         "invalid maxval (0): only 255 is supported\n"},
+        {"P6\n3 4\n255\n" + px, big + "3 x 4\n", ""},
+        {"P6\n#a\n#b\n4 3\n#c\n255\n" + px, "", ""},
     };
+    const std::string path = dir / "bad.ppm", ok = "4 x 3\nBiotope::HabitatRGBtoHSL() : done\n";
     Biotope world;
     ASSERT_TRUE(world.CreateHabitat(4, 3));
-    for (const auto& [file, err] : cases) {
-        SCOPED_TRACE(file.substr(0, 20));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file.substr(0, 20));
         const std::string rgb = Cells(world.rgb_habitat), hsl = Cells(world.hsl_habitat);
-        std::ofstream(path, std::ios::binary) << file;
-        EXPECT_EQ(Err([&, &err = err] {
-                      EXPECT_EQ(world.LoadHabitat(path.c_str(), kTopRowFirst), err == ok);
-                  }),
-                  err);
-        EXPECT_EQ(Cells(world.rgb_habitat), err == ok ? px : rgb);
-        EXPECT_EQ(Cells(world.hsl_habitat), err == ok ? HslOf(px) : hsl);
+        WriteFile(path, c.file);
+        EXPECT_EQ(Err([&] { EXPECT_EQ(world.LoadHabitat(path.c_str(), true), c.load.empty()); }),
+                  c.load.empty() ? ok : c.load);
+        EXPECT_EQ(Cells(world.rgb_habitat), c.load.empty() ? px : rgb);
+        EXPECT_EQ(Cells(world.hsl_habitat), c.load.empty() ? HslOf(px) : hsl);
+        HabitatPicture picture;
+        EXPECT_EQ(
+            Err([&] { EXPECT_EQ(ReadHabitatPicture(path.c_str(), &picture), c.read.empty()); }),
+            c.read);
     }
+    const std::string missing = dir / "none",
+                      gone = "LoadHabitat() fopen(): No such file or directory\n";
+    HabitatPicture picture;
+    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.LoadHabitat(missing.c_str(), true)); }), gone);
+    EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadHabitatPicture(missing.c_str(), &picture)); }), gone);
+
     Image none, w5, h7, bpp8;
     ASSERT_TRUE(w5.Create(5, 3, 24) && h7.Create(4, 7, 24) && bpp8.Create(4, 3, 8));
     const std::pair<const Image*, std::string> refusals[] = {
@@ -128,46 +141,6 @@ TEST(HabitatFile, RefusedLoadsAndConversionsChangeNothing) {
     }
 }
 
-// A failed save keeps the old file, leaves no temporary and writes a device in place.
-TEST(HabitatFile, FailedSavesLoseNothing) {
-    Biotope world;
-    ASSERT_TRUE(world.CreateHabitat(64, 64));
-    const std::string keep = dir.path + "k/keep.ppm", none = dir.path + "no/h";
-    std::filesystem::create_directory(dir.path + "k");
-    std::ofstream(keep) << "old";
-    const std::pair<std::string, std::string> cases[] = {
-        {"/dev/full", "could not write /dev/full\nSaveHabitat() fwrite(): No space left on device"},
-        {none, "could not open " + none + "\nSaveHabitat() fopen(): No such file or directory"},
-        {keep, "could not write " + keep + "\nSaveHabitat() fwrite(): File too large"},
-    };
-    rlimit old{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-    const rlimit lim = {4096, old.rlim_max};  // binds files, not devices
-    std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lim), 0);
-    for (const auto& [path, err] : cases)
-        EXPECT_EQ(
-            Err([&, &path = path] { EXPECT_FALSE(world.SaveHabitat(path.c_str(), kTopRowFirst)); }),
-            err + "\n");
-    setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_EQ(ReadFile(keep), "old");
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path + "k"), {}), 1);
-}
-
-// An empty world saves the "0 0" file; an empty path is refused with the system's reason;
-// loading into an empty world compares sizes as for any other world.
-TEST(HabitatFile, EmptyWorldsAndPathsFollowTheSteps) {
-    Biotope world;
-    const std::string path = dir.path + "empty.ppm";
-    EXPECT_TRUE(world.SaveHabitat(path.c_str(), kTopRowFirst));
-    EXPECT_EQ(ReadFile(path), "P6\n#quib habitat\n0 0\n255\n");
-    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.SaveHabitat("", kTopRowFirst)); }),
-              "could not open \nSaveHabitat() fopen(): No such file or directory\n");
-    std::ofstream(path, std::ios::binary) << "P6\n4 3\n255\n" << std::string(36, 'x');
-    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.LoadHabitat(path.c_str(), kTopRowFirst)); }),
-              "incompatible size : habitat 0 x 0, file 4 x 3\n");
-}
-
 // Address space the process has mapped now (a sanitizer reserves much up front).
 rlim_t MappedBytes() {
     std::ifstream status("/proc/self/status");
@@ -178,28 +151,24 @@ rlim_t MappedBytes() {
     return kb * 1024;
 }
 
-// Runs f in a child process that can map 1 GiB more, less than a 32768 x 32768 picture;
-// gives its exit status.
-int WithLittleMemory(const std::function<int()>& f) {
-    const pid_t pid = fork();
-    if (pid == 0) {
+// Runs f in a child process that can map 1 GiB more, less than a 32768 x 32768 picture; 0
+// when it gave true.
+int WithLittleMemory(const std::function<bool()>& f) {
+    return InChild([&] {
         const rlim_t room = MappedBytes() + (rlim_t{1} << 30);
         const rlimit lim = {room, room};
-        _exit(setrlimit(RLIMIT_AS, &lim) == 0 ? f() : 100);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return setrlimit(RLIMIT_AS, &lim) == 0 && f();
+    });
 }
 
-// The start-from reader takes a file or a pipe in one pass, says why a file is missing,
-// holds sizes to the surface limit and never allocates what a short file only names.
+// The start-from reader takes a pipe in one pass and gives a picture that loads into a world of
+// its size only; it never allocates what a short file, or a pipe, only names.
 TEST(HabitatFile, StartFromReaderReadsOnceAndTrustsNoHeader) {
-    const std::string fifo = dir.path + "start.fifo", path = dir.path + "start.ppm";
+    const std::string fifo = dir / "start.fifo", path = dir / "start.ppm";
     std::string px;
     for (int i = 0; i < 36; ++i) px += char(i * 5);
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    std::thread feed([&] { std::ofstream(fifo, std::ios::binary) << "P6\n#c\n4 3\n255\n" << px; });
+    std::thread feed([&] { WriteFile(fifo, "P6\n#c\n4 3\n255\n" + px); });
     HabitatPicture picture;
     EXPECT_EQ(Err([&] { EXPECT_TRUE(ReadHabitatPicture(fifo.c_str(), &picture)); }), "");
     feed.join();
@@ -213,31 +182,18 @@ TEST(HabitatFile, StartFromReaderReadsOnceAndTrustsNoHeader) {
     EXPECT_EQ(Err([&] { EXPECT_FALSE(LoadHabitatPicture(world, "-", picture, true)); }),
               "incompatible size : habitat 3 x 4, file 4 x 3\n");
 
-    const std::pair<std::string, std::string> refusals[] = {
-        {"P6\n32769 1\n255\n" + px, "invalid size (32769 x 1): each side must be 1 to 32768\n"},
-        {"P6\n0 3\n255\n", "invalid size (0 x 3): each side must be 1 to 32768\n"},
-        {"P6\n4 3\n65535\n" + px, "invalid maxval (65535): only 255 is supported\n"},
-        {"P6\n4 3\n255\n" + px.substr(1), "truncated pixel data (4 x 3)\n"},
-    };
-    for (const auto& [file, err] : refusals) {
-        std::ofstream(path, std::ios::binary) << file;
-        EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadHabitatPicture(path.c_str(), &picture)); }), err);
-    }
-    EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadHabitatPicture((dir.path + "none").c_str(), &picture)); }),
-              "LoadHabitat() fopen(): No such file or directory\n");
-
     // A header naming 3 GB, then a few bytes: from a file and from a pipe.
     const std::string huge = "P6\n32768 32768\n255\nabc";
-    std::ofstream(path, std::ios::binary) << huge;
+    WriteFile(path, huge);
     const auto short_file = [&](const std::string& from) {
         testing::internal::CaptureStderr();
         HabitatPicture p;
         const bool ok = ReadHabitatPicture(from.c_str(), &p);
         const std::string err = testing::internal::GetCapturedStderr();
-        return !ok && err == "truncated pixel data (32768 x 32768)\n" ? 0 : 1;
+        return !ok && err == "truncated pixel data (32768 x 32768)\n";
     };
     EXPECT_EQ(WithLittleMemory([&] { return short_file(path); }), 0);
-    std::thread pipe_feed([&] { std::ofstream(fifo, std::ios::binary) << huge; });
+    std::thread pipe_feed([&] { WriteFile(fifo, huge); });
     EXPECT_EQ(WithLittleMemory([&] { return short_file(fifo); }), 0);
     pipe_feed.join();
 }
@@ -259,8 +215,7 @@ TEST(HabitatTools, SeededClearAndReInitCommunityDraw) {
     for (int i = 0; i < 35; ++i) cells += k;
     EXPECT_EQ(Cells(world.rgb_habitat), cells);
     EXPECT_EQ(Cells(world.hsl_habitat), HslOf(cells));
-    FixClock(12345);
-    EXPECT_TRUE(world.ReInitCommunity());
+    EXPECT_TRUE(world.ReInitCommunity(StartClock::Fixed(12345)));
     EXPECT_EQ(world.seed, 12345ul);
     EXPECT_EQ(world.bots[0].x, d[0] % 7);
     EXPECT_EQ(world.bots[0].y, d[1] % 5);
@@ -268,7 +223,6 @@ TEST(HabitatTools, SeededClearAndReInitCommunityDraw) {
     EXPECT_EQ(random_tovi(), d[3]);
     world.rgb_habitat.Destroy();
     EXPECT_FALSE(world.ReInitCommunity());
-    UnfixClock();
 }
 
 // Rows of 3 x 15 bytes (not 4-aligned) land pixel for pixel; each bot's tick in its colour.

@@ -1,10 +1,11 @@
 // The rectangles a present sends must cover every changed pixel, nothing twice,
 // and nothing beyond the changed tiles.
 
-#include "host/damage_grid.h"
+#include "host/shared/damage_grid.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <utility>
@@ -28,7 +29,7 @@ std::vector<int> Coverage(const PixelRect* rects, int count, int w, int h) {
     return covered;
 }
 
-// Random scattered points and random walks on sizes that are and are not whole
+// Random scattered points, random walks and rectangles on sizes that are and are not whole
 // tiles: each pixel is covered once exactly when its tile holds a marked pixel.
 TEST(DamageGrid, CoversExactlyTheChangedTilesOnce) {
     std::mt19937 random(7);
@@ -48,6 +49,17 @@ TEST(DamageGrid, CoversExactlyTheChangedTilesOnce) {
             int x = static_cast<int>(random() % w), y = static_cast<int>(random() % h);
             const int points = static_cast<int>(random() % 60);
             for (int i = 0; i < points; ++i) {
+                if (round % 4 == 3) {  // rectangles, some reaching beyond the picture
+                    const PixelRect r{static_cast<int>(random() % (w + 20)) - 10,
+                                      static_cast<int>(random() % (h + 20)) - 10,
+                                      static_cast<int>(random() % 40),
+                                      static_cast<int>(random() % 40)};
+                    grid.MarkRect(r);
+                    for (int ry = std::max(r.y, 0); ry < std::min(r.y + r.height, h); ++ry)
+                        for (int rx = std::max(r.x, 0); rx < std::min(r.x + r.width, w); ++rx)
+                            tile_changed[(ry / kTile) * cols + rx / kTile] = true;
+                    continue;
+                }
                 if (round % 2) {  // a walk, as bots take
                     x = (x + static_cast<int>(random() % 3) - 1 + w) % w;
                     y = (y + static_cast<int>(random() % 3) - 1 + h) % h;

@@ -7,7 +7,6 @@
 #include "saver/saver_view.h"
 #include "tests/support/gl_surface.h"
 #include "world/biotope.h"
-#include "world/clock.h"
 
 struct Surface : SaverSurface {
     TestGLSurface gl;
@@ -31,7 +30,7 @@ TEST(SaverSoak, RandomCyclesThenEveryCommunityAtLength) {
     for (int c = 0; c < cycles && !HasFailure(); ++c) {
         const int action = pick(0, 9);
         if (action == 0 || !view) view.emplace(SaverFrame{0, 0, {side(), side()}}, false, &surface);
-        if (action == 1) FixClock(1765000000 + pick(0, 999));
+        if (action == 1) view->start.clock = StartClock::Fixed(1765000000 + pick(0, 999));
         if (action == 1) view->startAnimation();
         if (action == 2) view->setFrameSize({side(), side()});
         if (action == 1 || action == 2) clean = action == 1 && biotope.HasHabitat();
@@ -40,8 +39,8 @@ TEST(SaverSoak, RandomCyclesThenEveryCommunityAtLength) {
         EXPECT_TRUE(action < 4 || !clean || !view->GL_ready || surface.ShowsHabitat()) << c;
     }
     for (int preset = 0; preset < 10 && !HasFailure(); ++preset) {
-        FixClock(1765000000 + preset);  // the clock chooses the community
         view.emplace(SaverFrame{0, 0, {480, 360}}, false, &surface);
+        view->start.clock = StartClock::Fixed(1765000000 + preset);  // the clock chooses
         view->startAnimation();
         for (int t = 0; t <= cycles / 4; ++t) view->animateOneFrame();  // the first tick clears
         EXPECT_TRUE(surface.ShowsHabitat()) << "community " << preset;

@@ -4,18 +4,15 @@
 
 #include <cstring>
 
-#include "world/clock.h"
 #include "world/community.h"
 
 Messages InstallCommunity(int n, int width, int height, std::time_t clock) {
     scr_w = width;
     scr_h = height;
-    FixClock(clock);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    InitCommunity(n);
+    InitCommunity(n, StartClock::Fixed(clock));
     Messages m{testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-    UnfixClock();
     return m;
 }
 

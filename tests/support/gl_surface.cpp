@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "host/headless_gl.h"
+#include "host/render/headless_gl.h"
 
 bool TestGLSurface::MakeContextCurrent() {
     // One context for the whole process, never torn down: tests create and drop

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "host/fbo_surface.h"
+#include "host/shared/fbo_surface.h"
 
 class TestGLSurface {
   public:

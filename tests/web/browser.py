@@ -32,13 +32,27 @@ def chromium_path():
 
 
 class Server:
-    """Serves `folder` on 127.0.0.1; `requests` lists (path, status) in order."""
+    """Serves `folder` on 127.0.0.1; `requests` lists (path, status) in order.
+
+    Every answer is the whole file with `Cache-Control: no-store`, and
+    conditional requests are answered in full too: whether the browser would
+    revalidate a cached file (a 304) depends on its cache and the files' ages,
+    which a test must not depend on."""
 
     def __init__(self, folder):
         self.requests = []
         outer = self
 
         class Handler(http.server.SimpleHTTPRequestHandler):
+            def send_head(self):
+                for name in ("If-Modified-Since", "If-None-Match"):
+                    del self.headers[name]
+                return super().send_head()
+
+            def end_headers(self):
+                self.send_header("Cache-Control", "no-store")
+                super().end_headers()
+
             def log_request(self, code="-", size="-"):
                 outer.requests.append((self.path, int(code) if str(code).isdigit() else 0))
 
@@ -57,14 +71,6 @@ class Server:
     def close(self):
         self.httpd.shutdown()
         self.httpd.server_close()
-
-
-def run_chromium(args, timeout=120):
-    """One headless run with its own profile; returns standard output."""
-    with tempfile.TemporaryDirectory() as profile:
-        done = subprocess.run([chromium_path(), *CHROMIUM_FLAGS, f"--user-data-dir={profile}",
-                               *args], capture_output=True, text=True, timeout=timeout)
-    return done.stdout
 
 
 class Browser:

@@ -1,16 +1,19 @@
-// The WebAssembly module under Node: every reference run reproduced (standard
-// output and error, the display habitat's hash, the final-state line), and a
-// world too large for memory refused with a reason while the module goes on.
+// The WebAssembly module under Node, driven as the page drives it: every
+// reference run reproduced from its address (standard output and error, the
+// display habitat's hash, the final-state line); bad addresses refused with the
+// command line's own messages; the cadence the page relies on; a world too
+// large for memory refused while the module goes on.
 //
-//   node tests/web/node_test.js build/web/lumivor.js DIR_OF_REFERENCE_RUNS
+//   node tests/web/node_test.js build/web/lumivor.js REFERENCE_DIR NATIVE_LUMIVOR
 'use strict';
 
 const fs = require('fs');
 const path = require('path');
+const {spawnSync} = require('child_process');
 
-const [modulePath, goldenDir] = process.argv.slice(2);
-if (!modulePath || !goldenDir) {
-    console.error('usage: node node_test.js lumivor.js REFERENCE_DIR');
+const [modulePath, goldenDir, native] = process.argv.slice(2);
+if (!native) {
+    console.error('usage: node node_test.js lumivor.js REFERENCE_DIR NATIVE_LUMIVOR');
     process.exit(2);
 }
 const createLumivor = require(path.resolve(modulePath));
@@ -18,99 +21,105 @@ const createLumivor = require(path.resolve(modulePath));
 // which newer Node versions refuse.
 const wasmBinary = fs.readFileSync(path.resolve(modulePath).replace(/\.js$/, '.wasm'));
 
-// 64-bit FNV-1a over the pixel bytes of a binary PPM (header: magic, width,
-// height, maximum, each followed by white space; comment lines skipped).
+let failed = 0;
+function check(ok, what) {
+    if (!ok) console.log(`FAIL ${what}`);
+    failed += ok ? 0 : 1;
+}
+
+// The address's parameters handed over as the page hands them; '' or the reason.
+function readQuery(m, query) {
+    for (const [name, value] of new URLSearchParams(query)) {
+        if (!m.ccall('lumivor_query_parameter', 'number', ['string', 'string'], [name, value])) {
+            break;
+        }
+    }
+    return m._lumivor_read_query() ? '' : m.UTF8ToString(m._lumivor_message());
+}
+
+// 64-bit FNV-1a over the pixel bytes of a binary PPM.
 function ppmPixelHash(file) {
     const bytes = fs.readFileSync(file);
-    let pos = 0;
-    let fields = 0;
-    const space = (b) => b === 0x20 || (b >= 0x09 && b <= 0x0d);
-    while (fields < 4) {
-        if (fields > 0) while (space(bytes[pos])) pos++;
-        if (bytes[pos] === 0x23) {  // '#': a comment to the end of the line
-            while (bytes[pos] !== 0x0a) pos++;
-            continue;
-        }
-        while (!space(bytes[pos])) pos++;
-        fields++;
-    }
-    pos++;  // the single white-space byte before the pixels
+    const gap = '(?:\\s|#[^\\n]*\\n)+';  // white space and comment lines
+    const header = new RegExp(`^P6${gap}\\d+${gap}\\d+${gap}\\d+\\s`)
+                       .exec(bytes.toString('latin1', 0, 512));
     let hash = 0xcbf29ce484222325n;
-    for (let i = pos; i < bytes.length; i++) {
+    for (let i = header[0].length; i < bytes.length; i++) {
         hash = ((hash ^ BigInt(bytes[i])) * 0x100000001b3n) & 0xffffffffffffffffn;
     }
     return hash.toString(16).padStart(16, '0');
 }
 
-async function runCase(c) {
-    const out = [];
-    const err = [];
-    const m = await createLumivor({
-        wasmBinary,
-        print: (line) => out.push(line),
-        printErr: (line) => err.push(line),
-    });
-    if (!m.ccall('lumivor_start', 'number', ['number', 'number', 'number', 'string'],
-                 [c.width, c.height, c.preset, c.seed])) {
-        return [`start failed: ${m.UTF8ToString(m._lumivor_message())}`];
+// The check mode: the address's size, then its ticks, every one through the module.
+async function checkReference(name, query) {
+    const [out, err] = [[], []];
+    const m = await createLumivor(
+        {wasmBinary, print: (l) => out.push(l), printErr: (l) => err.push(l)});
+    const refused = readQuery(m, query);
+    const [width, height, ticks] = new Int32Array(m.HEAPU8.buffer, m._lumivor_check_run(), 3);
+    if (refused || !m._lumivor_start(width, height)) {
+        return check(false, `${name}: no run (${m.UTF8ToString(m._lumivor_message())})`);
     }
-    for (let t = 1; t < c.ticks; t++) m._lumivor_tick();
+    for (let t = 0; t < ticks; t++) m._lumivor_tick();
     const digest = m.UTF8ToString(m._lumivor_digest());
     out.push(m.UTF8ToString(m._lumivor_final_state()));
-    const base = path.join(goldenDir, c.name);
-    const failures = [];
-    const wantOut = fs.readFileSync(base + '.out', 'utf8');
-    const gotOut = out.join('\n') + '\n';
-    if (gotOut !== wantOut) {
-        const got = gotOut.split('\n');
-        const want = wantOut.split('\n');
-        const i = got.findIndex((line, k) => line !== want[k]);
-        failures.push(`standard output differs at line ${i + 1}:\n  got  ${got[i]}\n  want ${want[i]}`);
-    }
-    const wantErr = fs.readFileSync(base + '.err', 'utf8');
-    if (err.join('\n') + '\n' !== wantErr) failures.push(`standard error differs: ${err.join(' | ')}`);
+    const base = path.join(goldenDir, name);
+    const got = (out.join('\n') + '\n').split('\n');
+    const want = fs.readFileSync(base + '.out', 'utf8').split('\n');
+    const i = got.findIndex((line, k) => line !== want[k]);
+    check(i < 0 && got.length === want.length, `${name}: standard output differs at line` +
+          ` ${i + 1}:\n  got  ${got[i]}\n  want ${want[i]}`);
+    check(err.join('\n') + '\n' === fs.readFileSync(base + '.err', 'utf8'),
+          `${name}: standard error differs: ${err.join(' | ')}`);
     const wantDigest = ppmPixelHash(base + '.ppm');
-    if (digest !== wantDigest) failures.push(`habitat hash ${digest}, reference ${wantDigest}`);
-    return failures;
+    check(digest === wantDigest, `${name}: habitat hash ${digest}, reference ${wantDigest}`);
 }
 
-// 16384 x 16384 needs more than the 2 GiB a module may have: the start must fail
-// with a message, and a small world must still run afterwards.
-async function checkTooLarge() {
-    const m = await createLumivor({wasmBinary, print: () => {}, printErr: () => {}});
-    const start = (w, h) => m.ccall('lumivor_start', 'number',
-                                    ['number', 'number', 'number', 'string'], [w, h, 3, '5']);
-    const failures = [];
-    if (start(16384, 16384) !== 0 || !/memory/.test(m.UTF8ToString(m._lumivor_message()))) {
-        failures.push(`a 16384x16384 world was not refused (${m.UTF8ToString(m._lumivor_message())})`);
+// Each address is refused with the message the command line gives for the same
+// words; a parameter the page does not take is refused by name.
+function checkRefusals(m) {
+    for (const query of ['preset=10', 'seed=%2B5', 'seed=+5', 'seed=5%20', 'seed=-0', 'seed=',
+                         'seed=9223372036854775808', 'seed=1&seed=1', 'size=0x5',
+                         'size=8x8&ticks=0', 'ticks=1e3', 'size=32769x1']) {
+        const got = readQuery(m, query);
+        const words = [...new URLSearchParams(query)].flatMap(([k, v]) => [`--${k}`, v]);
+        const cli = spawnSync(native, ['render', '--no-gl', '--final-state', ...words],
+                              {encoding: 'utf8'});
+        const want = cli.stderr.replace(/^lumivor render: (.*) \(see .*\)\n$/, '$1');
+        check(cli.status === 2 && got === want,
+              `address ${query}: refused with '${got}', the command line with '${want}'`);
     }
-    if (start(64, 48) !== 1) failures.push('no world after a refused one');
-    m._lumivor_tick();
-    if (m._lumivor_dirty_count() < 1) failures.push('the world after a refused one does not run');
-    return failures;
+    const got = readQuery(m, 'colour=red&preset=1');
+    check(got === "unknown parameter 'colour'", `address colour=red: refused with '${got}'`);
+}
+
+// 16384 x 16384 needs more than the 2 GiB a module may have: the start must
+// fail with a message, and a small world must still run afterwards, its first
+// tick after a start or a size change only clearing (1).
+function checkTooLarge(m) {
+    readQuery(m, 'preset=3&seed=5');
+    const refused = !m._lumivor_start(16384, 16384);
+    check(refused && /memory/.test(m.UTF8ToString(m._lumivor_message())),
+          `a 16384x16384 world was not refused (${m.UTF8ToString(m._lumivor_message())})`);
+    const started = m._lumivor_start(64, 48);
+    const ticks = [m._lumivor_tick(), m._lumivor_tick(), m._lumivor_changed_count() > 0];
+    m._lumivor_surface_changed();
+    ticks.push(m._lumivor_tick(), m._lumivor_tick());
+    check(started && ticks.join() === '1,0,true,1,0',
+          `the world after a refused one: started ${started}, ticks ${ticks}`);
 }
 
 async function main() {
     const lines = fs.readFileSync(path.join(goldenDir, 'cases.tsv'), 'utf8').trim().split('\n');
-    let failed = 0;
     for (const line of lines.slice(1)) {
         const [name, preset, seed, size, ticks] = line.split('\t');
-        const [width, height] = size.split('x').map(Number);
-        const c = {name, preset: Number(preset), seed, width, height, ticks: Number(ticks)};
-        const failures = await runCase(c);
-        if (failures.length > 0) {
-            failed++;
-            console.log(`FAIL ${name}\n  ${failures.join('\n  ')}`);
-        }
+        await checkReference(name, `preset=${preset}&seed=${seed}&size=${size}&ticks=${ticks}`);
     }
-    const memory = await checkTooLarge();
-    if (memory.length > 0) {
-        failed++;
-        console.log(`FAIL memory\n  ${memory.join('\n  ')}`);
-    }
-    const total = lines.length - 1;
-    console.log(`web node: ${total} reference runs and the memory check, ${failed} failed`);
-    process.exit(failed === 0 && total > 0 ? 0 : 1);
+    const m = await createLumivor({wasmBinary, print: () => {}, printErr: () => {}});
+    checkRefusals(m);
+    checkTooLarge(m);
+    console.log(`web node: ${lines.length - 1} reference runs, refusals, memory; ${failed} failed`);
+    process.exit(failed === 0 && lines.length > 1 ? 0 : 1);
 }
 
 main().catch((e) => {

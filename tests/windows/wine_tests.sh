@@ -27,7 +27,7 @@ scr=$build/lumivor.scr
 parent=$build/tests/windows/preview_parent.exe
 options_test=$build/tests/windows/scr_options_test.exe
 
-work=$(mktemp -d /tmp/lumivor-wine.XXXXXX)
+work=$(mktemp -d "${TMPDIR:-/tmp}/lumivor-wine.XXXXXX")
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 # No downloads of Wine's Mono and Gecko into the fresh prefix: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -87,6 +87,19 @@ shot_until() {
 }
 
 same_picture() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+
+# Takes a shot of the screen into $1 until it differs from the picture $2;
+# false when it does not within $3 seconds.
+shot_until_other() {
+    i=0
+    while [ "$i" -lt $(($3 * 2)) ]; do
+        import -window root "$1" 2>/dev/null || true
+        if [ -s "$1" ] && ! same_picture "$1" "$2"; then return 0; fi
+        sleep 0.5
+        i=$((i + 1))
+    done
+    return 1
+}
 
 # A private X server on a free display number.
 Xvfb -displayfd 3 -screen 0 320x240x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
@@ -187,11 +200,8 @@ full_screen() {
         # Another window over part of the saver and away again: the saver repaints.
         xmessage -geometry 120x90+40+40 covering >/dev/null 2>&1 &
         cover_pid=$!
-        sleep 2
-        import -window root "$run-covered.png" 2>/dev/null || true
-        if same_picture "$run-covered.png" "$run-render.ppm"; then
+        shot_until_other "$run-covered.png" "$run-render.ppm" 20 ||
             fail "$run: the cover never showed"
-        fi
         kill "$cover_pid" 2>/dev/null || true
         wait "$cover_pid" 2>/dev/null || true
         shot_until "$run.png" "$run-render.ppm" "" 20 || fail "$run: not repainted after a cover"
@@ -260,17 +270,26 @@ fi
 
 echo "== settings: lumivor.scr /c"
 # The dialog driven by keys: from the clock, one step down is the first community.
-timeout 60 wine "$scr" /c --choose clock >/dev/null 2>&1 || true
-wine "$scr" /c >dialog.out 2>dialog.err &
-pid=$!
-if id=$(timeout 60 xdotool search --sync --name "Lumivor settings" | head -n 1) && [ -n "$id" ]; then
-    timeout 10 xdotool windowfocus --sync "$id" 2>/dev/null || true
-    sleep 1
-    xdotool key Down
-    sleep 0.5
-    xdotool key Return
-fi
-wait_for "$pid" 20
+# Keys sent before the dialog takes them (its start may take seconds on a busy
+# machine) are lost; the stored choice is read back, and the dialog driven again,
+# twice at most.
+for attempt in 1 2 3; do
+    timeout 60 wine "$scr" /c --choose clock >/dev/null 2>&1 || true
+    wine "$scr" /c >dialog.out 2>dialog.err &
+    pid=$!
+    if id=$(timeout 60 xdotool search --sync --name "Lumivor settings" | head -n 1) &&
+        [ -n "$id" ]; then
+        timeout 10 xdotool windowfocus --sync "$id" 2>/dev/null || true
+        sleep 1
+        xdotool key Down
+        sleep 0.5
+        xdotool key Return
+    fi
+    wait_for "$pid" 20
+    stored=$(timeout 60 wine reg query 'HKCU\Software\Lumivor' /v Community 2>/dev/null |
+        tr -d '\r' | awk '$1 == "Community" { print $3 }')
+    [ "$status" = 0 ] && [ "$stored" != clock ] && break
+done
 [ "$status" = 0 ] || fail "settings dialog driven by keys (status $status)"
 full_screen chosen0 key - 0 1765000009 3
 grep -q "^InitCommunity(0)" chosen0.err && pass "settings dialog: the first community, by keys" ||

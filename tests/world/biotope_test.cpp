@@ -1,5 +1,5 @@
-// The world: habitat creation, placement and initialisation from a seed,
-// updates, and the guards that keep a half-built world from stepping.
+// The world: placement and initialisation from a seed, and the guards that keep a half-built
+// world from stepping.
 #include "world/biotope.h"
 
 #include <gtest/gtest.h>
@@ -73,26 +73,6 @@ TEST(Biotope, FailedHabitatLeavesNoRasters) {
     EXPECT_EQ(w.hsl_habitat.data, nullptr);
     EXPECT_TRUE(w.Update());
     EXPECT_EQ(w.n_updates, 1u);
-}
-
-// Step counts reach every bot, also when the world is re-created at the same size.
-TEST(Biotope, StepCountsHueShiftAndDestroy) {
-    Biotope w;
-    w.SetBotSteps(77);  // no bots: nothing changes
-    EXPECT_EQ(w.bot_steps, 1024u);
-    Captured([&] {
-        w.Create(8, 30, 40, 9);
-        w.SetBotSteps(77);
-        w.SetHueShift(201);
-        w.Create(8, 30, 40, 10);
-        w.SetBotSteps(77);
-        w.InitCommunity();
-    });
-    EXPECT_TRUE(w.Update());
-    for (unsigned long b = 0; b < w.n_bots; ++b) {
-        EXPECT_EQ(w.bots[b].path_index, 77u);
-        EXPECT_EQ(w.bots[b].hue_shift, 201);
-    }
     w.Destroy();
     w.Destroy();  // twice is harmless
     EXPECT_EQ(w.bots, nullptr);

@@ -1,0 +1,82 @@
+// What the fuzz targets share: a failed check aborts, so that libFuzzer keeps the input; a
+// file in memory for code that opens a path; and an input taken as a command line.
+#pragma once
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+inline void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+// A memfd read and written through /proc/self/fd/N: no file is left on disk, whatever
+// happens to the process. Code that writes to Path() writes through this descriptor, from
+// its offset.
+class MemoryFile {
+  public:
+    explicit MemoryFile(const char* name) : fd_(memfd_create(name, MFD_CLOEXEC)) {
+        Check(fd_ >= 0);
+        std::snprintf(path_, sizeof path_, "/proc/self/fd/%d", fd_);
+    }
+    ~MemoryFile() { close(fd_); }
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
+
+    // Empties the file and puts its offset back to the start.
+    void Clear() { Check(ftruncate(fd_, 0) == 0 && lseek(fd_, 0, SEEK_SET) == 0); }
+    // Replaces the content; a failed write aborts, never to be taken for a fault under test.
+    void Set(const uint8_t* data, size_t size) {
+        Clear();
+        for (size_t done = 0; done < size;) {
+            const ssize_t n = pwrite(fd_, data + done, size - done, static_cast<off_t>(done));
+            Check(n > 0);
+            done += static_cast<size_t>(n);
+        }
+    }
+    const char* Path() const { return path_; }
+
+  private:
+    int fd_;
+    char path_[40] = {};
+};
+
+// The input split at line ends into arguments after `first`.
+struct ArgWords {
+    std::vector<std::string> words;
+    std::vector<char*> argv;  // into words, null-terminated
+
+    ArgWords(const char* first, const uint8_t* data, size_t size) : words{first} {
+        std::string word;
+        for (size_t i = 0; i < size; ++i) {
+            if (data[i] != '\n') word.push_back(static_cast<char>(data[i]));
+            if (data[i] == '\n') words.push_back(std::move(word)), word.clear();
+        }
+        if (!word.empty()) words.push_back(word);
+        for (std::string& w : words) argv.push_back(w.data());
+        argv.push_back(nullptr);
+    }
+    int argc() const { return static_cast<int>(words.size()); }
+};
+
+// Parses the input as a command line twice with parse(argc, argv, &args, &error): a refusal
+// comes with a one-line reason, the same both times; an accepted command line parses the
+// same both times (same(a, b)) and, unless it asks for help, describes a job valid() takes.
+template <typename Args, typename Parse, typename Same, typename Valid>
+void CheckParse(const char* first, const uint8_t* data, size_t size, Parse parse, Same same,
+                Valid valid) {
+    ArgWords words(first, data, size);
+    if (words.argc() > 256) return;
+    Args args, again;
+    std::string error, error_again;
+    const bool ok = parse(words.argc(), words.argv.data(), &args, &error);
+    Check(parse(words.argc(), words.argv.data(), &again, &error_again) == ok);
+    if (!ok) Check(!error.empty() && error == error_again && error.find('\n') == std::string::npos);
+    if (ok) Check(same(args, again) && (args.help || valid(args)));
+}

@@ -1,0 +1,8 @@
+// The clocks a host reads, in nanoseconds, on Linux and on Windows alike.
+#pragma once
+
+// Wall time on a steady clock.
+long long NowNs();
+// CPU time of the whole process, and of the calling thread.
+long long ProcessCpuNs();
+long long ThreadCpuNs();

@@ -1,0 +1,8 @@
+// The saver on X11: in its own window, in a window given by id, or on the root
+// window as an XScreenSaver hack.
+#pragma once
+
+#include "host/x11/window_job.h"
+
+// `lumivor [window options]`. Returns the exit status.
+int RunWindowHost(const WindowJob& job);

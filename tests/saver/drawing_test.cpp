@@ -1,0 +1,199 @@
+// The saver's heart on each kind of drawing: OpenGL, a pixel buffer and cell
+// marks all show the display habitat, cell for cell, for every community; and
+// the saver view's cadence on a real OpenGL context.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/render/cell_marks.h"
+#include "host/shared/pixel_trails.h"
+#include "saver/frame_driver.h"
+#include "saver/saver.h"
+#include "saver/saver_view.h"
+#include "tests/support/gl_surface.h"
+#include "world/community.h"
+
+namespace {
+
+// Starts community n at w x h from a fixed clock, its messages swallowed, with
+// more steps than its share so that trails cross and overwrite.
+void StartQuietly(Saver& saver, int n, int w, int h) {
+    saver.start = RunStart{StartClock::Fixed(1765000000 + n), n};
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    saver.Start(w, h);
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    biotope.SetBotSteps(400);
+}
+
+std::vector<uint8_t> Raster(const Image& image) {
+    return {image.data, image.data + static_cast<size_t>(image.width) * image.height * 3};
+}
+
+// A top-row-first RGBA buffer as bottom-row-first RGB, as OpenGL reads a surface back.
+std::vector<uint8_t> BottomUpRGB(const std::vector<uint32_t>& rgba, int w, int h) {
+    std::vector<uint8_t> rgb;
+    for (int y = h - 1; y >= 0; --y)
+        for (int x = 0; x < w; ++x)
+            for (int shift : {0, 8, 16}) rgb.push_back(uint8_t(rgba[size_t(y) * w + x] >> shift));
+    return rgb;
+}
+
+TEST(Drawing, EveryKindShowsTheDisplayHabitatForEveryCommunity) {
+    const PixelFormat rgba{0, 8, 16, 0xff000000u, false};
+    for (int n = 0; n < kCommunityCount; ++n) {
+        SCOPED_TRACE("community " + std::to_string(n));
+        const int w = 97 + n, h = 61 + 2 * n;  // odd sizes: rows are not 4-byte multiples
+        constexpr int kTicks = 16, kMiddle = 7;
+
+        // Pixels: the reference run, its habitats kept at the middle and at the end.
+        Saver saver;
+        StartQuietly(saver, n, w, h);
+        std::vector<uint32_t> buffer(size_t(w) * h);
+        PixelTrails pixels;
+        ASSERT_TRUE(pixels.Attach(buffer.data(), w, h, w * 4, rgba));
+        std::vector<uint8_t> middle;
+        for (int t = 1; t <= kTicks; ++t) {
+            saver.Tick(pixels);
+            if (t == kMiddle) middle = Raster(biotope.rgb_habitat);
+        }
+        const std::vector<uint8_t> shown = Raster(biotope.rgb_habitat);
+        const std::vector<uint8_t> habitat = Raster(biotope.hsl_habitat);
+        ASSERT_NE(shown, std::vector<uint8_t>(shown.size(), shown[0])) << "nothing painted";
+        EXPECT_EQ(BottomUpRGB(buffer, w, h), shown);
+        EXPECT_EQ(biotope.n_updates, 2u * (kTicks - 1));
+        // A size change clears the surface at the next tick and keeps the world.
+        saver.SurfaceChanged();
+        saver.Tick(pixels);
+        EXPECT_EQ(buffer, std::vector<uint32_t>(buffer.size(), rgba.Pixel(clear_clr)));
+        EXPECT_EQ(biotope.n_updates, 2u * (kTicks - 1));
+
+        // Marks: the same habitats, also when repainted halfway and marked on.
+        CellMarks marks;
+        StartQuietly(saver, n, w, h);
+        ASSERT_TRUE(marks.Create(biotope));
+        for (int t = 1; t <= kTicks; ++t) {
+            saver.Tick(marks);
+            if (t != kMiddle) continue;
+            marks.Repaint(biotope);
+            EXPECT_EQ(Raster(biotope.rgb_habitat), middle);
+        }
+        marks.Repaint(biotope);
+        EXPECT_EQ(Raster(biotope.rgb_habitat), shown);
+        EXPECT_EQ(Raster(biotope.hsl_habitat), habitat);
+
+        // OpenGL: the surface read back.
+        TestGLSurface gl;
+        ASSERT_TRUE(gl.Create(w, h));
+        StartQuietly(saver, n, w, h);
+        GLTrails trails;
+        for (int t = 1; t <= kTicks; ++t) saver.Tick(trails);
+        glFinish();
+        EXPECT_EQ(gl.ReadRGB(), shown);
+    }
+}
+
+// The community from a reading is taken mod 10 over all 64 bits.
+TEST(Start, CommunityFromTheWholeReading) {
+    Saver saver;
+    saver.start.clock = StartClock::Fixed(4294967299LL);  // low 32 bits: 3
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_TRUE(saver.Start(8, 8));
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(curr_comm_i, 9);
+}
+
+struct Surface : SaverSurface {
+    TestGLSurface gl;
+    void MakeCurrent() override {}
+    void SetFrameSize(int w, int h) override { w > 0 && h > 0 && gl.Create(w, h); }
+};
+
+bool AllOf(const std::vector<uint8_t>& rgb, RGB_888 c) {
+    for (size_t i = 0; i < rgb.size(); i += 3)
+        if (rgb[i] != c.r || rgb[i + 1] != c.g || rgb[i + 2] != c.b) return false;
+    return !rgb.empty();
+}
+
+// The first tick after a start or resize only clears (to the clear colour / 255); later ticks
+// draw the world; a resize keeps the world; stop then start builds a new one.
+TEST(SaverView, TicksResizeStopAndStart) {
+    Surface surface;
+    Lumivor_saverView view({0, 0, {160, 120}}, false, &surface);
+    view.start = RunStart{StartClock::Fixed(1765000000), -1};  // community 0, (201, 202, 196)
+    view.startAnimation();
+    view.animateOneFrame();
+    EXPECT_TRUE(AllOf(surface.gl.ReadRGB(), {201, 202, 196}));
+    std::array<float, 4> clear{};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear.data());
+    EXPECT_EQ(clear, (std::array{201 / 255.f, 202 / 255.f, 196 / 255.f, 1.f}));
+    view.animateOneFrame();
+    EXPECT_EQ(biotope.n_updates, 2u);
+    EXPECT_EQ(surface.gl.ReadRGB(), Raster(biotope.rgb_habitat));
+
+    view.setFrameSize({200.7, 90.2});
+    view.animateOneFrame();
+    EXPECT_TRUE(AllOf(surface.gl.ReadRGB(), {201, 202, 196}));
+    EXPECT_EQ(biotope.n_updates, 2u);
+
+    view.stopAnimation();
+    view.start.clock = StartClock::Fixed(1765000003);  // community 3, (198, 205, 197)
+    view.startAnimation();
+    EXPECT_EQ(biotope.seed, 1765000003u);
+    view.animateOneFrame();
+    EXPECT_TRUE(AllOf(surface.gl.ReadRGB(), {198, 205, 197}));
+}
+
+// Fractional frames truncate; empty or nonsense sizes give no world and no crash.
+TEST(SaverView, FrameSizes) {
+    Surface surface;
+    Lumivor_saverView view({0, 0, {1279.6, 799.9}}, false, &surface);
+    view.startAnimation();
+    EXPECT_EQ(scr_w, 1279);
+    EXPECT_EQ(scr_h, 799);
+    EXPECT_EQ(Lumivor_saverView::ToPixels(-3.5), 0);
+    EXPECT_EQ(Lumivor_saverView::ToPixels(std::nan("")), 0);
+    EXPECT_EQ(Lumivor_saverView::ToPixels(1e12), INT_MAX);
+    for (const SaverSize size : {SaverSize{0, 0}, SaverSize{0.6, 300}, SaverSize{300, 0}}) {
+        view.setFrameSize(size);
+        view.startAnimation();
+        for (int i = 0; i < 3; ++i) view.animateOneFrame();
+        EXPECT_FALSE(biotope.HasHabitat());
+    }
+}
+
+// The first OnDisplay of the process clears before it draws; later ones draw
+// over what the surface holds. (CTest runs every test in a process of its own.)
+TEST(FrameDriver, OnlyTheFirstDisplayOfTheProcessClears) {
+    TestGLSurface gl;
+    ASSERT_TRUE(gl.Create(64, 48));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    StartRun(64, 48, RunStart{StartClock::Fixed(1765000000), -1});
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
+    auto black_cells = [&gl] {
+        const std::vector<uint8_t> rgb = gl.ReadRGB();
+        size_t n = 0;
+        for (size_t i = 0; i < rgb.size(); i += 3)
+            n += rgb[i] == 0 && rgb[i + 1] == 0 && rgb[i + 2] == 0;
+        return n;
+    };
+    gl.Clear(0, 0, 0);
+    OnDisplay();
+    EXPECT_EQ(black_cells(), 0u);
+    gl.Clear(0, 0, 0);
+    OnDisplay();
+    EXPECT_GT(black_cells(), 64u * 48u / 2);  // a few trails on black
+}
+
+}  // namespace

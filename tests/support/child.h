@@ -1,0 +1,43 @@
+// Programs run by the tests in child processes, the built `lumivor` above all.
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/files.h"
+
+// A program in its own process, standard error in a file; killed if dropped while running.
+struct TestChild {
+    static constexpr int kTimedOut = -1000;
+    pid_t pid = -1;          // -1 once it has ended
+    int status = kTimedOut;  // exit status, or minus the signal that ended it
+    std::string err_path;
+    bool keep_out = false;   // standard output into err_path + ".out", not dropped
+    bool as_nobody = false;  // as user nobody when run by root
+    // Runs args[0] with this environment less XSCREENSAVER_WINDOW, DISPLAY=`display` (none
+    // if empty) and `env` ("NAME=value"); standard output is dropped unless kept.
+    bool Start(std::vector<std::string> args, const std::string& display,
+               const std::vector<std::string>& env = {});
+    int Wait(std::chrono::milliseconds limit);  // `status`, or kTimedOut
+    // True once `text` is on its standard error while it still runs.
+    bool WaitForErr(const std::string& text, std::chrono::milliseconds limit);
+    std::string Err() const { return ReadFile(err_path); }
+    std::string Out() const { return ReadFile(err_path + ".out"); }
+    ~TestChild();
+};
+
+// A finished run of the built `lumivor`: its status and what it wrote.
+struct LumivorRun {
+    int status = TestChild::kTimedOut;
+    std::string out, err;
+};
+// Runs `lumivor` with args, without a display, to its end (two minutes at most).
+LumivorRun RunLumivor(const std::vector<std::string>& args, bool as_nobody = false);
+
+// Runs f() in a child process: 0 when it gave true, 1 when false, minus the signal that
+// ended it.
+int InChild(const std::function<bool()>& f);
