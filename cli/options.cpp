@@ -248,7 +248,8 @@ const Option kOptions[] = {
      "at exit, save the display habitat as a binary PPM, top row\nfirst (-: standard output)",
      SetHabitat},
     {"start-from", nullptr, "FILE", kRenderCommand, "a file name",
-     "load a habitat PPM into the new world before the first update",
+     "load a picture into the new world before the first update:\n"
+     "a habitat PPM, a PNG or a BMP (-: standard input)",
      [](Parsed& p, const char* v) { p.render.job.start_from = v; return true; }},
     {"png", nullptr, "FILE", kRenderCommand, "a file name",
      "write the rendered surface as a PNG (-: standard output)",
@@ -267,12 +268,12 @@ const Option kOptions[] = {
      "and the next random number",
      [](Parsed& p, const char*) { return p.render.job.final_state = true; }},
     {"video", nullptr, "FILE", kRenderCommand, "a file name",
-     "write a time-lapse video of the picture every --every ticks and at\n"
-     "the last tick; .webm: VP9, .mkv: VP9 in Matroska, .mp4: H.264\n"
+     "write a time-lapse video of the picture every --every ticks and\n"
+     "at the last tick; .webm: VP9, .mkv: VP9 in Matroska, .mp4: H.264\n"
      "(odd sizes padded to even); -: WebM on standard output",
      [](Parsed& p, const char* v) { p.render.job.video_path = v; return true; }},
     {"every", nullptr, "K", kRenderCommand, "a tick count 1..1000000000",
-     "with --video: a frame every K ticks (default 15, 5 frames a second\nof the saver)",
+     "with --video: a frame every K ticks (default 15, 5 frames\na second of the saver)",
      [](Parsed& p, const char* v) {
          long long n = 0;
          if (!ParseInteger(v, 10, 1, kMaxTicks, &n)) return false;
@@ -287,8 +288,8 @@ const Option kOptions[] = {
          return ParseDouble(v, 0.1, 1000.0, &p.render.job.video_fps);
      }},
     {"lossless", nullptr, nullptr, kRenderCommand, nullptr,
-     "with --video: VP9 lossless in planar RGB, which decodes to exactly\n"
-     "the pictures (.webm and .mkv)",
+     "with --video: VP9 lossless in planar RGB, which decodes to\n"
+     "exactly the pictures (.webm and .mkv)",
      [](Parsed& p, const char*) {
          p.video_only = "--lossless";
          return p.render.job.video_lossless = true;

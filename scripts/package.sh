@@ -26,14 +26,14 @@ start=$(date +%s)
 # shellcheck disable=SC2086
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
       -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
-      -DLUMIVOR_WERROR=ON -DLUMIVOR_BUILD_TESTS=OFF -DLUMIVOR_BUILD_BENCH=OFF \
+      -DLUMIVOR_WERROR=ON -DLUMIVOR_BUILD_TESTS=OFF -DLUMIVOR_BUILD_BENCH=OFF -DLUMIVOR_VIDEO=ON \
       ${LUMIVOR_CMAKE_ARGS:-} >/dev/null
 cmake --build "$build" -j "$jobs"
 rm -f "$build"/lumivor_*.deb
 (cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack failed"; }
 deb=$(ls "$build"/lumivor_*.deb)
 echo "== $deb =="
-dpkg-deb --field "$deb" Package Version Architecture Section Depends
+dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends
 contents=$(dpkg-deb --contents "$deb")
 for f in ./usr/bin/lumivor ./usr/libexec/xscreensaver/lumivor \
          ./usr/share/xscreensaver/config/lumivor.xml ./usr/share/man/man6/lumivor.6 \
@@ -41,6 +41,8 @@ for f in ./usr/bin/lumivor ./usr/libexec/xscreensaver/lumivor \
     echo "$contents" | grep -q " $f\$" || fail "the package lacks $f"
 done
 dpkg-deb --field "$deb" Depends | grep -q libc6 || fail "no library dependencies were found"
+# render --video loads FFmpeg's libraries itself: the package recommends them.
+dpkg-deb --field "$deb" Recommends | grep -q libavcodec || fail "the package does not recommend FFmpeg's libraries"
 version=$(dpkg-deb --field "$deb" Version)
 
 tmp=$(mktemp -d)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <new>
 
+#include "image/file_writer.h"
 #include "image/image.h"
 
 #ifdef LUMIVOR_HAVE_PNG
@@ -210,14 +211,20 @@ bool ReadBMPPicture(std::FILE* f, HabitatPicture* picture) {
 
 bool ReadStartPicture(const char* path, HabitatPicture* picture) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
-        path != nullptr ? std::fopen(path, "rb") : nullptr, std::fclose);
+        path != nullptr ? OpenFile(path, "rb") : nullptr, std::fclose);
     if (f == nullptr) {
         if (path == nullptr) errno = EINVAL;
         std::perror("LoadHabitat() fopen()");
         return false;
     }
     // One byte tells the formats apart, and one byte can always be put back.
+    // A folder opens as a stream on some systems and fails at the first read:
+    // it is reported as a file that cannot be opened, with the system's reason.
     const int first = std::getc(f.get());
+    if (first == EOF && std::ferror(f.get())) {
+        std::perror("LoadHabitat() fopen()");
+        return false;
+    }
     if (first != EOF) std::ungetc(first, f.get());
     switch (first) {
         case 0x89:  // PNG's signature: 89 'P' 'N' 'G' CR LF 1A LF
