@@ -49,7 +49,8 @@ struct PngRead {
     size_t capacity = 0;              // bytes allocated in rows
     uint32_t width = 0;
     uint32_t height = 0;
-    char error[200] = "";
+    char error[300] = "";
+    char warning[100] = "";  // the first warning, shown with an error
 };
 
 // Makes room for `bytes` of rows, keeping what is there. Streams grow in
@@ -71,13 +72,23 @@ bool Reserve(PngRead& read, size_t bytes, size_t total, bool measured) {
 // libpng reports errors by longjmp; this frame holds nothing that needs
 // destroying, only plain values and the state in `read`.
 bool DecodePNG(std::FILE* f, PngRead& read) {
+    // An error ends the decoding; the first warning before it often names
+    // the cause ("Invalid IHDR data" follows "Image width is zero in IHDR").
     png_structp png = png_create_read_struct(
-        PNG_LIBPNG_VER_STRING, read.error,
+        PNG_LIBPNG_VER_STRING, &read,
         [](png_structp p, png_const_charp msg) {
-            std::snprintf(static_cast<char*>(png_get_error_ptr(p)), 200, "%s", msg);
+            PngRead* r = static_cast<PngRead*>(png_get_error_ptr(p));
+            if (r->warning[0] != '\0') {
+                std::snprintf(r->error, sizeof r->error, "%s (%s)", msg, r->warning);
+            } else {
+                std::snprintf(r->error, sizeof r->error, "%s", msg);
+            }
             png_longjmp(p, 1);
         },
-        [](png_structp, png_const_charp) {});
+        [](png_structp p, png_const_charp msg) {
+            PngRead* r = static_cast<PngRead*>(png_get_error_ptr(p));
+            if (r->warning[0] == '\0') std::snprintf(r->warning, sizeof r->warning, "%s", msg);
+        });
     if (png == nullptr) {
         std::snprintf(read.error, sizeof read.error, "out of memory");
         return false;

@@ -1,0 +1,271 @@
+#!/usr/bin/env python3
+"""`lumivor render --video` and the start pictures, against real FFmpeg, file systems and
+Chromium. Usage: video_test.py LUMIVOR [unittest arguments]."""
+
+import os
+import pwd
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+import zlib
+
+LUMIVOR = ""
+
+
+def render(*args, **kw):
+    kw.setdefault("stdout", subprocess.PIPE)
+    return subprocess.run([LUMIVOR, "render", "--quiet", *map(str, args)], stderr=subprocess.PIPE,
+                          timeout=300, **kw)
+
+
+def ffmpeg_rgb(path):
+    """Every frame decoded as given, neither dropped nor repeated, as RGB bytes."""
+    return subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-fps_mode", "passthrough", "-f",
+                           "rawvideo", "-pix_fmt", "rgb24", "-"], capture_output=True,
+                          check=True).stdout
+
+
+def probe(path):
+    """(codec, width, height, frames) of the video's stream."""
+    out = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries",
+                          "stream=codec_name,width,height,nb_read_frames", "-of", "csv=p=0",
+                          path], capture_output=True, text=True, check=True).stdout
+    codec, w, h, n = out.strip().split(",")
+    return codec, int(w), int(h), int(n)
+
+
+def ppm(w, h, rgb):
+    return b"P6\n#quib habitat\n%d %d\n255\n" % (w, h) + rgb
+
+
+def png(w, h, rows, colour, depth=8, palette=b"", interlace=0):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    header = struct.pack(">IIBBBBB", w, h, depth, colour, 0, 0, interlace)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + (chunk(b"PLTE", palette) if palette else b"")
+            + chunk(b"IDAT", zlib.compress(b"".join(b"\0" + r for r in rows))) + chunk(b"IEND", b""))
+
+
+def bmp(w, h, rows, bpp, top_down, height=None):
+    """rows: top first, RGB; stored BGR(A) with rows padded to four bytes."""
+    step = bpp // 8
+    pad = -(w * step) % 4
+    stored = [b"".join(bytes(r[i:i + 3][::-1]) + b"\0" * (step - 3) for i in range(0, 3 * w, 3))
+              + b"\0" * pad for r in rows]
+    pixels = b"".join(stored if top_down else stored[::-1])
+    info = struct.pack("<IiiHHIIiiII", 40, w, -(height or h) if top_down else (height or h), 1,
+                       bpp, 0, len(pixels), 2835, 2835, 0, 0)
+    return b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54) + info + pixels
+
+
+class Video(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+
+    def path(self, name):
+        return os.path.join(self.dir.name, name)
+
+    def ok(self, *args, **kw):
+        r = render(*args, **kw)
+        self.assertEqual(r.returncode, 0, r.stderr.decode())
+        return r
+
+    def test_lossless_frames_are_the_pngs_of_their_ticks(self):
+        start = self.path("start.ppm")
+        self.ok("--no-gl", "--seed", 11, "--size", "53x29", "--ticks", 40, "--habitat", start)
+        cases = [  # (arguments, ticks, every): communities, sizes, both renderers, a start picture
+            (["--no-gl", "--preset", 1, "--seed", 5, "--size", "161x97"], 37, 12),
+            (["--preset", 6, "--seed", 8, "--size", "64x48"], 30, 10),
+            (["--no-gl", "--preset", 9, "--seed", 3, "--start-from", start], 20, 7),
+        ]
+        for args, ticks, every in cases:
+            with self.subTest(args=args):
+                video = self.path("v.webm")
+                self.ok(*args, "--ticks", ticks, "--every", every, "--video", video, "--lossless")
+                frames = ffmpeg_rgb(video)
+                frame_ticks = list(range(every, ticks + 1, every)) + ([ticks] if ticks % every else [])
+                size = len(frames) // len(frame_ticks)
+                self.assertEqual(size * len(frame_ticks), len(frames))
+                for i, t in enumerate(frame_ticks):
+                    self.ok(*args, "--ticks", t, "--png", self.path("p.png"))
+                    self.assertTrue(frames[i * size:(i + 1) * size] == ffmpeg_rgb(self.path("p.png")),
+                                    f"frame {i} (tick {t}) differs from the PNG")
+
+    def test_lossy_videos_have_the_frames_and_size_asked_and_play(self):
+        run = ["--no-gl", "--seed", 2, "--size", "65x33", "--ticks", 40, "--every", 15]
+        for name, codec, size in [("v.webm", "vp9", (65, 33)), ("v.mkv", "vp9", (65, 33)),
+                                  ("v.mp4", "h264", (66, 34))]:
+            self.ok(*run, "--video", self.path(name))
+            self.assertEqual(probe(self.path(name)), (codec, *size, 3), name)
+        with open(self.path("out.webm"), "wb") as out:  # WebM on standard output
+            self.ok(*run, "--video", "-", stdout=out)
+        self.assertEqual(probe(self.path("out.webm")), ("vp9", 65, 33, 3))
+        os.mkfifo(self.path("fifo.mp4"))
+        r = render(*run, "--video", self.path("fifo.mp4"))
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"MP4 needs a file that can seek", r.stderr)
+        for args, reason in [(["--video", "v.avi"], b"needs a name ending in .webm"),
+                             (["--video", "v.mp4", "--lossless"], b"MP4 holds H.264"),
+                             (["--every", 5, "--png", "p.png"], b"--every works with --video only")]:
+            r = render(*run[:-2], *args, cwd=self.dir.name)
+            self.assertEqual((r.returncode, r.stderr.count(b"\n")), (2, 1), r.stderr)
+            self.assertIn(reason, r.stderr)
+        self.first_frames_play_in_chromium()
+
+    def first_frames_play_in_chromium(self):
+        sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "web"))
+        import browser
+        try:
+            browser.chromium_path()
+        except RuntimeError as e:
+            self.skipTest(str(e))
+        server, chrome = browser.Server(self.dir.name), browser.Browser(200, 200)
+        try:
+            session = chrome.open(server.url(""))
+            for name, size in [("v.webm", [65, 33]), ("v.mp4", [66, 34])]:
+                shown = chrome.eval(session, f"""new Promise(done => {{
+                    const v = document.createElement('video');
+                    v.onloadeddata = () => done([v.videoWidth, v.videoHeight, v.readyState >= 2]);
+                    v.onerror = () => done('error ' + v.error.code);
+                    v.src = '{server.url(name)}'; }})""")
+                self.assertEqual(shown, size + [True], name)
+        finally:
+            chrome.close()
+            server.close()
+
+    def assert_kept(self, folder, target):
+        self.assertEqual(os.listdir(folder), [os.path.basename(target)], "a temporary was left")
+        with open(target, "rb") as f:
+            self.assertEqual(f.read(), b"old")
+
+    def test_failures_keep_what_was_there(self):
+        run = ["--no-gl", "--size", "320x240", "--every", 2, "--lossless"]
+        folder = self.path("out")
+        os.mkdir(folder)
+        target = os.path.join(folder, "v.webm")
+        with open(target, "wb") as f:
+            f.write(b"old")
+        # A folder the user cannot write: refused before the first tick.
+        os.chmod(folder, 0o555)
+        nobody = pwd.getpwnam("nobody") if os.getuid() == 0 else None
+        as_user = (lambda: os.setuid(nobody.pw_uid)) if nobody else None
+        os.chmod(self.dir.name, 0o755)
+        r = render(*run, "--ticks", 10, "--video", target, preexec_fn=as_user)
+        self.assertEqual(r.returncode, 1)
+        self.assertIn(b"Permission denied", r.stderr)
+        os.chmod(folder, 0o755)
+        self.assert_kept(folder, target)
+        # A full disk: a small tmpfs when it can be mounted, else a link to /dev/full.
+        small = self.path("small")
+        os.mkdir(small)
+        mounted = os.getuid() == 0 and subprocess.run(
+            ["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small], capture_output=True).returncode == 0
+        try:
+            full = os.path.join(small, "v.webm")
+            with open(full, "wb") as f:
+                f.write(b"old")
+            if not mounted:
+                os.symlink("/dev/full", os.path.join(small, "full.webm"))
+            r = render(*run, "--ticks", 200, "--video", full if mounted else os.path.join(small, "full.webm"))
+            self.assertEqual(r.returncode, 1)
+            self.assertIn(b"No space left on device", r.stderr)
+            if mounted:
+                self.assert_kept(small, full)
+        finally:
+            if mounted:
+                subprocess.run(["umount", small], check=True)
+        # A signal mid-encode: once frames are being written, SIGTERM ends the run.
+        child = subprocess.Popen([LUMIVOR, "render", "--quiet", *map(str, run), "--ticks", "1000000",
+                                  "--video", target], stderr=subprocess.DEVNULL)
+        deadline = time.monotonic() + 120
+        while time.monotonic() < deadline and not any(
+                n != "v.webm" and os.path.getsize(os.path.join(folder, n)) > 100000
+                for n in os.listdir(folder)):
+            time.sleep(0.05)
+        child.send_signal(signal.SIGTERM)
+        self.assertEqual(child.wait(60), -signal.SIGTERM)
+        self.assert_kept(folder, target)
+
+
+class StartPictures(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+        self.run_from = ["--no-gl", "--seed", 4, "--preset", 2, "--ticks", 9, "--habitat"]
+
+    def path(self, name):
+        return os.path.join(self.dir.name, name)
+
+    def habitat_from(self, picture, **kw):
+        out = self.path("out.ppm")
+        r = render(*self.run_from, out, "--start-from", picture, **kw)
+        self.assertEqual(r.returncode, 0, r.stderr.decode())
+        with open(out, "rb") as f:
+            return f.read()
+
+    def test_png_and_bmp_start_as_the_same_ppm(self):
+        w, h = 37, 23
+        render("--no-gl", "--seed", 6, "--size", f"{w}x{h}", "--ticks", 80, "--habitat", self.path("p.ppm"))
+        with open(self.path("p.ppm"), "rb") as f:
+            rgb = f.read()[-3 * w * h:]
+        rows = [rgb[y * 3 * w:(y + 1) * 3 * w] for y in range(h)]
+        grey = [bytes(r[1::3]) for r in rows]
+        few = bytes(v & 0xC0 for v in rgb)  # at most 64 colours, for a palette
+        colours = sorted({few[i:i + 3] for i in range(0, len(few), 3)})
+        index = [bytes(colours.index(few[(y * w + x) * 3:(y * w + x) * 3 + 3]) for x in range(w))
+                 for y in range(h)]
+        variants = [  # (file, the picture it holds)
+            (png(w, h, rows, 2), rgb),
+            (png(w, h, [b"".join(r[i:i + 3] + b"\x80" for i in range(0, 3 * w, 3)) for r in rows], 6), rgb),
+            (png(w, h, [bytes(v for b in r for v in (b, b)) for r in rows], 2, 16), rgb),
+            (png(w, h, grey, 0), bytes(v for g in grey for v in g for _ in range(3))),
+            (png(w, h, index, 3, palette=b"".join(colours)), few),
+            (bmp(w, h, rows, 24, False), rgb),
+            (bmp(w, h, rows, 32, True), rgb),
+        ]
+        expected = {}
+        for i, (data, picture) in enumerate(variants):
+            with self.subTest(variant=i):
+                with open(self.path("v"), "wb") as f:
+                    f.write(data)
+                if picture not in expected:
+                    with open(self.path("e.ppm"), "wb") as f:
+                        f.write(ppm(w, h, picture))
+                    expected[picture] = self.habitat_from(self.path("e.ppm"))
+                self.assertTrue(self.habitat_from(self.path("v")) == expected[picture])
+        # A PNG read from a pipe, rows growing as they come.
+        self.assertTrue(self.habitat_from("-", input=variants[0][0]) == expected[rgb])
+
+    def test_malformed_pictures_are_refused_with_reasons(self):
+        one = [b"\1\2\3"]
+        good = png(1, 1, one, 2)
+        cases = [
+            (good[:40], b"PNG file refused"),
+            (good[:29] + b"\0\0\0\0" + good[33:], b"PNG file refused: IHDR: CRC error"),
+            (png(0, 1, [b""], 2), b"PNG file refused: Invalid IHDR data (Image width is zero in IHDR)"),
+            (png(40000, 1, [b"\0" * 120000], 2), b"invalid size (40000 x 1)"),
+            (png(30000, 30000, one, 2), b"truncated pixel data (30000 x 30000)"),
+            (bmp(1, 1, one, 24, False)[:-1], b"ReadBMPPixels"),
+            (bmp(1, 1, one, 24, False, height=40000), b"each side must be 1 to 32768"),
+            (bmp(1, 1, one, 24, False)[:28] + b"\x10" + bmp(1, 1, one, 24, False)[29:], b"16 bpp"),
+            (b"GIF89a", b"not a PNG, BMP or binary PPM picture"),
+        ]
+        for data, reason in cases:
+            with self.subTest(reason=reason):
+                with open(self.path("bad"), "wb") as f:
+                    f.write(data)
+                r = render(*self.run_from, self.path("out.ppm"), "--start-from", self.path("bad"))
+                self.assertEqual(r.returncode, 1)
+                self.assertIn(reason, r.stderr)
+                self.assertIn(b"cannot start from", r.stderr)
+                self.assertFalse(os.path.exists(self.path("out.ppm")))
+
+
+if __name__ == "__main__":
+    LUMIVOR = sys.argv.pop(1)
+    unittest.main()
