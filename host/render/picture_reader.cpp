@@ -46,32 +46,50 @@ constexpr uint64_t kMostDeflateRatio = 1032;
 // error (a longjmp out of the decoder) loses nothing that needs freeing.
 struct PngRead {
     std::unique_ptr<uint8_t[]> rows;  // decoded RGB rows, top first
-    size_t capacity = 0;              // bytes allocated in rows
     uint32_t width = 0;
     uint32_t height = 0;
     char error[300] = "";
     char warning[100] = "";  // the first warning, shown with an error
 };
 
-// Makes room for `bytes` of rows, keeping what is there. Streams grow in
-// doubling steps from 1 MiB, so that a header alone cannot take much memory.
-bool Reserve(PngRead& read, size_t bytes, size_t total, bool measured) {
-    if (bytes <= read.capacity) return true;
-    constexpr size_t kFirstStep = size_t{1} << 20;
-    size_t grown = measured ? total : read.capacity == 0 ? kFirstStep : read.capacity * 2;
-    if (grown < bytes) grown = bytes;
-    if (grown > total) grown = total;
-    std::unique_ptr<uint8_t[]> next(new (std::nothrow) uint8_t[grown]);
-    if (next == nullptr) return false;
-    if (read.capacity > 0) std::memcpy(next.get(), read.rows.get(), read.capacity);
-    read.rows = std::move(next);
-    read.capacity = grown;
-    return true;
+// A whole stream read into memory, for libpng to read from.
+struct HeldBytes {
+    std::unique_ptr<uint8_t[]> data;
+    size_t size = 0;
+    size_t at = 0;  // where libpng reads next
+};
+
+// Reads what is left of `f` into *held, in doubling steps; false on a read
+// error or when memory runs out.
+bool HoldAll(std::FILE* f, HeldBytes* held) {
+    size_t capacity = 0;
+    for (;;) {
+        if (held->size == capacity) {
+            const size_t grown = capacity == 0 ? size_t{1} << 16 : capacity * 2;
+            std::unique_ptr<uint8_t[]> next(new (std::nothrow) uint8_t[grown]);
+            if (next == nullptr) return false;
+            if (held->size > 0) std::memcpy(next.get(), held->data.get(), held->size);
+            held->data = std::move(next);
+            capacity = grown;
+        }
+        const size_t n = std::fread(held->data.get() + held->size, 1, capacity - held->size, f);
+        held->size += n;
+        if (n == 0) return !std::ferror(f);
+    }
+}
+
+void ReadHeld(png_structp png, png_bytep out, size_t n) {
+    HeldBytes* held = static_cast<HeldBytes*>(png_get_io_ptr(png));
+    if (n > held->size - held->at) png_error(png, "Read Error");
+    std::memcpy(out, held->data.get() + held->at, n);
+    held->at += n;
 }
 
 // libpng reports errors by longjmp; this frame holds nothing that needs
 // destroying, only plain values and the state in `read`.
-bool DecodePNG(std::FILE* f, PngRead& read) {
+// The file is read from `f`, or from `held` when given; `length` is what
+// either holds.
+bool DecodePNG(std::FILE* f, HeldBytes* held, uint64_t length, PngRead& read) {
     // An error ends the decoding; the first warning before it often names
     // the cause ("Invalid IHDR data" follows "Image width is zero in IHDR").
     png_structp png = png_create_read_struct(
@@ -98,8 +116,11 @@ bool DecodePNG(std::FILE* f, PngRead& read) {
         png_destroy_read_struct(&png, &info, nullptr);
         return false;
     }
-    const long long left = BytesLeft(f);
-    png_init_io(png, f);
+    if (held != nullptr) {
+        png_set_read_fn(png, held, ReadHeld);
+    } else {
+        png_init_io(png, f);
+    }
     png_read_info(png, info);
     png_uint_32 w = 0, h = 0;
     int depth = 0, colour = 0, interlace = 0;
@@ -111,13 +132,14 @@ bool DecodePNG(std::FILE* f, PngRead& read) {
         png_longjmp(png, 1);
     }
     // The rows as stored, each with its filter byte: the compressed data of
-    // a measurable file must be able to hold them.
+    // the file must be able to hold them.
     const uint64_t stored =
         (static_cast<uint64_t>(w) * png_get_channels(png, info) * depth + 7) / 8;
-    if (left >= 0 && (stored + 1) * h > kMostDeflateRatio * static_cast<uint64_t>(left)) {
+    if ((stored + 1) * h > kMostDeflateRatio * length) {
         std::snprintf(read.error, sizeof read.error,
-                      "truncated pixel data (%u x %u): %lld bytes cannot hold it",
-                      static_cast<unsigned>(w), static_cast<unsigned>(h), left);
+                      "truncated pixel data (%u x %u): %llu bytes cannot hold it",
+                      static_cast<unsigned>(w), static_cast<unsigned>(h),
+                      static_cast<unsigned long long>(length));
         png_longjmp(png, 1);
     }
     if (colour == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
@@ -132,22 +154,16 @@ bool DecodePNG(std::FILE* f, PngRead& read) {
         std::snprintf(read.error, sizeof read.error, "unexpected row layout");
         png_longjmp(png, 1);
     }
-    const size_t total = row_bytes * h;
-    // Interlaced rows come back in every pass: they need the whole picture.
-    if (!Reserve(read, passes > 1 ? total : row_bytes, total, left >= 0)) {
+    // Interlaced rows come back in every pass: the whole picture is held.
+    read.rows.reset(new (std::nothrow) uint8_t[row_bytes * h]);
+    if (read.rows == nullptr) {
         std::snprintf(read.error, sizeof read.error, "cannot allocate pixel data (%u x %u)",
                       static_cast<unsigned>(w), static_cast<unsigned>(h));
         png_longjmp(png, 1);
     }
     for (int pass = 0; pass < passes; ++pass) {
-        for (png_uint_32 y = 0; y < h; ++y) {
-            if (!Reserve(read, row_bytes * (y + 1), total, left >= 0)) {
-                std::snprintf(read.error, sizeof read.error, "cannot allocate pixel data (%u x %u)",
-                              static_cast<unsigned>(w), static_cast<unsigned>(h));
-                png_longjmp(png, 1);
-            }
+        for (png_uint_32 y = 0; y < h; ++y)
             png_read_row(png, read.rows.get() + row_bytes * y, nullptr);
-        }
     }
     read.width = w;
     read.height = h;
@@ -158,8 +174,19 @@ bool DecodePNG(std::FILE* f, PngRead& read) {
 }  // namespace
 
 bool ReadPNGPicture(std::FILE* f, HabitatPicture* picture) {
+    // A stream whose length cannot be measured (a pipe) is read whole first,
+    // so that its picture too is held to what its bytes can hold before
+    // memory is taken for the rows.
+    const long long left = BytesLeft(f);
+    HeldBytes held;
+    if (left < 0 && !HoldAll(f, &held)) {
+        std::fprintf(stderr, "PNG file refused: %s\n",
+                     std::ferror(f) ? std::strerror(errno) : "out of memory");
+        return false;
+    }
     PngRead read;
-    if (!DecodePNG(f, read)) {
+    if (!DecodePNG(f, left < 0 ? &held : nullptr,
+                   left < 0 ? held.size : static_cast<uint64_t>(left), read)) {
         std::fprintf(stderr, "PNG file refused: %s\n", read.error);
         return false;
     }

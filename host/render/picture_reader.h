@@ -3,20 +3,20 @@
 // to back, so a pipe works as well as a file.
 //
 // Every format is held to the limits of habitat files (world/habitat_reader.h):
-// each side 1 to kMaxHabitatSide, and a file whose length can be measured must
-// be able to hold what its header names before memory is taken for it.
+// each side 1 to kMaxHabitatSide, and a file must be able to hold what its
+// header names before memory is taken for it.
 //   PNG  read by libpng: 8-bit RGB, RGBA, grey, grey with alpha and palette
 //        pictures (also 1, 2 and 4 bits a sample, interlaced or not) become
 //        RGB; 16-bit samples are reduced to 8 bits by rounding (v x 255 / 65535);
 //        alpha and transparency are dropped, not composed over anything; the
 //        samples are taken as stored (no gamma or colour profile is applied).
 //        Its compressed data must be at least 1/1032 of the pixel bytes it
-//        names (the most deflate can pack). Rows from a stream are decoded
-//        into memory that grows with them.
+//        names (the most deflate can pack); a stream that cannot be
+//        measured (a pipe) is read whole first and held to the same rule.
 //   BMP  read by the program's own BMP reader (image/image.h): 24-bit and
 //        32-bit pictures, bottom-up or top-down; 32-bit pixels are blue,
 //        green, red and a byte that is ignored.
-//   PPM  read by the habitat reader, as before.
+//   PPM  read by the habitat reader, which checks its length itself.
 #pragma once
 
 #include <cstdio>
