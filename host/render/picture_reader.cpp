@@ -1,7 +1,5 @@
 #include "host/render/picture_reader.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -14,9 +12,9 @@
 
 #ifdef LUMIVOR_HAVE_PNG
 #include <png.h>
+#include <sys/stat.h>
 
 #include <csetjmp>
-#endif
 
 namespace {
 
@@ -32,12 +30,6 @@ long long BytesLeft(std::FILE* f) {
 bool SideFits(uint64_t side) {
     return side >= 1 && side <= static_cast<uint64_t>(kMaxHabitatSide);
 }
-
-}  // namespace
-
-#ifdef LUMIVOR_HAVE_PNG
-
-namespace {
 
 // The most a deflate stream can expand: 1032 bytes out for every byte in.
 constexpr uint64_t kMostDeflateRatio = 1032;
