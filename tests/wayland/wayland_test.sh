@@ -89,9 +89,9 @@ sway_pid=$!
 pids="$pids $sway_pid"
 export XDG_RUNTIME_DIR="$work/sway-run"
 sway_socket() {
-    WAYLAND_DISPLAY=$(cd "$XDG_RUNTIME_DIR" && ls | grep -m1 '^wayland-[0-9]*$') &&
-        SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock 2>/dev/null | head -n1) &&
-        [ -n "$SWAYSOCK" ]
+    for socket in "$XDG_RUNTIME_DIR"/wayland-[0-9]; do WAYLAND_DISPLAY=${socket##*/}; done
+    for socket in "$XDG_RUNTIME_DIR"/sway-ipc.*.sock; do SWAYSOCK=$socket; done
+    [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && [ -S "$SWAYSOCK" ]
 }
 wait_until "sway socket" sway_socket || { cat "$work/sway.log" >&2; die "sway did not start"; }
 export WAYLAND_DISPLAY SWAYSOCK
