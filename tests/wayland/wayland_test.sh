@@ -2,8 +2,8 @@
 # The Wayland host against real compositors, headless with software rendering:
 #   1. sway (wlr-layer-shell): the overlay shows exactly the picture of
 #      `lumivor render --no-gl` of the same seed, size and ticks (read back with
-#      grim), again after the output is resized; a key ends it with status 0 and
-#      the habitat saved;
+#      grim), again after the output is resized, and on an output added; a key
+#      ends it with status 0 and the habitat saved;
 #   2. swayidle with a one-second timeout starts it; SIGTERM ends it with the habitat saved;
 #   3. the compositor going away ends it with status 1 and the habitat saved;
 #   4. weston (no layer-shell): the full-screen xdg-shell toplevel shows the same
@@ -96,8 +96,11 @@ sway_socket() {
 wait_until "sway socket" sway_socket || { cat "$work/sway.log" >&2; die "sway did not start"; }
 export WAYLAND_DISPLAY SWAYSOCK
 
-# shows W H: the output, captured, is the reference picture of that size.
-shows() { grim -t ppm "$work/capture.ppm" 2>/dev/null && cmp -s "$work/capture.ppm" "$work/shot-$1x$2.ppm"; }
+# shows W H [OUTPUT]: the output, captured, is the reference picture of that size.
+shows() {
+    grim -o "${3:-HEADLESS-1}" -t ppm "$work/capture.ppm" 2>/dev/null &&
+        cmp -s "$work/capture.ppm" "$work/shot-$1x$2.ppm"
+}
 
 # 1. The overlay is exact, follows the output's size, and a key ends it. The key
 # is typed only once the saver holds the keyboard: wtype's virtual keyboard is the
@@ -111,6 +114,11 @@ wait_until "overlay picture at 320x240" shows 320 240 && pass "sway: the overlay
 swaymsg output HEADLESS-1 resolution 400x300 >/dev/null || fail "swaymsg cannot resize the output"
 wait_until "overlay picture at 400x300" shows 400 300 &&
     pass "sway: after a resize, the render's picture of the new size"
+if ! swaymsg create_output >/dev/null || ! swaymsg output HEADLESS-2 resolution 400x300 >/dev/null; then
+    fail "swaymsg cannot add an output"
+fi
+wait_until "overlay picture on an added output" shows 400 300 HEADLESS-2 &&
+    pass "sway: an output added is covered too"
 mkfifo "$work/keys"
 wtype - <"$work/keys" &
 wtype_pid=$!
