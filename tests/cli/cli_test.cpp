@@ -10,13 +10,14 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/files.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
 std::string Read(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return ReadFile(p.string());
 }
 
 // A folder of its own per test, so that tests may run in parallel; emptied
@@ -164,19 +165,6 @@ TEST(Cli, HelpAndManualPageListTheSameOptions) {
     EXPECT_EQ(ManOptions(man, "WINDOW OPTIONS"), window_help);
 }
 
-TEST(Cli, RenderWritesAHabitatFile) {
-    const fs::path ppm = Scratch() / "out.ppm";
-    const Result r = Lumivor(
-        "render --no-gl --preset 3 --seed 1234567893 --size 144x90 "
-        "--ticks 20 --habitat " +
-        Quoted(ppm));
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::string file = Read(ppm), header = "P6\n#quib habitat\n144 90\n255\n";
-    EXPECT_EQ(file.size(), header.size() + 144u * 90u * 3u);
-    EXPECT_EQ(file.substr(0, header.size()), header);
-    EXPECT_NE(r.err.find("community 'fijnwerk' : habitat 144 x 90"), std::string::npos);
-}
-
 // --quiet silences the system's own lines only: what the user asked for and every
 // error with its reason still appear.
 TEST(Cli, QuietSilencesOnlyTheSystemsOwnMessages) {
@@ -203,49 +191,6 @@ TEST(Cli, QuietSilencesOnlyTheSystemsOwnMessages) {
     EXPECT_NE(r.err.find("junk.ppm"), std::string::npos) << r.err;
 }
 
-// A missing folder is refused before the world is built, with the system's reason.
-TEST(Cli, OutputFoldersAreCheckedBeforeTheRun) {
-    const fs::path missing = Scratch() / "missing" / "q.ppm";
-    for (const std::string option : {"--habitat", "--png", "--trace"}) {
-        SCOPED_TRACE(option);
-        const Result r = Lumivor("render --no-gl --quiet " + std::string(kSmallRun) + " " + option +
-                                 " " + Quoted(missing));
-        EXPECT_EQ(r.status, 1);
-        EXPECT_NE(r.err.find("lumivor render: cannot write " + missing.string()), std::string::npos)
-            << r.err;
-        EXPECT_NE(r.err.find("No such file or directory"), std::string::npos) << r.err;
-    }
-    const Result r =
-        Lumivor("render --no-gl " + std::string(kSmallRun) + " --habitat " + Quoted(missing));
-    EXPECT_EQ(r.err.find("InitCommunity"), std::string::npos) << "the world was built: " << r.err;
-}
-
-// "-" is standard output; the world's lines then go to standard error, so the
-// picture arrives whole.
-TEST(Cli, APictureOnStandardOutputIsTheWholePicture) {
-    const fs::path dir = Scratch(), file = dir / "file.ppm", piped = dir / "piped.ppm";
-    const std::string run = "render --no-gl " + std::string(kSmallRun);
-    ASSERT_EQ(Lumivor(run + " --habitat " + Quoted(file)).status, 0);
-    const std::string want = Read(file);
-    for (const bool quiet : {false, true}) {
-        SCOPED_TRACE(quiet ? "quiet" : "not quiet");
-        const Result r = Lumivor(run + (quiet ? " --quiet" : "") + " --habitat -", piped.string());
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_TRUE(Read(piped) == want) << "the picture differs";
-        EXPECT_EQ(r.err.find("Biotope::SaveHabitat") != std::string::npos, !quiet) << r.err;
-    }
-    Result r = Lumivor(run + " --habitat - | cat", piped.string());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Read(piped) == want) << "the picture through a pipe differs";
-
-    const fs::path png = dir / "file.png";
-    ASSERT_EQ(Lumivor(run + " --png " + Quoted(png)).status, 0);
-    r = Lumivor(run + " --png - | cat", piped.string());
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_TRUE(Read(piped) == Read(png)) << "the PNG through a pipe differs";
-    EXPECT_TRUE(fs::is_symlink("/dev/stdout")) << "/dev/stdout was replaced";
-}
-
 // A write error on standard output is a failure with the system's reason.
 TEST(Cli, StandardOutputWriteErrorsFail) {
     if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
@@ -259,20 +204,28 @@ TEST(Cli, StandardOutputWriteErrorsFail) {
 }
 
 // A standard stream by any name is that stream: standard output as "-" is (the
-// picture whole, messages on standard error, one output per stream), standard
-// input never an output, and all of it decided before the first tick.
+// picture whole, the world's lines on standard error, one output per stream, a
+// pipe too), standard input never an output, and all of it decided before the
+// first tick.
 TEST(Cli, StandardStreamsByAnyName) {
     const fs::path dir = Scratch(), want = dir / "want.png", got = dir / "got.png";
     const std::string run = "render --no-gl " + std::string(kSmallRun);
-    ASSERT_EQ(Lumivor(run + " --png " + Quoted(want)).status, 0);
-    for (const char* name : {"/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
+    ASSERT_EQ(
+        Lumivor(run + " --png " + Quoted(want) + " --habitat " + Quoted(dir / "want.ppm")).status,
+        0);
+    for (const char* name : {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
         SCOPED_TRACE(name);
-        const Result r = Lumivor(run + " --png " + name, got.string());
+        Result r = Lumivor(run + " --png " + name, got.string());
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_TRUE(Read(got) == Read(want)) << "messages mixed into the picture";
         EXPECT_NE(r.err.find("community '"), std::string::npos) << r.err;
+        r = Lumivor(run + " --quiet --habitat " + name + " | cat", got.string());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_TRUE(Read(got) == Read(dir / "want.ppm")) << "the habitat through a pipe differs";
         EXPECT_EQ(Lumivor(run + " --png - --habitat " + name).status, 2);
     }
+    EXPECT_TRUE(fs::is_symlink("/dev/stdout")) << "/dev/stdout was replaced";
     std::ofstream(dir / "in.txt") << "keep";
     for (const char* name : {"/dev/stdin", "/dev/fd/0"}) {
         const Result r = Lumivor(run + " --habitat " + name + " <" + Quoted(dir / "in.txt"));
@@ -310,6 +263,12 @@ TEST(Cli, OutputsNamingOneFileAreRefusedUntouched) {
                              Quoted(g) + " --png " + Quoted(dir / "." / "g"));
     EXPECT_EQ(r.status, 2) << "a new file by two names";
     EXPECT_FALSE(fs::exists(g));
+    // A device takes any number of outputs, also when standard output is that device.
+    EXPECT_EQ(
+        Lumivor("render --no-gl " + std::string(kSmallRun) + " --habitat /dev/null --png /dev/null",
+                "/dev/null")
+            .status,
+        0);
 }
 
 // A run that fails before its first tick leaves every output as it was; "-" is
@@ -320,6 +279,17 @@ TEST(Cli, EarlyFailuresChangeNothingAndDashIsAStream) {
                   .status,
               0);
     std::ofstream(notes) << "notes";
+    const fs::path missing = dir / "missing" / "q.ppm";
+    for (const std::string option : {"--habitat", "--png", "--trace"}) {
+        const Result r = Lumivor("render --no-gl " + std::string(kSmallRun) + " " + option + " " +
+                                 Quoted(missing));
+        EXPECT_EQ(r.status, 1) << option;
+        EXPECT_NE(r.err.find("lumivor render: cannot write " + missing.string() +
+                             ": No such file or directory"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.err.find("InitCommunity"), std::string::npos) << "the world was built";
+    }
     Result r = Lumivor("render --no-gl --ticks 2 --size 10x10 --start-from " + Quoted(picture) +
                        " --trace " + Quoted(notes));
     EXPECT_EQ(r.status, 1);
