@@ -27,6 +27,8 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/lumivor-wayland.XXXXXX")
 chmod 755 "$work"  # sway, as nobody, reads its configuration here
 pids=""
 cleanup() {
+    # The saver swayidle started is no child of this script.
+    [ ! -s "$work/idle.pid" ] || pids="$pids $(cat "$work/idle.pid")"
     for pid in $pids; do kill "$pid" 2>/dev/null || true; done
     rm -rf "$work"
 }
