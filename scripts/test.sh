@@ -115,8 +115,12 @@ section "browser: WebAssembly build, tests in Node and headless Chromium"
 scripts/web.sh test
 section "Windows: cross build, tests under Wine"
 scripts/windows.sh test
-section "Wayland: the host on headless sway and weston"
+section "Wayland: the host on headless sway and weston (release, then sanitizer build)"
 tests/wayland/wayland_test.sh build/release/cli/lumivor
+if [ "$clean_room" = false ]; then
+    ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp" \
+        tests/wayland/wayland_test.sh build/sanitize/cli/lumivor
+fi
 
 if [ "$clean_room" = false ] && [ -x build/release/bench/lumivor_bench ]; then
     section "benchmark (short run, figures only)"
