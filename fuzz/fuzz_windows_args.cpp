@@ -1,100 +1,70 @@
 // Fuzz target for the Windows saver's command line as Windows hands it over: the input is
 // UTF-16 (little-endian units, split at U+000A into arguments), turned into UTF-8 as
-// lumivor.scr does and parsed with its switches. A conversion is refused exactly when an
-// argument holds a surrogate without its pair; one that succeeds is valid UTF-8 that gives
-// back the same units. The converted arguments parse as CheckParse says of the option table.
+// lumivor.scr does, which must refuse what iconv refuses (a surrogate without its pair) and
+// give iconv's bytes otherwise; then parsed with the saver's switches as CheckParse says.
+#include <iconv.h>
+
 #include "cli/options.h"
 #include "fuzz/harness.h"
 #include "host/windows/utf16.h"
 
 namespace {
 
-// True when `units` has a surrogate without its pair: no Unicode text.
-bool HasLoneSurrogate(const std::u16string& units) {
-    for (size_t i = 0; i < units.size(); ++i) {
-        const bool high = units[i] >= 0xD800 && units[i] <= 0xDBFF;
-        const bool low_next =
-            i + 1 < units.size() && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF;
-        if (high && low_next)
-            ++i;
-        else if (units[i] >= 0xD800 && units[i] <= 0xDFFF)
-            return true;
-    }
-    return false;
-}
-
-// Decodes strict UTF-8 (shortest forms, no surrogates, at most U+10FFFF) back to UTF-16;
-// false for anything else.
-bool DecodeUtf8(const std::string& text, std::u16string* units) {
-    static const uint32_t kMin[] = {0, 0x80, 0x800, 0x10000};
-    for (size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const int extra = lead < 0x80    ? 0
-                          : lead >= 0xF0 ? 3
-                          : lead >= 0xE0 ? 2
-                          : lead >= 0xC0 ? 1
-                                         : -1;
-        if (extra < 0 || lead >= 0xF8 || i + extra >= text.size() + (extra == 0)) return false;
-        uint32_t c = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (int k = 1; k <= extra; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            c = (c << 6) | (next & 0x3F);
-        }
-        if (c < kMin[extra] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return false;
-        if (c >= 0x10000) {
-            units->push_back(static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10)));
-            units->push_back(static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF)));
-        } else {
-            units->push_back(static_cast<char16_t>(c));
-        }
-        i += static_cast<size_t>(extra) + 1;
-    }
+// The UTF-8 form of UTF-16LE bytes by iconv; false where there is none.
+bool IconvUtf8(std::string in, std::string* out) {
+    static const iconv_t utf8_of_utf16 = iconv_open("UTF-8", "UTF-16LE");
+    Check(utf8_of_utf16 != reinterpret_cast<iconv_t>(-1));
+    iconv(utf8_of_utf16, nullptr, nullptr, nullptr, nullptr);
+    out->assign(in.size() * 2, '\0');  // 3 bytes at most for a unit, 4 for a pair
+    char* from = in.data();
+    char* to = out->data();
+    size_t left = in.size(), room = out->size();
+    if (iconv(utf8_of_utf16, &from, &left, &to, &room) == static_cast<size_t>(-1)) return false;
+    out->resize(out->size() - room);
     return true;
 }
 
-bool SameScr(const ScrArgs& a, const ScrArgs& b) {
+struct ScrParse : ScrArgs {
+    bool help = false;
+};
+
+bool Parse(int argc, char** argv, ScrParse* args, std::string* error) {
+    const bool ok = ParseScrArgs(argc, argv, args, error);
+    args->help = args->window.help;
+    return ok;
+}
+
+bool SameScr(const ScrParse& a, const ScrParse& b) {
     const WindowJob& x = a.window.job;
     const WindowJob& y = b.window.job;
-    return a.mode == b.mode && a.handle == b.handle && a.choose == b.choose &&
-           a.window.help == b.window.help && x.start.community == y.start.community &&
+    return a.mode == b.mode && a.handle == b.handle && a.choose == b.choose && a.help == b.help &&
+           x.start.community == y.start.community &&
            x.start.clock.reading == y.start.clock.reading && x.ticks == y.ticks &&
            x.present == y.present && x.fps == y.fps && x.habitat_path == y.habitat_path;
+}
+
+bool CanRun(const ScrParse& a) {
+    return a.choose >= -2 && a.choose <= 9 && a.window.job.start.community >= -1 &&
+           a.window.job.start.community <= 9;
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string utf8;  // the converted arguments, one a line, as ArgWords splits them
-    std::u16string word;
-    for (size_t i = 0; i + 1 < size + 2; i += 2) {
-        const bool end = i + 1 >= size;
-        const auto unit = end ? u'\n' : static_cast<char16_t>(data[i] | (data[i + 1] << 8));
-        if (unit != u'\n') {
-            word.push_back(unit);
-            continue;
-        }
-        std::string converted, kept = "x";
-        const bool ok = Utf16ToUtf8(word, &converted);
-        Check(ok == !HasLoneSurrogate(word));
-        std::u16string back;
-        if (ok) Check(DecodeUtf8(converted, &back) && back == word);
-        // A refused argument leaves the parse below with what came before it.
-        if (!ok) return 0;
-        utf8 += converted;
-        if (!end) utf8 += '\n';
-        word.clear();
-        if (end) break;
+    std::string lines;  // the arguments in UTF-8, one a line
+    const size_t whole_units = size & ~size_t{1};
+    for (size_t start = 0, end = 0; start < whole_units; start = end += 2) {
+        std::u16string units;
+        for (; end < whole_units && (data[end] != '\n' || data[end + 1] != 0); end += 2)
+            units.push_back(static_cast<char16_t>(data[end] | data[end + 1] << 8));
+        std::string utf8, expected;
+        const bool ok = Utf16ToUtf8(units, &utf8);
+        Check(ok == IconvUtf8(std::string(data + start, data + end), &expected));
+        if (!ok) return 0;  // lumivor.scr stops there
+        Check(utf8 == expected);
+        lines += utf8 + '\n';
     }
-    ArgWords words("lumivor.scr", reinterpret_cast<const uint8_t*>(utf8.data()), utf8.size());
-    if (words.argc() > 256) return 0;
-    ScrArgs args, again;
-    std::string error, error_again;
-    const bool ok = ParseScrArgs(words.argc(), words.argv.data(), &args, &error);
-    Check(ParseScrArgs(words.argc(), words.argv.data(), &again, &error_again) == ok);
-    if (!ok) Check(!error.empty() && error == error_again && error.find('\n') == std::string::npos);
-    if (ok)
-        Check(SameScr(args, again) && args.choose >= -2 && args.choose <= 9 &&
-              args.window.job.start.community >= -1 && args.window.job.start.community <= 9);
+    CheckParse<ScrParse>("lumivor.scr", reinterpret_cast<const uint8_t*>(lines.data()),
+                         lines.size(), Parse, SameScr, CanRun);
     return 0;
 }
