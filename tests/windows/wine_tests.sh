@@ -206,47 +206,39 @@ elif [ -n "$linux" ]; then
     fi
 fi
 
-# Targets refused before the world is built: status 1, nothing on standard
-# output (the first message comes with the world), one line of reason, nothing
-# touched. $1 is the target, $2 the reason.
+# Refused before the world is built (nothing on standard output, where the
+# first message comes with the world), each with its own reason and status;
+# nothing touched. Options this build cannot do are not in its help either.
 mkdir folder
 echo kept >read-only.ppm
 chmod a-w read-only.ppm
-refused() {
-    wine "$exe" render --no-gl --seed 1 --size 8x8 --ticks 2 --habitat "$1" >refused.out 2>refused.err &&
-        status=0 || status=$?
-    if [ "$status" = 1 ] && [ ! -s refused.out ] &&
-        [ "$(cat refused.err)" = "lumivor render: cannot write $1: $2" ]; then
-        pass "render --habitat $1: refused before the run ($2)"
-    else
-        cat refused.out refused.err >&2
-        fail "render --habitat $1 (status $status)"
-    fi
-}
-refused folder "Is a directory"
-refused NUL "a device, not a file"
-refused read-only.ppm "Permission denied"
-[ "$(cat read-only.ppm)" = kept ] && [ -z "$(ls folder)" ] || fail "a refused target was touched"
-
-# What this build cannot do: usage errors before the run, and not in its help.
-usage_bad=""
-for option in "--png x.png" --markers --fps --root "--window-id 5"; do
+see=" (see 'lumivor render --help')"
+before=$failures
+while IFS='|' read -r expected option target reason; do
     # shellcheck disable=SC2086
-    wine "$exe" render --no-gl --ticks 2 --habitat h.ppm $option >usage.out 2>usage.err &&
-        status=0 || status=$?
-    if [ "$status" != 2 ] || [ -s usage.out ] || [ -e h.ppm ] || [ "$(wc -l <usage.err)" != 1 ]; then
-        cat usage.err >&2
-        usage_bad="$usage_bad $option (status $status)"
+    wine "$exe" render --no-gl --size 8x8 --ticks 2 --habitat "$target" $option </dev/null \
+        >refused.out 2>refused.err && status=0 || status=$?
+    if [ "$status" != "$expected" ] || [ -s refused.out ] ||
+        [ "$(cat refused.err)" != "lumivor render: $reason" ]; then
+        cat refused.err >&2
+        fail "render --habitat $target $option: status $status"
     fi
-done
-[ -z "$usage_bad" ] || fail "render: not refused alone before the run:$usage_bad"
+done <<EOF
+1||folder|cannot write folder: Is a directory
+1||NUL|cannot write NUL: a device, not a file
+1||read-only.ppm|cannot write read-only.ppm: Permission denied
+2|--png x.png|h.ppm|--png: this build writes no PNG files$see
+2|--markers|h.ppm|--markers: this build has no OpenGL renderer$see
+2|--fps|h.ppm|unknown option '--fps'$see
+2|--window-id 5|h.ppm|unknown option '--window-id'$see
+EOF
 wine "$exe" render --help >help.out 2>&1 || fail "render --help"
-if [ -z "$usage_bad" ] && grep -q -- "--habitat" help.out &&
-    ! grep -qE -- "--(png|markers|fps|root|window-id|display)" help.out; then
-    pass "render: --png, --markers and window options refused (status 2), not in its help"
-elif grep -qE -- "--(png|markers|fps|root|window-id|display)" help.out; then
+[ "$(cat read-only.ppm)" = kept ] && [ -z "$(ls folder)" ] && [ ! -e h.ppm ] ||
+    fail "a refused run touched its target"
+grep -q -- --habitat help.out && ! grep -qE -- "--(png|markers|fps|root|window-id)" help.out ||
     fail "render --help names options this build cannot do"
-fi
+[ "$failures" = "$before" ] && pass "render: a folder, NUL, a read-only file, --png, --markers" \
+    "and window options refused before the run with their reasons; not in its help"
 
 # The habitat of the same run from lumivor.exe render --no-gl.
 render() {
