@@ -1,9 +1,10 @@
 // Fuzz target for the arguments of `lumivor render`, parsed without side effects as
 // CheckParse says. An accepted command line describes a job that can run: sizes, preset and
 // tick count in range, the options that need or exclude GL rendering consistent, something
-// to write. Which outputs share a stream or a file is decided later, against the file system.
+// to write. Its outputs are then settled as CheckSettled says.
 #include "cli/options.h"
 #include "fuzz/harness.h"
+#include "fuzz/settle.h"
 
 namespace {
 
@@ -34,5 +35,15 @@ bool CanRun(const RenderArgs& args) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckParse<RenderArgs>("render", data, size, ParseRenderArgs, SameJob, CanRun);
+    RenderArgs args;
+    std::string error;
+    ArgWords words("render", data, size);
+    if (words.argc() > 256 || !ParseRenderArgs(words.argc(), words.argv.data(), &args, &error) ||
+        args.help)
+        return 0;
+    RenderJob& job = args.job;
+    CheckSettled(
+        {{"--habitat", &job.habitat_path}, {"--png", &job.png_path}, {"--trace", &job.trace_path}},
+        job.start_from, job.final_state ? "--final-state" : nullptr);
     return 0;
 }

@@ -1,8 +1,9 @@
 // Fuzz target for the window options of `lumivor`, parsed without side effects as CheckParse
 // says. An accepted command line names a window id that X can hold, a preset and tick count
-// in range.
+// in range; its habitat file is settled as CheckSettled says.
 #include "cli/options.h"
 #include "fuzz/harness.h"
+#include "fuzz/settle.h"
 
 namespace {
 
@@ -28,5 +29,11 @@ bool CanRun(const WindowArgs& args) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CheckParse<WindowArgs>("lumivor", data, size, ParseWindowArgs, SameJob, CanRun);
+    WindowArgs args;
+    std::string error;
+    ArgWords words("lumivor", data, size);
+    if (words.argc() <= 256 && ParseWindowArgs(words.argc(), words.argv.data(), &args, &error) &&
+        !args.help)
+        CheckSettled({{"--habitat", &args.job.habitat_path}}, "", nullptr);
     return 0;
 }

@@ -3,7 +3,7 @@
 # and runs each for SECONDS (default 60), one after the other.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]   targets: habitat bmp picture_png picture_bmp
-#                                           file_writer render_args window_args
+#                                           file_writer render_args window_args windows_args
 #   scripts/fuzz.sh --runs N [TARGET...]    each target for exactly N executions
 #                                           (the long runs: --runs 10000000)
 #
@@ -27,7 +27,7 @@ else
     amount=${1:-60} unit=s
     [ $# -gt 0 ] && shift
 fi
-targets=${*:-"habitat bmp picture_png picture_bmp file_writer render_args window_args"}
+targets=${*:-"habitat bmp picture_png picture_bmp file_writer render_args window_args windows_args"}
 build=${LUMIVOR_FUZZ_BUILD:-build/fuzz}
 case $build in /*) ;; *) build=$PWD/$build ;; esac
 jobs=${LUMIVOR_JOBS:-2}
@@ -63,7 +63,8 @@ summary=""
 for t in $targets; do
     bin=$build/fuzz/fuzz_$t
     if [ ! -x "$bin" ]; then
-        echo "fuzz.sh: no target '$t' (habitat, bmp, picture_png, picture_bmp, file_writer, render_args, window_args)" >&2
+        echo "fuzz.sh: no target '$t' (habitat, bmp, picture_png, picture_bmp, file_writer, render_args," \
+             "window_args, windows_args)" >&2
         exit 2
     fi
     corpus=$build/corpus/$t

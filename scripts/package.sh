@@ -2,7 +2,8 @@
 # Builds the Debian package and tries it out: a release build installed under
 # /usr, cpack's DEB generator, then the package's fields and files checked,
 # the program extracted from it run (--help, --version and a short headless
-# render whose habitat file is checked), and, as root on a machine without a
+# render whose habitat file is checked, and the Wayland host present: it names the
+# compositor it cannot reach), and, as root on a machine without a
 # lumivor package, the package installed with apt-get, run and removed again.
 # A lumivor package or program the user has installed is never touched: the
 # install step is then skipped, with the reason.
@@ -37,10 +38,12 @@ dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends
 contents=$(dpkg-deb --contents "$deb")
 for f in ./usr/bin/lumivor ./usr/libexec/xscreensaver/lumivor \
          ./usr/share/xscreensaver/config/lumivor.xml ./usr/share/man/man6/lumivor.6 \
-         ./usr/share/applications/lumivor.desktop; do
+         ./usr/share/applications/lumivor.desktop ./usr/share/doc/lumivor/wayland-protocols.md; do
     echo "$contents" | grep -q " $f\$" || fail "the package lacks $f"
 done
 dpkg-deb --field "$deb" Depends | grep -q libc6 || fail "no library dependencies were found"
+dpkg-deb --field "$deb" Depends | grep -q libwayland-client0 ||
+    fail "the package does not depend on libwayland-client0: the Wayland host was not built"
 # render --video loads FFmpeg's libraries itself: the package recommends them.
 dpkg-deb --field "$deb" Recommends | grep -q libavcodec || fail "the package does not recommend FFmpeg's libraries"
 version=$(dpkg-deb --field "$deb" Version)
@@ -72,6 +75,10 @@ try_program() {
         fail "the habitat file of $bin has a wrong header"
     [ "$(wc -c <"$tmp/x.ppm")" -eq $((27 + 64 * 48 * 3)) ] ||
         fail "the habitat file of $bin has a wrong size"
+    # With no compositor to reach, the Wayland host (not a build without one) says so.
+    XDG_RUNTIME_DIR=$tmp WAYLAND_DISPLAY=none "$bin" --wayland 2>"$tmp/err" >/dev/null &&
+        fail "$bin --wayland ran without a compositor"
+    grep -q "no Wayland compositor answers" "$tmp/err" || fail "$bin has no Wayland host"
 }
 
 echo "== running the program extracted from the package =="

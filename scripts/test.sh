@@ -4,7 +4,7 @@
 # runs the whole suite on both. Then the release checks: every reference run
 # reproduced by GCC and Clang builds at -O0 and -O3, a soak under valgrind
 # memcheck, each fuzz target for 30 seconds from its kept corpus, and the Debian
-# package checked and run; the browser and Windows hosts built and tested. Then
+# package checked and run; the browser, Windows and Wayland hosts built and tested. Then
 # a short benchmark whose figures are printed, never judged.
 # Last, the clean-room check: both commands on a freshly bootstrapped Debian 12.
 # Its output (standard output and error together) is kept in build/test.log;
@@ -115,6 +115,12 @@ section "browser: WebAssembly build, tests in Node and headless Chromium"
 scripts/web.sh test
 section "Windows: cross build, tests under Wine"
 scripts/windows.sh test
+section "Wayland: the host on headless sway and weston (release, then sanitizer build)"
+tests/wayland/wayland_test.sh build/release/cli/lumivor
+if [ "$clean_room" = false ]; then
+    ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS="suppressions=$PWD/tests/support/lsan.supp" \
+        tests/wayland/wayland_test.sh build/sanitize/cli/lumivor
+fi
 
 if [ "$clean_room" = false ] && [ -x build/release/bench/lumivor_bench ]; then
     section "benchmark (short run, figures only)"

@@ -3,7 +3,9 @@
 #
 #   scripts/windows.sh build   build/windows/lumivor.scr, lumivor.exe and
 #                              lumivor-windows.zip (the download)
-#   scripts/windows.sh test    the build, then the tests under Wine on Xvfb
+#   scripts/windows.sh test    the build, then the tests under Wine on Xvfb; their
+#                              outputs are compared with the Linux program
+#                              (LUMIVOR_LINUX_PROGRAM, default build/release/cli/lumivor)
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -38,7 +40,8 @@ case "${1:-}" in
     build) build ;;
     test)
         build
-        tests/windows/wine_tests.sh "$out" "${LUMIVOR_GOLDEN_DIR:-../shared/golden}"
+        tests/windows/wine_tests.sh "$out" "${LUMIVOR_GOLDEN_DIR:-../shared/golden}" \
+            "${LUMIVOR_LINUX_PROGRAM:-build/release/cli/lumivor}"
         ;;
     *)
         echo "usage: scripts/windows.sh build|test" >&2

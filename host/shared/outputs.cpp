@@ -91,6 +91,12 @@ int StreamOf(const std::string& path, bool* closed) {
                                                          path.rfind("/dev/std", 0) == 0));
         return -1;
     }
+    // A device reached by its own name (/dev/null, /dev/tty) is written as a device
+    // even when a standard stream is that device too; only a descriptor's name is
+    // that stream.
+    const bool descriptor_name = path.rfind("/dev/std", 0) == 0 || path.rfind("/dev/fd/", 0) == 0 ||
+                                 path.rfind("/proc/", 0) == 0;
+    if (S_ISCHR(st.st_mode) && !descriptor_name) return -1;
     for (int fd = 0; fd <= 2; ++fd) {
         struct stat stream;
         if (fstat(fd, &stream) == 0 && stream.st_dev == st.st_dev && stream.st_ino == st.st_ino)

@@ -404,8 +404,10 @@ View::~View() {
     if (surface) wl_surface_destroy(surface);
 }
 
+// Buffer scales came with version 3 of the compositor; with an older one the
+// surface is drawn at scale 1 whatever the output's.
 int View::scale() const {
-    return output ? output->scale : 1;
+    return output && wl_compositor_get_version(client->compositor_) >= 3 ? output->scale : 1;
 }
 
 void View::Fit() {

@@ -44,7 +44,9 @@ struct Picture {
         pixels.reset(new (std::nothrow) uint32_t[static_cast<size_t>(w) * h]());
         width = pixels ? w : 0;
         height = pixels ? h : 0;
-        trails.Attach(pixels.get(), width, height, width * 4, PixelFormat{});  // XRGB8888
+        // XRGB8888 with the unused byte set: tools that read the output as ARGB
+        // (screenshots among them) see it opaque.
+        trails.Attach(pixels.get(), width, height, width * 4, PixelFormat{.fill = 0xff000000u});
         if (!pixels) std::fprintf(diag, "lumivor: no memory for a %dx%d picture\n", w, h);
         return pixels != nullptr;
     }

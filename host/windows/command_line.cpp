@@ -4,6 +4,10 @@
 // windows.h first: shellapi.h needs its types.
 #include <shellapi.h>
 
+#include <cwchar>
+
+#include "host/windows/utf16.h"
+
 bool Utf8CommandLine::Read(std::string* error) {
     int count = 0;
     LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
@@ -13,17 +17,14 @@ bool Utf8CommandLine::Read(std::string* error) {
     }
     words_.clear();
     for (int i = 0; i < count; ++i) {
-        // Invalid UTF-16 (a lone surrogate) has no UTF-8 form: refused, not guessed.
-        const int n = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], -1, nullptr, 0,
-                                          nullptr, nullptr);
-        std::string word(n > 0 ? static_cast<size_t>(n) : 1, '\0');
-        if (n <= 0 || WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, wide[i], -1, word.data(),
-                                          n, nullptr, nullptr) != n) {
+        // wchar_t is one UTF-16 unit on Windows: copied unit by unit, not reinterpreted.
+        const std::u16string units(wide[i], wide[i] + std::wcslen(wide[i]));
+        std::string word;
+        if (!Utf16ToUtf8(units, &word)) {
             *error = "argument " + std::to_string(i) + " is not valid Unicode";
             LocalFree(wide);
             return false;
         }
-        word.resize(static_cast<size_t>(n) - 1);  // without the terminating null
         words_.push_back(std::move(word));
     }
     LocalFree(wide);

@@ -263,6 +263,12 @@ TEST(Cli, OutputsNamingOneFileAreRefusedUntouched) {
                              Quoted(g) + " --png " + Quoted(dir / "." / "g"));
     EXPECT_EQ(r.status, 2) << "a new file by two names";
     EXPECT_FALSE(fs::exists(g));
+    // A device takes any number of outputs, also when standard output is that device.
+    EXPECT_EQ(
+        Lumivor("render --no-gl " + std::string(kSmallRun) + " --habitat /dev/null --png /dev/null",
+                "/dev/null")
+            .status,
+        0);
 }
 
 // A run that fails before its first tick leaves every output as it was; "-" is

@@ -80,22 +80,6 @@ TEST(DamageGrid, CoversExactlyTheChangedTilesOnce) {
     }
 }
 
-// A column of changed tiles is one rectangle; two runs side by side stay two.
-TEST(DamageGrid, MergesTheSameRunDownwards) {
-    DamageGrid grid;
-    ASSERT_TRUE(grid.Reset(8 * kTile, 8 * kTile));
-    const PixelRect* rects = nullptr;
-    grid.Take(&rects);
-    for (int y = 2 * kTile; y < 6 * kTile; y += kTile) grid.Mark(kTile, y);
-    grid.Mark(5 * kTile, 3 * kTile);
-    ASSERT_EQ(grid.Take(&rects), 2);
-    EXPECT_EQ(rects[0].x, kTile);
-    EXPECT_EQ(rects[0].y, 2 * kTile);
-    EXPECT_EQ(rects[0].height, 4 * kTile);
-    EXPECT_EQ(rects[1].x, 5 * kTile);
-    EXPECT_EQ(rects[1].height, kTile);
-}
-
 // Exposed: the whole picture, once, however little was marked.
 TEST(DamageGrid, MarkAllSendsTheWholePicture) {
     DamageGrid grid;

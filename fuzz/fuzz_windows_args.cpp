@@ -1,0 +1,70 @@
+// Fuzz target for the Windows saver's command line as Windows hands it over: the input is
+// UTF-16 (little-endian units, split at U+000A into arguments), turned into UTF-8 as
+// lumivor.scr does, which must refuse what iconv refuses (a surrogate without its pair) and
+// give iconv's bytes otherwise; then parsed with the saver's switches as CheckParse says.
+#include <iconv.h>
+
+#include "cli/options.h"
+#include "fuzz/harness.h"
+#include "host/windows/utf16.h"
+
+namespace {
+
+// The UTF-8 form of UTF-16LE bytes by iconv; false where there is none.
+bool IconvUtf8(std::string in, std::string* out) {
+    static const iconv_t utf8_of_utf16 = iconv_open("UTF-8", "UTF-16LE");
+    Check(utf8_of_utf16 != reinterpret_cast<iconv_t>(-1));
+    iconv(utf8_of_utf16, nullptr, nullptr, nullptr, nullptr);
+    out->assign(in.size() * 2, '\0');  // 3 bytes at most for a unit, 4 for a pair
+    char* from = in.data();
+    char* to = out->data();
+    size_t left = in.size(), room = out->size();
+    if (iconv(utf8_of_utf16, &from, &left, &to, &room) == static_cast<size_t>(-1)) return false;
+    out->resize(out->size() - room);
+    return true;
+}
+
+struct ScrParse : ScrArgs {
+    bool help = false;
+};
+
+bool Parse(int argc, char** argv, ScrParse* args, std::string* error) {
+    const bool ok = ParseScrArgs(argc, argv, args, error);
+    args->help = args->window.help;
+    return ok;
+}
+
+bool SameScr(const ScrParse& a, const ScrParse& b) {
+    const WindowJob& x = a.window.job;
+    const WindowJob& y = b.window.job;
+    return a.mode == b.mode && a.handle == b.handle && a.choose == b.choose && a.help == b.help &&
+           x.start.community == y.start.community &&
+           x.start.clock.reading == y.start.clock.reading && x.ticks == y.ticks &&
+           x.present == y.present && x.fps == y.fps && x.habitat_path == y.habitat_path;
+}
+
+bool CanRun(const ScrParse& a) {
+    return a.choose >= -2 && a.choose <= 9 && a.window.job.start.community >= -1 &&
+           a.window.job.start.community <= 9;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string lines;  // the arguments in UTF-8, one a line
+    const size_t whole_units = size & ~size_t{1};
+    for (size_t start = 0, end = 0; start < whole_units; start = end += 2) {
+        std::u16string units;
+        for (; end < whole_units && (data[end] != '\n' || data[end + 1] != 0); end += 2)
+            units.push_back(static_cast<char16_t>(data[end] | data[end + 1] << 8));
+        std::string utf8, expected;
+        const bool ok = Utf16ToUtf8(units, &utf8);
+        Check(ok == IconvUtf8(std::string(data + start, data + end), &expected));
+        if (!ok) return 0;  // lumivor.scr stops there
+        Check(utf8 == expected);
+        lines += utf8 + '\n';
+    }
+    CheckParse<ScrParse>("lumivor.scr", reinterpret_cast<const uint8_t*>(lines.data()),
+                         lines.size(), Parse, SameScr, CanRun);
+    return 0;
+}
