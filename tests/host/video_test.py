@@ -44,10 +44,13 @@ def ppm(w, h, rgb):
 
 def png(w, h, rows, colour, depth=8, palette=b"", interlace=0):
     def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+        crc = struct.pack(">I", zlib.crc32(kind + data))
+        return struct.pack(">I", len(data)) + kind + data + crc
     header = struct.pack(">IIBBBBB", w, h, depth, colour, 0, 0, interlace)
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + (chunk(b"PLTE", palette) if palette else b"")
-            + chunk(b"IDAT", zlib.compress(b"".join(b"\0" + r for r in rows))) + chunk(b"IEND", b""))
+    pixels = zlib.compress(b"".join(b"\0" + r for r in rows))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
+            + (chunk(b"PLTE", palette) if palette else b"") + chunk(b"IDAT", pixels)
+            + chunk(b"IEND", b""))
 
 
 def bmp(w, h, rows, bpp, top_down, height=None):
@@ -88,12 +91,14 @@ class Video(unittest.TestCase):
                 video = self.path("v.webm")
                 self.ok(*args, "--ticks", ticks, "--every", every, "--video", video, "--lossless")
                 frames = ffmpeg_rgb(video)
-                frame_ticks = list(range(every, ticks + 1, every)) + ([ticks] if ticks % every else [])
+                frame_ticks = list(range(every, ticks + 1, every))
+                frame_ticks += [ticks] if ticks % every else []
                 size = len(frames) // len(frame_ticks)
                 self.assertEqual(size * len(frame_ticks), len(frames))
                 for i, t in enumerate(frame_ticks):
                     self.ok(*args, "--ticks", t, "--png", self.path("p.png"))
-                    self.assertTrue(frames[i * size:(i + 1) * size] == ffmpeg_rgb(self.path("p.png")),
+                    png_rgb = ffmpeg_rgb(self.path("p.png"))
+                    self.assertTrue(frames[i * size:(i + 1) * size] == png_rgb,
                                     f"frame {i} (tick {t}) differs from the PNG")
 
     def test_lossy_videos_have_the_frames_and_size_asked_and_play(self):
@@ -109,9 +114,10 @@ class Video(unittest.TestCase):
         r = render(*run, "--video", self.path("fifo.mp4"))
         self.assertEqual(r.returncode, 1)
         self.assertIn(b"MP4 needs a file that can seek", r.stderr)
-        for args, reason in [(["--video", "v.avi"], b"needs a name ending in .webm"),
-                             (["--video", "v.mp4", "--lossless"], b"MP4 holds H.264"),
-                             (["--every", 5, "--png", "p.png"], b"--every works with --video only")]:
+        usage = [(["--video", "v.avi"], b"needs a name ending in .webm"),
+                 (["--video", "v.mp4", "--lossless"], b"MP4 holds H.264"),
+                 (["--every", 5, "--png", "p.png"], b"--every works with --video only")]
+        for args, reason in usage:
             r = render(*run[:-2], *args, cwd=self.dir.name)
             self.assertEqual((r.returncode, r.stderr.count(b"\n")), (2, 1), r.stderr)
             self.assertIn(reason, r.stderr)
@@ -163,15 +169,16 @@ class Video(unittest.TestCase):
         # A full disk: a small tmpfs when it can be mounted, else a link to /dev/full.
         small = self.path("small")
         os.mkdir(small)
-        mounted = os.getuid() == 0 and subprocess.run(
-            ["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small], capture_output=True).returncode == 0
+        mount = ["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small]
+        mounted = os.getuid() == 0 and subprocess.run(mount, capture_output=True).returncode == 0
         try:
             full = os.path.join(small, "v.webm")
             with open(full, "wb") as f:
                 f.write(b"old")
             if not mounted:
                 os.symlink("/dev/full", os.path.join(small, "full.webm"))
-            r = render(*run, "--ticks", 200, "--video", full if mounted else os.path.join(small, "full.webm"))
+            r = render(*run, "--ticks", 200, "--video",
+                       full if mounted else os.path.join(small, "full.webm"))
             self.assertEqual(r.returncode, 1)
             self.assertIn(b"No space left on device", r.stderr)
             if mounted:
@@ -180,8 +187,9 @@ class Video(unittest.TestCase):
             if mounted:
                 subprocess.run(["umount", small], check=True)
         # A signal mid-encode: once frames are being written, SIGTERM ends the run.
-        child = subprocess.Popen([LUMIVOR, "render", "--quiet", *map(str, run), "--ticks", "1000000",
-                                  "--video", target], stderr=subprocess.DEVNULL)
+        child = subprocess.Popen([LUMIVOR, "render", "--quiet", *map(str, run),
+                                  "--ticks", "1000000", "--video", target],
+                                 stderr=subprocess.DEVNULL)
         deadline = time.monotonic() + 120
         while time.monotonic() < deadline and not any(
                 n != "v.webm" and os.path.getsize(os.path.join(folder, n)) > 100000
@@ -210,7 +218,8 @@ class StartPictures(unittest.TestCase):
 
     def test_png_and_bmp_start_as_the_same_ppm(self):
         w, h = 37, 23
-        render("--no-gl", "--seed", 6, "--size", f"{w}x{h}", "--ticks", 80, "--habitat", self.path("p.ppm"))
+        render("--no-gl", "--seed", 6, "--size", f"{w}x{h}", "--ticks", 80,
+               "--habitat", self.path("p.ppm"))
         with open(self.path("p.ppm"), "rb") as f:
             rgb = f.read()[-3 * w * h:]
         rows = [rgb[y * 3 * w:(y + 1) * 3 * w] for y in range(h)]
@@ -221,7 +230,8 @@ class StartPictures(unittest.TestCase):
                  for y in range(h)]
         variants = [  # (file, the picture it holds)
             (png(w, h, rows, 2), rgb),
-            (png(w, h, [b"".join(r[i:i + 3] + b"\x80" for i in range(0, 3 * w, 3)) for r in rows], 6), rgb),
+            (png(w, h, [b"".join(r[i:i + 3] + b"\x80" for i in range(0, 3 * w, 3))
+                        for r in rows], 6), rgb),
             (png(w, h, [bytes(v for b in r for v in (b, b)) for r in rows], 2, 16), rgb),
             (png(w, h, grey, 0), bytes(v for g in grey for v in g for _ in range(3))),
             (png(w, h, index, 3, palette=b"".join(colours)), few),
@@ -247,7 +257,8 @@ class StartPictures(unittest.TestCase):
         cases = [
             (good[:40], b"PNG file refused"),
             (good[:29] + b"\0\0\0\0" + good[33:], b"PNG file refused: IHDR: CRC error"),
-            (png(0, 1, [b""], 2), b"PNG file refused: Invalid IHDR data (Image width is zero in IHDR)"),
+            (png(0, 1, [b""], 2),
+             b"PNG file refused: Invalid IHDR data (Image width is zero in IHDR)"),
             (png(40000, 1, [b"\0" * 120000], 2), b"invalid size (40000 x 1)"),
             (png(30000, 30000, one, 2), b"truncated pixel data (30000 x 30000)"),
             (bmp(1, 1, one, 24, False)[:-1], b"ReadBMPPixels"),
