@@ -83,7 +83,7 @@ class Video(unittest.TestCase):
         self.ok("--no-gl", "--seed", 11, "--size", "53x29", "--ticks", 40, "--habitat", start)
         cases = [  # (arguments, ticks, every): communities, sizes, both renderers, a start picture
             (["--no-gl", "--preset", 1, "--seed", 5, "--size", "161x97"], 37, 12),
-            (["--preset", 6, "--seed", 8, "--size", "64x48"], 30, 10),
+            (["--preset", 6, "--seed", 8, "--size", "63x47"], 30, 10),
             (["--no-gl", "--preset", 9, "--seed", 3, "--start-from", start], 20, 7),
         ]
         for args, ticks, every in cases:
