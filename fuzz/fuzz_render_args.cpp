@@ -5,6 +5,7 @@
 #include "cli/options.h"
 #include "fuzz/harness.h"
 #include "fuzz/settle.h"
+#include "host/render/video_writer.h"
 
 namespace {
 
@@ -18,17 +19,24 @@ bool SameJob(const RenderArgs& a, const RenderArgs& b) {
            x.start.clock.fixed == y.start.clock.fixed && x.width == y.width &&
            x.height == y.height && x.ticks == y.ticks && x.habitat_path == y.habitat_path &&
            x.png_path == y.png_path && x.start_from == y.start_from && x.markers == y.markers &&
-           x.trace_path == y.trace_path && x.final_state == y.final_state;
+           x.trace_path == y.trace_path && x.final_state == y.final_state &&
+           x.video_path == y.video_path && x.video_every == y.video_every &&
+           x.video_fps == y.video_fps && x.video_lossless == y.video_lossless;
 }
 
 bool CanRun(const RenderArgs& args) {
     const RenderJob& job = args.job;
+    VideoContainer container;
+    std::string reason;
     return job.width >= 1 && job.width <= kMaxSide && job.height >= 1 && job.height <= kMaxSide &&
            job.start.community >= -1 && job.start.community <= 9 && job.start.clock.reading >= 0 &&
            job.ticks >= 1 && job.ticks <= static_cast<unsigned long>(kMaxTicks) * 1000 &&
            (args.no_gl ? !job.markers : job.trace_path.empty() && !job.final_state) &&
            (!job.habitat_path.empty() || !job.png_path.empty() || !job.trace_path.empty() ||
-            job.final_state);
+            !job.video_path.empty() || job.final_state) &&
+           job.video_every >= 1 && job.video_fps >= 0.1 && job.video_fps <= 1000 &&
+           (job.video_path.empty() ||
+            VideoContainerFor(job.video_path, job.video_lossless, &container, &reason));
 }
 
 }  // namespace
@@ -42,8 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         args.help)
         return 0;
     RenderJob& job = args.job;
-    CheckSettled(
-        {{"--habitat", &job.habitat_path}, {"--png", &job.png_path}, {"--trace", &job.trace_path}},
-        job.start_from, job.final_state ? "--final-state" : nullptr);
+    CheckSettled({{"--habitat", &job.habitat_path},
+                  {"--png", &job.png_path},
+                  {"--trace", &job.trace_path},
+                  {"--video", &job.video_path}},
+                 job.start_from, job.final_state ? "--final-state" : nullptr);
     return 0;
 }
