@@ -303,6 +303,11 @@ TEST(Cli, EarlyFailuresChangeNothingAndDashIsAStream) {
               0);
     EXPECT_EQ(Read(dir / "-").rfind("0 0 0 ", 0), 0u);
 
+    // A surface larger than OpenGL can draw is refused before the world is built.
+    r = Lumivor("render --size 32768x1 --png " + Quoted(dir / "big.png"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("larger than this OpenGL can draw"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("InitCommunity"), std::string::npos) << "the world was built";
     r = Lumivor("render --no-gl --ticks 2 --habitat x.ppm --start-from " + Quoted(dir));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("Is a directory"), std::string::npos) << r.err;

@@ -81,7 +81,7 @@ class Video(unittest.TestCase):
     def test_lossless_frames_are_the_pngs_of_their_ticks(self):
         start = self.path("start.ppm")
         self.ok("--no-gl", "--seed", 11, "--size", "53x29", "--ticks", 40, "--habitat", start)
-        cases = [  # (arguments, ticks, every): communities, sizes, both renderers, a start picture
+        cases = [  # (arguments, ticks, every): communities, odd sizes, both renderers, a start picture
             (["--no-gl", "--preset", 1, "--seed", 5, "--size", "161x97"], 37, 12),
             (["--preset", 6, "--seed", 8, "--size", "63x47"], 30, 10),
             (["--no-gl", "--preset", 9, "--seed", 3, "--start-from", start], 20, 7),
@@ -95,11 +95,15 @@ class Video(unittest.TestCase):
                 frame_ticks += [ticks] if ticks % every else []
                 size = len(frames) // len(frame_ticks)
                 self.assertEqual(size * len(frame_ticks), len(frames))
-                for i, t in enumerate(frame_ticks):
-                    self.ok(*args, "--ticks", t, "--png", self.path("p.png"))
+                for i, t in enumerate(frame_ticks):  # and each PNG is the habitat saved
+                    self.ok(*args, "--ticks", t, "--png", self.path("p.png"), "--habitat",
+                            self.path("p.ppm"))
                     png_rgb = ffmpeg_rgb(self.path("p.png"))
                     self.assertTrue(frames[i * size:(i + 1) * size] == png_rgb,
                                     f"frame {i} (tick {t}) differs from the PNG")
+                    with open(self.path("p.ppm"), "rb") as f:
+                        habitat = f.read().split(b"\n255\n", 1)[1]
+                    self.assertTrue(png_rgb == habitat, f"the PNG of tick {t} is not the habitat")
 
     def test_lossy_videos_have_the_frames_and_size_asked_and_play(self):
         run = ["--no-gl", "--seed", 2, "--size", "65x33", "--ticks", 40, "--every", 15]
