@@ -38,10 +38,6 @@ def probe(path):
     return codec, int(w), int(h), int(n)
 
 
-def ppm(w, h, rgb):
-    return b"P6\n#quib habitat\n%d %d\n255\n" % (w, h) + rgb
-
-
 def png(w, h, rows, colour, depth=8, palette=b"", interlace=0):
     def chunk(kind, data):
         crc = struct.pack(">I", zlib.crc32(kind + data))
@@ -65,7 +61,8 @@ def bmp(w, h, rows, bpp, top_down, height=None):
     return b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54) + info + pixels
 
 
-class Video(unittest.TestCase):
+class InFolder(unittest.TestCase):
+    """A test with a temporary folder of its own."""
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         self.addCleanup(self.dir.cleanup)
@@ -77,6 +74,9 @@ class Video(unittest.TestCase):
         r = render(*args, **kw)
         self.assertEqual(r.returncode, 0, r.stderr.decode())
         return r
+
+
+class Video(InFolder):
 
     def test_lossless_frames_are_the_pngs_of_their_ticks(self):
         start = self.path("start.ppm")
@@ -204,19 +204,13 @@ class Video(unittest.TestCase):
         self.assert_kept(folder, target)
 
 
-class StartPictures(unittest.TestCase):
-    def setUp(self):
-        self.dir = tempfile.TemporaryDirectory()
-        self.addCleanup(self.dir.cleanup)
-        self.run_from = ["--no-gl", "--seed", 4, "--preset", 2, "--ticks", 9, "--habitat"]
+RUN_FROM = ["--no-gl", "--seed", 4, "--preset", 2, "--ticks", 9, "--habitat"]
 
-    def path(self, name):
-        return os.path.join(self.dir.name, name)
 
+class StartPictures(InFolder):
     def habitat_from(self, picture, **kw):
         out = self.path("out.ppm")
-        r = render(*self.run_from, out, "--start-from", picture, **kw)
-        self.assertEqual(r.returncode, 0, r.stderr.decode())
+        self.ok(*RUN_FROM, out, "--start-from", picture, **kw)
         with open(out, "rb") as f:
             return f.read()
 
@@ -249,7 +243,7 @@ class StartPictures(unittest.TestCase):
                     f.write(data)
                 if picture not in expected:
                     with open(self.path("e.ppm"), "wb") as f:
-                        f.write(ppm(w, h, picture))
+                        f.write(b"P6\n%d %d\n255\n" % (w, h) + picture)
                     expected[picture] = self.habitat_from(self.path("e.ppm"))
                 self.assertTrue(self.habitat_from(self.path("v")) == expected[picture])
         # A PNG read from a pipe, rows growing as they come.
@@ -274,7 +268,7 @@ class StartPictures(unittest.TestCase):
             with self.subTest(reason=reason):
                 with open(self.path("bad"), "wb") as f:
                     f.write(data)
-                r = render(*self.run_from, self.path("out.ppm"), "--start-from", self.path("bad"))
+                r = render(*RUN_FROM, self.path("out.ppm"), "--start-from", self.path("bad"))
                 self.assertEqual(r.returncode, 1)
                 self.assertIn(reason, r.stderr)
                 self.assertIn(b"cannot start from", r.stderr)

@@ -24,18 +24,16 @@ namespace fs = std::filesystem;
 
 constexpr uid_t kNobody = 65534;
 
+std::string Failed(const char* call, int err) {
+    return std::string(call) + ": " + std::strerror(err);
+}
+
 // Writes text through a FileWriter; "" when it succeeds, else the failed call and reason.
 std::string Save(const std::string& path, const std::string& text) {
     FileWriter out;
-    if (!out.Open(path.c_str()))
-        return std::string(out.FailedCall()) + ": " + std::strerror(out.Error());
-    std::fputs(text.c_str(), out.Stream());
-    if (!out.Commit()) return std::string(out.FailedCall()) + ": " + std::strerror(out.Error());
-    return "";
-}
-
-std::string Failed(const char* call, int err) {
-    return std::string(call) + ": " + std::strerror(err);
+    const bool saved =
+        out.Open(path.c_str()) && (std::fputs(text.c_str(), out.Stream()), out.Commit());
+    return saved ? "" : Failed(out.FailedCall(), out.Error());
 }
 
 ino_t Inode(const std::string& p) {

@@ -135,8 +135,7 @@ TEST(Bmp, LayoutsAndMalformedFiles) {
         std::string file;
         const char* message;
         uint32_t bpp = 0;
-    } cases[] = {{"", ".bmp header read error\n"},
-                 {r.substr(0, 53), ".bmp header read error\n"},
+    } cases[] = {{r.substr(0, 53), ".bmp header read error\n"},
                  {With(r, 0, 'B' | 'N' << 8, 2), "not a .bmp file\n"},
                  {With(r, 30, 1), "compression not supported"},
                  {With(r, 28, 2, 2), "unsupported color depth\n"},
@@ -145,8 +144,7 @@ TEST(Bmp, LayoutsAndMalformedFiles) {
                  {g.substr(0, 1000), "ReadBMPPalette() error\n"},
                  {r.substr(0, r.size() - 1), "ReadBMPPixels() error\n"},
                  {With(r, 10, ~0u), "ReadBMPPixels() error\n"},
-                 {With(r, 28, 4, 2), "4 bpp not yet supported\n", 4},
-                 {With(r, 28, 16, 2), "16 bpp not yet supported\n", 16}};
+                 {With(r, 28, 4, 2), "4 bpp not yet supported\n", 4}};
     for (const auto& c : cases) {
         WriteFile(Path("m.bmp"), c.file);
         CaptureStderr();
@@ -172,11 +170,11 @@ TEST(Bmp, FailedSavesSayWhy) {
     Image none, two, im;
     ASSERT_TRUE(two.Create(4, 4, 2) && im.Create(20, 20, 24) && im.Clear());
     CaptureStderr();
-    EXPECT_FALSE(none.Save(Path("new.bmp").c_str(), true));
-    EXPECT_FALSE(two.Save(Path("new.bmp").c_str(), true));
-    EXPECT_FALSE(im.Save(Path("no/such/folder.bmp").c_str(), true));
-    EXPECT_FALSE(im.Save("/dev/full", false));              // fails at the final flush
-    EXPECT_FALSE(im.Load(Path("new.bmp").c_str(), false));  // no file was made
+    // /dev/full fails at the final flush; the last load finds that no file was made.
+    EXPECT_FALSE(none.Save(Path("new.bmp").c_str(), true) ||
+                 two.Save(Path("new.bmp").c_str(), true) ||
+                 im.Save(Path("no/such/folder.bmp").c_str(), true) || im.Save("/dev/full", false) ||
+                 im.Load(Path("new.bmp").c_str(), false));
     const std::string fail = "Image::Save() failure: ";
     EXPECT_EQ(GetCapturedStderr(),
               fail + "no image data\n" + fail + "BMPHeaders() error\n" + fail +
