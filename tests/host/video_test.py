@@ -4,6 +4,7 @@ Chromium. Usage: video_test.py LUMIVOR [unittest arguments]."""
 
 import os
 import pwd
+from pathlib import Path
 import signal
 import struct
 import subprocess
@@ -61,8 +62,7 @@ def bmp(w, h, rows, bpp, top_down, height=None):
     return b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54) + info + pixels
 
 
-class InFolder(unittest.TestCase):
-    """A test with a temporary folder of its own."""
+class InFolder(unittest.TestCase):  # a test with a temporary folder of its own
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         self.addCleanup(self.dir.cleanup)
@@ -81,7 +81,8 @@ class Video(InFolder):
     def test_lossless_frames_are_the_pngs_of_their_ticks(self):
         start = self.path("start.ppm")
         self.ok("--no-gl", "--seed", 11, "--size", "53x29", "--ticks", 40, "--habitat", start)
-        cases = [  # (arguments, ticks, every): communities, odd sizes, both renderers, a start picture
+        # (arguments, ticks, every): communities, odd sizes, both renderers, a start picture
+        cases = [
             (["--no-gl", "--preset", 1, "--seed", 5, "--size", "161x97"], 37, 12),
             (["--preset", 6, "--seed", 8, "--size", "63x47"], 30, 10),
             (["--no-gl", "--preset", 9, "--seed", 3, "--start-from", start], 20, 7),
@@ -101,8 +102,7 @@ class Video(InFolder):
                     png_rgb = ffmpeg_rgb(self.path("p.png"))
                     self.assertTrue(frames[i * size:(i + 1) * size] == png_rgb,
                                     f"frame {i} (tick {t}) differs from the PNG")
-                    with open(self.path("p.ppm"), "rb") as f:
-                        habitat = f.read().split(b"\n255\n", 1)[1]
+                    habitat = Path(self.path("p.ppm")).read_bytes().split(b"\n255\n", 1)[1]
                     self.assertTrue(png_rgb == habitat, f"the PNG of tick {t} is not the habitat")
 
     def test_lossy_videos_have_the_frames_and_size_asked_and_play(self):
@@ -150,16 +150,14 @@ class Video(InFolder):
 
     def assert_kept(self, folder, target):
         self.assertEqual(os.listdir(folder), [os.path.basename(target)], "a temporary was left")
-        with open(target, "rb") as f:
-            self.assertEqual(f.read(), b"old")
+        self.assertEqual(Path(target).read_bytes(), b"old")
 
     def test_failures_keep_what_was_there(self):
         run = ["--no-gl", "--size", "320x240", "--every", 2, "--lossless"]
         folder = self.path("out")
         os.mkdir(folder)
         target = os.path.join(folder, "v.webm")
-        with open(target, "wb") as f:
-            f.write(b"old")
+        Path(target).write_bytes(b"old")
         # A folder the user cannot write: refused before the first tick.
         os.chmod(folder, 0o555)
         nobody = pwd.getpwnam("nobody") if os.getuid() == 0 else None
@@ -177,8 +175,7 @@ class Video(InFolder):
         mounted = os.getuid() == 0 and subprocess.run(mount, capture_output=True).returncode == 0
         try:
             full = os.path.join(small, "v.webm")
-            with open(full, "wb") as f:
-                f.write(b"old")
+            Path(full).write_bytes(b"old")
             if not mounted:
                 os.symlink("/dev/full", os.path.join(small, "full.webm"))
             r = render(*run, "--ticks", 200, "--video",
@@ -211,15 +208,13 @@ class StartPictures(InFolder):
     def habitat_from(self, picture, **kw):
         out = self.path("out.ppm")
         self.ok(*RUN_FROM, out, "--start-from", picture, **kw)
-        with open(out, "rb") as f:
-            return f.read()
+        return Path(out).read_bytes()
 
     def test_png_and_bmp_start_as_the_same_ppm(self):
         w, h = 37, 23
         render("--no-gl", "--seed", 6, "--size", f"{w}x{h}", "--ticks", 80,
                "--habitat", self.path("p.ppm"))
-        with open(self.path("p.ppm"), "rb") as f:
-            rgb = f.read()[-3 * w * h:]
+        rgb = Path(self.path("p.ppm")).read_bytes()[-3 * w * h:]
         rows = [rgb[y * 3 * w:(y + 1) * 3 * w] for y in range(h)]
         grey = [bytes(r[1::3]) for r in rows]
         few = bytes(v & 0xC0 for v in rgb)  # at most 64 colours, for a palette
@@ -239,11 +234,9 @@ class StartPictures(InFolder):
         expected = {}
         for i, (data, picture) in enumerate(variants):
             with self.subTest(variant=i):
-                with open(self.path("v"), "wb") as f:
-                    f.write(data)
+                Path(self.path("v")).write_bytes(data)
                 if picture not in expected:
-                    with open(self.path("e.ppm"), "wb") as f:
-                        f.write(b"P6\n%d %d\n255\n" % (w, h) + picture)
+                    Path(self.path("e.ppm")).write_bytes(b"P6\n%d %d\n255\n" % (w, h) + picture)
                     expected[picture] = self.habitat_from(self.path("e.ppm"))
                 self.assertTrue(self.habitat_from(self.path("v")) == expected[picture])
         # A PNG read from a pipe, rows growing as they come.
@@ -266,8 +259,7 @@ class StartPictures(InFolder):
         ]
         for data, reason in cases:
             with self.subTest(reason=reason):
-                with open(self.path("bad"), "wb") as f:
-                    f.write(data)
+                Path(self.path("bad")).write_bytes(data)
                 r = render(*RUN_FROM, self.path("out.ppm"), "--start-from", self.path("bad"))
                 self.assertEqual(r.returncode, 1)
                 self.assertIn(reason, r.stderr)
