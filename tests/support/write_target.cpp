@@ -31,16 +31,14 @@ std::string SaveAndCheck(WriteKind kind, const std::string& dir, mode_t mode,
     const std::string old = "old content";
     std::string path = dir + "/target", file = path;  // what is named, where the bytes go
     int fd = -1;                                      // the target's descriptor in this process
-    if (kind == kFile || kind == kTwoNames || kind == kLink || kind == kOpenFile ||
-        kind == kAppendFile) {
-        if (kind == kLink) file = dir + "/named";
-        if (!WriteFile(file, old) || chmod(file.c_str(), mode) != 0) return "setup failed";
-    }
+    const bool linked = kind == kLink || kind == kDangling;
+    if (linked) file = dir + "/named";
+    if ((kind == kFile || kind == kTwoNames || kind == kLink || kind == kOpenFile ||
+         kind == kAppendFile) &&
+        (!WriteFile(file, old) || chmod(file.c_str(), mode) != 0))
+        return "setup failed";
     if (kind == kTwoNames && link(file.c_str(), (dir + "/other").c_str()) != 0) return "no link";
-    if (kind == kLink || kind == kDangling) {
-        file = dir + "/named";
-        if (symlink("named", path.c_str()) != 0) return "no symbolic link";
-    }
+    if (linked && symlink("named", path.c_str()) != 0) return "no symbolic link";
     if (kind == kDevice) path = file = "/dev/null";
     if (kind == kFifo) {
         if (bytes.size() >= 65536) return "";  // more than the pipe holds: it would wait
@@ -87,8 +85,7 @@ std::string SaveAndCheck(WriteKind kind, const std::string& dir, mode_t mode,
         stat(file.c_str(), &after);
         if (kind != kDevice && got != want) problem = "wrong bytes";
         if (kind == kTwoNames && ReadFile(dir + "/other") != bytes) problem = "other name differs";
-        if ((kind == kLink || kind == kDangling) && !std::filesystem::is_symlink(path))
-            problem = "the link was replaced";
+        if (linked && !std::filesystem::is_symlink(path)) problem = "the link was replaced";
         if (existed && (after.st_mode != before.st_mode || after.st_uid != before.st_uid))
             problem = "mode or owner changed";
         if (new_file && (after.st_mode & 07777) != (0666 & ~mask)) problem = "wrong new mode";
