@@ -4,7 +4,6 @@ Chromium. Usage: video_test.py LUMIVOR [unittest arguments]."""
 
 import os
 import pwd
-from pathlib import Path
 import signal
 import struct
 import subprocess
@@ -13,6 +12,7 @@ import tempfile
 import time
 import unittest
 import zlib
+from pathlib import Path
 
 LUMIVOR = ""
 
@@ -39,11 +39,11 @@ def probe(path):
     return codec, int(w), int(h), int(n)
 
 
-def png(w, h, rows, colour, depth=8, palette=b"", interlace=0):
+def png(w, h, rows, colour, depth=8, palette=b""):
     def chunk(kind, data):
         crc = struct.pack(">I", zlib.crc32(kind + data))
         return struct.pack(">I", len(data)) + kind + data + crc
-    header = struct.pack(">IIBBBBB", w, h, depth, colour, 0, 0, interlace)
+    header = struct.pack(">IIBBBBB", w, h, depth, colour, 0, 0, 0)
     pixels = zlib.compress(b"".join(b"\0" + r for r in rows))
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
             + (chunk(b"PLTE", palette) if palette else b"") + chunk(b"IDAT", pixels)
