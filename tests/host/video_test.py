@@ -77,7 +77,6 @@ class InFolder(unittest.TestCase):  # a test with a temporary folder of its own
 
 
 class Video(InFolder):
-
     def test_lossless_frames_are_the_pngs_of_their_ticks(self):
         start = self.path("start.ppm")
         self.ok("--no-gl", "--seed", 11, "--size", "53x29", "--ticks", 40, "--habitat", start)
@@ -212,8 +211,8 @@ class StartPictures(InFolder):
 
     def test_png_and_bmp_start_as_the_same_ppm(self):
         w, h = 37, 23
-        render("--no-gl", "--seed", 6, "--size", f"{w}x{h}", "--ticks", 80,
-               "--habitat", self.path("p.ppm"))
+        self.ok("--no-gl", "--seed", 6, "--size", f"{w}x{h}", "--ticks", 80,
+                "--habitat", self.path("p.ppm"))
         rgb = Path(self.path("p.ppm")).read_bytes()[-3 * w * h:]
         rows = [rgb[y * 3 * w:(y + 1) * 3 * w] for y in range(h)]
         grey = [bytes(r[1::3]) for r in rows]
