@@ -118,9 +118,11 @@ TEST_P(FastWalkPainting, EqualsTheGeneralStepForEveryCommunityShapeAndGenerator)
     } restore;
     const auto seed = [&](uint32_t table_bytes) {  // 0: the global generator
         unsafe_state_tovi = restore.saved;
-        if (table_bytes == 0) srandom_tovi(99);
-        if (table_bytes != 0)
+        if (table_bytes == 0) {
+            srandom_tovi(99);
+        } else {
             ASSERT_EQ(initstate_r_tovi(99, table, table_bytes, &unsafe_state_tovi), 0);
+        }
     };
     const int shapes[][3] = {{2, 2, 16}, {3, 3, 32},  {3, 41, 0}, {41, 3, 16},
                              {5, 6, 32}, {23, 17, 0}, {64, 48, 0}};
