@@ -117,11 +117,12 @@ TEST(HabitatFile, BothLoadersRefuseWithTheirReasonAndChangeNothing) {
         EXPECT_EQ(
             Err([&] { EXPECT_EQ(ReadHabitatPicture(path.c_str(), &picture), c.read.empty()); }),
             c.read);
-        if (c.read.empty())
+        if (c.read.empty()) {
             EXPECT_EQ(Err([&] {
                           EXPECT_EQ(LoadHabitatPicture(world, "-", picture, false), c.load.empty());
                       }),
                       c.load.empty() ? ok : c.load);
+        }
         EXPECT_EQ(Cells(world.rgb_habitat), c.load.empty() ? flip : rgb);
         EXPECT_EQ(Cells(world.hsl_habitat), c.load.empty() ? HslOf(flip) : hsl);
     }
