@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 
@@ -55,28 +54,44 @@ Result Lumivor(const std::string& args, const std::string& out_to = "") {
             Read(err)};
 }
 
-// Option name -> argument name ("" for a flag) from each match of `item` in `text`
-// (backslashes dropped, as the manual page's "\-" are).
-std::map<std::string, std::string> Options(const std::string& text, const std::string& item) {
+// Option name -> argument name ("" for a flag), from a help text's "  --name ARG" lines.
+std::map<std::string, std::string> HelpOptions(const std::string& help) {
     std::map<std::string, std::string> options;
-    const std::regex re(item);
-    for (auto m = std::sregex_iterator(text.begin(), text.end(), re); m != std::sregex_iterator();
-         ++m) {
-        std::string name = (*m)[1];
-        name.erase(std::remove(name.begin(), name.end(), '\\'), name.end());
-        options[name] = (*m)[2];
+    std::istringstream in(help);
+    for (std::string l; std::getline(in, l);) {
+        if (l.rfind("  --", 0) != 0) continue;
+        const size_t name_end = l.find(' ', 4);
+        const std::string name = l.substr(4, name_end - 4);
+        std::string argument;
+        if (name_end != std::string::npos && name_end + 1 < l.size() && l[name_end + 1] != ' ')
+            argument = l.substr(name_end + 1, l.find(' ', name_end + 1) - name_end - 1);
+        options[name] = argument;
     }
     return options;
 }
-// From a help text's "  --name ARG" lines, and from one section of the manual page: the
-// ".B" or ".BI" line after each ".TP", as in '.BI \-\-habitat " FILE"'.
-std::map<std::string, std::string> HelpOptions(const std::string& help) {
-    return Options(help, R"(\n  --([a-z-]+)(?: ([A-Z][A-Za-z]*))?)");
-}
+
+// The same from one section of the manual page: the ".B" or ".BI" line after each
+// ".TP", as in '.BI \-\-habitat " FILE"'.
 std::map<std::string, std::string> ManOptions(const std::string& man, const std::string& section) {
+    std::map<std::string, std::string> options;
     const size_t begin = man.find(".SH " + section), end = man.find("\n.SH ", begin + 1);
-    return Options(man.substr(begin, end - begin),
-                   R"(\.TP\n\.BI? \\-(?:\\-)?([a-z\\-]+)(?: \" ([A-Za-z]+)\")?)");
+    std::istringstream in(man.substr(begin, end - begin));
+    bool after_tp = false;
+    for (std::string l; std::getline(in, l);) {
+        const bool item = after_tp && (l.rfind(".B ", 0) == 0 || l.rfind(".BI ", 0) == 0);
+        after_tp = l == ".TP";
+        if (!item) continue;
+        l.erase(std::remove(l.begin(), l.end(), '\\'), l.end());
+        const size_t start = l.find_first_not_of('-', l.find(' ') + 1);
+        const size_t name_end = l.find(' ', start);
+        const std::string name = l.substr(start, name_end - start);
+        std::string argument;
+        const size_t quote = l.find("\" ", name_end);
+        if (name_end != std::string::npos && quote != std::string::npos)
+            argument = l.substr(quote + 2, l.find('"', quote + 2) - quote - 2);
+        options[name] = argument;
+    }
+    return options;
 }
 
 const char kSmallRun[] = "--seed 7 --size 60x40 --ticks 3";
