@@ -39,7 +39,9 @@ TEST(Golden, EveryReferenceRunIsReproduced) {
         EXPECT_EQ(run.out.find('\n', at + save.size()), run.out.size() - 1);
         EXPECT_EQ(run.out.substr(0, at) + run.out.substr(at + save.size()),
                   ReadFile(want + ".out"));
-        if (traced) EXPECT_TRUE(ReadFile(got + ".trace") == ReadFile(want + ".trace")) << "trace";
+        if (traced) {
+            EXPECT_TRUE(ReadFile(got + ".trace") == ReadFile(want + ".trace")) << "trace";
+        }
     }
     EXPECT_GT(runs, 0);
 }

@@ -89,7 +89,9 @@ TEST(FileWriter, FailuresNameTheCallAndReasonAndLoseNothing) {
         EXPECT_EQ(CheckWritable(c.path.c_str(), &reason) ? "" : reason,
                   c.refused ? std::strerror(c.refused) : "")
             << c.path;
-        if (!c.save.empty()) EXPECT_EQ(Save(c.path, std::string(10000, 'x')), c.save) << c.path;
+        if (!c.save.empty()) {
+            EXPECT_EQ(Save(c.path, std::string(10000, 'x')), c.save) << c.path;
+        }
     }
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(ReadFile(dir / "keep"), "old");
