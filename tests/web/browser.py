@@ -88,7 +88,8 @@ class Browser:
         self.proc = subprocess.Popen(
             [chromium_path(), *CHROMIUM_FLAGS, f"--user-data-dir={self.profile.name}",
              "--remote-debugging-pipe", f"--window-size={width},{height}", "about:blank"],
-            preexec_fn=give_pipes, close_fds=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            preexec_fn=give_pipes, close_fds=False, stdout=subprocess.DEVNULL,
+            stderr=subprocess.DEVNULL)
         os.close(to_child_r)
         os.close(from_child_w)
         self.pending = b""
@@ -126,11 +127,14 @@ class Browser:
         session = self.call("Target.attachToTarget", {"targetId": target,
                                                       "flatten": True})["sessionId"]
         if viewport:
-            self.call("Emulation.setDeviceMetricsOverride",
-                      {"width": viewport[0], "height": viewport[1], "deviceScaleFactor": 1,
-                       "mobile": False}, session)
+            self.resize(session, *viewport)
         self.call("Page.navigate", {"url": url}, session)
         return session
+
+    def resize(self, session, width, height):
+        """The tab's viewport to width x height CSS pixels at scale 1."""
+        self.call("Emulation.setDeviceMetricsOverride", {"width": width, "height": height,
+                  "deviceScaleFactor": 1, "mobile": False}, session)
 
     def wait_for(self, session, expression, timeout):
         """Polls `expression` until it is truthy; returns its value."""

@@ -18,14 +18,13 @@ ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 NATIVE = os.path.join(ROOT, "build", "release", "cli", "lumivor")
 
 # Check-mode addresses; each parameter is also an option of the native render.
+# node_test.js reproduces every reference run through the same module; these
+# add what the page itself parses and shows.
 CHECK_CASES = [
-    "preset=2&seed=1765000074&size=320x200&ticks=60",
     "seed=1765000037&size=97x61&ticks=101",  # the community from the seed, as the saver picks it
     "preset=5&seed=9999999999&size=64x48&ticks=200",  # a seed beyond 32 bits
-    "preset=1&seed=0&size=130x70&ticks=30",
-    "preset=3&seed=1765000111&size=640x480&ticks=40",
-    "preset=9&seed=1765000333&size=1x1&ticks=3",  # a world too small for any step
-    "preset=7&seed=1765000259&size=1920x1080&ticks=4",
+    "preset=9&seed=0&size=1x1&ticks=3",  # a world too small for any step
+    "preset=7&seed=1765000259&size=1920x1080&ticks=4",  # larger than the window
 ]
 
 # Pixels that differ between the shown picture (the canvas, or a PNG screenshot
@@ -116,15 +115,15 @@ def test_check_mode(chrome, server, tmp):
 def test_live_pages(chrome, server):
     saver = chrome.open(server.url("index.html?preset=6&seed=1765000222"), (800, 600))
     chrome.wait_for(saver, "window.lumivorStats && window.lumivorStats.ticks > 20", 30)
-    check(chrome.eval(saver, STATE) == [800, 600, "Lumivor: rock", 800, 600, 6, "1765000222"],
-          f"saver canvas and world at the window's size ({chrome.eval(saver, STATE)})")
+    state = chrome.eval(saver, STATE)
+    check(state == [800, 600, "Lumivor: rock", 800, 600, 6, "1765000222"],
+          f"saver canvas and world at the window's size ({state})")
     # Between two ticks the canvas, built from uploaded tiles only, equals the
     # module's picture and the display habitat.
     differing = chrome.eval(saver, f"{DIFFERING}()")
     check(differing == [0, 0], f"live canvas equals the picture and the display habitat"
                                f" (differing pixels: {differing})")
-    chrome.call("Emulation.setDeviceMetricsOverride", {"width": 500, "height": 400,
-                "deviceScaleFactor": 1, "mobile": False}, saver)
+    chrome.resize(saver, 500, 400)
     chrome.wait_for(saver, "document.getElementById('screen').width === 500", 30)
     ticks = chrome.eval(saver, "window.lumivorStats.ticks")
     chrome.wait_for(saver, f"window.lumivorStats.ticks > {ticks + 10}", 30)

@@ -64,13 +64,13 @@ async function checkReference(name, query) {
     const digest = m.UTF8ToString(m._lumivor_digest());
     out.push(m.UTF8ToString(m._lumivor_final_state()));
     const base = path.join(goldenDir, name);
-    const got = (out.join('\n') + '\n').split('\n');
-    const want = fs.readFileSync(base + '.out', 'utf8').split('\n');
-    const i = got.findIndex((line, k) => line !== want[k]);
-    check(i < 0 && got.length === want.length, `${name}: standard output differs at line` +
-          ` ${i + 1}:\n  got  ${got[i]}\n  want ${want[i]}`);
-    check(err.join('\n') + '\n' === fs.readFileSync(base + '.err', 'utf8'),
-          `${name}: standard error differs: ${err.join(' | ')}`);
+    for (const [stream, lines] of [['out', out], ['err', err]]) {
+        const got = (lines.join('\n') + '\n').split('\n');
+        const want = fs.readFileSync(`${base}.${stream}`, 'utf8').split('\n');
+        const i = got.findIndex((line, k) => line !== want[k]);
+        check(i < 0 && got.length === want.length, `${name}: standard ${stream} differs at line` +
+              ` ${i + 1}:\n  got  ${got[i]}\n  want ${want[i]}`);
+    }
     const wantDigest = ppmPixelHash(base + '.ppm');
     check(digest === wantDigest, `${name}: habitat hash ${digest}, reference ${wantDigest}`);
 }

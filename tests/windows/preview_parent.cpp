@@ -79,26 +79,24 @@ int main(int argc, char** argv) {
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         }
     };
-    auto child_has = [parent](int w, int h) {
-        HWND child = FindWindowExA(parent, nullptr, "LumivorSaver", nullptr);
-        RECT r{};
-        return child != nullptr && GetClientRect(child, &r) && r.right == w && r.bottom == h;
+    // True when the saver's window shows up in ours at w x h within `ms` milliseconds.
+    auto saver_window_at = [&](int w, int h, DWORD ms) {
+        const bool there = serve(ms, [&] {
+            HWND child = FindWindowExA(parent, nullptr, "LumivorSaver", nullptr);
+            RECT r{};
+            return child != nullptr && GetClientRect(child, &r) && r.right == w && r.bottom == h;
+        });
+        if (!there) {
+            std::fprintf(stderr, "preview_parent: no %dx%d saver window in the window\n", w, h);
+            TerminateProcess(saver.hProcess, 4);
+        }
+        return there;
     };
-    if (!serve(60000, [&] { return child_has(width, height); })) {
-        std::fprintf(stderr, "preview_parent: no %dx%d saver window appeared in the window\n",
-                     width, height);
-        TerminateProcess(saver.hProcess, 4);
-        return 5;
-    }
+    if (!saver_window_at(width, height, 60000)) return 5;
     std::printf("preview window %dx%d\n", width, height);
     serve(2000, [] { return false; });
     SetWindowPos(parent, nullptr, 0, 0, new_width, new_height, SWP_NOZORDER | SWP_NOMOVE);
-    if (!serve(10000, [&] { return child_has(new_width, new_height); })) {
-        std::fprintf(stderr, "preview_parent: the saver's window did not follow to %dx%d\n",
-                     new_width, new_height);
-        TerminateProcess(saver.hProcess, 4);
-        return 5;
-    }
+    if (!saver_window_at(new_width, new_height, 10000)) return 5;
     std::printf("preview window followed to %dx%d\n", new_width, new_height);
     std::fflush(stdout);
     serve(INFINITE,

@@ -18,24 +18,18 @@
 # LINUX-LUMIVOR is the Linux build's program, whose outputs lumivor.exe's must equal.
 set -eu
 
+# Something the tests compare with is missing: a failure under CI, else its checks are skipped.
+missing() {
+    [ -z "${CI:-}" ] || { echo "FAIL: $1 missing under CI" >&2; exit 1; }
+    echo "warning: $1 missing; the checks against it are skipped" >&2
+}
 build=$(cd "$1" && pwd)
-golden=""
-if [ -f "$2/cases.tsv" ]; then
-    golden=$(cd "$2" && pwd)
-elif [ -n "${CI:-}" ]; then
-    echo "FAIL: reference runs missing under CI: $2" >&2
-    exit 1
-else
-    echo "warning: no reference runs at $2; that part is skipped" >&2
-fi
-linux=""
-if [ -n "${3:-}" ] && [ -x "$3" ]; then
+golden="" linux=""
+if [ -f "$2/cases.tsv" ]; then golden=$(cd "$2" && pwd); else missing "reference runs at $2"; fi
+if [ -x "${3:-}" ]; then
     linux=$(cd "$(dirname "$3")" && pwd)/$(basename "$3")
-elif [ -n "${CI:-}" ]; then
-    echo "FAIL: the Linux program is missing under CI: ${3:-}" >&2
-    exit 1
 else
-    echo "warning: no Linux program at '${3:-}'; the comparisons with it are skipped" >&2
+    missing "the Linux program '${3:-}'"
 fi
 exe=$build/lumivor.exe
 scr=$build/lumivor.scr
@@ -58,69 +52,43 @@ failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; }
 
+# Runs the command every 0.1 s until it succeeds; false when it has not within $1 seconds.
+within() {
+    n=$(($1 * 10))
+    shift
+    until "$@"; do
+        [ "$n" -gt 0 ] || return 1
+        n=$((n - 1))
+        sleep 0.1
+    done
+}
+gone() { ! kill -0 "$1" 2>/dev/null; }
+
 # Waits up to $2 seconds for process $1 and sets $status to its exit status;
 # a process still running then is killed and status is 124.
 wait_for() {
-    i=0
-    while kill -0 "$1" 2>/dev/null && [ "$i" -lt $(($2 * 10)) ]; do sleep 0.1; i=$((i + 1)); done
-    if kill -0 "$1" 2>/dev/null; then
+    status=0
+    if within "$2" gone "$1"; then
+        wait "$1" || status=$?
+    else
         kill "$1" 2>/dev/null || true
         wait "$1" 2>/dev/null || true
         status=124
-    else
-        status=0
-        wait "$1" || status=$?
     fi
 }
 
-# True when process $1 ends within $2 seconds.
-ended_within() {
-    i=0
-    while kill -0 "$1" 2>/dev/null; do
-        [ "$i" -lt $(($2 * 10)) ] || return 1
-        sleep 0.1
-        i=$((i + 1))
-    done
-}
-
-# Takes a shot of the screen (or of the crop $3) into $1 until it equals the
-# picture $2; false when it does not within $4 seconds (default 60).
-shot_until() {
-    i=0
-    while [ "$i" -lt $((${4:-60} * 2)) ]; do
-        if [ -n "${3:-}" ]; then
-            import -window root -crop "$3" +repage "$1" 2>/dev/null || true
-        else
-            import -window root "$1" 2>/dev/null || true
-        fi
-        if [ -s "$1" ] && same_picture "$1" "$2"; then return 0; fi
-        sleep 0.5
-        i=$((i + 1))
-    done
-    return 1
-}
-
-same_picture() { [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
-
-# Takes a shot of the screen into $1 until it differs from the picture $2;
-# false when it does not within $3 seconds.
-shot_until_other() {
-    i=0
-    while [ "$i" -lt $(($3 * 2)) ]; do
-        import -window root "$1" 2>/dev/null || true
-        if [ -s "$1" ] && ! same_picture "$1" "$2"; then return 0; fi
-        sleep 0.5
-        i=$((i + 1))
-    done
-    return 1
+# Takes a shot of the screen into $2; true when it is the "same" as the picture
+# $3 or "other" than it, as $1 asks.
+shot() {
+    import -window root "$2" 2>/dev/null && [ -s "$2" ] || return 1
+    if [ "$(compare -metric AE "$2" "$3" null: 2>&1)" = 0 ]; then seen=same; else seen=other; fi
+    [ "$seen" = "$1" ]
 }
 
 # A private X server on a free display number.
 Xvfb -displayfd 3 -screen 0 320x240x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
-i=0
-while [ ! -s "$work/display" ] && [ "$i" -lt 100 ]; do sleep 0.1; i=$((i + 1)); done
-if [ ! -s "$work/display" ]; then
+if ! within 10 test -s "$work/display"; then
     cat "$work/xvfb.log" >&2
     echo "FAIL: the X server did not start" >&2
     exit 1
@@ -142,41 +110,29 @@ echo "== reference runs with lumivor.exe render --no-gl"
 mkdir golden
 # One reference run: $1 names it; $2..$5 are its community, seed, size and ticks.
 check_case() {
-    name=$1
+    name=$1 ref=$golden/$1 bad=""
     set -- render --no-gl --preset "$2" --seed "$3" --size "$4" --ticks "$5" \
         --habitat "golden/$name.ppm" --final-state
-    [ -f "$golden/$name.trace" ] && set -- "$@" --trace "golden/$name.trace"
-    if ! timeout 120 wine "$exe" "$@" >"golden/$name.out" 2>"golden/$name.err"; then
-        echo "FAIL: $name: lumivor.exe ended with an error" >&2
-        echo x >>golden/failed
-        return
-    fi
-    bad=""
-    cmp -s "golden/$name.ppm" "$golden/$name.ppm" || bad="$bad habitat"
-    cmp -s "golden/$name.err" "$golden/$name.err" || bad="$bad stderr"
+    [ -f "$ref.trace" ] && set -- "$@" --trace "golden/$name.trace"
+    timeout 120 wine "$exe" "$@" </dev/null >"golden/$name.out" 2>"golden/$name.err" ||
+        bad=" status $?"
+    for part in ppm err trace; do
+        [ "$part" = trace ] && [ ! -f "$ref.trace" ] && continue
+        cmp -s "golden/$name.$part" "$ref.$part" || bad="$bad $part"
+    done
     # Ours prints its save line where the reference has none.
     [ "$(grep -c "^Biotope::SaveHabitat(golden/$name.ppm)\$" "golden/$name.out")" = 1 ] ||
         bad="$bad save-line"
-    grep -v '^Biotope::SaveHabitat(' "golden/$name.out" | cmp -s - "$golden/$name.out" ||
-        bad="$bad stdout"
-    if [ -f "$golden/$name.trace" ]; then
-        cmp -s "golden/$name.trace" "$golden/$name.trace" || bad="$bad trace"
-    fi
-    if [ -n "$bad" ]; then
-        echo "FAIL: $name differs:$bad" >&2
-        echo x >>golden/failed
-    fi
+    grep -v '^Biotope::SaveHabitat(' "golden/$name.out" | cmp -s - "$ref.out" || bad="$bad stdout"
+    [ -z "$bad" ] || fail "$name differs:$bad"
 }
-tab=$(printf '\t')
 if [ -n "$golden" ]; then
-    tail -n +2 "$golden/cases.tsv" | while IFS="$tab" read -r name preset seed size ticks; do
-        [ -z "$name" ] || check_case "$name" "$preset" "$seed" "$size" "$ticks"
-    done
-fi
-if [ -f golden/failed ]; then
-    fail "$(wc -l <golden/failed) reference runs"
-elif [ -n "$golden" ]; then
-    pass "$(tail -n +2 "$golden/cases.tsv" | grep -c .) reference runs, byte for byte"
+    before=$failures
+    tail -n +2 "$golden/cases.tsv" | grep . >cases
+    while IFS="$(printf '\t')" read -r name preset seed size ticks; do
+        check_case "$name" "$preset" "$seed" "$size" "$ticks"
+    done <cases
+    [ "$failures" = "$before" ] && pass "$(wc -l <cases) reference runs, byte for byte"
 fi
 
 echo "== lumivor.exe render: files and streams"
@@ -186,9 +142,8 @@ echo "== lumivor.exe render: files and streams"
 mkdir linux windows
 same_run() {
     set -- "$@" render --no-gl --preset 6 --seed 9876543210123 --size 96x64 --ticks 9
-    name="夜の森🌲.ppm"
     timeout 120 "$@" --habitat - >1.out 2>1.err || echo "status $? (1)" >>status
-    timeout 120 "$@" --habitat "$name" --trace 2.trace --final-state >2.out 2>2.err ||
+    timeout 120 "$@" --habitat "夜の森🌲.ppm" --trace 2.trace --final-state >2.out 2>2.err ||
         echo "status $? (2)" >>status
 }
 (cd windows && same_run wine "$exe")
@@ -213,6 +168,8 @@ mkdir folder
 echo kept >read-only.ppm
 chmod a-w read-only.ppm
 see=" (see 'lumivor render --help')"
+no_video="this build writes no videos: it needs FFmpeg's libraries (on Debian: apt-get install \
+libavformat-dev libavcodec-dev libavutil-dev libswscale-dev, then configure and build again)"
 before=$failures
 while IFS='|' read -r expected option target reason; do
     # shellcheck disable=SC2086
@@ -223,102 +180,96 @@ while IFS='|' read -r expected option target reason; do
         cat refused.err >&2
         fail "render --habitat $target $option: status $status"
     fi
-done <<EOF
+done <<EOT
 1||folder|cannot write folder: Is a directory
 1||NUL|cannot write NUL: a device, not a file
 1||read-only.ppm|cannot write read-only.ppm: Permission denied
 2|--png x.png|h.ppm|--png: this build writes no PNG files$see
 2|--markers|h.ppm|--markers: this build has no OpenGL renderer$see
-2|--fps|h.ppm|unknown option '--fps'$see
+2|--fps 5|h.ppm|--fps: $no_video$see
 2|--window-id 5|h.ppm|unknown option '--window-id'$see
-EOF
+EOT
 wine "$exe" render --help >help.out 2>&1 || fail "render --help"
 [ "$(cat read-only.ppm)" = kept ] && [ -z "$(ls folder)" ] && [ ! -e h.ppm ] ||
     fail "a refused run touched its target"
-grep -q -- --habitat help.out && ! grep -qE -- "--(png|markers|fps|root|window-id)" help.out ||
+grep -q -- --habitat help.out &&
+    ! grep -qE -- "--(png|markers|video|fps|root|window-id)" help.out ||
     fail "render --help names options this build cannot do"
-[ "$failures" = "$before" ] && pass "render: a folder, NUL, a read-only file, --png, --markers" \
-    "and window options refused before the run with their reasons; not in its help"
+[ "$failures" = "$before" ] && pass "render: a folder, NUL, a read-only file, --png, --markers," \
+    "--fps and window options refused before the run with their reasons; not in its help"
 
 # The habitat of the same run from lumivor.exe render --no-gl.
 render() {
     timeout 120 wine "$exe" render --no-gl --quiet "$@" >/dev/null 2>&1 ||
         fail "lumivor.exe render $*"
 }
+# Ends the saver: a key press, or a mouse movement beyond a few pixels.
+end_saver() { if [ "$1" = mouse ]; then xdotool mousemove_relative 40 30; else xdotool key x; fi; }
 
 # Full screen: $1 names the run; $2 is how it is ended, "key" (a key press) or
 # "mouse" (a small and then a large mouse movement); $3 "cover" covers it for a
 # moment with another window ("-": not); $4 $5 $6 are the community the run
-# must show, its seed and its ticks; the rest are more saver options. The screen
-# must come to show, and the saver save, what lumivor.exe render makes of them.
+# must show, its seed and its ticks; $7 a line its messages must have; the rest
+# are more saver options. The screen must come to show, and the saver save,
+# what lumivor.exe render makes of them.
 full_screen() {
-    run=$1 end=$2 cover=$3 preset=$4 seed=$5 ticks=$6
-    shift 6
+    run=$1 end=$2 cover=$3 preset=$4 seed=$5 ticks=$6 says=$7
+    shift 7
     rm -f "$run".*
     render --preset "$preset" --seed "$seed" --size 320x240 --ticks "$ticks" \
         --habitat "$run-render.ppm"
     wine "$scr" /s --seed "$seed" --ticks "$ticks" --habitat "$run.ppm" "$@" \
         >"$run.out" 2>"$run.err" &
     pid=$!
-    if ! shot_until "$run.png" "$run-render.ppm"; then
+    if ! within 60 shot same "$run.png" "$run-render.ppm"; then
         fail "$run: the screen never showed the run's picture"
         cat "$run.err" >&2
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
+        wait_for "$pid" 0
         return
     fi
     if [ "$cover" = cover ]; then
         # Another window over part of the saver and away again: the saver repaints.
         xmessage -geometry 120x90+40+40 covering >/dev/null 2>&1 &
         cover_pid=$!
-        shot_until_other "$run-covered.png" "$run-render.ppm" 20 ||
+        within 20 shot other "$run-covered.png" "$run-render.ppm" ||
             fail "$run: the cover never showed"
-        kill "$cover_pid" 2>/dev/null || true
-        wait "$cover_pid" 2>/dev/null || true
-        shot_until "$run.png" "$run-render.ppm" "" 20 || fail "$run: not repainted after a cover"
+        wait_for "$cover_pid" 0
+        within 20 shot same "$run.png" "$run-render.ppm" || fail "$run: not repainted after a cover"
     fi
     if [ "$end" = mouse ]; then
         xdotool mousemove_relative 2 1
         sleep 2
-        if ! kill -0 "$pid" 2>/dev/null; then fail "$run: a nudge of 2 pixels ended the saver"; fi
-        xdotool mousemove_relative 40 30
-    else
-        xdotool key x
+        gone "$pid" && fail "$run: a nudge of 2 pixels ended the saver"
     fi
     # A lost event is sent again, twice at most.
-    for again in 1 2; do
-        ended_within "$pid" 10 && break
-        if [ "$end" = mouse ]; then xdotool mousemove_relative 40 30; else xdotool key x; fi
+    for _ in 1 2 3; do
+        end_saver "$end"
+        within 10 gone "$pid" && break
     done
     wait_for "$pid" 10
+    grep -q "$says" "$run.err" || fail "$run: its messages lack '$says'"
+    # The saved habitat has the screen's size, so the window covered all of it.
     if [ "$status" != 0 ]; then
         fail "$run: the saver ended with status $status"
         cat "$run.err" >&2
-        return
-    fi
-    # The saved habitat has the screen's size, so the window covered all of it.
-    if cmp -s "$run.ppm" "$run-render.ppm"; then
-        pass "$run: the whole screen showed community $preset's picture, saved too; status 0"
+    elif cmp -s "$run.ppm" "$run-render.ppm"; then
+        pass "$run: the whole screen showed community $preset's picture, saved too; status 0;" \
+            "it said '$says'"
     else
         fail "$run: the saved habitat differs from the screen's picture"
     fi
 }
 
 echo "== lumivor.scr /s on a 320x240 screen"
-full_screen opengl key cover 5 1765000185 40 --preset 5 --draw opengl --fps
-grep -q "OpenGL on a framebuffer object" opengl.err && pass "opengl: drawn on a framebuffer object" ||
-    fail "opengl: not drawn on a framebuffer object"
+full_screen opengl key cover 5 1765000185 40 "OpenGL on a framebuffer object" \
+    --preset 5 --draw opengl --fps
 # Mesa under Wine is software OpenGL: the saver paints the picture itself.
-full_screen gdi key cover 4 1765000148 20 --preset 4 --fps
-grep -q "painted by the program" gdi.err && pass "gdi: painted, shown with GDI where OpenGL is software" ||
-    fail "gdi: not painted by the program"
+full_screen gdi key cover 4 1765000148 20 "painted by the program" --preset 4 --fps
 # A driver without framebuffer objects (Mesa told to hide them): the saver
 # paints the picture itself, and refuses to draw through OpenGL when told to.
 export MESA_GL_VERSION_OVERRIDE=2.1
 export MESA_EXTENSION_OVERRIDE="-GL_ARB_framebuffer_object -GL_EXT_framebuffer_object"
-full_screen no-fbo mouse - 8 1765000296 30 --preset 8 --fps
-grep -q "(OpenGL: no framebuffer objects)" no-fbo.err && pass "no-fbo: painted by the program" ||
-    fail "no-fbo: did not fall back to painting"
+full_screen no-fbo mouse - 8 1765000296 30 "(OpenGL: no framebuffer objects)" --preset 8 --fps
 timeout 60 wine "$scr" /s --draw opengl >no-fbo.out 2>no-fbo.err && status=0 || status=$?
 [ "$status" = 1 ] && grep -q "cannot draw through OpenGL here: no framebuffer objects" no-fbo.err &&
     pass "no-fbo: --draw opengl refused (status 1)" || fail "no-fbo: --draw opengl (status $status)"
@@ -328,12 +279,8 @@ echo "== lumivor.scr /p in another program's window"
 wine "$parent" "$scr" 160 120 200 150 stop --seed 1765000037 --preset 1 --ticks 30 \
     --habitat preview.ppm >preview.out 2>preview.err &
 pid=$!
-i=0
-while ! grep -q "followed" preview.out 2>/dev/null && kill -0 "$pid" 2>/dev/null &&
-    [ "$i" -lt 900 ]; do
-    sleep 0.1
-    i=$((i + 1))
-done
+followed() { grep -q "followed" preview.out 2>/dev/null || gone "$pid"; }
+within 90 followed || true
 touch stop
 wait_for "$pid" 30
 render --preset 1 --seed 1765000037 --size 160x120 --ticks 30 --habitat preview-render.ppm
@@ -368,15 +315,13 @@ for attempt in 1 2 3; do
     [ "$status" = 0 ] && [ "$stored" != clock ] && break
 done
 [ "$status" = 0 ] || fail "settings dialog driven by keys (status $status)"
-full_screen chosen0 key - 0 1765000009 3
-grep -q "^InitCommunity(0)" chosen0.err && pass "settings dialog: the first community, by keys" ||
-    fail "settings dialog: the key-driven choice was not used"
+full_screen chosen0 key - 0 1765000009 3 "^InitCommunity(0)"
 
 # By number, and back to the clock's choice.
 timeout 60 wine "$scr" /c --choose 3 >/dev/null 2>&1 || fail "/c --choose 3"
-full_screen chosen3 key - 3 1765000000 5
+full_screen chosen3 key - 3 1765000000 5 "^InitCommunity(3)"
 timeout 60 wine "$scr" /c --choose clock >/dev/null 2>&1 || fail "/c --choose clock"
-full_screen clock key - 7 1765000007 3
+full_screen clock key - 7 1765000007 3 "^InitCommunity(7)"
 
 if [ "$failures" -gt 0 ]; then
     echo "windows tests: $failures failed" >&2
