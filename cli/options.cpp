@@ -343,9 +343,13 @@ const char* NotInThisBuild(Command command, const Option& o) {
 #endif
 #ifndef LUMIVOR_HAVE_FFMPEG
     if (command == kRenderCommand && IsVideoOption(o.name))
+#ifdef _WIN32
+        return "this build writes no videos (the Linux build does, with FFmpeg's libraries)";
+#else
         return "this build writes no videos: it needs FFmpeg's libraries (on Debian: apt-get "
                "install libavformat-dev libavcodec-dev libavutil-dev libswscale-dev, then "
                "configure and build again)";
+#endif
 #endif
     (void)command, (void)o;
     return nullptr;

@@ -37,6 +37,9 @@ parent=$build/tests/windows/preview_parent.exe
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumivor-wine.XXXXXX")
 export WINEPREFIX="$work/prefix" WINEDEBUG=-all
+# Wine turns the command line's bytes into UTF-16 by the locale: a UTF-8 one, so
+# that the names outside the ANSI code page arrive whole whatever the caller's.
+export LC_ALL=C.UTF-8
 # No downloads of Wine's Mono and Gecko into the fresh prefix: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb_pid=""
@@ -168,8 +171,7 @@ mkdir folder
 echo kept >read-only.ppm
 chmod a-w read-only.ppm
 see=" (see 'lumivor render --help')"
-no_video="this build writes no videos: it needs FFmpeg's libraries (on Debian: apt-get install \
-libavformat-dev libavcodec-dev libavutil-dev libswscale-dev, then configure and build again)"
+no_video="this build writes no videos (the Linux build does, with FFmpeg's libraries)"
 before=$failures
 while IFS='|' read -r expected option target reason; do
     # shellcheck disable=SC2086
