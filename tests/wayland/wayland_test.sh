@@ -100,7 +100,7 @@ export WAYLAND_DISPLAY SWAYSOCK
 
 # shows W H [OUTPUT]: the output, captured, is the reference picture of that size.
 shows() {
-    grim -o "${3:-HEADLESS-1}" -t ppm "$work/capture.ppm" 2>/dev/null &&
+    grim -o "${3:-HEADLESS-1}" -t ppm "$work/capture.ppm" 2>"$work/grim.log" &&
         cmp -s "$work/capture.ppm" "$work/shot-$1x$2.ppm"
 }
 
@@ -112,7 +112,11 @@ WAYLAND_DEBUG=client "$lumivor" --wayland --quiet --seed "$seed" --ticks "$ticks
     --habitat "$work/key.ppm" >/dev/null 2>"$work/key.log" &
 saver=$!
 pids="$pids $saver"
-wait_until "overlay picture at 320x240" shows 320 240 && pass "sway: the overlay shows the render's picture"
+if wait_until "overlay picture at 320x240" shows 320 240; then
+    pass "sway: the overlay shows the render's picture"
+else  # what the saver, grim and sway said
+    tail -n 20 "$work/key.log" "$work/grim.log" "$work/sway.log" >&2
+fi
 swaymsg output HEADLESS-1 resolution 400x300 >/dev/null || fail "swaymsg cannot resize the output"
 wait_until "overlay picture at 400x300" shows 400 300 &&
     pass "sway: after a resize, the render's picture of the new size"
