@@ -3,7 +3,8 @@
 # on a fresh Debian 12 that has nothing but what they install themselves.
 # It bootstraps a minimal Debian 12 root (mmdebstrap, variant apt, plus git and
 # ca-certificates), clones the committed tree into it beside a copy of
-# ../shared, binds /proc, /sys, /dev and /dev/pts, and runs there, in order:
+# ../shared, binds /proc, /sys, /dev and /dev/pts, mounts a /dev/shm for every
+# user, and runs there, in order:
 #   run    scripts/run.sh without a display: a PNG must be written
 #   test   scripts/test.sh --clean-room under CI=true (skips become failures)
 # It prints the time of each part and, on failure, what failed (the failing
@@ -181,6 +182,9 @@ mount --bind "$root" "$root"
 for d in proc sys dev dev/pts; do
     mount --bind "/$d" "$root/$d"
 done
+# Shared memory for every user, as a booted Debian has it (a compositor that runs
+# as an unprivileged user makes its buffers there).
+mount -t tmpfs -o mode=1777,nosuid,nodev tmpfs "$root/dev/shm"
 # Both commands start from a bare environment: no display, no settings of this machine.
 path=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 
