@@ -42,14 +42,10 @@ bool CanRun(const RenderArgs& args) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    CheckParse<RenderArgs>("render", data, size, ParseRenderArgs, SameJob, CanRun);
-    RenderArgs args;
-    std::string error;
-    ArgWords words("render", data, size);
-    if (words.argc() > 256 || !ParseRenderArgs(words.argc(), words.argv.data(), &args, &error) ||
-        args.help)
-        return 0;
-    RenderJob& job = args.job;
+    std::optional<RenderArgs> args =
+        CheckParse<RenderArgs>("render", data, size, ParseRenderArgs, SameJob, CanRun);
+    if (!args) return 0;
+    RenderJob& job = args->job;
     CheckSettled({{"--habitat", &job.habitat_path},
                   {"--png", &job.png_path},
                   {"--trace", &job.trace_path},

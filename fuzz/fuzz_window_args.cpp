@@ -28,12 +28,8 @@ bool CanRun(const WindowArgs& args) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    CheckParse<WindowArgs>("lumivor", data, size, ParseWindowArgs, SameJob, CanRun);
-    WindowArgs args;
-    std::string error;
-    ArgWords words("lumivor", data, size);
-    if (words.argc() <= 256 && ParseWindowArgs(words.argc(), words.argv.data(), &args, &error) &&
-        !args.help)
-        CheckSettled({{"--habitat", &args.job.habitat_path}}, "", nullptr);
+    std::optional<WindowArgs> args =
+        CheckParse<WindowArgs>("lumivor", data, size, ParseWindowArgs, SameJob, CanRun);
+    if (args) CheckSettled({{"--habitat", &args->job.habitat_path}}, "", nullptr);
     return 0;
 }
