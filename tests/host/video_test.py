@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
-"""`lumivor render --video` and the start pictures, against real FFmpeg, file systems and
-Chromium. Usage: video_test.py LUMIVOR [unittest arguments]."""
+# `lumivor render --video` and the start pictures, against real FFmpeg, file systems and
+# Chromium. Usage: video_test.py LUMIVOR [unittest arguments].
 
 import os
 import pwd
+import shutil
 import signal
 import struct
 import subprocess
@@ -17,26 +18,19 @@ from pathlib import Path
 LUMIVOR = ""
 
 
-def render(*args, **kw):
-    kw.setdefault("stdout", subprocess.PIPE)
-    return subprocess.run([LUMIVOR, "render", "--quiet", *map(str, args)], stderr=subprocess.PIPE,
-                          timeout=300, **kw)
-
-
+# Every frame decoded as given, neither dropped nor repeated, as RGB bytes.
 def ffmpeg_rgb(path):
-    """Every frame decoded as given, neither dropped nor repeated, as RGB bytes."""
     return subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-fps_mode", "passthrough", "-f",
                            "rawvideo", "-pix_fmt", "rgb24", "-"], capture_output=True,
                           check=True).stdout
 
 
+# (codec, width, height, frames) of the video's stream.
 def probe(path):
-    """(codec, width, height, frames) of the video's stream."""
     out = subprocess.run(["ffprobe", "-v", "error", "-count_frames", "-show_entries",
                           "stream=codec_name,width,height,nb_read_frames", "-of", "csv=p=0",
                           path], capture_output=True, text=True, check=True).stdout
-    codec, w, h, n = out.strip().split(",")
-    return codec, int(w), int(h), int(n)
+    return tuple(int(v) if v.isdigit() else v for v in out.strip().split(","))
 
 
 def png(w, h, rows, colour, depth=8, palette=b""):
@@ -50,8 +44,8 @@ def png(w, h, rows, colour, depth=8, palette=b""):
             + chunk(b"IEND", b""))
 
 
+# rows: top first, RGB; stored BGR(A) with rows padded to four bytes.
 def bmp(w, h, rows, bpp, top_down, height=None):
-    """rows: top first, RGB; stored BGR(A) with rows padded to four bytes."""
     step = bpp // 8
     pad = -(w * step) % 4
     stored = [b"".join(bytes(r[i:i + 3][::-1]) + b"\0" * (step - 3) for i in range(0, 3 * w, 3))
@@ -71,8 +65,15 @@ class InFolder(unittest.TestCase):  # a test with a temporary folder of its own
         return os.path.join(self.dir.name, name)
 
     def ok(self, *args, **kw):
-        r = render(*args, **kw)
-        self.assertEqual(r.returncode, 0, r.stderr.decode())
+        return self.ends(0, b"", *args, **kw)
+
+    # `lumivor render --quiet ARGS` ends with `status` and says `reason`.
+    def ends(self, status, reason, *args, **kw):
+        kw.setdefault("stdout", subprocess.PIPE)
+        r = subprocess.run([LUMIVOR, "render", "--quiet", *map(str, args)],
+                           stderr=subprocess.PIPE, timeout=300, **kw)
+        self.assertEqual(r.returncode, status, r.stderr.decode())
+        self.assertIn(reason, r.stderr)
         return r
 
 
@@ -93,16 +94,14 @@ class Video(InFolder):
                 frames = ffmpeg_rgb(video)
                 frame_ticks = list(range(every, ticks + 1, every))
                 frame_ticks += [ticks] if ticks % every else []
-                size = len(frames) // len(frame_ticks)
-                self.assertEqual(size * len(frame_ticks), len(frames))
-                for i, t in enumerate(frame_ticks):  # and each PNG is the habitat saved
+                pngs = []
+                for t in frame_ticks:  # and each PNG is the habitat saved
                     self.ok(*args, "--ticks", t, "--png", self.path("p.png"), "--habitat",
                             self.path("p.ppm"))
-                    png_rgb = ffmpeg_rgb(self.path("p.png"))
-                    self.assertTrue(frames[i * size:(i + 1) * size] == png_rgb,
-                                    f"frame {i} (tick {t}) differs from the PNG")
+                    pngs.append(ffmpeg_rgb(self.path("p.png")))
                     habitat = Path(self.path("p.ppm")).read_bytes().split(b"\n255\n", 1)[1]
-                    self.assertTrue(png_rgb == habitat, f"the PNG of tick {t} is not the habitat")
+                    self.assertTrue(pngs[-1] == habitat, f"the PNG of tick {t} is not the habitat")
+                self.assertTrue(frames == b"".join(pngs), f"frames of {frame_ticks} differ")
 
     def test_lossy_videos_have_the_frames_and_size_asked_and_play(self):
         run = ["--no-gl", "--seed", 2, "--size", "65x33", "--ticks", 40, "--every", 15]
@@ -110,29 +109,21 @@ class Video(InFolder):
                                   ("v.mp4", "h264", (66, 34))]:
             self.ok(*run, "--video", self.path(name))
             self.assertEqual(probe(self.path(name)), (codec, *size, 3), name)
-        with open(self.path("out.webm"), "wb") as out:  # WebM on standard output
-            self.ok(*run, "--video", "-", stdout=out)
+        # WebM on standard output, a pipe that cannot seek.
+        Path(self.path("out.webm")).write_bytes(self.ok(*run, "--video", "-").stdout)
         self.assertEqual(probe(self.path("out.webm")), ("vp9", 65, 33, 3))
         os.mkfifo(self.path("fifo.mp4"))
-        r = render(*run, "--video", self.path("fifo.mp4"))
-        self.assertEqual(r.returncode, 1)
-        self.assertIn(b"MP4 needs a file that can seek", r.stderr)
+        self.ends(1, b"MP4 needs a file that can seek", *run, "--video", self.path("fifo.mp4"))
         usage = [(["--video", "v.avi"], b"needs a name ending in .webm"),
                  (["--video", "v.mp4", "--lossless"], b"MP4 holds H.264"),
                  (["--every", 5, "--png", "p.png"], b"--every works with --video only")]
         for args, reason in usage:
-            r = render(*run[:-2], *args, cwd=self.dir.name)
-            self.assertEqual((r.returncode, r.stderr.count(b"\n")), (2, 1), r.stderr)
-            self.assertIn(reason, r.stderr)
-        self.first_frames_play_in_chromium()
-
-    def first_frames_play_in_chromium(self):
+            self.ends(2, reason, *run[:-2], *args, cwd=self.dir.name)
+        # Headless Chromium plays the first frames of the WebM and the MP4.
         sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "web"))
         import browser
-        try:
-            browser.chromium_path()
-        except RuntimeError as e:
-            self.skipTest(str(e))
+        if not shutil.which(browser.chromium_path()):
+            self.skipTest("no chromium")
         server, chrome = browser.Server(self.dir.name), browser.Browser(200, 200)
         try:
             session = chrome.open(server.url(""))
@@ -159,12 +150,10 @@ class Video(InFolder):
         Path(target).write_bytes(b"old")
         # A folder the user cannot write: refused before the first tick.
         os.chmod(folder, 0o555)
-        nobody = pwd.getpwnam("nobody") if os.getuid() == 0 else None
-        as_user = (lambda: os.setuid(nobody.pw_uid)) if nobody else None
+        as_user = (lambda: os.setuid(pwd.getpwnam("nobody").pw_uid)) if os.getuid() == 0 else None
         os.chmod(self.dir.name, 0o755)
-        r = render(*run, "--ticks", 10, "--video", target, preexec_fn=as_user)
-        self.assertEqual(r.returncode, 1)
-        self.assertIn(b"Permission denied", r.stderr)
+        self.ends(1, b"Permission denied", *run, "--ticks", 10, "--video", target,
+                     preexec_fn=as_user)
         os.chmod(folder, 0o755)
         self.assert_kept(folder, target)
         # A full disk: a small tmpfs when it can be mounted, else a link to /dev/full.
@@ -174,13 +163,11 @@ class Video(InFolder):
         mounted = os.getuid() == 0 and subprocess.run(mount, capture_output=True).returncode == 0
         try:
             full = os.path.join(small, "v.webm")
-            Path(full).write_bytes(b"old")
-            if not mounted:
-                os.symlink("/dev/full", os.path.join(small, "full.webm"))
-            r = render(*run, "--ticks", 200, "--video",
-                       full if mounted else os.path.join(small, "full.webm"))
-            self.assertEqual(r.returncode, 1)
-            self.assertIn(b"No space left on device", r.stderr)
+            if mounted:
+                Path(full).write_bytes(b"old")
+            else:
+                os.symlink("/dev/full", full)
+            self.ends(1, b"No space left on device", *run, "--ticks", 200, "--video", full)
             if mounted:
                 self.assert_kept(small, full)
         finally:
@@ -205,9 +192,7 @@ RUN_FROM = ["--no-gl", "--seed", 4, "--preset", 2, "--ticks", 9, "--habitat"]
 
 class StartPictures(InFolder):
     def habitat_from(self, picture, **kw):
-        out = self.path("out.ppm")
-        self.ok(*RUN_FROM, out, "--start-from", picture, **kw)
-        return Path(out).read_bytes()
+        return self.ok(*RUN_FROM, "-", "--start-from", picture, **kw).stdout
 
     def test_png_and_bmp_start_as_the_same_ppm(self):
         w, h = 37, 23
@@ -235,8 +220,8 @@ class StartPictures(InFolder):
             with self.subTest(variant=i):
                 Path(self.path("v")).write_bytes(data)
                 if picture not in expected:
-                    Path(self.path("e.ppm")).write_bytes(b"P6\n%d %d\n255\n" % (w, h) + picture)
-                    expected[picture] = self.habitat_from(self.path("e.ppm"))
+                    ppm = b"P6\n%d %d\n255\n" % (w, h) + picture
+                    expected[picture] = self.habitat_from("-", input=ppm)
                 self.assertTrue(self.habitat_from(self.path("v")) == expected[picture])
         # A PNG read from a pipe, rows growing as they come.
         self.assertTrue(self.habitat_from("-", input=variants[0][0]) == expected[rgb])
@@ -247,11 +232,8 @@ class StartPictures(InFolder):
         cases = [
             (good[:40], b"PNG file refused"),
             (good[:29] + b"\0\0\0\0" + good[33:], b"PNG file refused: IHDR: CRC error"),
-            (png(0, 1, [b""], 2),
-             b"PNG file refused: Invalid IHDR data (Image width is zero in IHDR)"),
             (png(40000, 1, [b"\0" * 120000], 2), b"invalid size (40000 x 1)"),
             (png(30000, 30000, one, 2), b"truncated pixel data (30000 x 30000)"),
-            (bmp(1, 1, one, 24, False)[:-1], b"ReadBMPPixels"),
             (bmp(1, 1, one, 24, False, height=40000), b"each side must be 1 to 32768"),
             (bmp(1, 1, one, 24, False)[:28] + b"\x10" + bmp(1, 1, one, 24, False)[29:], b"16 bpp"),
             (b"GIF89a", b"not a PNG, BMP or binary PPM picture"),
@@ -259,9 +241,8 @@ class StartPictures(InFolder):
         for data, reason in cases:
             with self.subTest(reason=reason):
                 Path(self.path("bad")).write_bytes(data)
-                r = render(*RUN_FROM, self.path("out.ppm"), "--start-from", self.path("bad"))
-                self.assertEqual(r.returncode, 1)
-                self.assertIn(reason, r.stderr)
+                r = self.ends(1, reason, *RUN_FROM, self.path("out.ppm"), "--start-from",
+                                 self.path("bad"))
                 self.assertIn(b"cannot start from", r.stderr)
                 self.assertFalse(os.path.exists(self.path("out.ppm")))
 

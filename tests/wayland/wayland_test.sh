@@ -4,11 +4,11 @@
 #      `lumivor render --no-gl` of the same seed, size and ticks (read back with
 #      grim), again after the output is resized, and on an output added; a key
 #      ends it with status 0 and the habitat saved;
-#   2. swayidle with a one-second timeout starts it; SIGTERM ends it with the habitat saved;
-#   3. the compositor going away ends it with status 1 and the habitat saved;
-#   4. weston (no layer-shell): the full-screen xdg-shell toplevel shows the same
+#   2. swayidle with a one-second timeout starts it, and the compositor going
+#      away ends it with status 1 and the habitat saved;
+#   3. weston (no layer-shell): the full-screen xdg-shell toplevel shows the same
 #      picture, and SIGTERM ends it with status 0 and the habitat saved;
-#   5. without a compositor: one line that names `lumivor render`.
+#   4. without a compositor: one line that names `lumivor render`.
 # Every wait is for a condition (a socket, a capture, a file, an exit), with a
 # minute's limit; nothing depends on how fast the machine is.
 #
@@ -38,34 +38,52 @@ unset DISPLAY WAYLAND_DISPLAY
 
 failures=0
 fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; }
-die() {
-    echo "FAIL: $*" >&2
-    exit 1
+die() { fail "$*"; exit 1; }
+
+# tries N COMMAND...: runs COMMAND every tenth of a second until it succeeds, N times at most.
+tries() {
+    n=$1
+    shift
+    until "$@"; do
+        n=$((n - 1))
+        [ "$n" -gt 0 ] || return 1
+        sleep 0.1
+    done
 }
 
-# wait_until WHAT COMMAND...: runs COMMAND every tenth of a second until it succeeds.
+# wait_until WHAT COMMAND...: COMMAND succeeds within a minute, or that is a failure.
 wait_until() {
     what=$1
     shift
-    i=0
-    until "$@"; do
-        i=$((i + 1))
-        [ "$i" -lt 600 ] || { fail "no $what within a minute"; return 1; }
-        sleep 0.1
-    done
+    tries 600 "$@" || { fail "no $what within a minute"; return 1; }
 }
 
-# finish PID: waits up to a minute for PID to end and sets $status (124: killed).
+# finish PID: waits up to a minute for PID to end and sets $status (143: killed).
+gone() { ! kill -0 "$1" 2>/dev/null; }
 finish() {
-    i=0
-    while kill -0 "$1" 2>/dev/null && [ "$i" -lt 600 ]; do
-        sleep 0.1
-        i=$((i + 1))
-    done
-    kill -0 "$1" 2>/dev/null && kill "$1"
+    tries 600 gone "$1" || kill "$1" 2>/dev/null || true
     status=0
     wait "$1" || status=$?
+}
+
+# start_saver NAME [COMMAND...]: the saver in the background (run by COMMAND when
+# given, as `env VAR=value`), its habitat to NAME.ppm and its messages to NAME.log.
+start_saver() {
+    name=$1
+    shift
+    "$@" "$lumivor" --wayland --quiet --seed "$seed" --ticks "$ticks" \
+        --habitat "$work/$name.ppm" >/dev/null 2>"$work/$name.log" &
+    saver=$!
+    pids="$pids $saver"
+}
+
+# ended STATUS NAME WxH WHAT...: the saver NAME ended with STATUS and saved the
+# render's habitat of that size.
+ended() {
+    want=$1 got=$work/$2.ppm ref=$work/ref-$3.ppm log=$work/$2.log
+    shift 3
+    [ "$status" = "$want" ] && cmp -s "$got" "$ref" ||
+        fail "$*: status $status, habitat $(cmp "$got" "$ref" 2>&1), said '$(tail -n 5 "$log")'"
 }
 
 # The reference habitat of a size, and the PPM a capture of it must be: the same
@@ -108,23 +126,14 @@ shows() {
 # is typed only once the saver holds the keyboard: wtype's virtual keyboard is the
 # seat's only one, so the saver asks for it after wtype starts, and a key typed
 # before that request reaches the compositor would be lost.
-WAYLAND_DEBUG=client "$lumivor" --wayland --quiet --seed "$seed" --ticks "$ticks" \
-    --habitat "$work/key.ppm" >/dev/null 2>"$work/key.log" &
-saver=$!
-pids="$pids $saver"
-if wait_until "overlay picture at 320x240" shows 320 240; then
-    pass "sway: the overlay shows the render's picture"
-else  # what the saver, grim and sway said
-    tail -n 20 "$work/key.log" "$work/grim.log" "$work/sway.log" >&2
-fi
+start_saver key env WAYLAND_DEBUG=client
+wait_until "overlay picture at 320x240" shows 320 240 ||
+    tail -n 20 "$work/key.log" "$work/grim.log" "$work/sway.log" >&2  # what each said
 swaymsg output HEADLESS-1 resolution 400x300 >/dev/null || fail "swaymsg cannot resize the output"
-wait_until "overlay picture at 400x300" shows 400 300 &&
-    pass "sway: after a resize, the render's picture of the new size"
-if ! swaymsg create_output >/dev/null || ! swaymsg output HEADLESS-2 resolution 400x300 >/dev/null; then
+wait_until "overlay picture at 400x300" shows 400 300
+swaymsg create_output >/dev/null && swaymsg output HEADLESS-2 resolution 400x300 >/dev/null ||
     fail "swaymsg cannot add an output"
-fi
-wait_until "overlay picture on an added output" shows 400 300 HEADLESS-2 &&
-    pass "sway: an output added is covered too"
+wait_until "overlay picture on an added output" shows 400 300 HEADLESS-2
 mkfifo "$work/keys"
 wtype - <"$work/keys" &
 wtype_pid=$!
@@ -135,49 +144,30 @@ wait_until "keyboard focus" has_keyboard
 printf x >&3
 exec 3>&-
 finish "$saver"
-if [ "$status" -eq 0 ] && cmp -s "$work/key.ppm" "$work/ref-400x300.ppm"; then
-    pass "sway: a key ends it with status 0 and the habitat saved"
-else
-    fail "sway: after a key, status $status and the habitat $(cmp "$work/key.ppm" "$work/ref-400x300.ppm" 2>&1)"
-fi
+ended 0 key 400x300 "sway: the overlay showed the render's picture, after a resize and on an" \
+    "added output; a key ended it with status 0 and the habitat saved"
 finish "$wtype_pid"
 
-# Each saver below starts once the last one's picture has left the output.
+# 2. Started by the idle daemon, once the last saver's picture has left the
+# output, and ended by the compositor going away: status 1, said why, and the
+# habitat saved. The saver is no child of this script: the daemon's shell
+# writes down its id and, once it has ended, its status.
 cleared() { ! shows 400 300; }
-
-# 2. Started by the idle daemon; ended by SIGTERM, as a daemon ends it.
 wait_until "output cleared of the last saver" cleared
-swayidle -w timeout 1 "echo \$\$ >'$work/idle.pid'; exec '$lumivor' --wayland --quiet \
---seed $seed --ticks $ticks --habitat '$work/idle.ppm' >/dev/null" >"$work/swayidle.log" 2>&1 &
+swayidle -w timeout 1 "'$lumivor' --wayland --quiet --seed $seed --ticks $ticks \
+--habitat '$work/idle.ppm' >/dev/null 2>'$work/idle.log' & echo \$! >'$work/idle.pid'; \
+wait \$!; echo \$? >'$work/idle.status'" >"$work/swayidle.log" 2>&1 &
 idle_pid=$!
 pids="$pids $idle_pid"
-started() { [ -s "$work/idle.pid" ]; }
-if wait_until "saver started by swayidle" started &&
-    wait_until "picture from the saver swayidle starts" shows 400 300; then
-    pass "sway: swayidle starts the saver"
-    kill -TERM "$(cat "$work/idle.pid")"
-    saved() { cmp -s "$work/idle.ppm" "$work/ref-400x300.ppm"; }
-    wait_until "habitat saved at SIGTERM" saved && pass "sway: SIGTERM saves the habitat"
-fi
-kill "$idle_pid"
-finish "$idle_pid"
-
-# 3. The compositor goes away.
-wait_until "output cleared of the last saver" cleared
-"$lumivor" --wayland --quiet --seed "$seed" --ticks "$ticks" --habitat "$work/lost.ppm" \
-    >/dev/null 2>"$work/lost.log" &
-saver=$!
-pids="$pids $saver"
-wait_until "picture before sway ends" shows 400 300
+wait_until "picture from the saver swayidle starts" shows 400 300
 kill "$sway_pid"
-finish "$saver"
-if [ "$status" -eq 1 ] && cmp -s "$work/lost.ppm" "$work/ref-400x300.ppm" &&
-    grep -q "Wayland compositor" "$work/lost.log"; then
-    pass "sway gone: status 1, said so, and the habitat saved"
-else
-    fail "sway gone: status $status, said '$(cat "$work/lost.log")', habitat $(cmp "$work/lost.ppm" "$work/ref-400x300.ppm" 2>&1)"
-fi
+idle_ended() { [ -s "$work/idle.status" ]; }
+wait_until "the end of the saver swayidle started" idle_ended
+status=$(cat "$work/idle.status" 2>/dev/null || echo none)
+ended 1 idle 400x300 "sway: swayidle starts it; sway gone, status 1 and the habitat saved"
+grep -q "Wayland compositor" "$work/idle.log" || fail "sway gone: the saver did not say why"
 finish "$sway_pid"
+finish "$idle_pid"
 
 # --- weston: no layer-shell, so a full-screen toplevel -------------------------
 mkdir -m 700 "$work/weston-run" "$work/shots"
@@ -188,10 +178,7 @@ weston_pid=$!
 pids="$pids $weston_pid"
 weston_up() { [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ]; }
 wait_until "weston socket" weston_up || { cat "$work/weston.log" >&2; die "weston did not start"; }
-"$lumivor" --wayland --quiet --seed "$seed" --ticks "$ticks" --habitat "$work/weston.ppm" \
-    >/dev/null 2>"$work/weston-saver.log" &
-saver=$!
-pids="$pids $saver"
+start_saver weston
 # weston's screenshooter writes a PNG named by the time into the current folder.
 weston_shows() {
     rm -f "$work"/shots/*.png
@@ -199,15 +186,11 @@ weston_shows() {
         convert "$work"/shots/*.png -depth 8 "ppm:$work/capture.ppm" 2>/dev/null &&
         cmp -s "$work/capture.ppm" "$work/shot-320x240.ppm"
 }
-wait_until "full-screen picture on weston" weston_shows &&
-    pass "weston: the full-screen toplevel shows the render's picture"
+wait_until "full-screen picture on weston" weston_shows
 kill -TERM "$saver"
 finish "$saver"
-if [ "$status" -eq 0 ] && cmp -s "$work/weston.ppm" "$work/ref-320x240.ppm"; then
-    pass "weston: SIGTERM ends it with status 0 and the habitat saved"
-else
-    fail "weston: after SIGTERM, status $status, habitat $(cmp "$work/weston.ppm" "$work/ref-320x240.ppm" 2>&1)"
-fi
+ended 0 weston 320x240 "weston: the full-screen toplevel showed the render's picture; SIGTERM" \
+    "ended it with status 0 and the habitat saved"
 kill "$weston_pid"
 finish "$weston_pid"
 
@@ -215,12 +198,9 @@ finish "$weston_pid"
 status=0
 XDG_RUNTIME_DIR="$work" WAYLAND_DISPLAY=wayland-none "$lumivor" --wayland --ticks 1 \
     >/dev/null 2>"$work/none.log" || status=$?
-if [ "$status" -eq 1 ] && [ "$(wc -l <"$work/none.log")" -eq 1 ] &&
-    grep -q "'lumivor render'" "$work/none.log"; then
-    pass "no compositor: one line naming lumivor render"
-else
+[ "$status" -eq 1 ] && [ "$(wc -l <"$work/none.log")" -eq 1 ] &&
+    grep -q "'lumivor render'" "$work/none.log" ||
     fail "no compositor: status $status, said '$(cat "$work/none.log")'"
-fi
 
 [ "$failures" -eq 0 ] || { echo "wayland_test.sh: $failures failed" >&2; exit 1; }
 echo "wayland_test.sh: all passed"

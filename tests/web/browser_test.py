@@ -1,8 +1,7 @@
-"""The page in headless Chromium, served from 127.0.0.1: its check mode against
-the native render, the saver page live and resized, the gallery, its requests.
-
-  python3 tests/web/browser_test.py build/web
-"""
+# The page in headless Chromium, served from 127.0.0.1: its check mode against
+# the native render, the saver page live and resized, the gallery, its requests.
+#
+#   python3 tests/web/browser_test.py build/web
 
 import os
 import re
@@ -11,8 +10,7 @@ import sys
 import tempfile
 from urllib.parse import parse_qsl
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import browser  # noqa: E402
+import browser  # beside this file, so on the path of a script run from here
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 NATIVE = os.path.join(ROOT, "build", "release", "cli", "lumivor")
@@ -29,8 +27,10 @@ CHECK_CASES = [
 
 # Pixels that differ between the shown picture (the canvas, or a PNG screenshot
 # of the page given in base64) and, where the world is shown (its bottom-left
-# corner at the canvas's), the module's picture and the display habitat.
+# corner at the canvas's), the module's picture and the display habitat; the
+# page's error when it shows none.
 DIFFERING = """(async (png) => {
+    if (!window.lumivorView) return document.getElementById('error')?.textContent;
     const v = window.lumivorView, m = v.m, w = v.width, h = v.height;
     const [cw, ch] = [v.canvas.width, v.canvas.height];
     const source = png ? await createImageBitmap(
@@ -57,54 +57,42 @@ DIFFERING = """(async (png) => {
 STATE = """[document.getElementById('screen').width, document.getElementById('screen').height,
             document.title, ...Object.values(window.lumivorWorld)]"""
 
-# A hash of every canvas's pixels.
-CANVAS_HASHES = """[...document.querySelectorAll('canvas')].map((c) => {
-    const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-    let h = 0;
-    for (let i = 0; i < d.length; i++) h = (Math.imul(h, 31) + d[i]) | 0;
-    return h;
-})"""
+# Every canvas's pixels, as a PNG's address.
+CANVASES = "[...document.querySelectorAll('canvas')].map((c) => c.toDataURL())"
 
 failures = []
 
 
 def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what)
     if not ok:
+        print("FAIL " + what)
         failures.append(what)
 
 
-def fnv1a(data):
-    h = 0xCBF29CE484222325
-    for b in data:
-        h = ((h ^ b) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
-    return f"{h:016x}"
-
-
-def native_render(query, tmp):
-    """(hash of the habitat's pixels, final line) of the native no-GL render."""
+# The check mode's result for the native no-GL render of the same address: the
+# 64-bit FNV-1a hash of the habitat's pixels (its last W*H*3 bytes) and the final line.
+def native_render(query, size, tmp):
     habitat = os.path.join(tmp, "native.ppm")
     args = [NATIVE, "render", "--no-gl", "--habitat", habitat, "--final-state"]
     args += [word for name, value in parse_qsl(query) for word in (f"--{name}", value)]
     final = subprocess.run(args, capture_output=True, text=True, check=True).stdout.splitlines()[-1]
-    data = open(habitat, "rb").read()
-    header = re.match(rb"P6(?:\s|#[^\n]*\n)+\d+(?:\s|#[^\n]*\n)+\d+(?:\s|#[^\n]*\n)+\d+\s", data)
-    return fnv1a(data[header.end():]), final
+    digest = 0xCBF29CE484222325
+    for b in open(habitat, "rb").read()[-3 * size[0] * size[1]:]:
+        digest = ((digest ^ b) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
+    return {"digest": f"{digest:016x}", "final": final}
 
 
 def test_check_mode(chrome, server, tmp):
     for query in CHECK_CASES:
         size = [int(n) for n in dict(parse_qsl(query))["size"].split("x")]
         tab = chrome.open(server.url("index.html?" + query), size)
-        got = chrome.wait_for(tab, "window.lumivorCheck || document.getElementById('error')?"
-                                   ".textContent", 60)
-        digest, final = native_render(query, tmp)
-        check(got == {"digest": digest, "final": final},
-              f"check mode's hash and final state equal the native render's, {query} ({got})")
+        got = [chrome.wait_for(tab, "window.lumivorCheck || document.getElementById('error')?"
+                                    ".textContent", 60)]
         shot = chrome.call("Page.captureScreenshot", {"format": "png"}, tab)["data"]
-        differing = chrome.eval(tab, f"{DIFFERING}('{shot}')")
-        check(differing == [0, 0], f"screenshot equals the picture and the display habitat,"
-                                   f" {query} (differing pixels: {differing})")
+        got.append(chrome.eval(tab, f"{DIFFERING}('{shot}')"))
+        check(got == [native_render(query, size, tmp), [0, 0]],
+              f"check mode's hash and final state equal the native render's, and its screenshot"
+              f" the picture and the display habitat, {query} ({got}: differing pixels last)")
         chrome.call("Page.navigate", {"url": "about:blank"}, tab)
     tab = chrome.open(server.url("index.html?seed=%2B5&size=8x8&ticks=2"))
     error = chrome.wait_for(tab, "document.getElementById('error')?.textContent", 30)
@@ -115,27 +103,22 @@ def test_check_mode(chrome, server, tmp):
 def test_live_pages(chrome, server):
     saver = chrome.open(server.url("index.html?preset=6&seed=1765000222"), (800, 600))
     chrome.wait_for(saver, "window.lumivorStats && window.lumivorStats.ticks > 20", 30)
-    state = chrome.eval(saver, STATE)
-    check(state == [800, 600, "Lumivor: rock", 800, 600, 6, "1765000222"],
-          f"saver canvas and world at the window's size ({state})")
     # Between two ticks the canvas, built from uploaded tiles only, equals the
     # module's picture and the display habitat.
-    differing = chrome.eval(saver, f"{DIFFERING}()")
-    check(differing == [0, 0], f"live canvas equals the picture and the display habitat"
-                               f" (differing pixels: {differing})")
+    got = [chrome.eval(saver, STATE), chrome.eval(saver, f"{DIFFERING}()")]
+    check(got == [[800, 600, "Lumivor: rock", 800, 600, 6, "1765000222"], [0, 0]],
+          f"saver canvas and world at the window's size, showing picture and habitat ({got})")
     chrome.resize(saver, 500, 400)
     chrome.wait_for(saver, "document.getElementById('screen').width === 500", 30)
     ticks = chrome.eval(saver, "window.lumivorStats.ticks")
     chrome.wait_for(saver, f"window.lumivorStats.ticks > {ticks + 10}", 30)
-    state = chrome.eval(saver, STATE)
-    check(state == [500, 400, "Lumivor: rock", 800, 600, 6, "1765000222"],
-          f"after a resize the canvas follows the window and the world goes on ({state})")
     # The canvas shows the world's bottom-left 500x400 of the picture cleared
     # at the resize with the trails drawn since, no longer the habitat's.
-    differing = chrome.eval(saver, f"{DIFFERING}()")
-    check(differing[0] == 0 and differing[1] > 1000,
-          f"after a resize the canvas shows the cleared picture with the new trails"
-          f" ({differing[0]} pixels differ from it, {differing[1]} from the habitat)")
+    state, differing = chrome.eval(saver, STATE), chrome.eval(saver, f"{DIFFERING}()")
+    check(state == [500, 400, "Lumivor: rock", 800, 600, 6, "1765000222"] and
+          differing[0] == 0 and differing[1] > 1000,
+          f"after a resize the canvas follows the window, the world goes on ({state}), and it"
+          f" shows the cleared picture with the new trails (differing pixels: {differing})")
     chrome.call("Page.navigate", {"url": "about:blank"}, saver)
 
     gallery = chrome.open(server.url("gallery.html"), (1400, 1000))
@@ -148,36 +131,30 @@ def test_live_pages(chrome, server):
     check(links == [True] * 10, f"gallery: ten named canvases, each linked full-window with its"
                                 f" community and seed ({links})")
     # Counted in ticks, not seconds: a busy machine draws fewer frames a second.
-    before = chrome.eval(gallery, CANVAS_HASHES)
+    before = chrome.eval(gallery, CANVASES)
     ticks = chrome.eval(gallery, "Math.min(...window.lumivorStats.map((s) => s.ticks))")
     chrome.wait_for(gallery, f"window.lumivorStats.every((s) => s.ticks > {ticks + 20})", 30)
-    after = chrome.eval(gallery, CANVAS_HASHES)
+    after = chrome.eval(gallery, CANVASES)
     check(len(before) == 10 and all(a != b for a, b in zip(before, after)),
           "all ten gallery canvases change over 20 ticks")
 
 
 def test_requests(server, folder):
-    # The server answers every request for a file in full; a 304 (a file the
-    # browser had cached) would name a file of the folder all the same.
+    # The server answers every request for a file in full (never a 304).
     files = set(os.listdir(folder))
     outside = [(path, status) for path, status in server.requests
-               if status not in (200, 304) or path.split("?")[0].lstrip("/") not in files]
+               if status != 200 or path.split("?")[0].lstrip("/") not in files]
     check(server.requests and not outside,
           f"every request is for a file of the page's folder ({len(server.requests)} requests;"
           f" outside: {outside})")
-    named = []
-    for name in files:
-        if name.endswith((".html", ".js", ".css")):
-            text = open(os.path.join(folder, name), encoding="utf-8").read()
-            named += [f"{name}: {url}" for url in re.findall(r"\b(?:https?:|wss?:)?//[\w.-]+\.\w+",
-                                                             text)]
+    named = [f"{name}: {url}" for name in files if name.endswith((".html", ".js", ".css"))
+             for url in re.findall(r"\b(?:https?:|wss?:)?//[\w.-]+\.\w+",
+                                   open(os.path.join(folder, name), encoding="utf-8").read())]
     check(not named, f"the page's files name no other site ({named})")
 
 
 def main():
     folder = os.path.abspath(sys.argv[1] if len(sys.argv) > 1 else "build/web")
-    if not os.access(NATIVE, os.X_OK):
-        sys.exit(f"browser_test: no {NATIVE}: build the native release first (README)")
     server = browser.Server(folder)
     chrome = browser.Browser(1024, 768)
     try:

@@ -37,15 +37,12 @@ function readQuery(m, query) {
     return m._lumivor_read_query() ? '' : m.UTF8ToString(m._lumivor_message());
 }
 
-// 64-bit FNV-1a over the pixel bytes of a binary PPM.
-function ppmPixelHash(file) {
+// 64-bit FNV-1a over the pixels of a binary PPM: its last `count` bytes.
+function ppmPixelHash(file, count) {
     const bytes = fs.readFileSync(file);
-    const gap = '(?:\\s|#[^\\n]*\\n)+';  // white space and comment lines
-    const header = new RegExp(`^P6${gap}\\d+${gap}\\d+${gap}\\d+\\s`)
-                       .exec(bytes.toString('latin1', 0, 512));
     let hash = 0xcbf29ce484222325n;
-    for (let i = header[0].length; i < bytes.length; i++) {
-        hash = ((hash ^ BigInt(bytes[i])) * 0x100000001b3n) & 0xffffffffffffffffn;
+    for (const b of bytes.subarray(bytes.length - count)) {
+        hash = ((hash ^ BigInt(b)) * 0x100000001b3n) & 0xffffffffffffffffn;
     }
     return hash.toString(16).padStart(16, '0');
 }
@@ -65,22 +62,21 @@ async function checkReference(name, query) {
     out.push(m.UTF8ToString(m._lumivor_final_state()));
     const base = path.join(goldenDir, name);
     for (const [stream, lines] of [['out', out], ['err', err]]) {
-        const got = (lines.join('\n') + '\n').split('\n');
-        const want = fs.readFileSync(`${base}.${stream}`, 'utf8').split('\n');
-        const i = got.findIndex((line, k) => line !== want[k]);
-        check(i < 0 && got.length === want.length, `${name}: standard ${stream} differs at line` +
-              ` ${i + 1}:\n  got  ${got[i]}\n  want ${want[i]}`);
+        const want = fs.readFileSync(`${base}.${stream}`, 'utf8');
+        check(lines.join('\n') + '\n' === want, `${name}: standard ${stream} differs`);
     }
-    const wantDigest = ppmPixelHash(base + '.ppm');
+    const wantDigest = ppmPixelHash(base + '.ppm', width * height * 3);
     check(digest === wantDigest, `${name}: habitat hash ${digest}, reference ${wantDigest}`);
 }
 
 // Each address is refused with the message the command line gives for the same
-// words; a parameter the page does not take is refused by name.
+// words. The values go through the command line's option table, whose refusals
+// its own tests cover; here the address's decoding, an empty or a repeated
+// parameter, and numbers at the limits of the module's 32-bit build. A
+// parameter the page does not take is refused by name.
 function checkRefusals(m) {
-    for (const query of ['preset=10', 'seed=%2B5', 'seed=+5', 'seed=5%20', 'seed=-0', 'seed=',
-                         'seed=9223372036854775808', 'seed=1&seed=1', 'size=0x5',
-                         'size=8x8&ticks=0', 'ticks=1e3', 'size=32769x1']) {
+    for (const query of ['seed=%2B5', 'seed=+5', 'seed=5%20', 'seed=', 'seed=1&seed=1',
+                         'seed=9223372036854775808', 'size=32769x1']) {
         const got = readQuery(m, query);
         const words = [...new URLSearchParams(query)].flatMap(([k, v]) => [`--${k}`, v]);
         const cli = spawnSync(native, ['render', '--no-gl', '--final-state', ...words],
