@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <thread>
 
 #include "colour/random_tovi.h"
@@ -43,8 +44,8 @@ const TempFolder dir;  // ctest runs each test in a process of its own
 const std::string px = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJ";  // 4 x 3 cells, bytes all differ
 
 // The exact layout (header, rows of 3 x 5 bytes, not 4-aligned); topDown puts habitat row 0
-// first, loading in the other order flips. An empty world saves the "0 0" file and takes no
-// other; an empty path is refused with the reason.
+// first, loading in the other order flips. An empty world saves the "0 0" file; an empty path
+// is refused with the reason.
 TEST(HabitatFile, SavesTheLayoutAndRoundTripsInEveryRowOrder) {
     const std::string path = dir / "h.ppm";
     Biotope world;
@@ -52,9 +53,6 @@ TEST(HabitatFile, SavesTheLayoutAndRoundTripsInEveryRowOrder) {
     EXPECT_EQ(ReadFile(path), "P6\n#quib habitat\n0 0\n255\n");
     EXPECT_EQ(Err([&] { EXPECT_FALSE(world.SaveHabitat("", kTopRowFirst)); }),
               "could not open \nSaveHabitat() fopen(): No such file or directory\n");
-    WriteFile(path, "P6\n4 3\n255\n" + std::string(36, 'x'));
-    EXPECT_EQ(Err([&] { EXPECT_FALSE(world.LoadHabitat(path.c_str(), kTopRowFirst)); }),
-              "incompatible size : habitat 0 x 0, file 4 x 3\n");
     ASSERT_TRUE(world.CreateHabitat(5, 2));
     Fill(world.rgb_habitat);
     for (const auto& [save_td, load_td] : {std::pair{0, 0}, {0, 1}, {1, 0}, {1, 1}}) {
@@ -73,35 +71,32 @@ TEST(HabitatFile, SavesTheLayoutAndRoundTripsInEveryRowOrder) {
 // Each file with the loader's answer into a 4 x 3 world and the one-pass reader's ("": taken);
 // a picture the reader takes then loads as the file does, here in the other row order (the file
 // loader's rows are checked in the round trips above). A refused load touches neither raster;
-// comments pass; sizes are clamped, never wrapped. A refused conversion says why and leaves the
-// HSL raster as it was.
+// comments pass; sizes are clamped, never wrapped.
 TEST(HabitatFile, BothLoadersRefuseWithTheirReasonAndChangeNothing) {
-    const std::string magic = "unsupported file format (no .ppm)\n", bad = "invalid size (0 x 0)\n",
+    const std::string bad = "invalid size (0 x 0)\n",
                       big = "incompatible size : habitat 4 x 3, file ",
-                      side = "): each side must be 1 to 32768\n",
-                      cut = "truncated pixel data (4 x 3)\n",
-                      maxval = "invalid maxval (65535): only 255 is supported\n";
+                      side = "): each side must be 1 to 32768\n";
     const struct {
-        std::string file, load, read;
+        std::string file, load;
+        std::optional<std::string> read = {};  // the reader's answer where it differs
     } cases[] = {
-        {"", magic, magic},
-        {"P5\n4 3\n255\n" + px, magic, magic},
-        {"P6\n#a\n", bad, bad},
-        {"P6 4 3 255\n" + px, bad, bad},
-        {"P6\n4\n255\n" + px, "invalid size (4 x 0)\n", "invalid size (4 x 0)\n"},
-        {"P6\n4 3\n#\n", "invalid maxval (0)\n", "invalid maxval (0)\n"},
-        {"P6\n#" + std::string(149, 'c') + "\n4 3\n255\n" + px, bad, bad},  // the rest is a line
+        {"", "unsupported file format (no .ppm)\n"},
+        {"P5\n4 3\n255\n" + px, "unsupported file format (no .ppm)\n"},
+        {"P6\n#a\n", bad},
+        {"P6 4 3 255\n" + px, bad},
+        {"P6\n4\n255\n" + px, "invalid size (4 x 0)\n"},
+        {"P6\n4 3\n#\n", "invalid maxval (0)\n"},
+        {"P6\n#" + std::string(149, 'c') + "\n4 3\n255\n" + px, bad},  // the rest is a line
         {"P6\n-4 -3\n255\n" + px, big + "-4 x -3\n", "invalid size (-4 x -3" + side},
         {"P6\n0 3\n255\n" + px, big + "0 x 3\n", "invalid size (0 x 3" + side},
         {"P6\n32769 1\n255\n" + px, big + "32769 x 1\n", "invalid size (32769 x 1" + side},
         {"P6\n4294967300 3\n255\n" + px, big + "2147483647 x 3\n",
          "invalid size (2147483647 x 3" + side},
-        {"P6\n4 3\n255\n" + px.substr(1), cut, cut},
-        {"P6\n4 3\n65535\n" + px, maxval, maxval},
-        {"P6\n4 3\n0\n" + px, "invalid maxval (0): only 255 is supported\n",
-         "invalid maxval (0): only 255 is supported\n"},
+        {"P6\n4 3\n255\n" + px.substr(1), "truncated pixel data (4 x 3)\n"},
+        {"P6\n4 3\n65535\n" + px, "invalid maxval (65535): only 255 is supported\n"},
+        {"P6\n4 3\n0\n" + px, "invalid maxval (0): only 255 is supported\n"},
         {"P6\n3 4\n255\n" + px, big + "3 x 4\n", ""},
-        {"P6\n#a\n#b\n4 3\n#c\n255\n" + px, "", ""},
+        {"P6\n#a\n#b\n4 3\n#c\n255\n" + px, ""},
     };
     const std::string path = dir / "bad.ppm", ok = "4 x 3\nBiotope::HabitatRGBtoHSL() : done\n",
                       flip = px.substr(24) + px.substr(12, 12) + px.substr(0, 12);
@@ -109,15 +104,15 @@ TEST(HabitatFile, BothLoadersRefuseWithTheirReasonAndChangeNothing) {
     ASSERT_TRUE(world.CreateHabitat(4, 3));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.file.substr(0, 20));
+        const std::string read = c.read.value_or(c.load);
         const std::string rgb = Cells(world.rgb_habitat), hsl = Cells(world.hsl_habitat);
         WriteFile(path, c.file);
         EXPECT_EQ(Err([&] { EXPECT_EQ(world.LoadHabitat(path.c_str(), true), c.load.empty()); }),
                   c.load.empty() ? ok : c.load);
         HabitatPicture picture;
-        EXPECT_EQ(
-            Err([&] { EXPECT_EQ(ReadHabitatPicture(path.c_str(), &picture), c.read.empty()); }),
-            c.read);
-        if (c.read.empty()) {
+        EXPECT_EQ(Err([&] { EXPECT_EQ(ReadHabitatPicture(path.c_str(), &picture), read.empty()); }),
+                  read);
+        if (read.empty()) {
             EXPECT_EQ(Err([&] {
                           EXPECT_EQ(LoadHabitatPicture(world, "-", picture, false), c.load.empty());
                       }),
@@ -131,21 +126,6 @@ TEST(HabitatFile, BothLoadersRefuseWithTheirReasonAndChangeNothing) {
     HabitatPicture picture;
     EXPECT_EQ(Err([&] { EXPECT_FALSE(world.LoadHabitat(missing.c_str(), true)); }), gone);
     EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadHabitatPicture(missing.c_str(), &picture)); }), gone);
-
-    Image none, w5, h7, bpp8;
-    ASSERT_TRUE(w5.Create(5, 3, 24) && h7.Create(4, 7, 24) && bpp8.Create(4, 3, 8));
-    const std::pair<const Image*, std::string> refusals[] = {
-        {nullptr, "no input"},
-        {&none, "no input data"},
-        {&bpp8, "incompatible color depths"},
-        {&w5, "incompatible input widths (5 - 4)"},
-        {&h7, "incompatible input heights  (7 - 3)"},
-    };
-    for (const auto& [rgb, why] : refusals) {
-        EXPECT_EQ(Err([&, rgb = rgb] { world.HabitatRGBtoHSL(rgb, &world.hsl_habitat); }),
-                  "Biotope::HabitatRGBtoHSL() : failure : " + why + "\n");
-        EXPECT_EQ(Cells(world.hsl_habitat), HslOf(flip));
-    }
 }
 
 // Runs f in a child process that can map 1 GiB more than it has mapped now (a sanitizer

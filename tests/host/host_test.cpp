@@ -23,7 +23,6 @@
 namespace {
 
 using std::chrono::seconds;
-const std::string kLumivor = std::string(LUMIVOR_BINARY_DIR) + "/cli/lumivor";
 const std::string kHabitat = ::testing::TempDir() + "lumivor_host_" + std::to_string(getpid());
 
 // The text of a habitat file of w x h pixels, `rgb` top row first.
@@ -46,10 +45,12 @@ std::string Screenshot(Display* dpy, Window w) {
     return Habitat(a.width, a.height, rgb);
 }
 
-class HostTest : public ::testing::Test {
-  public:
-    static std::string DisplayName() { return x.display_name; }
+// The two ways of drawing: the program's own picture (what a software renderer
+// such as Xvfb's gets by default) and OpenGL with whole presents (forced).
+const std::pair<std::vector<std::string>, const char*> kWays[] = {
+    {{}, "painted by the program"}, {{"LUMIVOR_PRESENT=full"}, "OpenGL"}};
 
+class HostTest : public ::testing::Test {
   protected:
     void SetUp() override {
         const char* ci = std::getenv("CI");
@@ -63,35 +64,51 @@ class HostTest : public ::testing::Test {
         XSync(x.display, False);
         return win;
     }
+    // Runs lumivor in window w with these flags and the way's environment, calling
+    // `during` once it has started; it must say it draws that way.
+    template <class During>
+    static void RunIn(Window w, const std::vector<std::string>& env, const char* way,
+                      std::vector<std::string> flags, During during) {
+        std::vector<std::string> args = {kLumivor, "-window-id", std::to_string(w), "-fps",
+                                         "--seed", "1765000000", "--habitat",       kHabitat};
+        args.insert(args.end(), flags.begin(), flags.end());
+        TestChild child;
+        EXPECT_TRUE(child.Start(args, x.display_name, env));
+        EXPECT_TRUE(child.WaitForErr("community '", seconds(20))) << child.Err();
+        during(child);
+        EXPECT_EQ(child.Wait(seconds(30)), 0) << child.Err();
+        EXPECT_NE(child.Err().find(way), std::string::npos) << child.Err();
+    }
     static inline TestXServer x{240, 160};  // for every test of the process
 };
 
-std::string HostTestDisplay() {
-    return HostTest::DisplayName();
-}
-
-// Each way to name the window (a window id wins over a later -root), tiny windows too.
+// Each way to name the window (a window id wins over a later -root), tiny windows too; the root
+// window on a server without shared memory, where the picture goes through the connection.
 TEST_F(HostTest, HackWindowShowsTheSavedHabitat) {
+    TestXServer plain(160, 120, "-extension MIT-SHM");
+    ASSERT_NE(plain.display, nullptr);
     const std::tuple<std::string, int, int, const char*> cases[] = {
-        {"-root", 240, 160, ""},       {"--root", 150, 100, "0x%lx"},
+        {"-root", 160, 120, ""},       {"--root", 150, 100, "0x%lx"},
         {"-window-id", 97, 61, "%lu"}, {"--window-id", 97, 61, "0x%lx"},
         {"-window-id", 1, 1, "0x%lx"}, {"--window-id", 40, 1, "%lu"}};
     for (const auto& [flag, w, h, id_format] : cases) {
         SCOPED_TRACE(flag + " " + std::to_string(w) + "x" + std::to_string(h));
         const bool real_root = flag == "-root", env = flag == "--root";
-        const Window win = real_root ? DefaultRootWindow(x.display) : MakeWindow(w, h);
+        const TestXServer& server = real_root ? plain : x;
+        const Window win = real_root ? DefaultRootWindow(plain.display) : MakeWindow(w, h);
         char id[32];
         std::snprintf(id, sizeof id, id_format, win);
-        std::vector<std::string> args = {kLumivor,  flag, "--seed",    "1765000000",
-                                         "--ticks", "25", "--habitat", kHabitat};
+        std::vector<std::string> args = {kLumivor, flag,        "--seed", "1765000000", "--ticks",
+                                         "25",     "--habitat", kHabitat, "-fps"};
         if (!real_root && !env) args.insert(args.begin() + 2, {id, "-root"});
         std::vector<std::string> environment;
         if (env) environment = {"XSCREENSAVER_WINDOW=" + std::string(id)};
         TestChild child;
-        ASSERT_TRUE(child.Start(args, x.display_name, environment));
+        ASSERT_TRUE(child.Start(args, server.display_name, environment));
         ASSERT_EQ(child.Wait(seconds(30)), 0) << child.Err();
+        EXPECT_NE(child.Err().find("painted by the program"), std::string::npos) << child.Err();
         const std::string saved = ReadFile(kHabitat);
-        EXPECT_TRUE(saved == Screenshot(x.display, win)) << "the window differs from the habitat";
+        EXPECT_TRUE(saved == Screenshot(server.display, win)) << "the window differs";
         // Community 0 (the seed's) clears to (201, 202, 196); a world of 1200 cells draws on it.
         EXPECT_TRUE(w * h < 1200 ||
                     saved.find_first_not_of("\xc9\xca\xc4", saved.size() - 3 * w * h) !=
@@ -101,21 +118,29 @@ TEST_F(HostTest, HackWindowShowsTheSavedHabitat) {
     std::remove(kHabitat.c_str());
 }
 
-// A window that is not there, or cannot be drawn in, is refused at once (status 1) with one
-// line naming it. (Usage errors are the command line's, tested with it.)
-TEST_F(HostTest, MissingAndInputOnlyWindowsAreRefused) {
+// A window that is not there or cannot be drawn in, no display, or a way of drawing that does
+// not exist: refused at once (status 1) with one line naming it. (Usage errors are the command
+// line's, tested with it.)
+TEST_F(HostTest, ImpossibleRunsAreRefusedInOneLine) {
     const Window input_only = XCreateWindow(x.display, DefaultRootWindow(x.display), 0, 0, 50, 40,
                                             0, 0, InputOnly, CopyFromParent, 0, nullptr);
     XMapWindow(x.display, input_only);
     XSync(x.display, False);
-    const std::pair<std::string, std::string> cases[] = {{"0x7ffffff0", "0x7ffffff0"},
-                                                         {std::to_string(input_only), "InputOnly"}};
-    for (const auto& [id, named] : cases) {
+    const struct {
+        std::vector<std::string> args, env;
+        std::string display, named;
+    } cases[] = {
+        {{kLumivor, "-window-id", "0x7ffffff0"}, {}, x.display_name, "0x7ffffff0"},
+        {{kLumivor, "-window-id", std::to_string(input_only)}, {}, x.display_name, "InputOnly"},
+        {{kLumivor}, {}, "", "'lumivor render'"},
+        {{kLumivor}, {"LUMIVOR_PRESENT=sometimes"}, ":0", "'sometimes'"},
+    };
+    for (const auto& c : cases) {
         TestChild child;
-        ASSERT_TRUE(child.Start({kLumivor, "-window-id", id}, x.display_name));
+        ASSERT_TRUE(child.Start(c.args, c.display, c.env));
         EXPECT_EQ(child.Wait(seconds(10)), 1);
         const std::string err = child.Err();
-        EXPECT_NE(err.find(named), std::string::npos) << err;
+        EXPECT_NE(err.find(c.named), std::string::npos) << err;
         EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
     }
     XDestroyWindow(x.display, input_only);
@@ -173,30 +198,6 @@ TEST_F(HostTest, WindowDestroyedEarlyEndsWithSuccess) {
             EXPECT_EQ(err.find("X error"), std::string::npos) << err;
         }
     }
-}
-
-// The two ways of drawing: the program's own picture (what a software renderer
-// such as Xvfb's gets by default) and OpenGL with whole presents (forced).
-const std::pair<const char*, const char*> kWays[] = {{"", "painted by the program"},
-                                                     {"LUMIVOR_PRESENT=full", "OpenGL"}};
-
-// Runs lumivor in window w with these flags and the way's environment, calling
-// `during` once it has started; it must say it draws that way. Its standard error.
-template <class During>
-std::string RunIn(Window w, const char* env, const char* way, std::vector<std::string> flags,
-                  During during) {
-    std::vector<std::string> args = {kLumivor, "-window-id", std::to_string(w), "-fps",
-                                     "--seed", "1765000000", "--habitat",       kHabitat};
-    args.insert(args.end(), flags.begin(), flags.end());
-    std::vector<std::string> environment;
-    if (*env) environment.push_back(env);
-    TestChild child;
-    EXPECT_TRUE(child.Start(args, HostTestDisplay(), environment));
-    EXPECT_TRUE(child.WaitForErr("community '", seconds(20))) << child.Err();
-    during(child);
-    EXPECT_EQ(child.Wait(seconds(30)), 0) << child.Err();
-    EXPECT_NE(child.Err().find(way), std::string::npos) << child.Err();
-    return child.Err();
 }
 
 // A window mapped over the saver's and taken away leaves the server's background
@@ -258,36 +259,6 @@ TEST_F(HostTest, BothWaysClearAndDrawOnAfterAResize) {
             XDestroyWindow(x.display, w);
         }
     }
-}
-
-// Where the X server offers no shared memory, the picture goes through the connection.
-TEST(HostNoSharedMemory, ShowsTheHabitat) {
-    TestXServer plain(160, 120, "-extension MIT-SHM");
-    if (!plain.display) GTEST_SKIP() << "Xvfb is not installed or did not start";
-    TestChild child;
-    ASSERT_TRUE(child.Start({kLumivor, "-root", "-fps", "--seed", "1765000000", "--ticks", "100",
-                             "--habitat", kHabitat},
-                            plain.display_name));
-    ASSERT_EQ(child.Wait(seconds(30)), 0) << child.Err();
-    EXPECT_NE(child.Err().find("painted by the program"), std::string::npos) << child.Err();
-    EXPECT_TRUE(ReadFile(kHabitat) == Screenshot(plain.display, DefaultRootWindow(plain.display)));
-    std::remove(kHabitat.c_str());
-}
-
-// A way that does not exist is refused with one line naming it.
-TEST(HostPresentChoice, RejectsAnUnknownWay) {
-    TestChild child;
-    ASSERT_TRUE(child.Start({kLumivor}, ":0", {"LUMIVOR_PRESENT=sometimes"}));
-    EXPECT_EQ(child.Wait(seconds(10)), 1);
-    EXPECT_NE(child.Err().find("'sometimes'"), std::string::npos) << child.Err();
-}
-
-// Without a display, the message says where to go instead.
-TEST(HostNoDisplay, PointsToRender) {
-    TestChild child;
-    ASSERT_TRUE(child.Start({kLumivor}, ""));
-    EXPECT_EQ(child.Wait(seconds(10)), 1);
-    EXPECT_NE(child.Err().find("'lumivor render'"), std::string::npos) << child.Err();
 }
 
 }  // namespace

@@ -181,11 +181,8 @@ TEST(FileWriter, RenderOutputsGoThroughIt) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
     const int reader = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);  // holds the PNG
     fs::create_symlink("real.ppm", dir / "h.link");
-    const auto render = [](std::vector<std::string> outputs) {
-        outputs.insert(outputs.begin(), {"render", "--no-gl", "--ticks", "2", "--size", "48x32"});
-        return RunLumivor(outputs);
-    };
-    LumivorRun run = render({"--png", fifo, "--habitat", dir / "h.link"});
+    const std::string render = "render --no-gl --ticks 2 --size 48x32 --habitat ";
+    LumivorRun run = RunLumivor(render + Quoted(dir / "h.link") + " --png " + Quoted(fifo));
     EXPECT_EQ(run.status, 0) << run.err;
     char png[8] = {};
     EXPECT_EQ(read(reader, png, 8), 8);
@@ -194,7 +191,7 @@ TEST(FileWriter, RenderOutputsGoThroughIt) {
     EXPECT_TRUE(fs::is_symlink(dir / "h.link"));
     EXPECT_EQ(ReadFile(dir / "real.ppm").substr(0, 23), "P6\n#quib habitat\n48 32\n");
 
-    run = render({"--habitat", "/dev/full"});
+    run = RunLumivor(render + "/dev/full");
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("could not write /dev/full\n"
                            "SaveHabitat() fwrite(): No space left on device\n"

@@ -32,9 +32,6 @@ bool TestChild::Start(std::vector<std::string> args, const std::string& display,
         const std::string out = keep_out ? err_path + ".out" : "/dev/null";
         dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         dup2(open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-        constexpr uid_t kNobody = 65534;
-        if (as_nobody && geteuid() == 0 && (setgid(kNobody) != 0 || setuid(kNobody) != 0))
-            _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -67,17 +64,29 @@ TestChild::~TestChild() {
     if (keep_out && !err_path.empty()) unlink((err_path + ".out").c_str());
 }
 
-LumivorRun RunLumivor(const std::vector<std::string>& args, bool as_nobody) {
+const char kLumivor[] = LUMIVOR_BINARY_DIR "/cli/lumivor";
+
+std::string Quoted(const std::string& text) {
+    std::string quoted = "'";
+    for (const char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+LumivorRun RunLumivor(const std::string& line, const std::vector<std::string>& env) {
     TestChild child;
     child.keep_out = true;
-    child.as_nobody = as_nobody;
-    std::vector<std::string> argv{LUMIVOR_BINARY_DIR "/cli/lumivor"};
-    argv.insert(argv.end(), args.begin(), args.end());
     LumivorRun run;
-    if (child.Start(argv, "")) run.status = child.Wait(std::chrono::minutes(2));
+    if (child.Start({"/bin/sh", "-c", "exec " + Quoted(kLumivor) + " " + line}, "", env))
+        run.status = child.Wait(std::chrono::minutes(2));
     run.out = child.Out();
     run.err = child.Err();
     return run;
+}
+
+LumivorRun RunLumivor(const std::vector<std::string>& args) {
+    std::string line;
+    for (const std::string& arg : args) line += Quoted(arg) + " ";
+    return RunLumivor(line);
 }
 
 int InChild(const std::function<bool()>& f) {

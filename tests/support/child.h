@@ -16,8 +16,7 @@ struct TestChild {
     pid_t pid = -1;          // -1 once it has ended
     int status = kTimedOut;  // exit status, or minus the signal that ended it
     std::string err_path;
-    bool keep_out = false;   // standard output into err_path + ".out", not dropped
-    bool as_nobody = false;  // as user nobody when run by root
+    bool keep_out = false;  // standard output into err_path + ".out", not dropped
     // Runs args[0] with this environment less XSCREENSAVER_WINDOW, DISPLAY=`display` (none
     // if empty) and `env` ("NAME=value"); standard output is dropped unless kept.
     bool Start(std::vector<std::string> args, const std::string& display,
@@ -35,8 +34,15 @@ struct LumivorRun {
     int status = TestChild::kTimedOut;
     std::string out, err;
 };
-// Runs `lumivor` with args, without a display, to its end (two minutes at most).
-LumivorRun RunLumivor(const std::vector<std::string>& args, bool as_nobody = false);
+// The built `lumivor`.
+extern const char kLumivor[];
+// `text` as one shell word.
+std::string Quoted(const std::string& text);
+// Runs `lumivor` with `line` (shell words: its arguments, then any redirections of its streams)
+// and `env` ("NAME=value"), without a display, to its end (two minutes at most).
+LumivorRun RunLumivor(const std::string& line, const std::vector<std::string>& env = {});
+// The same with each argument one word.
+LumivorRun RunLumivor(const std::vector<std::string>& args);
 
 // Runs f() in a child process: 0 when it gave true, 1 when false, minus the signal that
 // ended it.

@@ -12,8 +12,7 @@ Messages InstallCommunity(int n, int width, int height, std::time_t clock) {
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     InitCommunity(n, StartClock::Fixed(clock));
-    Messages m{testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
-    return m;
+    return {testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
 }
 
 void GivePresetBots(Biotope& world, int n) {

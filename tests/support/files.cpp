@@ -1,7 +1,6 @@
 #include "tests/support/files.h"
 
 #include <stdlib.h>
-#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -28,7 +27,7 @@ TempFolder::~TempFolder() {
     if (!path.empty()) fs::remove_all(path, ec);
 }
 
-long TempFolder::Entries(const std::string& sub) const {
+long Entries(const std::string& folder) {
     std::error_code ec;
-    return std::distance(fs::directory_iterator(path + "/" + sub, ec), {});
+    return std::distance(fs::directory_iterator(folder, ec), {});
 }

@@ -7,6 +7,8 @@
 std::string ReadFile(const std::string& path);
 // Replaces the content of a file; false when that fails.
 bool WriteFile(const std::string& path, const std::string& bytes);
+// How many names a folder holds (0 when it cannot be read).
+long Entries(const std::string& folder);
 
 // A new folder under the system's temporary folder, removed with all it holds.
 struct TempFolder {
@@ -16,5 +18,5 @@ struct TempFolder {
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     std::string operator/(const std::string& name) const { return path + "/" + name; }
-    long Entries(const std::string& sub = "") const;  // in the folder or its sub-folder
+    long Entries(const std::string& sub = "") const { return ::Entries(path + "/" + sub); }
 };

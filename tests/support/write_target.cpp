@@ -13,10 +13,6 @@
 
 namespace {
 
-long Entries(const std::string& dir) {
-    return std::distance(std::filesystem::directory_iterator(dir), {});
-}
-
 std::string Drain(int fd) {  // what a FIFO holds, without waiting for more
     std::string got;
     char buf[4096];

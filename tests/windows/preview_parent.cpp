@@ -12,21 +12,6 @@
 #include <cstdlib>
 #include <string>
 
-namespace {
-
-LRESULT CALLBACK ParentProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_ERASEBKGND) {
-        RECT r;
-        GetClientRect(window, &r);
-        FillRect(reinterpret_cast<HDC>(wparam), &r,
-                 static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-        return 1;
-    }
-    return DefWindowProcA(window, message, wparam, lparam);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
     if (argc < 7) {
         std::fprintf(
@@ -38,17 +23,14 @@ int main(int argc, char** argv) {
     const char* stop_file = argv[6];
 
     WNDCLASSA cls{};
-    cls.lpfnWndProc = ParentProc;
+    cls.lpfnWndProc = DefWindowProcA;  // which erases with the class's black brush
+    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     cls.hInstance = GetModuleHandleA(nullptr);
     cls.lpszClassName = "LumivorPreviewParent";
     RegisterClassA(&cls);
     HWND parent = CreateWindowExA(0, cls.lpszClassName, "preview parent",
                                   WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, width, height,
                                   nullptr, nullptr, cls.hInstance, nullptr);
-    if (parent == nullptr) {
-        std::fprintf(stderr, "preview_parent: cannot create the window\n");
-        return 1;
-    }
 
     std::string command = std::string("\"") + argv[1] + "\" /p " +
                           std::to_string(reinterpret_cast<std::uintptr_t>(parent));
