@@ -126,6 +126,21 @@ TEST(HabitatFile, BothLoadersRefuseWithTheirReasonAndChangeNothing) {
     HabitatPicture picture;
     EXPECT_EQ(Err([&] { EXPECT_FALSE(world.LoadHabitat(missing.c_str(), true)); }), gone);
     EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadHabitatPicture(missing.c_str(), &picture)); }), gone);
+
+    Image none, w5, h7, bpp8;
+    ASSERT_TRUE(w5.Create(5, 3, 24) && h7.Create(4, 7, 24) && bpp8.Create(4, 3, 8));
+    const std::pair<const Image*, std::string> refusals[] = {
+        {nullptr, "no input"},
+        {&none, "no input data"},
+        {&bpp8, "incompatible color depths"},
+        {&w5, "incompatible input widths (5 - 4)"},
+        {&h7, "incompatible input heights  (7 - 3)"},
+    };
+    for (const auto& [rgb, why] : refusals) {
+        EXPECT_EQ(Err([&, rgb = rgb] { world.HabitatRGBtoHSL(rgb, &world.hsl_habitat); }),
+                  "Biotope::HabitatRGBtoHSL() : failure : " + why + "\n");
+        EXPECT_EQ(Cells(world.hsl_habitat), HslOf(flip));
+    }
 }
 
 // Runs f in a child process that can map 1 GiB more than it has mapped now (a sanitizer

@@ -63,6 +63,16 @@ TEST(Image, CreateRefusals) {
                                        "image too large\n" + fail + "no pixel format\n");
 }
 
+// The widest values are cut to the 256-character text, not written past it.
+TEST(Image, InfoStringIsCut) {
+    Image im;
+    im.width = im.height = im.pitch = im.format.bpp = im.srcColorKey = im.dstColorKey = 0xFFFFFFFFu;
+    const std::string text = im.InfoString();
+    EXPECT_EQ(text.size(), 255u);
+    EXPECT_EQ(text.substr(29, 71),
+              "width 4294967295, height 4294967295, pitch 4294967295, bpp 4294967295 \n");
+}
+
 static const TempFolder tmp;  // ctest runs each test in a process of its own
 static std::string Saved(Image& im, const char* name, bool bottomUp = true) {
     return im.Save((tmp / name).c_str(), bottomUp) ? ReadFile(tmp / name) : "";
