@@ -194,8 +194,9 @@ TEST(Cli, HelpAndManualPageListTheSameOptions) {
     EXPECT_EQ(RunLumivor("--version").out.rfind("lumivor ", 0), 0u);
 }
 
-// --quiet silences the system's own lines only: what the user asked for and every
-// error with its reason still appear. Every flag takes one dash or two.
+// --quiet silences the system's own lines only: what the user asked for still appears (every
+// error with its reason too: the start pictures' refusals are checked quiet). Every flag takes
+// one dash or two.
 TEST(Cli, QuietSilencesOnlyTheSystemsOwnMessages) {
     const TempFolder dir;
     LumivorRun r = RunLumivor(kRun + " --quiet --habitat " + Quoted(dir / "q.ppm"));
@@ -208,12 +209,6 @@ TEST(Cli, QuietSilencesOnlyTheSystemsOwnMessages) {
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("final n_updates=4 ", 0), 0u) << r.out;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
-
-    WriteFile(dir / "junk.ppm", "not a picture");
-    r = RunLumivor("render --no-gl --quiet --final-state --ticks 2 --start-from " +
-                   Quoted(dir / "junk.ppm"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("junk.ppm"), std::string::npos) << r.err;
 }
 
 // A standard stream by any name is that stream: standard output as "-" is (the
@@ -289,11 +284,9 @@ TEST(Cli, EarlyFailuresChangeNothingAndDashIsAStream) {
     for (const std::string option : {" --habitat ", " --png ", " --trace "}) {
         const LumivorRun r = RunLumivor(kRun + option + Quoted(missing));
         EXPECT_EQ(r.status, 1) << option;
-        EXPECT_NE(
-            r.err.find("lumivor render: cannot write " + missing + ": No such file or directory"),
-            std::string::npos)
-            << r.err;
-        EXPECT_EQ(r.err.find("InitCommunity"), std::string::npos) << "the world was built";
+        // That line alone: the world was not built.
+        EXPECT_EQ(r.err,
+                  "lumivor render: cannot write " + missing + ": No such file or directory\n");
     }
     LumivorRun r = RunLumivor("render --no-gl --ticks 2 --size 10x10 --start-from " +
                               Quoted(picture) + " --trace " + Quoted(notes));

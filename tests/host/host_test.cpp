@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -64,19 +65,21 @@ class HostTest : public ::testing::Test {
         XSync(x.display, False);
         return win;
     }
-    // Runs lumivor in window w with these flags and the way's environment, calling
-    // `during` once it has started; it must say it draws that way.
-    template <class During>
-    static void RunIn(Window w, const std::vector<std::string>& env, const char* way,
-                      std::vector<std::string> flags, During during) {
-        std::vector<std::string> args = {kLumivor, "-window-id", std::to_string(w), "-fps",
-                                         "--seed", "1765000000", "--habitat",       kHabitat};
-        args.insert(args.end(), flags.begin(), flags.end());
+    // Runs lumivor on `server` with `args` (after its name, seed and habitat) and `env` to its
+    // end with status 0, calling `during` once it has started, if given; it must say it draws
+    // `way`.
+    static void Run(const TestXServer& server, std::vector<std::string> args,
+                    const std::vector<std::string>& env, const char* way,
+                    const std::function<void(TestChild&)>& during = nullptr) {
+        args.insert(args.begin(),
+                    {kLumivor, "--seed", "1765000000", "--habitat", kHabitat, "-fps"});
         TestChild child;
-        EXPECT_TRUE(child.Start(args, x.display_name, env));
-        EXPECT_TRUE(child.WaitForErr("community '", seconds(20))) << child.Err();
-        during(child);
-        EXPECT_EQ(child.Wait(seconds(30)), 0) << child.Err();
+        ASSERT_TRUE(child.Start(args, server.display_name, env));
+        if (during) {
+            ASSERT_TRUE(child.WaitForErr("community '", seconds(20))) << child.Err();
+            during(child);
+        }
+        ASSERT_EQ(child.Wait(seconds(30)), 0) << child.Err();
         EXPECT_NE(child.Err().find(way), std::string::npos) << child.Err();
     }
     static inline TestXServer x{240, 160};  // for every test of the process
@@ -98,15 +101,10 @@ TEST_F(HostTest, HackWindowShowsTheSavedHabitat) {
         const Window win = real_root ? DefaultRootWindow(plain.display) : MakeWindow(w, h);
         char id[32];
         std::snprintf(id, sizeof id, id_format, win);
-        std::vector<std::string> args = {kLumivor, flag,        "--seed", "1765000000", "--ticks",
-                                         "25",     "--habitat", kHabitat, "-fps"};
-        if (!real_root && !env) args.insert(args.begin() + 2, {id, "-root"});
-        std::vector<std::string> environment;
+        std::vector<std::string> args = {flag, "--ticks", "25"}, environment;
+        if (!real_root && !env) args.insert(args.begin() + 1, {id, "-root"});
         if (env) environment = {"XSCREENSAVER_WINDOW=" + std::string(id)};
-        TestChild child;
-        ASSERT_TRUE(child.Start(args, server.display_name, environment));
-        ASSERT_EQ(child.Wait(seconds(30)), 0) << child.Err();
-        EXPECT_NE(child.Err().find("painted by the program"), std::string::npos) << child.Err();
+        Run(server, args, environment, "painted by the program");
         const std::string saved = ReadFile(kHabitat);
         EXPECT_TRUE(saved == Screenshot(server.display, win)) << "the window differs";
         // Community 0 (the seed's) clears to (201, 202, 196); a world of 1200 cells draws on it.
@@ -191,12 +189,9 @@ TEST_F(HostTest, WindowDestroyedEarlyEndsWithSuccess) {
         XSync(x.display, False);
         const int status = child.Wait(seconds(10));
         const std::string err = child.Err();
-        if (status == 1) {
-            EXPECT_NE(err.find("there is no window"), std::string::npos) << err;
-        } else {
-            EXPECT_EQ(status, 0) << err;
-            EXPECT_EQ(err.find("X error"), std::string::npos) << err;
-        }
+        EXPECT_TRUE(status == 0 || (status == 1 && err.find("there is no window") != err.npos))
+            << status << ": " << err;
+        EXPECT_EQ(err.find("X error"), std::string::npos) << err;
     }
 }
 
@@ -207,7 +202,7 @@ TEST_F(HostTest, BothWaysShowTheWholePictureAfterAnExpose) {
     for (const auto& [env, way] : kWays) {
         SCOPED_TRACE(way);
         const Window w = MakeWindow(200, 150);
-        RunIn(w, env, way, {}, [](TestChild& child) {
+        Run(x, {"-window-id", std::to_string(w)}, env, way, [](TestChild& child) {
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             const Window cover = XCreateSimpleWindow(x.display, DefaultRootWindow(x.display), 0, 0,
                                                      240, 160, 0, 0, 0x123456);
@@ -233,11 +228,12 @@ TEST_F(HostTest, BothWaysClearAndDrawOnAfterAResize) {
         for (const auto& [new_w, new_h] : {std::pair{200, 140}, std::pair{90, 50}}) {
             SCOPED_TRACE(std::string(way) + " to " + std::to_string(new_w));
             const Window w = MakeWindow(120, 80);
-            RunIn(w, env, way, {"--ticks", "150"}, [&, new_w = new_w, new_h = new_h](TestChild&) {
+            const auto resize = [&, new_w = new_w, new_h = new_h](TestChild&) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
                 XResizeWindow(x.display, w, new_w, new_h);
                 XSync(x.display, False);
-            });
+            };
+            Run(x, {"-window-id", std::to_string(w), "--ticks", "150"}, env, way, resize);
             const std::string saved = ReadFile(kHabitat), shown = Screenshot(x.display, w);
             const size_t saved_rgb = saved.size() - 120 * 80 * 3;
             const size_t shown_rgb = shown.size() - static_cast<size_t>(new_w) * new_h * 3;

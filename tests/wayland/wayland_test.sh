@@ -14,14 +14,14 @@
 #
 #   tests/wayland/wayland_test.sh path/to/lumivor      (as root: sway runs as nobody)
 set -eu
+# fail, die, within SECONDS COMMAND..., gone PID, finish PID SECONDS
+# shellcheck source=tests/support/checks.sh
+. "$(dirname "$0")/../support/checks.sh"
 
 lumivor=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 seed=1765000000
 ticks=40
-if [ "$(id -u)" -ne 0 ]; then
-    echo "wayland_test.sh: runs as root (sway is started as the user nobody)" >&2
-    exit 1
-fi
+[ "$(id -u)" = 0 ] || die "wayland_test.sh runs as root (sway is started as the user nobody)"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumivor-wayland.XXXXXX")
 chmod 755 "$work"  # sway, as nobody, reads its configuration here
@@ -36,34 +36,11 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 unset DISPLAY WAYLAND_DISPLAY
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-die() { fail "$*"; exit 1; }
-
-# tries N COMMAND...: runs COMMAND every tenth of a second until it succeeds, N times at most.
-tries() {
-    n=$1
-    shift
-    until "$@"; do
-        n=$((n - 1))
-        [ "$n" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
-
 # wait_until WHAT COMMAND...: COMMAND succeeds within a minute, or that is a failure.
 wait_until() {
     what=$1
     shift
-    tries 600 "$@" || { fail "no $what within a minute"; return 1; }
-}
-
-# finish PID: waits up to a minute for PID to end and sets $status (143: killed).
-gone() { ! kill -0 "$1" 2>/dev/null; }
-finish() {
-    tries 600 gone "$1" || kill "$1" 2>/dev/null || true
-    status=0
-    wait "$1" || status=$?
+    within 60 "$@" || { fail "no $what within a minute"; return 1; }
 }
 
 # start_saver NAME [COMMAND...]: the saver in the background (run by COMMAND when
@@ -113,7 +90,7 @@ sway_socket() {
     for socket in "$XDG_RUNTIME_DIR"/sway-ipc.*.sock; do SWAYSOCK=$socket; done
     [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && [ -S "$SWAYSOCK" ]
 }
-wait_until "sway socket" sway_socket || { cat "$work/sway.log" >&2; die "sway did not start"; }
+wait_until "sway socket" sway_socket || die "sway did not start" "$work/sway.log"
 export WAYLAND_DISPLAY SWAYSOCK
 
 # shows W H [OUTPUT]: the output, captured, is the reference picture of that size.
@@ -143,10 +120,10 @@ has_keyboard() { grep -q 'wl_keyboard@[0-9]*\.enter' "$work/key.log"; }
 wait_until "keyboard focus" has_keyboard
 printf x >&3
 exec 3>&-
-finish "$saver"
+finish "$saver" 60
 ended 0 key 400x300 "sway: the overlay showed the render's picture, after a resize and on an" \
     "added output; a key ended it with status 0 and the habitat saved"
-finish "$wtype_pid"
+finish "$wtype_pid" 60
 
 # 2. Started by the idle daemon, once the last saver's picture has left the
 # output, and ended by the compositor going away: status 1, said why, and the
@@ -166,8 +143,8 @@ wait_until "the end of the saver swayidle started" idle_ended
 status=$(cat "$work/idle.status" 2>/dev/null || echo none)
 ended 1 idle 400x300 "sway: swayidle starts it; sway gone, status 1 and the habitat saved"
 grep -q "Wayland compositor" "$work/idle.log" || fail "sway gone: the saver did not say why"
-finish "$sway_pid"
-finish "$idle_pid"
+finish "$sway_pid" 60
+finish "$idle_pid" 60
 
 # --- weston: no layer-shell, so a full-screen toplevel -------------------------
 mkdir -m 700 "$work/weston-run" "$work/shots"
@@ -177,7 +154,7 @@ weston --backend=headless-backend.so --use-pixman --width=320 --height=240 \
 weston_pid=$!
 pids="$pids $weston_pid"
 weston_up() { [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ]; }
-wait_until "weston socket" weston_up || { cat "$work/weston.log" >&2; die "weston did not start"; }
+wait_until "weston socket" weston_up || die "weston did not start" "$work/weston.log"
 start_saver weston
 # weston's screenshooter writes a PNG named by the time into the current folder.
 weston_shows() {
@@ -188,11 +165,11 @@ weston_shows() {
 }
 wait_until "full-screen picture on weston" weston_shows
 kill -TERM "$saver"
-finish "$saver"
+finish "$saver" 60
 ended 0 weston 320x240 "weston: the full-screen toplevel showed the render's picture; SIGTERM" \
     "ended it with status 0 and the habitat saved"
 kill "$weston_pid"
-finish "$weston_pid"
+finish "$weston_pid" 60
 
 # --- no compositor ------------------------------------------------------------
 status=0

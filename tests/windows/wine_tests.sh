@@ -17,13 +17,9 @@
 #
 # LINUX-LUMIVOR is the Linux build's program, whose outputs lumivor.exe's must equal.
 set -eu
-
-# die MESSAGE [LOG]: a failure that ends the tests, after the log that says why.
-die() {
-    [ -z "${2:-}" ] || cat "$2" >&2
-    echo "FAIL: $1" >&2
-    exit 1
-}
+# fail, die, within SECONDS COMMAND..., gone PID, finish PID SECONDS
+# shellcheck source=tests/support/checks.sh
+. "$(dirname "$0")/../support/checks.sh"
 [ -f "$2/cases.tsv" ] || die "no reference runs at $2"
 [ -x "${3:-}" ] || die "no Linux program '${3:-}'"
 build=$(cd "$1" && pwd)
@@ -49,36 +45,15 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-failures=0
-fail() { echo "FAIL: $*" >&2; failures=$((failures + 1)); }
-
-# Runs the command every 0.1 s until it succeeds; false when it has not within $1 seconds.
-within() {
-    n=$(($1 * 10))
-    shift
-    until "$@"; do
-        [ "$n" -gt 0 ] || return 1
-        n=$((n - 1))
-        sleep 0.1
-    done
-}
-gone() { ! kill -0 "$1" 2>/dev/null; }
-
-# Waits up to $2 seconds for process $1 and sets $status to its exit status;
-# a process still running then is killed (status 143).
-wait_for() {
-    within "$2" gone "$1" || kill "$1" 2>/dev/null || true
-    status=0
-    wait "$1" 2>/dev/null || status=$?
-}
-
-# Takes a shot of the screen into $2; true when it is the "same" as the picture
-# $3 or "other" than it, as $1 asks.
+# shot same|other: a shot of the screen is the "same" as the run's render, or "other" than it.
 shot() {
-    import -window root "$2" 2>/dev/null && [ -s "$2" ] || return 1
-    if [ "$(compare -metric AE "$2" "$3" null: 2>&1)" = 0 ]; then seen=same; else seen=other; fi
+    import -window root "$run.png" 2>/dev/null && [ -s "$run.png" ] || return 1
+    differing=$(compare -metric AE "$run.png" "$run-render.ppm" null: 2>&1)
+    if [ "$differing" = 0 ]; then seen=same; else seen=other; fi
     [ "$seen" = "$1" ]
 }
+# shows SECONDS same|other WHAT: the screen comes to be so within SECONDS; else a failure, WHAT.
+shows() { within "$1" shot "$2" || fail "$run: $3"; }
 
 # A private X server on a free display number.
 Xvfb -displayfd 3 -screen 0 320x240x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
@@ -184,16 +159,14 @@ full_screen() {
     wine "$scr" /s --seed "$seed" --ticks "$ticks" --habitat "$run.ppm" "$@" \
         >"$run.out" 2>"$run.err" &
     pid=$!
-    within 60 shot same "$run.png" "$run-render.ppm" ||
-        fail "$run: the screen never showed the run's picture"
+    shows 60 same "the screen never showed the run's picture"
     if [ "$cover" = cover ]; then
         # Another window over part of the saver and away again: the saver repaints.
         xmessage -geometry 120x90+40+40 covering >/dev/null 2>&1 &
         cover_pid=$!
-        within 20 shot other "$run-covered.png" "$run-render.ppm" ||
-            fail "$run: the cover never showed"
-        wait_for "$cover_pid" 0
-        within 20 shot same "$run.png" "$run-render.ppm" || fail "$run: not repainted after a cover"
+        shows 20 other "the cover never showed"
+        finish "$cover_pid" 0
+        shows 20 same "not repainted after a cover"
     fi
     if [ "$end" = mouse ]; then
         xdotool mousemove_relative 2 1
@@ -206,7 +179,7 @@ full_screen() {
         if [ "$end" = mouse ]; then xdotool mousemove_relative 40 30; else xdotool key x; fi
         within 10 gone "$pid" && break
     done
-    wait_for "$pid" 10
+    finish "$pid" 10
     grep -q "$says" "$run.err" || fail "$run: its messages lack '$says'"
     # The saved habitat has the screen's size, so the window covered all of it.
     [ "$status" = 0 ] && cmp -s "$run.ppm" "$run-render.ppm" ||
@@ -236,7 +209,7 @@ pid=$!
 followed() { grep -q "followed" preview.out 2>/dev/null || gone "$pid"; }
 within 90 followed || true
 touch stop
-wait_for "$pid" 30
+finish "$pid" 30
 render --preset 1 --seed 1765000037 --size 160x120 --ticks 30 --habitat preview-render.ppm
 [ "$status" = 0 ] && grep -q "preview ended with status 0" preview.out &&
     cmp -s preview.ppm preview-render.ppm ||
@@ -257,7 +230,7 @@ for attempt in 1 2 3; do
         sleep 1
         xdotool key --delay 500 Down Return
     fi
-    wait_for "$pid" 20
+    finish "$pid" 20
     stored=$(timeout 60 wine reg query 'HKCU\Software\Lumivor' /v Community 2>/dev/null |
         tr -d '\r' | awk '$1 == "Community" { print $3 }')
     [ "$status" = 0 ] && [ "$stored" != clock ] && break
