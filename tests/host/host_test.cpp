@@ -195,14 +195,18 @@ TEST_F(HostTest, WindowDestroyedEarlyEndsWithSuccess) {
     }
 }
 
-// A window mapped over the saver's and taken away leaves the server's background
-// behind (Xvfb keeps no covered pixels); the saver shows its whole picture again.
-// The run ends a few ticks later, before its trails could have repainted much.
-TEST_F(HostTest, BothWaysShowTheWholePictureAfterAnExpose) {
+// Both ways of drawing redraw what a window server loses. A window mapped over the saver's and
+// taken away leaves the server's background behind (Xvfb keeps no covered pixels); the saver
+// shows its whole picture again. The run ends a few ticks later, before its trails could have
+// repainted much. After a resize the surface is cleared and the world, at its old size, goes on
+// drawing from the bottom-left corner: every pixel of the window is the clear colour or, where a
+// trail passed since, the habitat's colour of that cell.
+TEST_F(HostTest, BothWaysRedrawAfterAnExposeAndAResize) {
+    const std::string clear = "\xc9\xca\xc4";  // community 0's clear colour
     for (const auto& [env, way] : kWays) {
         SCOPED_TRACE(way);
-        const Window w = MakeWindow(200, 150);
-        Run(x, {"-window-id", std::to_string(w)}, env, way, [](TestChild& child) {
+        const Window win = MakeWindow(200, 150);
+        Run(x, {"-window-id", std::to_string(win)}, env, way, [](TestChild& child) {
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
             const Window cover = XCreateSimpleWindow(x.display, DefaultRootWindow(x.display), 0, 0,
                                                      240, 160, 0, 0, 0x123456);
@@ -214,19 +218,11 @@ TEST_F(HostTest, BothWaysShowTheWholePictureAfterAnExpose) {
             std::this_thread::sleep_for(std::chrono::milliseconds(40));
             kill(child.pid, SIGTERM);
         });
-        EXPECT_TRUE(ReadFile(kHabitat) == Screenshot(x.display, w)) << "the window differs";
-        XDestroyWindow(x.display, w);
-    }
-}
+        EXPECT_TRUE(ReadFile(kHabitat) == Screenshot(x.display, win)) << "the window differs";
+        XDestroyWindow(x.display, win);
 
-// After a resize the surface is cleared and the world, at its old size, goes on
-// drawing from the bottom-left corner: every pixel of the window is the clear
-// colour or, where a trail passed since, the habitat's colour of that cell.
-TEST_F(HostTest, BothWaysClearAndDrawOnAfterAResize) {
-    const std::string clear = "\xc9\xca\xc4";  // community 0's clear colour
-    for (const auto& [env, way] : kWays) {
         for (const auto& [new_w, new_h] : {std::pair{200, 140}, std::pair{90, 50}}) {
-            SCOPED_TRACE(std::string(way) + " to " + std::to_string(new_w));
+            SCOPED_TRACE("resized to " + std::to_string(new_w));
             const Window w = MakeWindow(120, 80);
             const auto resize = [&, new_w = new_w, new_h = new_h](TestChild&) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
