@@ -124,18 +124,16 @@ class Video(InFolder):
         if not shutil.which(browser.chromium_path()):
             self.skipTest("no chromium")
         server, chrome = browser.Server(self.dir.name), browser.Browser(200, 200)
-        try:
-            session = chrome.open(server.url(""))
-            for name, size in [("v.webm", [65, 33]), ("v.mp4", [66, 34])]:
-                shown = chrome.eval(session, f"""new Promise(done => {{
-                    const v = document.createElement('video');
-                    v.onloadeddata = () => done([v.videoWidth, v.videoHeight, v.readyState >= 2]);
-                    v.onerror = () => done('error ' + v.error.code);
-                    v.src = '{server.url(name)}'; }})""")
-                self.assertEqual(shown, size + [True], name)
-        finally:
-            chrome.close()
-            server.close()
+        self.addCleanup(server.close)
+        self.addCleanup(chrome.close)  # first
+        session = chrome.open(server.url(""))
+        for name, size in [("v.webm", [65, 33]), ("v.mp4", [66, 34])]:
+            shown = chrome.eval(session, f"""new Promise(done => {{
+                const v = document.createElement('video');
+                v.onloadeddata = () => done([v.videoWidth, v.videoHeight, v.readyState >= 2]);
+                v.onerror = () => done('error ' + v.error.code);
+                v.src = '{server.url(name)}'; }})""")
+            self.assertEqual(shown, size + [True], name)
 
     def assert_kept(self, folder, target):
         self.assertEqual(os.listdir(folder), [os.path.basename(target)], "a temporary was left")
@@ -158,20 +156,17 @@ class Video(InFolder):
         # A full disk: a small tmpfs when it can be mounted, else a link to /dev/full.
         small = self.path("small")
         os.mkdir(small)
+        full = os.path.join(small, "v.webm")
         mount = ["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small]
         mounted = os.getuid() == 0 and subprocess.run(mount, capture_output=True).returncode == 0
-        try:
-            full = os.path.join(small, "v.webm")
-            if mounted:
-                Path(full).write_bytes(b"old")
-            else:
-                os.symlink("/dev/full", full)
-            self.ends(1, b"No space left on device", *run, "--ticks", 200, "--video", full)
-            if mounted:
-                self.assert_kept(small, full)
-        finally:
-            if mounted:
-                subprocess.run(["umount", small], check=True)
+        if mounted:
+            self.addCleanup(subprocess.run, ["umount", small], check=True)
+            Path(full).write_bytes(b"old")
+        else:
+            os.symlink("/dev/full", full)
+        self.ends(1, b"No space left on device", *run, "--ticks", 200, "--video", full)
+        if mounted:
+            self.assert_kept(small, full)
         # A signal mid-encode: once frames are being written, SIGTERM ends the run.
         child = subprocess.Popen([LUMIVOR, "render", "--quiet", *map(str, run),
                                   "--ticks", "1000000", "--video", target],

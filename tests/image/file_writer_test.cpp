@@ -95,7 +95,7 @@ TEST(FileWriter, FailuresNameTheCallAndReasonAndLoseNothing) {
     }
     setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_EQ(ReadFile(dir / "keep"), "old");
-    EXPECT_EQ(dir.Entries(), 2);
+    EXPECT_EQ(Entries(dir.path), 2);
 }
 
 // As another user: a file its owner made read-only is refused with the reason and kept; a
@@ -128,7 +128,7 @@ TEST(FileWriter, OtherUsersFilesKeepTheirProtectionOwnerAndMode) {
     EXPECT_EQ(ReadFile("/proc/self/fd/" + std::to_string(held)), "new");
     close(held);
     chmod((dir / "closed").c_str(), 0755);
-    EXPECT_EQ(dir.Entries("closed"), 1);
+    EXPECT_EQ(Entries(dir / "closed"), 1);
     if (geteuid() != 0) return;
     EXPECT_EQ(Save(prot, "root's"), "");
     struct stat st {};
@@ -169,7 +169,7 @@ TEST(FileWriter, SignalsDuringASaveLeaveNoTemporary) {
         const bool ends = handler == SIG_DFL;
         EXPECT_EQ(SaveInterrupted(dir, sig, handler), ends ? -sig : 0) << sig;
         EXPECT_EQ(ReadFile(dir / "target"), ends ? "old" : "new");
-        EXPECT_EQ(dir.Entries(), 1);
+        EXPECT_EQ(Entries(dir.path), 1);
     }
 }
 

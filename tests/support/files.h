@@ -18,5 +18,4 @@ struct TempFolder {
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
     std::string operator/(const std::string& name) const { return path + "/" + name; }
-    long Entries(const std::string& sub = "") const { return ::Entries(path + "/" + sub); }
 };

@@ -153,7 +153,6 @@ render() {
 full_screen() {
     run=$1 end=$2 cover=$3 preset=$4 seed=$5 ticks=$6 says=$7
     shift 7
-    rm -f "$run".*
     render --preset "$preset" --seed "$seed" --size 320x240 --ticks "$ticks" \
         --habitat "$run-render.ppm"
     wine "$scr" /s --seed "$seed" --ticks "$ticks" --habitat "$run.ppm" "$@" \
