@@ -60,9 +60,7 @@ TEST(HabitatFile, SavesTheLayoutAndRoundTripsInEveryRowOrder) {
         const std::string r = Cells(world.rgb_habitat), flip = r.substr(15) + r.substr(0, 15);
         ASSERT_TRUE(world.SaveHabitat(path.c_str(), save_td));
         EXPECT_EQ(ReadFile(path), "P6\n#quib habitat\n5 2\n255\n" + (save_td ? r : flip));
-        EXPECT_EQ(
-            Err([&, load_td = load_td] { EXPECT_TRUE(world.LoadHabitat(path.c_str(), load_td)); }),
-            "5 x 2\nBiotope::HabitatRGBtoHSL() : done\n");
+        EXPECT_TRUE(world.LoadHabitat(path.c_str(), load_td));  // what it says: the next test's
         EXPECT_EQ(Cells(world.rgb_habitat), save_td == load_td ? r : flip);
         EXPECT_EQ(Cells(world.hsl_habitat), HslOf(Cells(world.rgb_habitat)));
     }

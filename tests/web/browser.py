@@ -118,8 +118,7 @@ class Browser:
     def wait_for(self, session, expression, timeout):
         deadline = time.monotonic() + timeout
         while time.monotonic() < deadline:
-            value = self.eval(session, expression)
-            if value:
+            if value := self.eval(session, expression):
                 return value
             time.sleep(0.1)
         raise RuntimeError(f"timed out waiting for {expression}")

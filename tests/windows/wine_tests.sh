@@ -64,20 +64,19 @@ export DISPLAY=":$(cat "$work/display")"
 # --- the Wine prefix
 # The prefix is made once; its first start takes seconds and is retried once.
 for attempt in 1 2; do
-    if timeout 300 wine wineboot --init >"$work/wineboot.log" 2>&1 &&
-        timeout 120 wineserver -w; then
-        break
-    fi
+    timeout 300 wine wineboot --init >"$work/wineboot.log" 2>&1 &&
+        timeout 120 wineserver -w && break
     [ "$attempt" = 1 ] || die "no Wine prefix" "$work/wineboot.log"
 done
 cd "$work"
 
 # --- reference runs with lumivor.exe render --no-gl
 mkdir golden
-# One reference run: $1 names it; $2..$5 are its community, seed, size and ticks.
-check_case() {
-    name=$1 ref=$golden/$1 bad="" parts="ppm err"
-    set -- render --no-gl --preset "$2" --seed "$3" --size "$4" --ticks "$5" \
+# Each reference run: its name, community, seed, size and ticks.
+tail -n +2 "$golden/cases.tsv" | grep . >cases
+while IFS="$(printf '\t')" read -r name preset seed size ticks; do
+    ref=$golden/$name bad="" parts="ppm err"
+    set -- render --no-gl --preset "$preset" --seed "$seed" --size "$size" --ticks "$ticks" \
         --habitat "golden/$name.ppm" --final-state
     [ -f "$ref.trace" ] && set -- "$@" --trace "golden/$name.trace" && parts="$parts trace"
     timeout 120 wine "$exe" "$@" </dev/null >"golden/$name.out" 2>"golden/$name.err" ||
@@ -90,10 +89,6 @@ check_case() {
         bad="$bad save-line"
     grep -v '^Biotope::SaveHabitat(' "golden/$name.out" | cmp -s - "$ref.out" || bad="$bad stdout"
     [ -z "$bad" ] || fail "$name differs:$bad"
-}
-tail -n +2 "$golden/cases.tsv" | grep . >cases
-while IFS="$(printf '\t')" read -r name preset seed size ticks; do
-    check_case "$name" "$preset" "$seed" "$size" "$ticks"
 done <cases
 [ "$failures" != 0 ] || echo "ok: $(wc -l <cases) reference runs, byte for byte"
 
