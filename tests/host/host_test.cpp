@@ -147,10 +147,9 @@ TEST_F(HostTest, ImpossibleRunsAreRefusedInOneLine) {
 // The X server dropping the connection (here: the client killed) still saves the
 // picture, and ends with status 1 and a message.
 TEST_F(HostTest, LostConnectionStillSavesTheHabitat) {
-    const std::string habitat = kHabitat + "-lost";
     TestChild child;
     ASSERT_TRUE(
-        child.Start({kLumivor, "--seed", "1765000000", "--habitat", habitat}, x.display_name));
+        child.Start({kLumivor, "--seed", "1765000000", "--habitat", kHabitat}, x.display_name));
     ASSERT_TRUE(child.WaitForErr("community '", seconds(20))) << child.Err();
     // The program's own window, found by its name among the root window's children.
     Window root = 0, parent = 0, own = 0, *children = nullptr;
@@ -169,10 +168,10 @@ TEST_F(HostTest, LostConnectionStillSavesTheHabitat) {
     EXPECT_EQ(child.Wait(seconds(10)), 1) << child.Err();
     EXPECT_NE(child.Err().find("lost the connection to the X server"), std::string::npos)
         << child.Err();
-    const std::string saved = ReadFile(habitat);
+    const std::string saved = ReadFile(kHabitat);
     EXPECT_EQ(saved.rfind("P6\n#quib habitat\n240 160\n255\n", 0), 0u);
     EXPECT_EQ(saved.size(), 29u + 240u * 160u * 3u);
-    std::remove(habitat.c_str());
+    std::remove(kHabitat.c_str());
 }
 
 // A window destroyed at any moment, even while the program is still opening

@@ -3,7 +3,6 @@
 # Chromium. Usage: video_test.py LUMIVOR [unittest arguments].
 
 import os
-import pwd
 import shutil
 import signal
 import struct
@@ -47,9 +46,8 @@ def png(w, h, rows, colour, depth=8, palette=b""):
 # rows: top first, RGB; stored BGR(A) with rows padded to four bytes.
 def bmp(w, h, rows, bpp, top_down, height=None):
     step = bpp // 8
-    pad = -(w * step) % 4
     stored = [b"".join(bytes(r[i:i + 3][::-1]) + b"\0" * (step - 3) for i in range(0, 3 * w, 3))
-              + b"\0" * pad for r in rows]
+              + b"\0" * (-(w * step) % 4) for r in rows]
     pixels = b"".join(stored if top_down else stored[::-1])
     info = struct.pack("<IiiHHIIiiII", 40, w, -(height or h) if top_down else (height or h), 1,
                        bpp, 0, len(pixels), 2835, 2835, 0, 0)
@@ -147,7 +145,7 @@ class Video(InFolder):
         Path(target).write_bytes(b"old")
         # A folder the user cannot write: refused before the first tick.
         os.chmod(folder, 0o555)
-        as_user = (lambda: os.setuid(pwd.getpwnam("nobody").pw_uid)) if os.getuid() == 0 else None
+        as_user = (lambda: os.setuid(65534)) if os.getuid() == 0 else None  # root as nobody
         os.chmod(self.dir.name, 0o755)
         self.ends(1, b"Permission denied", *run, "--ticks", 10, "--video", target,
                      preexec_fn=as_user)

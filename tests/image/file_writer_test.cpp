@@ -13,7 +13,6 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 #include "tests/support/child.h"
 #include "tests/support/write_target.h"

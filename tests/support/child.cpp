@@ -75,12 +75,11 @@ std::string Quoted(const std::string& text) {
 LumivorRun RunLumivor(const std::string& line, const std::vector<std::string>& env) {
     TestChild child;
     child.keep_out = true;
-    LumivorRun run;
-    if (child.Start({"/bin/sh", "-c", "exec " + Quoted(kLumivor) + " " + line}, "", env))
-        run.status = child.Wait(std::chrono::minutes(2));
-    run.out = child.Out();
-    run.err = child.Err();
-    return run;
+    const bool started =
+        child.Start({"/bin/sh", "-c", "exec " + Quoted(kLumivor) + " " + line}, "", env);
+    // Its status first: the streams are complete once it has ended.
+    return {started ? child.Wait(std::chrono::minutes(2)) : TestChild::kTimedOut, child.Out(),
+            child.Err()};
 }
 
 LumivorRun RunLumivor(const std::vector<std::string>& args) {

@@ -15,11 +15,9 @@ bool TestGLSurface::MakeContextCurrent() {
         setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
         setenv("__EGL_VENDOR_LIBRARY_FILENAMES", "/usr/share/glvnd/egl_vendor.d/50_mesa.json", 0);
         auto* c = new HeadlessContext;
-        if (!c->Create(stderr)) {
-            delete c;
-            c = nullptr;
-        }
-        return c;
+        if (c->Create(stderr)) return c;
+        delete c;
+        return nullptr;
     }();
     return context && context->MakeCurrent();
 }

@@ -49,8 +49,7 @@ trap 'exit 130' INT TERM
 shot() {
     import -window root "$run.png" 2>/dev/null && [ -s "$run.png" ] || return 1
     differing=$(compare -metric AE "$run.png" "$run-render.ppm" null: 2>&1)
-    if [ "$differing" = 0 ]; then seen=same; else seen=other; fi
-    [ "$seen" = "$1" ]
+    [ "$1" = same ] && [ "$differing" = 0 ] || { [ "$1" = other ] && [ "$differing" != 0 ]; }
 }
 # shows SECONDS same|other WHAT: the screen comes to be so within SECONDS; else a failure, WHAT.
 shows() { within "$1" shot "$2" || fail "$run: $3"; }
