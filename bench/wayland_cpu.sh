@@ -15,7 +15,8 @@ SECONDS_MEASURED=${2:-20}
 PRESETS=${3:-0 3 7}
 SIZES=${LUMIVOR_SIZES:-1920x1080 3840x2160}
 WARMUP=3
-TICK=$(getconf CLK_TCK)
+# shellcheck source=bench/cpu_share.sh
+. "$(dirname "$0")/cpu_share.sh"
 
 for tool in sway setpriv; do
     if ! command -v "$tool" >/dev/null; then
@@ -44,14 +45,7 @@ cleanup() {
 trap cleanup EXIT INT TERM
 unset DISPLAY
 
-# Clock ticks of CPU time (user + system) the process has used so far.
-cpu_ticks() {
-    # Fields 14 and 15 of /proc/PID/stat; the name in field 2 may hold spaces.
-    sed 's/^.*) //' "/proc/$1/stat" | awk '{ print $12 + $13 }'
-}
-
-echo "machine: $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(nproc) cores;" \
-    "load average at start: $(cut -d' ' -f1-3 /proc/loadavg)"
+say_machine
 for size in $SIZES; do
     run=$work/run-$size
     mkdir -m 700 "$run"
@@ -79,32 +73,12 @@ for size in $SIZES; do
             --preset "$preset" --seed 1765000000 >/dev/null 2>"$work/fps.log" &
         saver_pid=$!
         sleep "$WARMUP"
-        lines_before=$(wc -l <"$work/fps.log")
-        cpu0=$(cpu_ticks "$saver_pid")
-        scpu0=$(cpu_ticks "$sway_pid")
-        t0=$(date +%s.%N)
-        sleep "$SECONDS_MEASURED"
-        cpu1=$(cpu_ticks "$saver_pid")
-        scpu1=$(cpu_ticks "$sway_pid")
-        t1=$(date +%s.%N)
-        kill "$saver_pid"
-        wait "$saver_pid" || true
+        measure "$size" "$preset" "$work/fps.log" lumivor "$saver_pid" sway "$sway_pid"
         saver_pid=
-        tail -n +"$((lines_before + 1))" "$work/fps.log" | grep 'ticks/s, CPU' | grep -v 'at exit' |
-            awk -v size="$size" -v preset="$preset" -v c0="$cpu0" -v c1="$cpu1" \
-                -v s0="$scpu0" -v s1="$scpu1" -v t0="$t0" -v t1="$t1" -v hz="$TICK" '
-                { n += 1; sum += $2 }
-                END {
-                    wall = t1 - t0
-                    printf "%s preset %s: lumivor %.1f%% of a core (%.2f CPU s per wall s " \
-                        "over %.1f s), sway %.1f%%, %.1f ticks/s\n", size, preset,
-                        100 * (c1 - c0) / hz / wall, (c1 - c0) / hz / wall, wall,
-                        100 * (s1 - s0) / hz / wall, n ? sum / n : 0
-                }'
         grep -m1 'lumivor: Wayland' "$work/fps.log" | sed 's/^/    /' || true
     done
     kill "$sway_pid"
     wait "$sway_pid" 2>/dev/null || true
     sway_pid=
 done
-echo "load average at end: $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "load average at end: $(load_average)"
