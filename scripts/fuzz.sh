@@ -27,7 +27,8 @@ else
     amount=${1:-60} unit=s
     [ $# -gt 0 ] && shift
 fi
-targets=${*:-"habitat bmp picture_png picture_bmp file_writer render_args window_args windows_args"}
+all_targets="habitat bmp picture_png picture_bmp file_writer render_args window_args windows_args"
+targets=${*:-$all_targets}
 build=${LUMIVOR_FUZZ_BUILD:-build/fuzz}
 case $build in /*) ;; *) build=$PWD/$build ;; esac
 jobs=${LUMIVOR_JOBS:-2}
@@ -63,8 +64,7 @@ summary=""
 for t in $targets; do
     bin=$build/fuzz/fuzz_$t
     if [ ! -x "$bin" ]; then
-        echo "fuzz.sh: no target '$t' (habitat, bmp, picture_png, picture_bmp, file_writer, render_args," \
-             "window_args, windows_args)" >&2
+        echo "fuzz.sh: no target '$t' (one of: $all_targets)" >&2
         exit 2
     fi
     corpus=$build/corpus/$t
