@@ -9,7 +9,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/options.h"
+#include "host/shared/options.h"
 #include "cli/progress.h"
 #include "host/render/picture_reader.h"
 #include "host/render/render.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "cli/options.h"
+#include "host/shared/options.h"
 #include "host/shared/outputs.h"
 #ifdef LUMIVOR_HAVE_WINDOW_HOST
 #include "host/x11/window_host.h"

@@ -1,7 +1,7 @@
 // Fuzz target for the window options of `lumivor`, parsed without side effects as CheckParse
 // says. An accepted command line names a window id that X can hold, a preset and tick count
 // in range; its habitat file is settled as CheckSettled says.
-#include "cli/options.h"
+#include "host/shared/options.h"
 #include "fuzz/harness.h"
 #include "fuzz/settle.h"
 

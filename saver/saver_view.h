@@ -3,6 +3,7 @@
 #pragma once
 
 #include "saver/saver.h"
+#include "saver/tick_clock.h"
 
 // What the view needs of the host's drawing surface.
 class SaverSurface {
@@ -32,7 +33,7 @@ class Lumivor_saverView {
     SaverFrame frame;
     bool is_preview = false;  // kept, not used: a preview runs like the full saver
     bool animating = false;   // between startAnimation and stopAnimation
-    double animation_time_interval = 1.0 / 75;
+    double animation_time_interval = 1.0 / kTicksPerSecond;
     RunStart start;  // what every start builds: the real clock, unless a run is named
 
     // The view over the host's surface; the surface takes the frame's size.

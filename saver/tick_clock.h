@@ -1,12 +1,15 @@
-// The saver's tick, 75 a second, for a host that keeps its own time. A host
+// The saver's tick, for a host that keeps its own time. A host
 // that falls behind runs a few late ticks at once and drops the rest, so that
 // a stall (a busy machine, a hidden window) never turns into a burst of work.
 // Times are nanoseconds on any steady clock the host reads (host/shared/clocks.h).
 #pragma once
 
+// The saver's rate, in ticks a second: the one place it is written.
+constexpr int kTicksPerSecond = 75;
+
 class TickClock {
   public:
-    static constexpr long long kTickNs = 1000000000LL / 75;  // 1/75 s
+    static constexpr long long kTickNs = 1000000000LL / kTicksPerSecond;
     static constexpr int kMaxLateTicks = 4;  // late ticks run at once before the rest is dropped
 
     // The next tick is due at `now`, with no backlog (at start, and when the window reappears).

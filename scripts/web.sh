@@ -31,7 +31,7 @@ cxxflags="-O3 -std=c++20 -ffp-contract=off -flto -fwhole-program-vtables -fvisib
 sources() {
     ls "$root"/colour/*.cpp "$root"/image/*.cpp "$root"/bots/*.cpp "$root"/behaviour/*.cpp \
         "$root"/world/*.cpp "$root"/saver/saver.cpp "$root"/host/shared/pixel_trails.cpp \
-        "$root"/host/shared/damage_grid.cpp "$root"/cli/options.cpp "$root"/host/web/*.cpp |
+        "$root"/host/shared/damage_grid.cpp "$root"/host/shared/options.cpp "$root"/host/web/*.cpp |
         grep -v -e '_gl\.cpp$'
 }
 

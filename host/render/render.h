@@ -1,7 +1,7 @@
 // The headless renders: the saver run without a window into files.
 #pragma once
 
-#include "host/render/render_job.h"
+#include "host/shared/render_job.h"
 
 // `lumivor render --no-gl`: the world alone, no OpenGL. Always built. Returns the exit status.
 int RenderWithoutGL(const RenderJob& job);

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/options.h"
+#include "host/shared/options.h"
 #include "host/shared/pixel_trails.h"
 #include "saver/saver.h"
 #include "world/community.h"

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "host/x11/window_job.h"
+#include "host/shared/window_job.h"
 
 // Runs the saver until it is ended: full screen, or as a preview inside the
 // window `preview_parent` when that is not 0. job.ticks: the ticks after which

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "cli/options.h"
+#include "host/shared/options.h"
 #include "host/shared/outputs.h"
 #include "host/windows/command_line.h"
 #include "host/windows/saver_window.h"

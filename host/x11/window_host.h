@@ -2,7 +2,7 @@
 // window as an XScreenSaver hack.
 #pragma once
 
-#include "host/x11/window_job.h"
+#include "host/shared/window_job.h"
 
 // `lumivor [window options]`. Returns the exit status.
 int RunWindowHost(const WindowJob& job);

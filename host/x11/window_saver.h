@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "host/shared/fbo_surface.h"
-#include "host/x11/window_job.h"
+#include "host/shared/window_job.h"
 #include "host/x11/x_image.h"
 #include "host/x11/x_window.h"
 #include "saver/saver.h"

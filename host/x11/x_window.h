@@ -7,7 +7,7 @@
 
 #include <cstdio>
 
-#include "host/x11/window_job.h"
+#include "host/shared/window_job.h"
 
 // Set by Xlib's error handlers and by DestroyNotify; read by the run loop.
 // The window went away: the screen saver replaced it, time to go.

@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "cli/options.h"
+#include "host/shared/options.h"
 #include "tests/support/child.h"
 
 namespace fs = std::filesystem;

@@ -1,4 +1,4 @@
-#include "cli/options.h"
+#include "host/shared/options.h"
 
 #include <cctype>
 #include <cerrno>

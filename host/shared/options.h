@@ -7,13 +7,14 @@
 #include <cstdio>
 #include <string>
 
-#include "host/render/render_job.h"
-#include "host/x11/window_job.h"
+#include "host/shared/render_job.h"
+#include "host/shared/window_job.h"
+#include "saver/tick_clock.h"
 #include "world/habitat_reader.h"
 
 constexpr int kMaxSide = kMaxHabitatSide;      // largest surface side `render` accepts
 constexpr long long kMaxTicks = 1000000000LL;  // largest tick count either command accepts
-constexpr double kTicksPerMinute = 4500.0;     // 75 ticks a second
+constexpr double kTicksPerMinute = 60.0 * kTicksPerSecond;
 
 enum Command : unsigned { kWindowCommand = 1, kRenderCommand = 2, kScrCommand = 4 };
 
