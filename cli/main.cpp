@@ -12,6 +12,8 @@
 #include <string>
 
 #include "cli/commands.h"
+#include "host/shared/outputs.h"
+#include "host/shared/run_loop.h"
 #ifdef _WIN32
 #include "host/windows/command_line.h"
 #endif
@@ -63,6 +65,12 @@ int FinishStandardOutput(int status) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // A stop signal that comes while a window run starts is held, never lost
+    // (the run loop lets it through); a render ends on one at once.
+    const bool renders = argc >= 2 && std::strcmp(argv[1], "render") == 0;
+    if (!renders) HoldStopSignals();
+    // Nothing the program opens may become a standard stream.
+    OpenClosedStandardStreams();
 #ifdef _WIN32
     // Files and the standard streams carry bytes as written, without CR before LF,
     // so that outputs are the same on every system.
@@ -79,12 +87,19 @@ int main(int argc, char** argv) {
     argc = command_line.argc();
     argv = command_line.argv();
 #endif
+    const bool help = argc >= 2 && (Is(argv[1], "help") || Is(argv[1], "h"));
+    const bool version = argc >= 2 && Is(argv[1], "version");
+    if ((help || version) && argc > 2) {
+        std::fprintf(stderr, "lumivor: %s takes no arguments, not '%s' (see 'lumivor --help')\n",
+                     argv[1], argv[2]);
+        return 2;
+    }
     int status = 0;
-    if (argc >= 2 && (Is(argv[1], "help") || Is(argv[1], "h"))) {
+    if (help) {
         std::fputs(kUsage, stdout);
-    } else if (argc >= 2 && Is(argv[1], "version")) {
+    } else if (version) {
         std::printf("lumivor %s\n", LUMIVOR_VERSION);
-    } else if (argc >= 2 && std::strcmp(argv[1], "render") == 0) {
+    } else if (renders) {
         status = RenderCommand(argc - 1, argv + 1);
     } else {
         status = WindowCommand(argc, argv);

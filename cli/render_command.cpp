@@ -9,10 +9,10 @@
 #include <string>
 
 #include "cli/commands.h"
-#include "host/shared/options.h"
 #include "cli/progress.h"
 #include "host/render/picture_reader.h"
 #include "host/render/render.h"
+#include "host/shared/options.h"
 #include "host/shared/outputs.h"
 #include "world/habitat_reader.h"
 
@@ -44,16 +44,13 @@ int RenderCommand(int argc, char** argv) {
     // What the outputs name is settled before anything runs; every name of
     // standard output becomes "-".
     const int settled =
-        SettleOutputs({{"--habitat", &job.habitat_path},
-                       {"--png", &job.png_path},
-                       {"--trace", &job.trace_path},
-                       {"--video", &job.video_path}},
-                      job.start_from.c_str(), job.final_state ? "--final-state" : nullptr,
-                      "lumivor render", stderr);
+        SettleRunOutputs({{"--habitat", &job.habitat_path},
+                          {"--png", &job.png_path},
+                          {"--trace", &job.trace_path},
+                          {"--video", &job.video_path}},
+                         job.start_from.c_str(), job.final_state ? "--final-state" : nullptr,
+                         args.quiet, "lumivor render", stderr);
     if (settled != 0) return settled;
-    RouteMessages(args.quiet,
-                  IsStandardOutput(job.habitat_path) || IsStandardOutput(job.png_path) ||
-                      IsStandardOutput(job.trace_path) || IsStandardOutput(job.video_path));
     // A render always runs from one clock reading, so that its three readings agree.
     if (!args.seed_given) job.start.clock = StartClock::Fixed(std::time(nullptr));
     // The picture to start from is read once, so that a pipe works too ("-":

@@ -43,22 +43,14 @@ bool ChoosesWayland(const WindowArgs& args) {
     return X11Option(args.job) == nullptr && IsSet("WAYLAND_DISPLAY") && !IsSet("DISPLAY");
 }
 
-int RunOnWayland(const WindowArgs& args) {
-    const WindowJob& job = args.job;
-    RouteMessages(args.quiet, IsStandardOutput(job.habitat_path));
+int RunOnWayland(const WindowJob& job) {
 #ifdef LUMIVOR_HAVE_WAYLAND_HOST
-    WaylandJob wayland;
-    wayland.start = job.start;
-    wayland.window = args.window;
-    wayland.fps = job.fps;
-    wayland.ticks = job.ticks;
-    wayland.habitat_path = job.habitat_path;
-    wayland.diag = job.diag;
-    return RunWaylandHost(wayland);
+    return RunWaylandHost(job);
 #else
     std::fprintf(stderr,
                  "lumivor: this build has no Wayland host; build it with libwayland-dev and "
                  "wayland-protocols installed, or use --x11\n");
+    (void)job;
     return 1;
 #endif
 }
@@ -96,7 +88,18 @@ int WindowCommand(int argc, char** argv) {
                      X11Option(job));
         return 2;
     }
-    if (ChoosesWayland(args)) return RunOnWayland(args);
+    // How the picture is presented: LUMIVOR_PRESENT is another way to give --draw.
+    const char* present = std::getenv("LUMIVOR_PRESENT");
+    if (present != nullptr && *present != '\0' && job.present == PresentChoice::kAuto &&
+        !ParseDrawing(present, &job.present)) {
+        std::fprintf(stderr, "lumivor: LUMIVOR_PRESENT is not auto, full or parts: '%s'\n",
+                     present);
+        return 1;
+    }
+    const int settled = SettleRunOutputs({{"--habitat", &job.habitat_path}}, nullptr, nullptr,
+                                         args.quiet, "lumivor", stderr);
+    if (settled != 0) return settled;
+    if (ChoosesWayland(args)) return RunOnWayland(job);
     // XScreenSaver names the window of --root in the environment; an id given
     // on the command line comes first.
     const char* saver_window = std::getenv("XSCREENSAVER_WINDOW");
@@ -110,24 +113,6 @@ int WindowCommand(int argc, char** argv) {
         job.have_window_id = true;
         job.window_id = static_cast<unsigned long>(id);
     }
-    // How the picture is presented: for trying a driver, and for tests of both ways.
-    const char* present = std::getenv("LUMIVOR_PRESENT");
-    if (present != nullptr && *present != '\0') {
-        const std::string choice = present;
-        if (choice == "full") {
-            job.present = PresentChoice::kFull;
-        } else if (choice == "parts") {
-            job.present = PresentChoice::kParts;
-        } else if (choice != "auto") {
-            std::fprintf(stderr, "lumivor: LUMIVOR_PRESENT is not auto, full or parts: '%s'\n",
-                         present);
-            return 1;
-        }
-    }
-    const int settled =
-        SettleOutputs({{"--habitat", &job.habitat_path}}, nullptr, nullptr, "lumivor", stderr);
-    if (settled != 0) return settled;
-    RouteMessages(args.quiet, IsStandardOutput(job.habitat_path));
     return RunWindowHost(job);
 #endif
 }

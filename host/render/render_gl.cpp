@@ -114,8 +114,6 @@ int RenderWithGL(const RenderJob& job) {
         std::fprintf(job.diag, "lumivor render: invalid size %dx%d\n", job.width, job.height);
         return 1;
     }
-    if (!CheckOutputs({job.habitat_path, job.png_path, job.video_path}, "lumivor render", job.diag))
-        return 1;
     HeadlessContext context;
     if (!context.Create(job.diag)) return 1;
     // Refused before the world is built: a large world takes long to make, and

@@ -98,9 +98,6 @@ int Run(const RenderJob& job, RenderVideo& video) {
 }  // namespace
 
 int RenderWithoutGL(const RenderJob& job) {
-    if (!CheckOutputs({job.habitat_path, job.png_path, job.trace_path, job.video_path},
-                      "lumivor render", job.diag))
-        return 1;
     // The video is begun before the first tick, so that a target that cannot
     // be written is refused before the run, and ended after it.
     RenderVideo video;

@@ -49,8 +49,11 @@ bool BeginsAsNumber(const char* text, bool fraction) {
            (std::isdigit(static_cast<unsigned char>(text[0])) || (fraction && text[0] == '.'));
 }
 
+// Digits with at most one point, as the help says: no exponent, no hex, no
+// "inf", which strtod would take too.
 bool ParseDouble(const char* text, double min, double max, double* out) {
     if (!BeginsAsNumber(text, true)) return false;
+    if (std::strspn(text, "0123456789.") != std::strlen(text)) return false;
     errno = 0;
     char* end = nullptr;
     const double v = std::strtod(text, &end);
@@ -176,6 +179,11 @@ const Option kOptions[] = {
                                                 : PresentChoice::kAuto;
          return way == "auto" || way == "opengl" || way == "gdi";
      }},
+    {"draw", nullptr, "WAY", kWindowCommand, "auto, opengl or pixels",
+     "on X11: opengl: through OpenGL; pixels: painted by the program,\n"
+     "changed parts sent; auto (the default): pixels where OpenGL is\n"
+     "software (LUMIVOR_PRESENT=full or parts asks the same)",
+     [](Parsed& p, const char* v) { return ParseDrawing(v, &p.window.job.present); }},
     {"preset", nullptr, "N", kScrCommand, "a community number 0..9",
      "community 0..9 (default: the one chosen in the settings)", SetPreset},
     {"ticks", nullptr, "T", kScrCommand, "a tick count 1..1000000000",
@@ -197,7 +205,7 @@ const Option kOptions[] = {
      [](Parsed& p, const char*) { return p.window.job.root = true; }},
     {"window", nullptr, nullptr, kWindowCommand, nullptr,
      "use an own window (the default on X11; on Wayland,\ninstead of covering every output)",
-     [](Parsed& p, const char*) { return p.window.window = true; }},
+     [](Parsed& p, const char*) { return p.window.job.in_window = true; }},
     {"wayland", nullptr, nullptr, kWindowCommand, nullptr,
      "run on Wayland, over every output until a key, a button\nor the pointer moves (the default "
      "when WAYLAND_DISPLAY\nis set and DISPLAY is not)",
@@ -426,6 +434,14 @@ bool ParseInteger(const char* text, int base, long long min, long long max, long
     if (errno != 0 || end == text || *end != '\0' || v < min || v > max) return false;
     *out = v;
     return true;
+}
+
+bool ParseDrawing(const char* way, PresentChoice* present) {
+    const std::string w = way;
+    *present = w == "opengl" || w == "full"    ? PresentChoice::kFull
+               : w == "pixels" || w == "parts" ? PresentChoice::kParts
+                                               : PresentChoice::kAuto;
+    return w == "auto" || *present != PresentChoice::kAuto;
 }
 
 bool ParseRenderArgs(int argc, char** argv, RenderArgs* args, std::string* error) {

@@ -31,7 +31,6 @@ struct WindowArgs {
     WindowJob job;
     bool help = false;
     bool quiet = false;
-    bool window = false;   // --window: on Wayland, a window instead of every output
     bool wayland = false;  // --wayland
     bool x11 = false;      // --x11
 };
@@ -48,6 +47,10 @@ struct ScrArgs {
         0;            // /p: the window to preview in; /c: the dialog's owner (0: none)
     int choose = -2;  // --choose: -1 the clock, 0..9 a community; -2 not given
 };
+
+// The drawing a window host uses: --draw's words (auto, opengl, pixels), or
+// LUMIVOR_PRESENT's for the same choices (full, parts). False for another word.
+bool ParseDrawing(const char* way, PresentChoice* present);
 
 // Parse argv[1..argc-1] (argv[0] is "render" or the program). False with a
 // one-line reason in `error` for a usage error.

@@ -1,6 +1,7 @@
 #include "host/shared/outputs.h"
 
 #ifndef _WIN32
+#include <fcntl.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -52,7 +53,24 @@ void PrintFinalState() {
 
 namespace {
 
+[[maybe_unused]] bool closed_at_start[3] = {false, false, false};  // set once, first thing
+
 #ifndef _WIN32
+// The descriptor a name of one stands for (/dev/stdout, /dev/fd/N,
+// /proc/self/fd/N), or -1 for any other name.
+int DescriptorNamed(const std::string& path) {
+    if (path == "/dev/stdin") return 0;
+    if (path == "/dev/stdout") return 1;
+    if (path == "/dev/stderr") return 2;
+    for (const char* prefix : {"/dev/fd/", "/proc/self/fd/"}) {
+        const size_t n = std::strlen(prefix);
+        if (path.compare(0, n, prefix) != 0) continue;
+        const std::string rest = path.substr(n);
+        if (rest.size() == 1 && rest[0] >= '0' && rest[0] <= '9') return rest[0] - '0';
+    }
+    return -1;
+}
+
 // The file a path names: its device and inode where it exists, else the path
 // it would be created at (links followed, the folder resolved). Empty for a
 // character device such as /dev/null, which any number of outputs may share.
@@ -80,26 +98,33 @@ std::string Identity(const std::string& path) {
 }
 
 // Which standard stream (0, 1, 2) a path names, or -1. *closed is set for a
-// name of a descriptor that is not open.
+// name of a descriptor that is not open, or of a stream closed at start.
 int StreamOf(const std::string& path, bool* closed) {
     *closed = false;
     if (path == "-") return 1;
+    // A descriptor's name is that descriptor, whatever file it shares.
+    const int named = DescriptorNamed(path);
     struct stat st;
+    if (named >= 0 && named <= 2) {
+        *closed = closed_at_start[named] || fstat(named, &st) != 0;
+        return *closed ? -1 : named;
+    }
     if (stat(path.c_str(), &st) != 0) {
         *closed = errno == EBADF || (errno == ENOENT && (path.rfind("/dev/fd/", 0) == 0 ||
-                                                         path.rfind("/proc/self/fd/", 0) == 0 ||
-                                                         path.rfind("/dev/std", 0) == 0));
+                                                         path.rfind("/proc/self/fd/", 0) == 0));
         return -1;
     }
     // A device reached by its own name (/dev/null, /dev/tty) is written as a device
     // even when a standard stream is that device too; only a descriptor's name is
     // that stream.
-    const bool descriptor_name = path.rfind("/dev/std", 0) == 0 || path.rfind("/dev/fd/", 0) == 0 ||
-                                 path.rfind("/proc/", 0) == 0;
+    const bool descriptor_name = path.rfind("/dev/fd/", 0) == 0 || path.rfind("/proc/", 0) == 0;
     if (S_ISCHR(st.st_mode) && !descriptor_name) return -1;
-    for (int fd = 0; fd <= 2; ++fd) {
+    // The very file the shell opened as a stream; standard output first, the
+    // stream an output most likely means.
+    for (int fd : {1, 2, 0}) {
         struct stat stream;
-        if (fstat(fd, &stream) == 0 && stream.st_dev == st.st_dev && stream.st_ino == st.st_ino)
+        if (!closed_at_start[fd] && fstat(fd, &stream) == 0 && stream.st_dev == st.st_dev &&
+            stream.st_ino == st.st_ino)
             return fd;
     }
     return -1;
@@ -141,9 +166,9 @@ int SettleOutputs(const std::vector<NamedOutput>& outputs, const char* input,
                                      " cannot both go to standard output");
 #ifndef _WIN32
             struct stat st;
-            if (fstat(1, &st) != 0)
-                return refuse(1,
-                              std::string("cannot write standard output: ") + std::strerror(errno));
+            if (closed_at_start[1] || fstat(1, &st) != 0)
+                return refuse(1, std::string("cannot write standard output: ") +
+                                     std::strerror(closed_at_start[1] ? EBADF : errno));
 #endif
             on_stdout = o.option;
             *o.path = "-";
@@ -162,4 +187,30 @@ int SettleOutputs(const std::vector<NamedOutput>& outputs, const char* input,
         files.emplace_back(id, &o);
     }
     return 0;
+}
+
+int SettleRunOutputs(const std::vector<NamedOutput>& outputs, const char* input,
+                     const char* stdout_user, bool quiet, const char* program, std::FILE* diag) {
+    const int settled = SettleOutputs(outputs, input, stdout_user, program, diag);
+    if (settled != 0) return settled;
+    std::vector<std::string> paths;
+    bool to_stdout = false;
+    for (const NamedOutput& o : outputs) {
+        paths.push_back(*o.path);
+        to_stdout = to_stdout || IsStandardOutput(*o.path);
+    }
+    if (!CheckOutputs(paths, program, diag)) return 1;
+    RouteMessages(quiet, to_stdout);
+    return 0;
+}
+
+void OpenClosedStandardStreams() {
+#ifndef _WIN32
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free descriptor is this one.
+        if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) != fd) continue;
+        closed_at_start[fd] = true;
+    }
+#endif
 }

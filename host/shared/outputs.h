@@ -36,6 +36,18 @@ struct NamedOutput {
 int SettleOutputs(const std::vector<NamedOutput>& outputs, const char* input,
                   const char* stdout_user, const char* program, std::FILE* diag);
 
+// What every command and host does before its first tick: SettleOutputs, then
+// CheckOutputs on what is left, then RouteMessages. Returns 0, or the exit
+// status after one line on diag.
+int SettleRunOutputs(const std::vector<NamedOutput>& outputs, const char* input,
+                     const char* stdout_user, bool quiet, const char* program, std::FILE* diag);
+
+// Opens each of the descriptors 0, 1 and 2 that is closed on /dev/null, first
+// thing, so that no file or connection the program opens later becomes a
+// standard stream and receives its messages or pictures. An output that names
+// a stream closed at start is still refused (SettleOutputs).
+void OpenClosedStandardStreams();
+
 // True when every non-empty path could be written now (the file writer's own
 // check: nothing is created or truncated). Otherwise one line per refusal on
 // diag, prefixed by `program`, with the system's reason, and false.

@@ -1,4 +1,5 @@
-// What `lumivor` in a window asks the window host to do. Filled by the command line.
+// What `lumivor` in a window asks a window host (X11, Wayland, Windows) to do.
+// Filled by the option table.
 #pragma once
 
 #include <cstdio>
@@ -12,12 +13,21 @@
 // wherever the driver can.
 enum class PresentChoice { kAuto, kFull, kParts };
 
+// Whether a host paints the trails into pixels of its own instead of drawing
+// them through OpenGL: where the job asks for it, or by default where OpenGL is
+// software; never where the surface's pixels do not suit the painter.
+inline bool PaintsPixels(PresentChoice choice, bool pixels_suit, bool software_gl) {
+    if (choice == PresentChoice::kFull || !pixels_suit) return false;
+    return choice == PresentChoice::kParts || software_gl;
+}
+
 struct WindowJob {
     RunStart start;               // the clock reading and community each start uses
     bool root = false;            // the screen saver's window, else the root window
     bool have_window_id = false;  // draw into window_id (wins over root)
     unsigned long window_id = 0;  // an X window id
     std::string display_name;     // the X display; empty: $DISPLAY
+    bool in_window = false;       // on Wayland, a window instead of every output
     bool fps = false;             // report ticks per second and CPU share
     unsigned long ticks = 0;      // stop after this many ticks; 0: run until stopped
     std::string habitat_path;     // save rgb_habitat here at exit ("-": standard output)

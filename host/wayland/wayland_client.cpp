@@ -1,5 +1,6 @@
 #include "host/wayland/wayland_client.h"
 
+#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include <new>
 #include <string>
 
+#include "host/shared/run_loop.h"
 #include "xdg-shell-client-protocol.h"
 // The protocol names an argument "namespace", a word C++ keeps for itself.
 #ifdef __clang__
@@ -50,6 +52,11 @@ T* Bind(wl_registry* registry, uint32_t name, const wl_interface* interface, uin
 
 // Why no compositor answered: where the client library looked and what it found.
 std::string ConnectFailure(int err) {
+    // A socket handed over by the parent comes before any name.
+    const char* handed = std::getenv("WAYLAND_SOCKET");
+    if (handed != nullptr && *handed != '\0')
+        return std::string("on WAYLAND_SOCKET=") + handed + ": " +
+               std::strerror(err != 0 ? err : EBADF);
     const char* name = std::getenv("WAYLAND_DISPLAY");
     if (name == nullptr || *name == '\0') name = "wayland-0";
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -273,7 +280,10 @@ bool WaylandClient::Connect() {
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &kRegistryListener, this);
     // The globals, then the outputs' first events.
-    if (wl_display_roundtrip(display_) < 0 || wl_display_roundtrip(display_) < 0) return !Failed();
+    if (!Roundtrip() || !Roundtrip()) {
+        if (!StopRequested()) Failed();
+        return false;
+    }
     const char* missing = !compositor_                 ? "wl_compositor"
                           : !shm_                      ? "wl_shm"
                           : !wm_base_ && !layer_shell_ ? "xdg-shell and wlr-layer-shell"
@@ -283,6 +293,32 @@ bool WaylandClient::Connect() {
         return false;
     }
     return true;
+}
+
+bool WaylandClient::Dispatch(long long wait_ns) {
+    while (wl_display_prepare_read(display_) != 0)
+        if (wl_display_dispatch_pending(display_) < 0) return false;
+    // A full socket waits for room; a closed one is found by the read below.
+    const bool full = wl_display_flush(display_) < 0 && errno == EAGAIN;
+    pollfd fd{wl_display_get_fd(display_), static_cast<short>(POLLIN | (full ? POLLOUT : 0)), 0};
+    if (WaitForEvents(&fd, wait_ns) > 0 && (fd.revents & (POLLIN | POLLERR | POLLHUP))) {
+        if (wl_display_read_events(display_) < 0) return false;
+    } else {
+        wl_display_cancel_read(display_);
+    }
+    return wl_display_dispatch_pending(display_) >= 0;
+}
+
+bool WaylandClient::Roundtrip() {
+    static const wl_callback_listener kDone = {
+        [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
+    bool done = false;
+    wl_callback* sync = wl_display_sync(display_);
+    wl_callback_add_listener(sync, &kDone, &done);
+    while (!done && !StopRequested())
+        if (!Dispatch(kMaxWaitNs)) break;
+    wl_callback_destroy(sync);
+    return done;
 }
 
 void WaylandClient::Open(bool window) {
@@ -424,14 +460,14 @@ void View::MarkChanged(PixelRect rect, int top) {
         if (buffer.buffer()) buffer.stale.MarkRect(rect);
 }
 
-bool View::Free() const {
+bool View::Ready() const {
     if (fitted_w_ < 1 || fitted_h_ < 1 || frame) return false;  // a configure or frame event comes
     for (const ShmBuffer& buffer : buffers_)
         if (!buffer.buffer() || !buffer.busy) return true;
     return false;  // every buffer is the compositor's: a release comes
 }
 
-double View::Commit(const uint32_t* picture, int picture_w, int picture_h, long long now) {
+double View::Commit(const uint32_t* picture, int picture_w, int picture_h) {
     // The free buffer shown last has the least to copy; an empty slot gets a new one.
     ShmBuffer* chosen = nullptr;
     for (ShmBuffer& buffer : buffers_)
@@ -463,8 +499,5 @@ double View::Commit(const uint32_t* picture, int picture_w, int picture_h, long 
     wl_surface_commit(surface);
     chosen->busy = true;
     chosen->filled = ++commits_;
-    // A grid of 1/60 s, so that frame callbacks a little early or late do not
-    // halve the rate; never two commits closer than three quarters of it.
-    next_commit_ = std::max(next_commit_ + kCommitNs, now + kCommitNs * 3 / 4);
     return area / (static_cast<double>(fitted_w_) * fitted_h_);
 }

@@ -27,8 +27,6 @@ struct Output;
 // One surface of the saver and the buffers it shows. Its fields are what the
 // compositor last said about it; the listeners in wayland_client.cpp fill them.
 struct View {
-    static constexpr long long kCommitNs = 1000000000LL / 60;  // at most 60 commits a second
-
     ~View();
     // Width and height in buffer pixels (the configured size times the output's
     // scale); 0 until the compositor has given a size.
@@ -40,18 +38,13 @@ struct View {
     void Fit();
     // Marks a rectangle of the picture as changed; the picture's row `top` is the view's row 0.
     void MarkChanged(PixelRect rect, int top);
-    // True when a commit may go out now: the last one was shown, the pace allows
-    // it and a buffer is free.
-    bool Ready(long long now) const { return Free() && now >= next_commit_; }
+    // True when a commit may go out: a size was given, the last commit was shown
+    // and a buffer is free (else an event of the compositor comes first).
+    bool Ready() const;
     bool HasChanges() const { return !changed_.Empty(); }
-    // Nanoseconds until Ready when only time stands in the way, else `most`
-    // (an event of the compositor comes first).
-    long long WaitNs(long long now, long long most) const {
-        return Free() ? next_commit_ - now : most;
-    }
     // Copies what changed into a free buffer and commits it with its damage. The
     // share of the surface that changed, or -1 when a buffer cannot be made (reported).
-    double Commit(const uint32_t* picture, int picture_w, int picture_h, long long now);
+    double Commit(const uint32_t* picture, int picture_w, int picture_h);
 
     class WaylandClient* client = nullptr;
     Output* output = nullptr;  // the output it covers; none for the window
@@ -65,10 +58,7 @@ struct View {
     wl_callback* frame = nullptr;            // the last commit's frame callback, until it is done
 
   private:
-    bool Free() const;  // a size given, the last commit shown and a buffer free
-
     int fitted_w_ = 0, fitted_h_ = 0, applied_scale_ = 1;
-    long long next_commit_ = 0;
     unsigned long commits_ = 0;
     DamageGrid changed_;  // since the last commit: the damage the next one reports
     ShmBuffer buffers_[3];
@@ -90,8 +80,11 @@ class WaylandClient {
 
     // Connects to the compositor named by WAYLAND_DISPLAY and binds what the
     // saver uses. False, with one line on diag, when none answers or it lacks
-    // what is needed.
+    // what is needed; false without a line when a stop signal came first.
     bool Connect();
+    // Sends what is queued, waits up to wait_ns for the compositor's events (a
+    // stop signal ends the wait) and dispatches them. False when the connection failed.
+    bool Dispatch(long long wait_ns);
     // The window, or an overlay on each output where wlr-layer-shell is offered,
     // else a full-screen toplevel on each.
     void Open(bool window);
@@ -130,6 +123,9 @@ class WaylandClient {
   private:
     friend struct View;
     std::unique_ptr<View> OpenView(Output* output);
+    // Waits until the compositor has handled every request sent; false when
+    // the connection failed or a stop signal came first.
+    bool Roundtrip();
 
     std::FILE* diag_;
     Role role_ = Role::kOverlay;

@@ -19,21 +19,16 @@
 #include <memory>
 #include <string>
 
-#include "host/shared/clocks.h"
 #include "host/shared/fbo_surface.h"
-#include "host/shared/fps_meter.h"
-#include "host/shared/outputs.h"
+#include "host/shared/run_loop.h"
 #include "host/windows/gdi_picture.h"
 #include "host/windows/gl_entry_points.h"
 #include "saver/saver.h"
 #include "saver/saver_view.h"
-#include "saver/tick_clock.h"
 #include "world/biotope.h"
 
 namespace {
 
-constexpr long long kMaxWaitNs = 100000000LL;        // the loop wakes at least this often
-constexpr long long kPresentNs = 1000000000LL / 60;  // at most 60 presents a second
 constexpr int kMouseSlack = 4;  // pixels the mouse may move (a nudged desk) before the saver ends
 const char kClassName[] = "LumivorSaver";
 
@@ -204,15 +199,24 @@ class GdiDrawing : public Drawing {
     Saver saver_;
 };
 
-class SaverWindow {
+// The saver's window as the run loop sees it.
+class SaverWindow : public RunHost {
   public:
     SaverWindow(const WindowJob& job, HWND parent)
         : job_(job), diag_(job.diag), parent_(parent), full_screen_(parent == nullptr) {}
-    ~SaverWindow();
+    ~SaverWindow() override;
 
     // Makes the window and its way of drawing; false after a message.
     bool Open();
     int Run();
+
+    HostNews Pump(long long wait_ns) override;
+    bool CanTick() const override { return started_; }
+    void Tick() override { drawing_->Tick(); }
+    double Present() override { return drawing_->Present(); }
+    void Finish(bool unshown) override {
+        if (unshown && !window_gone_) drawing_->Present();  // the last ticks are shown
+    }
 
   private:
     bool CreateSaverWindow();
@@ -231,6 +235,7 @@ class SaverWindow {
     std::unique_ptr<Drawing> drawing_;  // after gl_: an OpenGL drawing ends first
     std::string way_;                   // for the --fps report
     bool window_gone_ = false;
+    bool started_ = false;
     bool quit_ = false;
     bool resize_failed_ = false;
     bool have_mouse_ = false;
@@ -269,7 +274,7 @@ bool SaverWindow::Open() {
             std::fprintf(diag_, "lumivor: cannot draw through OpenGL here: %s\n", gl.missing);
             return false;
         }
-        gdi = gl.missing || (job_.present == PresentChoice::kAuto && gl.software);
+        gdi = gl.missing || PaintsPixels(job_.present, true, gl.software);
         renderer = gl.missing ? gl.missing : gl.renderer;
     }
     if (!CreateSaverWindow()) return false;
@@ -426,52 +431,29 @@ void SaverWindow::FollowParent() {
     if (!drawing_->Resize(width_, height_)) resize_failed_ = quit_ = true;
 }
 
+HostNews SaverWindow::Pump(long long wait_ns) {
+    if (wait_ns > 0) {
+        // Whole milliseconds, rounded up: waking before the tick is due would spin.
+        const auto ms = static_cast<DWORD>((wait_ns + 999999) / 1000000);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+    }
+    PumpMessages();
+    FollowParent();
+    HostNews news;
+    news.failed = resize_failed_;
+    news.ended = quit_;
+    if (!started_ && !quit_) {
+        drawing_->Start(width_, height_);
+        started_ = news.started = true;
+    }
+    return news;
+}
+
 int SaverWindow::Run() {
-    FpsMeter meter(job_.fps, diag_);
     if (job_.fps) std::fprintf(diag_, "lumivor: %dx%d, %s\n", width_, height_, way_.c_str());
     timeBeginPeriod(1);  // waits of a millisecond, not the default 15.6
     if (full_screen_) ShowCursor(FALSE);
-    drawing_->Start(width_, height_);
-    TickClock clock;
-    clock.Restart(NowNs());
-    bool need_present = false, holding = false;  // holding: the asked-for ticks are done
-    unsigned long ticks_done = 0;
-    long long last_present = 0;
-    while (!quit_) {
-        PumpMessages();
-        FollowParent();
-        if (quit_) break;
-        long long now = NowNs();
-        for (int due = clock.TakeDue(now); due > 0 && !holding; --due) {
-            const long long cpu = ThreadCpuNs();
-            drawing_->Tick();
-            meter.AddTick(ThreadCpuNs() - cpu);
-            need_present = true;
-            holding = job_.ticks != 0 && ++ticks_done >= job_.ticks;
-        }
-        if (need_present && (holding || now - last_present >= kPresentNs)) {
-            const long long cpu = ThreadCpuNs();
-            const double shown = drawing_->Present();
-            meter.AddPresent(ThreadCpuNs() - cpu, shown);
-            need_present = false;
-            last_present = now;
-        }
-        meter.Report(now, false);
-        now = NowNs();
-        long long wait = holding ? kMaxWaitNs : clock.WaitNs(now);
-        if (need_present && last_present + kPresentNs - now < wait)
-            wait = last_present + kPresentNs - now;
-        if (wait > kMaxWaitNs) wait = kMaxWaitNs;
-        if (wait > 0) {
-            // Whole milliseconds, rounded up: waking before the tick is due would spin.
-            const auto ms = static_cast<DWORD>((wait + 999999) / 1000000);
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
-        }
-    }
-    if (need_present && !window_gone_) drawing_->Present();  // the last ticks are shown
-    meter.Report(NowNs(), true);
-    int status = resize_failed_ ? 1 : 0;
-    if (!SaveHabitatAtEnd(job_.habitat_path, "lumivor", diag_)) status = 1;
+    const int status = RunLoop(job_, *this, false);
     std::fflush(stdout);
     timeEndPeriod(1);
     if (full_screen_) ShowCursor(TRUE);
@@ -481,7 +463,6 @@ int SaverWindow::Run() {
 }  // namespace
 
 int RunSaverWindow(const WindowJob& job, std::uintptr_t preview_parent) {
-    if (!CheckOutputs({job.habitat_path}, "lumivor", job.diag)) return 1;
     SaverWindow window(job, reinterpret_cast<HWND>(preview_parent));
     if (!window.Open()) return 1;
     return window.Run();

@@ -65,6 +65,8 @@ int main() {
     WindowJob& job = args.window.job;
     // The stored community, unless the command line names one.
     if (job.start.community < 0) job.start.community = ReadCommunitySetting();
-    RouteMessages(args.window.quiet, IsStandardOutput(job.habitat_path));
+    const int settled = SettleRunOutputs({{"--habitat", &job.habitat_path}}, nullptr, nullptr,
+                                         args.window.quiet, "lumivor", stderr);
+    if (settled != 0) return settled;
     return RunSaverWindow(job, args.mode == ScrMode::kPreview ? args.handle : 0);
 }

@@ -6,148 +6,98 @@
 #include "host/x11/window_host.h"
 
 #include <poll.h>
-#include <signal.h>
 
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
-#include "host/shared/clocks.h"
-#include "host/shared/fps_meter.h"
-#include "host/shared/outputs.h"
+#include "host/shared/run_loop.h"
 #include "host/x11/window_saver.h"
 #include "host/x11/x_window.h"
-#include "saver/tick_clock.h"
-#include "world/biotope.h"
 
 namespace {
 
-constexpr long long kMaxWaitNs = 100000000LL;        // the loop wakes at least this often
-constexpr long long kPresentNs = 1000000000LL / 60;  // present rate without a vertical-sync swap
+// The window and its drawing as the run loop sees them.
+class X11Run : public RunHost {
+  public:
+    X11Run(XWindow& window, WindowSaver& saver) : window_(window), saver_(saver) {}
 
-volatile std::sig_atomic_t stop_requested = 0;
-
-void OnStopSignal(int) {
-    stop_requested = 1;
-}
-
-bool RunEndsWithoutWindow() {
-    return x_window_gone || x_connection_lost;
-}
-
-bool RunEnds() {
-    return stop_requested || RunEndsWithoutWindow();
-}
-
-// Runs the saver until it is told to stop; returns the exit status.
-int Run(const WindowJob& job, XWindow& window, WindowSaver& saver) {
-    FpsMeter meter(job.fps, job.diag);
-    if (job.fps)
-        std::fprintf(job.diag, "lumivor: window 0x%lx, %dx%d, %s\n", window.id(), window.width(),
-                     window.height(), saver.Way());
-    int status = 0;
-    // The world is built when the window is first shown, at the size it then has
-    // (a window manager may resize a new window as it maps it).
-    bool started = false, quit = false, need_present = false, finished = false;
-    unsigned long ticks_done = 0;
-    long long last_present = 0;
-    TickClock clock;
-    clock.Restart(NowNs());
-    while (!RunEnds() && !quit) {
-        const WindowEvents events = window.HandleEvents();
-        if (events.resized && !saver.Resize(window.width(), window.height())) {
-            status = 1;
-            break;
+    HostNews Pump(long long wait_ns) override {
+        if (!window_.Pending()) {
+            pollfd fd{window_.ConnectionFd(), POLLIN, 0};
+            WaitForEvents(&fd, wait_ns);
         }
-        if (events.shown) clock.Restart(NowNs());  // go on from now, without a backlog
-        if (events.shown || events.exposed) saver.MarkAll();
-        need_present = need_present || events.shown || events.exposed;
-        quit = events.quit_asked;
-        if (RunEnds() || quit) break;
-        long long now = NowNs();
-        if (window.mapped() && !started) {
-            saver.Start();
-            started = true;
-            now = NowNs();
-            clock.Restart(now);
+        const WindowEvents events = window_.HandleEvents();
+        HostNews news;
+        if (x_connection_lost) {
+            std::fprintf(diag(), "lumivor: lost the connection to the X server\n");
+            news.failed = true;
+            return news;
         }
-        if (window.mapped()) {
-            for (int due = clock.TakeDue(now); due > 0 && !finished; --due) {
-                const long long cpu = ThreadCpuNs();
-                saver.Tick();
-                meter.AddTick(ThreadCpuNs() - cpu);
-                need_present = true;
-                finished = job.ticks != 0 && ++ticks_done >= job.ticks;
-            }
+        news.ended = x_window_gone || events.quit_asked;
+        if (news.ended) return news;
+        if (events.resized && !saver_.Resize(window_.width(), window_.height())) {
+            news.failed = true;
+            return news;
         }
-        if (need_present && (window.mapped() || finished) &&
-            (finished || window.vsync() || now - last_present >= kPresentNs)) {
-            const long long cpu = ThreadCpuNs();
-            const double shown = saver.Present();
-            need_present = false;
-            meter.AddPresent(ThreadCpuNs() - cpu, shown);
-            last_present = now;
+        if (events.shown || events.exposed) saver_.MarkAll();
+        news.shown = events.shown;
+        news.changed = events.exposed;
+        // The world is built when the window is first shown, at the size it then
+        // has (a window manager may resize a new window as it maps it).
+        if (window_.mapped() && !started_) {
+            saver_.Start();
+            started_ = news.started = true;
         }
-        if (finished) break;
-        meter.Report(now, false);
-
-        // Sleep until the next tick or present is due, an event arrives or a signal
-        // stops the wait; never longer than kMaxWaitNs.
-        if (window.Pending() || RunEnds()) continue;
-        now = NowNs();
-        long long wait = kMaxWaitNs;
-        if (window.mapped() && clock.WaitNs(now) < wait) wait = clock.WaitNs(now);
-        if (need_present && window.mapped() && last_present + kPresentNs - now < wait)
-            wait = last_present + kPresentNs - now;
-        if (wait > 0) {
-            pollfd fd{window.ConnectionFd(), POLLIN, 0};
-            const timespec timeout{static_cast<time_t>(wait / 1000000000LL),
-                                   static_cast<long>(wait % 1000000000LL)};
-            ppoll(&fd, 1, &timeout, nullptr);
-        }
+        return news;
     }
-    // The last ticks, and an Expose not yet read, are shown even when a stop cut
-    // the wait short.
-    if (!RunEndsWithoutWindow() && window.HandleEvents().exposed) {
-        saver.MarkAll();
-        need_present = true;
+    bool CanTick() const override { return started_ && window_.mapped(); }
+    void Tick() override { saver_.Tick(); }
+    bool CanPresent() const override { return window_.mapped(); }
+    double Present() override { return saver_.Present(); }
+    bool PacesItself() const override { return window_.vsync(); }
+    void Finish(bool unshown) override {
+        if (x_window_gone || x_connection_lost) return;
+        // An Expose not yet read is answered too.
+        if (window_.HandleEvents().exposed) {
+            saver_.MarkAll();
+            unshown = true;
+        }
+        if (x_window_gone || x_connection_lost) return;
+        if (unshown) saver_.Present();
+        saver_.Finish();
     }
-    if (need_present) saver.Present();
-    if (!RunEndsWithoutWindow()) saver.Finish();
-    meter.Report(NowNs(), true);
-    // The picture is saved however the run ended, a lost connection included.
-    if (!SaveHabitatAtEnd(job.habitat_path, "lumivor", job.diag)) status = 1;
-    if (x_connection_lost) {
-        std::fprintf(job.diag, "lumivor: lost the connection to the X server\n");
-        status = 1;
-    }
-    return status;  // the saver destroys the world
-}
 
-// Runs the saver drawn the way that suits the renderer and the window.
+  private:
+    std::FILE* diag() const { return window_.diag(); }
+
+    XWindow& window_;
+    WindowSaver& saver_;
+    bool started_ = false;
+};
+
+// Runs the saver drawn the way that suits the renderer and the window; the
+// window ends the run after --ticks.
 int RunSaver(const WindowJob& job, XWindow& window) {
+    const auto run = [&](WindowSaver& saver) {
+        if (job.fps)
+            std::fprintf(job.diag, "lumivor: window 0x%lx, %dx%d, %s\n", window.id(),
+                         window.width(), window.height(), saver.Way());
+        X11Run host(window, saver);
+        return RunLoop(job, host, true);
+    };
     if (PaintsImage(job, window)) {
         ImageSaver saver(window, job);
         if (!saver.Open()) return 1;
         window.ReleaseContext();  // nothing is drawn through OpenGL
-        return Run(job, window, saver);
+        return run(saver);
     }
     OpenGLSaver saver(window, job);
-    return Run(job, window, saver);
+    return run(saver);
 }
 
 }  // namespace
 
 int RunWindowHost(const WindowJob& job) {
-    if (!CheckOutputs({job.habitat_path}, "lumivor", job.diag)) return 1;
-
-    // A stop may come at any moment from here on; it ends the run with success.
-    struct sigaction action {};
-    action.sa_handler = OnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no restart: a signal ends the loop's wait at once
-    for (int sig : {SIGTERM, SIGINT, SIGHUP}) sigaction(sig, &action, nullptr);
-
     const char* name = job.display_name.empty() ? nullptr : job.display_name.c_str();
     Display* display = XOpenDisplay(name);
     if (!display) {
@@ -168,9 +118,9 @@ int RunWindowHost(const WindowJob& job) {
                 status = RunSaver(job, window);
                 break;
             case OpenResult::kGone:  // replaced before it was drawn in: a normal end
-                status = x_connection_lost ? 1 : 0;
                 if (x_connection_lost)
                     std::fprintf(job.diag, "lumivor: lost the connection to the X server\n");
+                status = EndBeforeWorld(job, x_connection_lost ? 1 : 0);
                 break;
             case OpenResult::kFailed:
                 break;

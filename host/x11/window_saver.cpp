@@ -75,7 +75,6 @@ const char* ImageSaver::Way() const {
 }
 
 bool PaintsImage(const WindowJob& job, const XWindow& window) {
-    if (job.present == PresentChoice::kFull) return false;
-    if (!XImagePicture::Suits(window.display(), window.visual())) return false;
-    return job.present == PresentChoice::kParts || window.software_renderer();
+    return PaintsPixels(job.present, XImagePicture::Suits(window.display(), window.visual()),
+                        window.software_renderer());
 }

@@ -60,6 +60,7 @@ class XWindow {
     // ask, it counts as a GPU.
     bool software_renderer() const { return software_renderer_; }
     Display* display() const { return display_; }
+    std::FILE* diag() const { return diag_; }
     const XVisualInfo& visual() const { return *visual_; }
     // Lets go of the OpenGL context, for a run that draws without it.
     void ReleaseContext();
