@@ -71,6 +71,8 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
         {'r', {"--ticks", "0"}, "--ticks needs a tick count 1..1000000000, not '0'"},
         {'r', {"--seed", "-5"}, "--seed needs a clock reading (a non-negative integer), not '-5'"},
         {'r', {"--minutes", "abc"}, "--minutes needs a number of minutes 0..100000, not 'abc'"},
+        {'r', {"--minutes", "0x1"}, "--minutes needs a number of minutes 0..100000, not '0x1'"},
+        {'r', {"--minutes", "1e2"}, "--minutes needs a number of minutes 0..100000, not '1e2'"},
         {'r', {"--bogus"}, "unknown option '--bogus'"},
         {'r', {"--ticks", "5", "--minutes", "1"}, "--ticks and --minutes exclude each other"},
         {'r', {"-ticks", "3", "--ticks", "4"}, "--ticks given twice"},
@@ -87,6 +89,7 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
          "--window-id needs a window id (decimal or 0x hex), not '0x100000000'"},
         {'w', {"--preset", "3", "-preset", "4"}, "--preset given twice"},
         {'w', {"--minutes", "2"}, "unknown option '--minutes'"},
+        {'w', {"--draw", "gdi"}, "--draw needs auto, opengl or pixels, not 'gdi'"},
         {'s', {"/p"}, "/p needs a window handle (decimal or 0x hex)"},
         {'s', {"/p:"}, "/p needs a window handle (decimal or 0x hex)"},
         {'s', {"/p", "12x"}, "/p needs a window handle (decimal or 0x hex), not '12x'"},
@@ -160,6 +163,8 @@ TEST(Cli, RefusalsAreOneLineWithTheirStatus) {
          "lumivor render: --final-state and --habitat cannot both go to standard output\n"},
         {kRun + " --quiet --final-state >/dev/full", 1, full},
         {"render --help >/dev/full", 1, full},
+        {"--help bogus", 2,
+         "lumivor: --help takes no arguments, not 'bogus' (see 'lumivor --help')\n"},
     };
     for (const auto& [line, status, err] : cases) {
         const LumivorRun r = RunLumivor(line);
@@ -234,8 +239,19 @@ TEST(Cli, StandardStreamsByAnyName) {
         EXPECT_NE(r.err.find("standard input"), std::string::npos) << r.err;
     }
     EXPECT_EQ(ReadFile(dir / "in.txt"), "keep");
-    // Closed standard output, and a descriptor that is not open: refused before the world.
-    for (const std::string closed : {" --habitat - >&-", " --habitat /dev/fd/9 >/dev/null"}) {
+    // A descriptor's name is that descriptor, whatever file it shares with the others.
+    EXPECT_EQ(RunLumivor(kRun + " --quiet --trace /dev/stdout </dev/null >/dev/null").status, 0);
+    // A closed standard stream never receives what goes to a file opened after it, and an
+    // output that names it, or a descriptor that is not open, is refused before the world.
+    for (const std::string closed : {" >&-", " 2>&-", " <&-"}) {
+        const LumivorRun r =
+            RunLumivor(kRun + " --png " + got + " --habitat " + Quoted(dir / "got.ppm") + closed);
+        EXPECT_EQ(r.status, 0) << closed;
+        EXPECT_TRUE(ReadFile(dir / "got.png") == ReadFile(want)) << closed;
+        EXPECT_TRUE(ReadFile(dir / "got.ppm") == ReadFile(dir / "want.ppm")) << closed;
+    }
+    for (const std::string closed :
+         {" --habitat - >&-", " --habitat /dev/stdout >&-", " --habitat /dev/fd/9 >/dev/null"}) {
         const LumivorRun r = RunLumivor(kRun + closed);
         EXPECT_EQ(r.status, 1) << closed;
         EXPECT_EQ(r.err.find("InitCommunity"), std::string::npos) << closed;

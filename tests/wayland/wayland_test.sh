@@ -125,11 +125,50 @@ ended 0 key 400x300 "sway: the overlay showed the render's picture, after a resi
     "added output; a key ended it with status 0 and the habitat saved"
 finish "$wtype_pid" 60
 
+# Standard output by any name holds the picture alone (the messages go to
+# standard error); standard error is refused as an output, before any connection.
+cleared() { ! shows 400 300; }
+wait_until "output cleared of the last saver" cleared
+for name in /dev/stdout /dev/fd/1; do
+    "$lumivor" --wayland --seed "$seed" --ticks "$ticks" --habitat "$name" \
+        >"$work/out.ppm" 2>"$work/out.log" &
+    saver=$!
+    pids="$pids $saver"
+    wait_until "picture for $name" shows 400 300
+    kill -TERM "$saver"
+    finish "$saver" 60
+    ended 0 out 400x300 "sway: --habitat $name is the picture alone on standard output"
+    grep -q "community '" "$work/out.log" || fail "$name: the messages went elsewhere"
+    wait_until "output cleared of the last saver" cleared
+done
+status=0
+"$lumivor" --wayland --habitat /dev/stderr 2>"$work/err.log" || status=$?
+[ "$status" -eq 2 ] && grep -q "names standard error" "$work/err.log" ||
+    fail "--habitat /dev/stderr: status $status, said '$(cat "$work/err.log")'"
+
+# A stop before any world was built leaves the habitat file as it was, says so
+# and ends with success, here while the compositor does not answer at all.
+stopped_early() {  # NAME WHAT: started with WAYLAND_DEBUG, stopped once it spoke
+    early=$work/$1
+    echo old >"$early.ppm"
+    WAYLAND_DEBUG=client "$lumivor" --wayland --habitat "$early.ppm" >/dev/null 2>"$early.log" &
+    saver=$!
+    pids="$pids $saver"
+    spoke() { grep -q "get_registry" "$early.log"; }
+    wait_until "the saver's first request" spoke
+    kill -TERM "$saver"
+    finish "$saver" 60
+    [ "$status" -eq 0 ] && [ "$(cat "$early.ppm")" = old ] && grep -q "nothing was saved" "$early.log" ||
+        fail "$2: status $status, habitat '$(head -c 20 "$early.ppm")', said '$(tail -n 3 "$early.log")'"
+}
+kill -STOP "$sway_pid"
+stopped_early frozen "SIGTERM while the compositor does not answer"
+kill -CONT "$sway_pid"
+
 # 2. Started by the idle daemon, once the last saver's picture has left the
 # output, and ended by the compositor going away: status 1, said why, and the
 # habitat saved. The saver is no child of this script: the daemon's shell
 # writes down its id and, once it has ended, its status.
-cleared() { ! shows 400 300; }
 wait_until "output cleared of the last saver" cleared
 swayidle -w timeout 1 "'$lumivor' --wayland --quiet --seed $seed --ticks $ticks \
 --habitat '$work/idle.ppm' >/dev/null 2>'$work/idle.log' & echo \$! >'$work/idle.pid'; \
@@ -178,6 +217,11 @@ XDG_RUNTIME_DIR="$work" WAYLAND_DISPLAY=wayland-none "$lumivor" --wayland --tick
 [ "$status" -eq 1 ] && [ "$(wc -l <"$work/none.log")" -eq 1 ] &&
     grep -q "'lumivor render'" "$work/none.log" ||
     fail "no compositor: status $status, said '$(cat "$work/none.log")'"
+
+status=0
+WAYLAND_SOCKET=99 "$lumivor" --wayland --ticks 1 >/dev/null 2>"$work/none.log" || status=$?
+[ "$status" -eq 1 ] && grep -q "WAYLAND_SOCKET=99: Bad file descriptor" "$work/none.log" ||
+    fail "WAYLAND_SOCKET=99: status $status, said '$(cat "$work/none.log")'"
 
 [ "$failures" -eq 0 ] || { echo "wayland_test.sh: $failures failed" >&2; exit 1; }
 echo "wayland_test.sh: all passed"
