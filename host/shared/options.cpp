@@ -214,7 +214,7 @@ const Option kOptions[] = {
      [](Parsed& p, const char*) { return p.window.job.wallpaper = true; }},
     {"ticks-per-second", nullptr, "N", kWindowCommand, "a pace 1..75",
      "the pace: the same pictures, N a second (default 75; with\n"
-     "--wallpaper 15)",
+     "--wallpaper 8)",
      [](Parsed& p, const char* v) {
          long long n = 0;
          if (!ParseInteger(v, 10, 1, kTicksPerSecond, &n)) return false;

@@ -15,7 +15,7 @@
 // The pace of --wallpaper unless --ticks-per-second says otherwise: the same
 // pictures as the saver's, slower, so that a desktop background costs next to
 // nothing of a core.
-constexpr int kWallpaperTicksPerSecond = 15;
+constexpr int kWallpaperTicksPerSecond = 8;
 
 enum class PresentChoice { kAuto, kFull, kParts };
 
