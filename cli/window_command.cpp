@@ -21,7 +21,8 @@ const char kWindowUsage[] =
     "usage: lumivor [options]\n"
     "Runs the saver in its own window (Escape or q ends it), in a given window,\n"
     "or on the root window as an XScreenSaver hack; on Wayland, over every output\n"
-    "until a key, a button or the pointer moves. Options take one dash or two.\n"
+    "until a key, a button or the pointer moves; with --wallpaper, as the desktop's\n"
+    "background until stopped. Options take one dash or two.\n"
     "\n";
 
 bool IsSet(const char* name) {
@@ -81,6 +82,18 @@ int WindowCommand(int argc, char** argv) {
         std::fprintf(stderr,
                      "lumivor: --wayland and --x11 exclude each other (see 'lumivor "
                      "--help-window')\n");
+        return 2;
+    }
+    // The background is the root window or every output's background layer, never a window.
+    const char* drawn_into = job.root             ? "--root"
+                             : job.have_window_id ? "--window-id"
+                             : job.in_window      ? "--window"
+                                                  : nullptr;
+    if (job.wallpaper && drawn_into != nullptr) {
+        std::fprintf(stderr,
+                     "lumivor: --wallpaper and %s exclude each other (see 'lumivor "
+                     "--help-window')\n",
+                     drawn_into);
         return 2;
     }
     if (args.wayland && X11Option(job) != nullptr) {

@@ -3,9 +3,9 @@
 int TickClock::TakeDue(long long now) {
     int due = 0;
     while (now >= next_ && due < kMaxLateTicks) {
-        next_ += kTickNs;
+        next_ += tick_ns_;
         ++due;
     }
-    if (now - next_ >= kTickNs) next_ = now;
+    if (now - next_ >= tick_ns_) next_ = now;
     return due;
 }

@@ -12,6 +12,14 @@ class TickClock {
     static constexpr long long kTickNs = 1000000000LL / kTicksPerSecond;
     static constexpr int kMaxLateTicks = 4;  // late ticks run at once before the rest is dropped
 
+    // A slower pace runs the same ticks, further apart: `ticks_per_second` from 1
+    // to kTicksPerSecond (another number: kTicksPerSecond).
+    explicit TickClock(int ticks_per_second = kTicksPerSecond)
+        : tick_ns_(ticks_per_second >= 1 && ticks_per_second < kTicksPerSecond
+                       ? 1000000000LL / ticks_per_second
+                       : kTickNs) {}
+    long long TickNs() const { return tick_ns_; }
+
     // The next tick is due at `now`, with no backlog (at start, and when the window reappears).
     void Restart(long long now) { next_ = now; }
     // The ticks to run at `now`: those due, at most kMaxLateTicks. When more
@@ -22,5 +30,6 @@ class TickClock {
     long long WaitNs(long long now) const { return next_ - now; }
 
   private:
+    long long tick_ns_;
     long long next_ = 0;
 };

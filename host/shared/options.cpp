@@ -21,6 +21,7 @@ struct Parsed {
     WindowArgs window;
     bool ticks_given = false;
     bool minutes_given = false;
+    bool pace_given = false;           // --ticks-per-second
     const char* video_only = nullptr;  // an option given that needs --video
     ScrArgs scr = {};
     int switches = 0;  // of /s, /p and /c
@@ -206,6 +207,21 @@ const Option kOptions[] = {
     {"window", nullptr, nullptr, kWindowCommand, nullptr,
      "use an own window (the default on X11; on Wayland,\ninstead of covering every output)",
      [](Parsed& p, const char*) { return p.window.job.in_window = true; }},
+    {"wallpaper", nullptr, nullptr, kWindowCommand, nullptr,
+     "the desktop's background, until stopped (input never ends it):\n"
+     "the root window on X11, the background layer of every output\n"
+     "on Wayland (wlr-layer-shell); ticks only while it is seen",
+     [](Parsed& p, const char*) { return p.window.job.wallpaper = true; }},
+    {"ticks-per-second", nullptr, "N", kWindowCommand, "a pace 1..75",
+     "the pace: the same pictures, N a second (default 75; with\n"
+     "--wallpaper 8)",
+     [](Parsed& p, const char* v) {
+         long long n = 0;
+         if (!ParseInteger(v, 10, 1, kTicksPerSecond, &n)) return false;
+         p.window.job.ticks_per_second = static_cast<int>(n);
+         p.pace_given = true;
+         return true;
+     }},
     {"wayland", nullptr, nullptr, kWindowCommand, nullptr,
      "run on Wayland, over every output until a key, a button\nor the pointer moves (the default "
      "when WAYLAND_DISPLAY\nis set and DISPLAY is not)",
@@ -454,6 +470,8 @@ bool ParseRenderArgs(int argc, char** argv, RenderArgs* args, std::string* error
 bool ParseWindowArgs(int argc, char** argv, WindowArgs* args, std::string* error) {
     Parsed p{kWindowCommand, {}, {}};
     if (!Parse(kWindowCommand, argc, argv, &p, error)) return false;
+    if (p.window.job.wallpaper && !p.pace_given)
+        p.window.job.ticks_per_second = kWallpaperTicksPerSecond;
     *args = p.window;
     return true;
 }

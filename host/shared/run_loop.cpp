@@ -58,8 +58,8 @@ int WaitForEvents(pollfd* fd, long long wait_ns) {
 
 int RunLoop(const WindowJob& job, RunHost& host, bool ends_after_ticks) {
     FpsMeter meter(job.fps, job.diag);
-    TickClock clock;
-    bool built = false, held = false, need_present = false;
+    TickClock clock(job.ticks_per_second);
+    bool built = false, held = false, need_present = false, ticking = false;
     unsigned long ticks = 0;
     long long last_present = 0, wait = 0;
     int status = 0;
@@ -79,7 +79,12 @@ int RunLoop(const WindowJob& job, RunHost& host, bool ends_after_ticks) {
         if (news.ended || StopRequested()) break;
 
         long long now = NowNs();
-        if (host.CanTick() && !held) {
+        // Ticks that waited for the host (a surface nobody sees) are postponed,
+        // not owed: after such a pause the clock goes on from now.
+        const bool could_tick = ticking;
+        ticking = host.CanTick() && !held;
+        if (ticking && !could_tick && clock.WaitNs(now) <= -clock.TickNs()) clock.Restart(now);
+        if (ticking) {
             for (int due = clock.TakeDue(now); due > 0 && !held; --due) {
                 const long long cpu = ThreadCpuNs();
                 host.Tick();

@@ -1,9 +1,8 @@
 // The run loop every window host shares: it ticks the saver 75 times a second
-// while the host can show it, presents what changed at most 60 times a second,
-// holds or ends the run after --ticks, reports the -fps line, ends on a stop
-// signal, and saves the habitat at every end. A host supplies only what is its
-// own: waiting for its events, ticking and presenting its drawing, and telling
-// the loop what happened (RunHost).
+// (or at the job's slower pace) while the host can show it, presents what changed at most 60 times
+// a second, holds or ends the run after --ticks, reports the -fps line, ends on a stop signal, and
+// saves the habitat at every end. A host supplies only what is its own: waiting for its events,
+// ticking and presenting its drawing, and telling the loop what happened (RunHost).
 #pragma once
 
 #include <cstdio>
@@ -37,7 +36,9 @@ class RunHost {
     // short: wait with WaitForEvents below) and handles what arrived. Builds the
     // world when the surface first allows it, and again where a new size asks for it.
     virtual HostNews Pump(long long wait_ns) = 0;
-    // A world is built and the surface is shown, so ticks run.
+    // A world is built and the surface is shown (and, for a background, wants
+    // a new picture), so ticks run. Ticks held back by a false are postponed:
+    // the same pictures come later, none is skipped.
     virtual bool CanTick() const = 0;
     virtual void Tick() = 0;
     // Something may be presented now (a compositor may still be showing the last).

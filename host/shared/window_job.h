@@ -6,11 +6,17 @@
 #include <string>
 
 #include "saver/saver.h"
+#include "saver/tick_clock.h"
 
 // How the window host shows its picture. kAuto: only the changed parts where the
 // renderer is software and the driver can present a part of the back buffer, else
 // the whole surface; kFull: always the whole surface; kParts: the changed parts
 // wherever the driver can.
+// The pace of --wallpaper unless --ticks-per-second says otherwise: the same
+// pictures as the saver's, slower, so that a desktop background costs next to
+// nothing of a core.
+constexpr int kWallpaperTicksPerSecond = 8;
+
 enum class PresentChoice { kAuto, kFull, kParts };
 
 // Whether a host paints the trails into pixels of its own instead of drawing
@@ -22,15 +28,17 @@ inline bool PaintsPixels(PresentChoice choice, bool pixels_suit, bool software_g
 }
 
 struct WindowJob {
-    RunStart start;               // the clock reading and community each start uses
-    bool root = false;            // the screen saver's window, else the root window
-    bool have_window_id = false;  // draw into window_id (wins over root)
-    unsigned long window_id = 0;  // an X window id
-    std::string display_name;     // the X display; empty: $DISPLAY
-    bool in_window = false;       // on Wayland, a window instead of every output
-    bool fps = false;             // report ticks per second and CPU share
-    unsigned long ticks = 0;      // stop after this many ticks; 0: run until stopped
-    std::string habitat_path;     // save rgb_habitat here at exit ("-": standard output)
-    std::FILE* diag = stderr;     // the tool's own messages
+    RunStart start;                          // the clock reading and community each start uses
+    bool root = false;                       // the screen saver's window, else the root window
+    bool have_window_id = false;             // draw into window_id (wins over root)
+    unsigned long window_id = 0;             // an X window id
+    std::string display_name;                // the X display; empty: $DISPLAY
+    bool in_window = false;                  // on Wayland, a window instead of every output
+    bool wallpaper = false;                  // the desktop's background: input never ends it
+    int ticks_per_second = kTicksPerSecond;  // the pace, 1..kTicksPerSecond
+    bool fps = false;                        // report ticks per second and CPU share
+    unsigned long ticks = 0;                 // stop after this many ticks; 0: run until stopped
+    std::string habitat_path;                // save rgb_habitat here at exit ("-": standard output)
+    std::FILE* diag = stderr;                // the tool's own messages
     PresentChoice present = PresentChoice::kAuto;
 };

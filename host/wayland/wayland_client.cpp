@@ -108,7 +108,7 @@ const wl_keyboard_listener kKeyboardListener = {
 const wl_pointer_listener kPointerListener = {
     [](void* data, wl_pointer* pointer, uint32_t serial, wl_surface*, wl_fixed_t x, wl_fixed_t y) {
         auto* seat = static_cast<WaylandClient::Seat*>(data);
-        if (seat->client->role() != Role::kWindow)
+        if (seat->client->EndsOnInput())
             wl_pointer_set_cursor(pointer, serial, nullptr, 0, 0);  // no cursor over the saver
         seat->client->OnPointer(*seat, wl_fixed_to_double(x), wl_fixed_to_double(y), true);
     },
@@ -119,7 +119,7 @@ const wl_pointer_listener kPointerListener = {
     },
     [](void* data, wl_pointer*, uint32_t, uint32_t, uint32_t, uint32_t state) {
         auto* client = static_cast<WaylandClient::Seat*>(data)->client;
-        if (state == WL_POINTER_BUTTON_STATE_PRESSED && client->role() != Role::kWindow)
+        if (state == WL_POINTER_BUTTON_STATE_PRESSED && client->EndsOnInput())
             client->input_ended = true;
     },
     kIgnore,
@@ -195,11 +195,11 @@ void WaylandClient::OnCapabilities(Seat& seat, uint32_t caps) {
 }
 
 void WaylandClient::OnKey(uint32_t key) {
-    if (role_ != Role::kWindow || key == kKeyEscape) input_ended = true;
+    if (EndsOnInput() || (role_ == Role::kWindow && key == kKeyEscape)) input_ended = true;
 }
 
 void WaylandClient::OnPointer(Seat& seat, double x, double y, bool entered) {
-    if (role_ == Role::kWindow) return;
+    if (!EndsOnInput()) return;
     if (entered || !seat.have_origin) {
         seat.have_origin = true;
         seat.origin_x = x, seat.origin_y = y;
@@ -321,11 +321,21 @@ bool WaylandClient::Roundtrip() {
     return done;
 }
 
-void WaylandClient::Open(bool window) {
+bool WaylandClient::Open(bool window, bool background) {
+    if (background && !layer_shell_) {
+        std::fprintf(diag_,
+                     "lumivor: --wallpaper needs wlr-layer-shell, which the Wayland compositor "
+                     "does not offer\n");
+        return false;
+    }
     // Connect made sure that one of the two shells is there.
-    role_ = window && wm_base_ ? Role::kWindow : layer_shell_ ? Role::kOverlay : Role::kFullScreen;
+    role_ = background           ? Role::kBackground
+            : window && wm_base_ ? Role::kWindow
+            : layer_shell_       ? Role::kOverlay
+                                 : Role::kFullScreen;
     if (role_ == Role::kWindow) window_ = OpenView(nullptr);
     Sync();
+    return true;
 }
 
 const char* WaylandClient::RoleName() const {
@@ -334,6 +344,8 @@ const char* WaylandClient::RoleName() const {
             return "an overlay on each output (wlr-layer-shell)";
         case Role::kFullScreen:
             return "a full-screen toplevel on each output (xdg-shell)";
+        case Role::kBackground:
+            return "the background of each output (wlr-layer-shell)";
         case Role::kWindow:
             break;
     }
@@ -345,10 +357,12 @@ std::unique_ptr<View> WaylandClient::OpenView(Output* output) {
     view->client = this;
     view->output = output;
     view->surface = wl_compositor_create_surface(compositor_);
-    if (role_ == Role::kOverlay) {
-        view->layer =
-            zwlr_layer_shell_v1_get_layer_surface(layer_shell_, view->surface, output->output,
-                                                  ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY, "lumivor");
+    if (role_ == Role::kOverlay || role_ == Role::kBackground) {
+        const bool background = role_ == Role::kBackground;
+        view->layer = zwlr_layer_shell_v1_get_layer_surface(
+            layer_shell_, view->surface, output->output,
+            background ? ZWLR_LAYER_SHELL_V1_LAYER_BACKGROUND : ZWLR_LAYER_SHELL_V1_LAYER_OVERLAY,
+            background ? "wallpaper" : "lumivor");
         zwlr_layer_surface_v1_add_listener(view->layer, &kLayerListener, view.get());
         zwlr_layer_surface_v1_set_anchor(view->layer, ZWLR_LAYER_SURFACE_V1_ANCHOR_TOP |
                                                           ZWLR_LAYER_SURFACE_V1_ANCHOR_BOTTOM |
@@ -356,7 +370,14 @@ std::unique_ptr<View> WaylandClient::OpenView(Output* output) {
                                                           ZWLR_LAYER_SURFACE_V1_ANCHOR_RIGHT);
         zwlr_layer_surface_v1_set_exclusive_zone(view->layer, -1);
         zwlr_layer_surface_v1_set_keyboard_interactivity(
-            view->layer, ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+            view->layer, background ? ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_NONE
+                                    : ZWLR_LAYER_SURFACE_V1_KEYBOARD_INTERACTIVITY_EXCLUSIVE);
+        if (background) {
+            // An empty input region: the pointer over the desktop is the compositor's.
+            wl_region* none = wl_compositor_create_region(compositor_);
+            wl_surface_set_input_region(view->surface, none);
+            wl_region_destroy(none);
+        }
     } else {
         view->xdg = xdg_wm_base_get_xdg_surface(wm_base_, view->surface);
         xdg_surface_add_listener(view->xdg, &kXdgSurfaceListener, view.get());

@@ -1,6 +1,7 @@
 // The connection to a Wayland compositor and the saver's surfaces on it: an
 // overlay on every output (wlr-layer-shell), a full-screen toplevel on every
-// output where that protocol is missing (xdg-shell), or one ordinary window.
+// output where that protocol is missing (xdg-shell), one ordinary window, or
+// the background of every output (wlr-layer-shell, for --wallpaper).
 // Events only record what happened; the run loop (wayland_host.cpp) acts on it.
 #pragma once
 
@@ -20,7 +21,7 @@ struct xdg_toplevel;
 struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
 
-enum class Role { kOverlay, kFullScreen, kWindow };
+enum class Role { kOverlay, kFullScreen, kWindow, kBackground };
 
 struct Output;
 
@@ -86,8 +87,9 @@ class WaylandClient {
     // stop signal ends the wait) and dispatches them. False when the connection failed.
     bool Dispatch(long long wait_ns);
     // The window, or an overlay on each output where wlr-layer-shell is offered,
-    // else a full-screen toplevel on each.
-    void Open(bool window);
+    // else a full-screen toplevel on each; or the background of each output,
+    // which needs wlr-layer-shell (false, with one line on diag, without it).
+    bool Open(bool window, bool background);
     // Drops the views the compositor closed and opens one on each new output.
     void Sync();
     // The views open now.
@@ -97,6 +99,8 @@ class WaylandClient {
 
     wl_display* display() const { return display_; }
     Role role() const { return role_; }
+    // A key, a button or the pointer moving ends the overlay and the full-screen toplevel.
+    bool EndsOnInput() const { return role_ == Role::kOverlay || role_ == Role::kFullScreen; }
     const char* RoleName() const;
 
     bool input_ended = false;  // a key, a button, or the pointer moved beyond a few pixels

@@ -79,7 +79,14 @@ class WaylandRun : public RunHost {
         }
         return news;
     }
-    bool CanTick() const override { return started_; }
+    // The background ticks only while the compositor wants a new picture on some
+    // output: a surface it does not show (covered, or its output off) gets no
+    // frame event back, and its pictures wait.
+    bool CanTick() const override {
+        if (!started_ || client_.role() != Role::kBackground) return started_;
+        return std::any_of(views_.begin(), views_.end(),
+                           [](const View* v) { return v->frame == nullptr; });
+    }
     void Tick() override { saver_.Tick(picture_.trails); }
     bool CanPresent() const override {
         return std::any_of(views_.begin(), views_.end(), [](const View* v) { return v->Ready(); });
@@ -151,7 +158,7 @@ class WaylandRun : public RunHost {
 int RunWaylandHost(const WindowJob& job) {
     WaylandClient client(job.diag);
     if (!client.Connect()) return StopRequested() ? EndBeforeWorld(job, 0) : 1;
-    client.Open(job.in_window);
+    if (!client.Open(job.in_window, job.wallpaper)) return 1;
     int status = 0;
     {
         WaylandRun run(job, client);

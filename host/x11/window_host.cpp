@@ -1,5 +1,6 @@
 // `lumivor` in a window: the saver in its own X11 window, in a window given by
-// id, or on the root window as an XScreenSaver hack. The picture is presented
+// id, on the root window as an XScreenSaver hack, or on the root window as the
+// desktop's background (--wallpaper). The picture is presented
 // after ticks, at most 60 times a second (or once per display refresh), and on
 // Expose; window_saver.h says how it is drawn.
 
@@ -76,14 +77,14 @@ class X11Run : public RunHost {
 };
 
 // Runs the saver drawn the way that suits the renderer and the window; the
-// window ends the run after --ticks.
+// window ends the run after --ticks, the wallpaper holds its picture until stopped.
 int RunSaver(const WindowJob& job, XWindow& window) {
     const auto run = [&](WindowSaver& saver) {
         if (job.fps)
             std::fprintf(job.diag, "lumivor: window 0x%lx, %dx%d, %s\n", window.id(),
                          window.width(), window.height(), saver.Way());
         X11Run host(window, saver);
-        return RunLoop(job, host, true);
+        return RunLoop(job, host, !job.wallpaper);
     };
     if (PaintsImage(job, window)) {
         ImageSaver saver(window, job);

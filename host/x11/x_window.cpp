@@ -152,7 +152,7 @@ OpenResult XWindow::Open(const WindowJob& job) {
     bool ok = false;
     if (job.have_window_id) {
         ok = Adopt(static_cast<Window>(job.window_id));
-    } else if (job.root) {
+    } else if (job.root || job.wallpaper) {  // no key or button of its own ends it
         ok = Adopt(RootWindow(display_, DefaultScreen(display_)));
     } else {
         ok = CreateOwn();

@@ -90,6 +90,7 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
         {'w', {"--preset", "3", "-preset", "4"}, "--preset given twice"},
         {'w', {"--minutes", "2"}, "unknown option '--minutes'"},
         {'w', {"--draw", "gdi"}, "--draw needs auto, opengl or pixels, not 'gdi'"},
+        {'w', {"--ticks-per-second", "76"}, "--ticks-per-second needs a pace 1..75, not '76'"},
         {'s', {"/p"}, "/p needs a window handle (decimal or 0x hex)"},
         {'s', {"/p:"}, "/p needs a window handle (decimal or 0x hex)"},
         {'s', {"/p", "12x"}, "/p needs a window handle (decimal or 0x hex), not '12x'"},
@@ -163,6 +164,8 @@ TEST(Cli, RefusalsAreOneLineWithTheirStatus) {
          "lumivor render: --final-state and --habitat cannot both go to standard output\n"},
         {kRun + " --quiet --final-state >/dev/full", 1, full},
         {"render --help >/dev/full", 1, full},
+        {"--wallpaper --window", 2,
+         "lumivor: --wallpaper and --window exclude each other (see 'lumivor --help-window')\n"},
         {"--help bogus", 2,
          "lumivor: --help takes no arguments, not 'bogus' (see 'lumivor --help')\n"},
     };

@@ -86,17 +86,21 @@ class HostTest : public ::testing::Test {
 };
 
 // Each way to name the window (a window id wins over a later -root), tiny windows too; the root
-// window on a server without shared memory, where the picture goes through the connection.
+// window on a server without shared memory, where the picture goes through the connection. The
+// wallpaper draws on the root window too, holds its picture after --ticks, outlives a key typed
+// meanwhile (xdotool) and ends on SIGTERM.
 TEST_F(HostTest, HackWindowShowsTheSavedHabitat) {
     TestXServer plain(160, 120, "-extension MIT-SHM");
     ASSERT_NE(plain.display, nullptr);
     const std::tuple<std::string, int, int, const char*> cases[] = {
         {"-root", 160, 120, ""},       {"--root", 150, 100, "0x%lx"},
         {"-window-id", 97, 61, "%lu"}, {"--window-id", 97, 61, "0x%lx"},
-        {"-window-id", 1, 1, "0x%lx"}, {"--window-id", 40, 1, "%lu"}};
+        {"-window-id", 1, 1, "0x%lx"}, {"--window-id", 40, 1, "%lu"},
+        {"--wallpaper", 160, 120, ""}};
     for (const auto& [flag, w, h, id_format] : cases) {
         SCOPED_TRACE(flag + " " + std::to_string(w) + "x" + std::to_string(h));
-        const bool real_root = flag == "-root", env = flag == "--root";
+        const bool wallpaper = flag == "--wallpaper";
+        const bool real_root = flag == "-root" || wallpaper, env = flag == "--root";
         const TestXServer& server = real_root ? plain : x;
         const Window win = real_root ? DefaultRootWindow(plain.display) : MakeWindow(w, h);
         char id[32];
@@ -104,7 +108,18 @@ TEST_F(HostTest, HackWindowShowsTheSavedHabitat) {
         std::vector<std::string> args = {flag, "--ticks", "25"}, environment;
         if (!real_root && !env) args.insert(args.begin() + 1, {id, "-root"});
         if (env) environment = {"XSCREENSAVER_WINDOW=" + std::string(id)};
-        Run(server, args, environment, "painted by the program");
+        const auto key_then_stop = [&server](TestChild& child) {
+            const std::string key = "DISPLAY=" + server.display_name + " xdotool key x";
+            ASSERT_EQ(std::system(key.c_str()), 0) << key;
+            // Still running half a second later; a run that ended has no process to stop.
+            if (child.Wait(std::chrono::milliseconds(500)) == TestChild::kTimedOut)
+                kill(child.pid, SIGTERM);
+            else
+                ADD_FAILURE() << "the wallpaper ended without a stop signal";
+        };
+        if (wallpaper) args.insert(args.end(), {"--ticks-per-second", "75"});
+        Run(server, args, environment, "painted by the program",
+            wallpaper ? std::function<void(TestChild&)>(key_then_stop) : nullptr);
         const std::string saved = ReadFile(kHabitat);
         EXPECT_TRUE(saved == Screenshot(server.display, win)) << "the window differs";
         // Community 0 (the seed's) clears to (201, 202, 196); a world of 1200 cells draws on it.

@@ -9,6 +9,8 @@
 #   3. weston (no layer-shell): the full-screen xdg-shell toplevel shows the same
 #      picture, and SIGTERM ends it with status 0 and the habitat saved;
 #   4. without a compositor: one line that names `lumivor render`.
+# Section 1 also runs --wallpaper: the same picture on every output's
+# background, not ended by a key, ended by SIGTERM with the habitat saved.
 # Every wait is for a condition (a socket, a capture, a file, an exit), with a
 # minute's limit; nothing depends on how fast the machine is.
 #
@@ -141,6 +143,24 @@ for name in /dev/stdout /dev/fd/1; do
     grep -q "community '" "$work/out.log" || fail "$name: the messages went elsewhere"
     wait_until "output cleared of the last saver" cleared
 done
+# The wallpaper, at a slower pace: the background of every output shows the
+# same picture, a key typed meanwhile does not end it, SIGTERM does (status 0,
+# the habitat saved).
+"$lumivor" --wayland --wallpaper --ticks-per-second 30 --quiet --seed "$seed" --ticks "$ticks" \
+    --habitat "$work/wall.ppm" >/dev/null 2>"$work/wall.log" &
+saver=$!
+pids="$pids $saver"
+wait_until "wallpaper picture" shows 400 300
+wait_until "wallpaper picture on the added output" shows 400 300 HEADLESS-2
+wtype x || fail "wtype cannot type"
+wait_until "wallpaper picture after a key" shows 400 300
+kill -0 "$saver" 2>/dev/null || fail "sway: a key ended the wallpaper"
+kill -TERM "$saver"
+finish "$saver" 60
+ended 0 wall 400x300 "sway: the wallpaper showed the render's picture on every output at 30" \
+    "ticks a second, outlived a key; SIGTERM ended it with status 0 and the habitat saved"
+wait_until "output cleared of the wallpaper" cleared
+
 status=0
 "$lumivor" --wayland --habitat /dev/stderr 2>"$work/err.log" || status=$?
 [ "$status" -eq 2 ] && grep -q "names standard error" "$work/err.log" ||
