@@ -113,7 +113,7 @@ TEST_F(HostTest, HackWindowShowsTheSavedHabitat) {
             ASSERT_EQ(std::system(key.c_str()), 0) << key;
             // Still running half a second later; a run that ended has no process to stop.
             if (child.Wait(std::chrono::milliseconds(500)) == TestChild::kTimedOut)
-                kill(child.pid, SIGTERM);
+                child.Signal(SIGTERM);
             else
                 ADD_FAILURE() << "the wallpaper ended without a stop signal";
         };
@@ -241,7 +241,7 @@ TEST_F(HostTest, BothWaysRedrawAfterAnExposeAndAResize) {
             XDestroyWindow(x.display, cover);
             XSync(x.display, False);
             std::this_thread::sleep_for(std::chrono::milliseconds(40));
-            kill(child.pid, SIGTERM);
+            child.Signal(SIGTERM);
         });
         EXPECT_TRUE(ReadFile(kHabitat) == Screenshot(x.display, win)) << "the window differs";
         XDestroyWindow(x.display, win);

@@ -31,9 +31,9 @@ TEST(HostSignalSoak, StopSignalsAtAnyMomentExitZeroAndNeverEmptyTheHabitat) {
             ASSERT_TRUE(child.WaitForErr("community '", std::chrono::seconds(20))) << child.Err();
             std::this_thread::sleep_for(std::chrono::milliseconds(std::rand() % 1000));
         }
-        kill(child.pid, signals[run % 3]);
+        child.Signal(signals[run % 3]);
         std::this_thread::sleep_for(std::chrono::milliseconds(std::rand() % 16));  // often mid-save
-        kill(child.pid, signals[(run + 1) % 3]);
+        child.Signal(signals[(run + 1) % 3]);
         const int status = child.Wait(std::chrono::seconds(10));
         const std::string saved = ReadFile(habitat), err = child.Err();
         if (saved == "old") {

@@ -38,6 +38,10 @@ bool TestChild::Start(std::vector<std::string> args, const std::string& display,
     return pid > 0;
 }
 
+bool TestChild::Signal(int sig) const {
+    return pid > 0 && kill(pid, sig) == 0;
+}
+
 int TestChild::Wait(std::chrono::milliseconds limit) {
     int s = 0;
     pid_t r = 0;

@@ -22,6 +22,8 @@ struct TestChild {
     bool Start(std::vector<std::string> args, const std::string& display,
                const std::vector<std::string>& env = {});
     int Wait(std::chrono::milliseconds limit);  // `status`, or kTimedOut
+    // Sends `sig` while it runs; never to anything else once it has ended.
+    bool Signal(int sig) const;
     // True once `text` is on its standard error while it still runs.
     bool WaitForErr(const std::string& text, std::chrono::milliseconds limit);
     std::string Err() const { return ReadFile(err_path); }

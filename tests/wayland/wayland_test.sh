@@ -174,7 +174,7 @@ stopped_early() {  # NAME WHAT: started with WAYLAND_DEBUG, stopped once it spok
     WAYLAND_DEBUG=client "$lumivor" --wayland --habitat "$early.ppm" >/dev/null 2>"$early.log" &
     saver=$!
     pids="$pids $saver"
-    spoke() { grep -q "get_registry" "$early.log"; }
+    spoke() { grep -qs "get_registry" "$early.log"; }
     wait_until "the saver's first request" spoke
     kill -TERM "$saver"
     finish "$saver" 60
