@@ -111,7 +111,7 @@ if [ "$quick" = false ]; then
 fi
 
 # Hosts beyond the native ones: their builds and tests run in every form.
-section "browser: WebAssembly build, tests in Node and headless Chromium"
+section "browser: WebAssembly build (CMake, Emscripten), tests in Chromium, Firefox ESR and WebKitGTK"
 scripts/web.sh test
 section "Windows: cross build, tests under Wine"
 scripts/windows.sh test
