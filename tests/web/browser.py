@@ -3,8 +3,9 @@
 # The server serves one folder on 127.0.0.1 at a free port and records every
 # request. Chromium is driven through its DevTools protocol and Firefox ESR
 # through WebDriver BiDi, both on a websocket (Debian's python3-websocket);
-# WebKitGTK's MiniBrowser through WebKitWebDriver (W3C WebDriver over HTTP). A page of any of them offers open(url) and
-# eval(expression), the expression's value given back by value.
+# WebKitGTK's MiniBrowser through WebKitWebDriver (W3C WebDriver over HTTP). A
+# page of any of them offers open(url) and eval(expression), the expression's
+# value given back by value.
 
 import contextlib
 import functools
@@ -19,18 +20,16 @@ import sys
 import tempfile
 import threading
 import time
-import urllib.error
 import urllib.request
 
 # Debian's python3-websocket, also for a Python on PATH that is not Debian's.
 sys.path.append("/usr/lib/python3/dist-packages")
 import websocket  # noqa: E402
 
-CHROMIUM_FLAGS = [
-    "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
-    "--disable-component-update", "--disable-sync", "--no-first-run", "--hide-scrollbars",
-    "--force-device-scale-factor=1", "--remote-debugging-port=0",
-]
+CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-sync",
+                  "--disable-background-networking", "--disable-component-update",
+                  "--no-first-run", "--hide-scrollbars", "--force-device-scale-factor=1",
+                  "--remote-debugging-port=0"]
 MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
 
 
@@ -108,9 +107,8 @@ class SocketBrowser:
 
     def call(self, method, params=None, session=None, timeout=60):
         self.last_id += 1
-        message = {"id": self.last_id, "method": method, "params": params or {}}
-        if session:
-            message["sessionId"] = session
+        message = {"id": self.last_id, "method": method, "params": params or {},
+                   **({"sessionId": session} if session else {})}
         self.ws.settimeout(timeout)
         self.ws.send(json.dumps(message))
         while True:  # events and the answer to this call, which comes last
@@ -232,11 +230,8 @@ class WebKit:
         data = None if body is None else json.dumps(body).encode()
         request = urllib.request.Request(self.base + path, data, method=method,
                                          headers={"Content-Type": "application/json"})
-        try:
-            with urllib.request.urlopen(request, timeout=60) as answer:
-                return json.load(answer)["value"]
-        except urllib.error.HTTPError as e:
-            raise RuntimeError(f"{path}: {json.load(e)['value'].get('message')}") from e
+        with urllib.request.urlopen(request, timeout=60) as answer:  # an error: HTTPError
+            return json.load(answer)["value"]
 
     def open(self, url):
         self.request("POST", f"/session/{self.session}/url", {"url": url})

@@ -75,15 +75,6 @@ def check(ok, what):
         failures.append(what)
 
 
-# 64-bit FNV-1a of the pixels of a habitat PPM (its last W*H*3 bytes), as the
-# check mode shows it.
-def habitat_digest(ppm, width, height):
-    digest = 0xCBF29CE484222325
-    for b in open(ppm, "rb").read()[-3 * width * height:]:
-        digest = ((digest ^ b) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
-    return f"{digest:016x}"
-
-
 # The world's size and the check mode's result for `query`: from the reference
 # run `base`.out and .ppm, or else from the native render of the same address.
 def expected(query, base, tmp):
@@ -92,10 +83,14 @@ def expected(query, base, tmp):
         base = os.path.join(tmp, "native")
         words = [word for name, value in parse_qsl(query) for word in (f"--{name}", value)]
         with open(base + ".out", "w") as out:
-            subprocess.run([NATIVE, "render", "--no-gl", "--habitat", base + ".ppm", "--final-state",
-                            *words], stdout=out, stderr=subprocess.DEVNULL, check=True)
-    final = open(base + ".out").read().splitlines()[-1]
-    return size, {"digest": habitat_digest(base + ".ppm", *size), "final": final}
+            subprocess.run([NATIVE, "render", "--no-gl", "--habitat", base + ".ppm",
+                            "--final-state", *words], stdout=out, stderr=subprocess.DEVNULL,
+                           check=True)
+    # 64-bit FNV-1a of the habitat's pixels (the PPM's last W*H*3 bytes).
+    digest = 0xCBF29CE484222325
+    for b in open(base + ".ppm", "rb").read()[-3 * size[0] * size[1]:]:
+        digest = ((digest ^ b) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
+    return size, {"digest": f"{digest:016x}", "final": open(base + ".out").read().splitlines()[-1]}
 
 
 # Every case: (query, world size or None, the page's result).
@@ -129,8 +124,8 @@ def test_check_mode(engine, page, server, cases, screenshots=False):
 # a start or a size change only clearing (1). The saver page goes on with it.
 TOO_LARGE = """(() => {
     const m = window.lumivorView.m, refused = !m._lumivor_start(32768, 32768);
-    const ticks = [m.UTF8ToString(m._lumivor_message()), m._lumivor_start(64, 48), m._lumivor_tick(),
-                   m._lumivor_tick(), m._lumivor_changed_count() > 0];
+    const ticks = [m.UTF8ToString(m._lumivor_message()), m._lumivor_start(64, 48),
+                   m._lumivor_tick(), m._lumivor_tick(), m._lumivor_changed_count() > 0];
     m._lumivor_surface_changed();
     return refused && [...ticks, m._lumivor_tick(), m._lumivor_tick()].join();
 })()"""
