@@ -72,7 +72,7 @@ part() {
         soak) scripts/soak-valgrind.sh ;;       # under valgrind memcheck
         fuzz) scripts/fuzz.sh 30 ;;             # 30 s per target from the kept corpora
         package) scripts/package.sh ;;          # build, check and run the Debian package
-        web) scripts/web.sh test ;;             # WebAssembly, in Node and headless browsers
+        web) scripts/web.sh test ;;             # WebAssembly, in Chromium, Firefox and WebKit
         windows) scripts/windows.sh test ;;     # cross build, tests under Wine
         wayland)                                # headless sway and weston, both builds
             tests/wayland/wayland_test.sh build/release/cli/lumivor &&

@@ -1,13 +1,12 @@
 // Lumivor in the browser: the saver full-window (index.html), its check mode,
 // and the gallery of the ten communities (gallery.html). The saver runs in the
-// WebAssembly module (lumivor.js): its start, its cadence and its picture. This
-// script sizes the canvases, asks for a tick 75 times a second and shows the
-// picture the module paints.
+// WebAssembly module (lumivor.js): its rhythm, its start, its cadence and its
+// picture. This script sizes the canvases, runs the ticks the module says are
+// due on each animation frame and shows the picture the module paints. It also
+// makes the page an app that runs offline (service-worker.js).
 'use strict';
 
 (() => {
-    const kTickMs = 1000 / 75;     // the saver ticks 75 times a second
-    const kMaxTicksPerFrame = 4;   // a late frame catches up a little, a returning tab not at all
     const kGalleryWidth = 320;     // CSS pixels of a gallery canvas
     const kGalleryHeight = 200;
 
@@ -108,34 +107,26 @@
         }
     }
 
-    // Calls tickAll 75 times a second of page time, on animation frames. A
-    // hidden page stops; when it returns, it goes on from there, without backlog.
-    function runTicks(tickAll) {
-        let last = null;
-        let owed = 0;
+    // Calls tickAll as often as the module's tick clock (that of module m)
+    // says, on animation frames. A hidden page stops; when it returns, it goes
+    // on from there, without backlog.
+    function runTicks(m, tickAll) {
+        let restart = true;
         let running = false;
         function frame(now) {
             if (document.hidden) {
                 running = false;
                 return;
             }
-            if (last !== null) owed += now - last;
-            last = now;
-            let n = Math.floor(owed / kTickMs);
-            if (n > kMaxTicksPerFrame) {
-                n = kMaxTicksPerFrame;
-                owed = 0;
-            } else {
-                owed -= n * kTickMs;
-            }
-            for (let i = 0; i < n; i++) tickAll();
+            if (restart) m._lumivor_clock_restart(now);
+            restart = false;
+            for (let n = m._lumivor_ticks_due(now); n > 0; n--) tickAll();
             requestAnimationFrame(frame);
         }
         function resume() {
             if (running || document.hidden) return;
             running = true;
-            last = null;
-            owed = 0;
+            restart = true;
             requestAnimationFrame(frame);
         }
         document.addEventListener('visibilitychange', resume);
@@ -186,7 +177,7 @@
                 if (error) return showError(error);
                 document.title = `Lumivor: ${view.name}`;
                 window.lumivorWorld = {width, height, preset: view.preset, seed: view.seed};
-                runTicks(() => view.tick());
+                runTicks(m, () => view.tick());
             } else if (state === 'running' && (width !== canvas.width || height !== canvas.height)) {
                 [canvas.width, canvas.height] = [width, height];
                 view.resized();
@@ -242,10 +233,16 @@
             views.push(view);
         }
         window.lumivorStats = views.map((v) => v.stats);
-        runTicks(() => views.forEach((v) => v.tick()));
+        runTicks(views[0].m, () => views.forEach((v) => v.tick()));
     }
 
     async function main() {
+        // The page as an app: its files kept for offline use (a page whose
+        // browser keeps none simply runs online).
+        if ('serviceWorker' in navigator) {
+            navigator.serviceWorker.register('service-worker.js')
+                .catch((e) => console.warn('Lumivor: no offline use: ' + e.message));
+        }
         if (typeof createLumivor !== 'function') return showError('lumivor.js did not load');
         if (document.body.dataset.page === 'gallery') return runGallery();
         const m = await createLumivor();

@@ -1,8 +1,9 @@
 // The browser host: the saver compiled to WebAssembly, driven by the page's
-// script through the C functions below. The page owns the canvas and the time
-// (when a tick is due); the module owns the run: its start, its cadence (the
-// shared Saver: the first tick after a start or a size change only clears) and
-// its picture.
+// script through the C functions below. The page owns the canvas and reads the
+// time on its animation frames; the module owns the run: its rhythm (the shared
+// TickClock says how many ticks are due), its start, its cadence (the shared
+// Saver: the first tick after a start or a size change only clears) and its
+// picture.
 //
 // The picture is the saver's persistent surface at the world's size, as RGBA
 // bytes, top row first (the order a 2D canvas takes), painted by the shared
@@ -23,6 +24,7 @@
 #include "host/shared/options.h"
 #include "host/shared/pixel_trails.h"
 #include "saver/saver.h"
+#include "saver/tick_clock.h"
 #include "world/community.h"
 
 namespace {
@@ -47,6 +49,7 @@ class CanvasTrails : public PixelTrails {
 };
 
 Saver saver;
+TickClock tick_clock;                // the page's rhythm, on its animation frames' time
 bool seed_given = false;             // false: each start reads the clock
 std::vector<std::string> words;      // the address's parameters as option words
 std::string query_error;             // why a parameter was refused as it was given
@@ -62,6 +65,11 @@ char text[2048] = "";
 // The clock in seconds, read by the page's JavaScript: the C library's time_t
 // is 32 bits here and would end in 2038.
 EM_JS(double, ClockMilliseconds, (), { return Date.now(); });
+
+// The page's times are milliseconds (fractions included) since it loaded.
+long long Nanoseconds(double milliseconds) {
+    return static_cast<long long>(milliseconds * 1e6);
+}
 
 int Fail(const std::string& why) {
     std::snprintf(message, sizeof message, "%s", why.c_str());
@@ -159,6 +167,18 @@ EMSCRIPTEN_KEEPALIVE int lumivor_tick() {
     saver.Tick(trails);
     changed_count = trails.damage.Take(&changed);
     return trails.cleared ? 1 : 0;
+}
+
+// The page's ticks start again at `now_ms` (its first frame, or its return
+// from hidden): the first is due now, with no backlog.
+EMSCRIPTEN_KEEPALIVE void lumivor_clock_restart(double now_ms) {
+    tick_clock.Restart(Nanoseconds(now_ms));
+}
+
+// The ticks the page runs on its frame at `now_ms`: those due, a late frame
+// catching up a few and dropping the rest.
+EMSCRIPTEN_KEEPALIVE int lumivor_ticks_due(double now_ms) {
+    return tick_clock.TakeDue(Nanoseconds(now_ms));
 }
 
 // The canvas changed its size: the next tick clears the picture; the world

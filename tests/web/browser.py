@@ -1,25 +1,36 @@
-# Headless Chromium and a local web server for the page's tests.
+# A local web server and the three browser engines for the page's tests.
 #
 # The server serves one folder on 127.0.0.1 at a free port and records every
-# request. The browser is driven through its DevTools protocol over a pipe
-# (file descriptors 3 and 4 of the child), so no extra package is needed.
+# request. Chromium is driven through its DevTools protocol and Firefox ESR
+# through WebDriver BiDi, both on a websocket (Debian's python3-websocket);
+# WebKitGTK's MiniBrowser through WebKitWebDriver (W3C WebDriver over HTTP). A
+# page of any of them offers open(url) and eval(expression), the expression's
+# value given back by value.
 
+import contextlib
 import functools
 import http.server
 import json
 import os
-import select
 import shutil
+import signal
+import socket
 import subprocess
+import sys
 import tempfile
 import threading
 import time
+import urllib.request
 
-CHROMIUM_FLAGS = [
-    "--headless=new", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
-    "--disable-component-update", "--disable-sync", "--no-first-run", "--hide-scrollbars",
-    "--force-device-scale-factor=1", "--remote-debugging-pipe",
-]
+# Debian's python3-websocket, also for a Python on PATH that is not Debian's.
+sys.path.append("/usr/lib/python3/dist-packages")
+import websocket  # noqa: E402
+
+CHROMIUM_FLAGS = ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-sync",
+                  "--disable-background-networking", "--disable-component-update",
+                  "--no-first-run", "--hide-scrollbars", "--force-device-scale-factor=1",
+                  "--remote-debugging-port=0"]
+MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
 
 
 def chromium_path():  # "chromium" when there is none: that is what the error names
@@ -62,42 +73,72 @@ class Server:
         self.httpd.server_close()
 
 
-# A headless Chromium driven over the DevTools protocol; messages end with a NUL.
-class Browser:
-    def __init__(self, width, height):
-        self.profile = tempfile.TemporaryDirectory()
-        to_child_r, self.to_child = os.pipe()
-        self.from_child, from_child_w = os.pipe()
-        self.proc = subprocess.Popen(
-            [chromium_path(), *CHROMIUM_FLAGS, f"--user-data-dir={self.profile.name}",
-             f"--window-size={width},{height}", "about:blank"],
-            preexec_fn=lambda: (os.dup2(to_child_r, 3), os.dup2(from_child_w, 4)),
-            close_fds=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(to_child_r)
-        os.close(from_child_w)
-        self.pending = b""
-        self.last_id = 0
+def free_port():
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+# attempt()'s value once the browser answers it, tried for a minute; the
+# browser is closed when it never does.
+def when_up(browser, attempt):
+    deadline = time.monotonic() + 60
+    while True:
+        try:
+            return attempt()
+        except (OSError, RuntimeError, websocket.WebSocketException) as e:
+            if time.monotonic() > deadline or browser.driver.poll() is not None:
+                browser.close()
+                raise RuntimeError(f"{browser.driver.args[0]} does not answer: {e}") from e
+            time.sleep(0.2)
+
+
+# A browser asked over a websocket at url(profile), in numbered messages. Its
+# profile is a new folder, named in its arguments as PROFILE.
+class SocketBrowser:
+    def __init__(self, args, url):
+        self.profile, self.last_id = tempfile.TemporaryDirectory(), 0
+        self.driver = self.proc = subprocess.Popen(
+            [arg.replace("PROFILE", self.profile.name) for arg in args],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        # A page's websocket would name its origin; this client names none.
+        self.ws = when_up(self, lambda: websocket.create_connection(
+            url(self.profile.name), timeout=60, suppress_origin=True))
 
     def call(self, method, params=None, session=None, timeout=60):
         self.last_id += 1
-        message = {"id": self.last_id, "method": method, "params": params or {}}
-        if session:
-            message["sessionId"] = session
-        os.write(self.to_child, json.dumps(message).encode() + b"\0")
+        message = {"id": self.last_id, "method": method, "params": params or {},
+                   **({"sessionId": session} if session else {})}
+        self.ws.settimeout(timeout)
+        self.ws.send(json.dumps(message))
         while True:  # events and the answer to this call, which comes last
-            while b"\0" not in self.pending:
-                if not select.select([self.from_child], [], [], timeout)[0]:
-                    raise RuntimeError(f"{method}: the browser did not answer in time")
-                chunk = os.read(self.from_child, 1 << 16)
-                if not chunk:
-                    raise RuntimeError(f"{method}: the browser closed its pipe")
-                self.pending += chunk
-            raw, self.pending = self.pending.split(b"\0", 1)
-            reply = json.loads(raw)
+            reply = json.loads(self.ws.recv())
             if reply.get("id") == self.last_id:
                 if "error" in reply:
-                    raise RuntimeError(f"{method}: {reply['error'].get('message')}")
+                    raise RuntimeError(f"{method}: {reply.get('message') or reply['error']}")
                 return reply.get("result", {})
+
+    def close(self):
+        try:
+            self.call(self.CLOSE, timeout=10)
+            self.proc.wait(timeout=10)
+        except (AttributeError, RuntimeError, OSError, websocket.WebSocketException,
+                subprocess.TimeoutExpired):  # no socket yet, or no answer
+            self.proc.kill()
+            self.proc.wait()
+        self.profile.cleanup()
+
+
+# A headless Chromium driven over the DevTools protocol.
+class Browser(SocketBrowser):
+    CLOSE = "Browser.close"
+
+    def __init__(self, width, height):
+        # The port it chose, and the path of its socket, in its profile.
+        super().__init__([chromium_path(), *CHROMIUM_FLAGS, "--user-data-dir=PROFILE",
+                          f"--window-size={width},{height}", "about:blank"],
+                         lambda profile: "ws://127.0.0.1:{}{}".format(
+                             *open(os.path.join(profile, "DevToolsActivePort")).read().split()))
 
     # A new tab at `url`, its viewport (width, height) when given; returns its session.
     def open(self, url, viewport=None):
@@ -114,14 +155,8 @@ class Browser:
         self.call("Emulation.setDeviceMetricsOverride", {"width": width, "height": height,
                   "deviceScaleFactor": 1, "mobile": False}, session)
 
-    # Polls `expression` until it is truthy; returns its value.
     def wait_for(self, session, expression, timeout):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if value := self.eval(session, expression):
-                return value
-            time.sleep(0.1)
-        raise RuntimeError(f"timed out waiting for {expression}")
+        return wait_for(ChromiumPage(self, session), expression, timeout)
 
     def eval(self, session, expression):
         result = self.call("Runtime.evaluate", {"expression": expression, "returnByValue": True,
@@ -130,13 +165,84 @@ class Browser:
             raise RuntimeError(f"page script failed: {result['exceptionDetails'].get('text')}")
         return result["result"].get("value")
 
+
+# One tab of a Browser, as a page of the other engines.
+class ChromiumPage:
+    def __init__(self, browser, tab=None):
+        self.browser, self.tab = browser, tab or browser.open("about:blank")
+
+    def open(self, url):
+        self.browser.call("Page.navigate", {"url": url}, self.tab)
+
+    def eval(self, expression):
+        return self.browser.eval(self.tab, expression)
+
+
+# Polls page.eval(expression) until it is truthy; returns its value.
+def wait_for(page, expression, timeout):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if value := page.eval(expression):
+            return value
+        time.sleep(0.1)
+    raise RuntimeError(f"timed out waiting for {expression}")
+
+
+# Firefox ESR headless, driven over WebDriver BiDi.
+class Firefox(SocketBrowser):
+    CLOSE = "browser.close"
+
+    def __init__(self):
+        port = free_port()
+        super().__init__(["firefox-esr", "--headless", "--no-remote", "--profile", "PROFILE",
+                          f"--remote-debugging-port={port}"],
+                         lambda profile: f"ws://127.0.0.1:{port}/session")
+        self.call("session.new", {"capabilities": {}})
+        self.context = self.call("browsingContext.getTree")["contexts"][0]["context"]
+
+    def open(self, url):
+        self.call("browsingContext.navigate",
+                  {"context": self.context, "url": url, "wait": "complete"})
+
+    def eval(self, expression):
+        result = self.call("script.evaluate", {"expression": f"JSON.stringify({expression})",
+                                               "awaitPromise": True,
+                                               "target": {"context": self.context}})
+        return json.loads(result["result"].get("value", "null"))  # no result: the script failed
+
+
+# WebKitGTK's MiniBrowser under WebKitWebDriver, on an X server of its own
+# (xvfb-run), all three in a process group of their own that closing ends.
+# Without its compositing mode WebKit draws the page's canvases at the full tick
+# rate on Xvfb.
+class WebKit:
+    def __init__(self):
+        port, options = free_port(), {"binary": MINIBROWSER, "args": ["--automation"]}
+        self.base, self.session = f"http://127.0.0.1:{port}", None
+        self.driver = subprocess.Popen(
+            ["xvfb-run", "-a", "-s", "-nolisten tcp", "WebKitWebDriver", f"--port={port}"],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True,
+            env=dict(os.environ, WEBKIT_DISABLE_COMPOSITING_MODE="1"))
+        self.session = when_up(self, lambda: self.request("POST", "/session", {
+            "capabilities": {"alwaysMatch": {"webkitgtk:browserOptions": options}}}))["sessionId"]
+
+    def request(self, method, path, body=None):
+        data = None if body is None else json.dumps(body).encode()
+        request = urllib.request.Request(self.base + path, data, method=method,
+                                         headers={"Content-Type": "application/json"})
+        with urllib.request.urlopen(request, timeout=60) as answer:  # an error: HTTPError
+            return json.load(answer)["value"]
+
+    def open(self, url):
+        self.request("POST", f"/session/{self.session}/url", {"url": url})
+
+    def eval(self, expression):
+        return json.loads(self.request("POST", f"/session/{self.session}/execute/sync", {
+            "script": f"return JSON.stringify({expression})", "args": []}) or "null")
+
     def close(self):
-        try:
-            self.call("Browser.close", timeout=10)
-            self.proc.wait(timeout=10)
-        except (RuntimeError, OSError, subprocess.TimeoutExpired):
-            self.proc.kill()
-            self.proc.wait()
-        os.close(self.to_child)
-        os.close(self.from_child)
-        self.profile.cleanup()
+        if self.session:
+            self.request("DELETE", f"/session/{self.session}")
+        with contextlib.suppress(ProcessLookupError):  # the group ended already
+            os.killpg(self.driver.pid, signal.SIGTERM)
+        self.driver.wait()
