@@ -1,6 +1,8 @@
-// The window hosts' run loop against a host of the test's own that runs a real
-// saver on a tiny world, waits for real and reports what the test scripts: the
-// pacing, the hold after --ticks, each way a run ends and the habitat at the end.
+// The window hosts' tick clock: every tick is run while the host keeps up; a host
+// that falls behind runs a few late ticks at once and drops the rest. Their run
+// loop against a host of the test's own that runs a real saver on a tiny world,
+// waits for real and reports what the test scripts: the pacing, the hold after
+// --ticks, each way a run ends and the habitat at the end.
 #include "host/shared/run_loop.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +15,31 @@
 #include "host/shared/clocks.h"
 #include "host/shared/outputs.h"
 #include "saver/saver.h"
+#include "saver/tick_clock.h"
 #include "tests/support/files.h"
 
 namespace {
+
+constexpr long long kTick = TickClock::kTickNs;
+
+TEST(TickClock, RunsEachTickOnTimeCatchesUpAFewLateOnesAndDropsTheRest) {
+    TickClock clock;
+    clock.Restart(1000);
+    EXPECT_EQ(clock.TakeDue(1000), 1);
+    EXPECT_EQ(clock.TakeDue(1000 + kTick - 1), 0);
+    EXPECT_EQ(clock.WaitNs(1000 + kTick - 1), 1);
+    EXPECT_EQ(clock.TakeDue(1000 + kTick), 1);
+    clock.Restart(0);
+    // Three ticks late: all four due ticks run, nothing is dropped.
+    EXPECT_EQ(clock.TakeDue(3 * kTick), 4);
+    EXPECT_EQ(clock.WaitNs(3 * kTick), kTick);
+    // A long stall: four ticks run, the backlog is dropped, the next is due now.
+    clock.Restart(0);
+    EXPECT_EQ(clock.TakeDue(100 * kTick), TickClock::kMaxLateTicks);
+    EXPECT_EQ(clock.WaitNs(100 * kTick), 0);
+    EXPECT_EQ(clock.TakeDue(100 * kTick), 1);
+    EXPECT_EQ(clock.WaitNs(100 * kTick), kTick);
+}
 
 struct NoDrawing : TrailDrawing {
     void Clear(RGB_888) override {}
