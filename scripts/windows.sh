@@ -40,8 +40,7 @@ case "${1:-}" in
     build) build ;;
     test)
         build
-        tests/windows/wine_tests.sh "$out" "${LUMIVOR_GOLDEN_DIR:-../shared/golden}" \
-            "${LUMIVOR_LINUX_PROGRAM:-build/release/cli/lumivor}"
+        tests/windows/wine_tests.sh "$out" "${LUMIVOR_LINUX_PROGRAM:-build/release/cli/lumivor}"
         ;;
     *)
         echo "usage: scripts/windows.sh build|test" >&2

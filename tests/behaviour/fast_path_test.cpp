@@ -12,21 +12,29 @@
 #include "behaviour/presets.h"
 #include "bots/trail_colours.h"
 #include "colour/random_tovi.h"
-#include "tests/support/community.h"
 #include "world/biotope.h"
 #include "world/community.h"
 
 namespace {
+
+// The bots of `world` with the genes and step functions of preset n, initialised.
+void GivePresetBots(Biotope& world, int n) {
+    for (unsigned long b = 0; b < world.n_bots; ++b) {
+        std::memcpy(world.bots[b].genes, bot_genes[n][b], 13);
+        world.bots[b].step_func = step_funcs[n][b];
+    }
+    world.InitCommunity();
+}
 
 // Community n on a small habitat of random colours (few levels, so ties and
 // runs are common; bots cross the border often).
 void Build(Biotope& w, int n, int width, int height) {
     testing::internal::CaptureStdout();
     w.Create(kCommunityBots, width, height, 1765000000ul + n);
-    testing::internal::GetCapturedStdout();
     w.SetBotSteps(500);
     w.SetHueShift(*hshift[n]);
     GivePresetBots(w, n);
+    testing::internal::GetCapturedStdout();
     uint64_t s = 99 + n;
     for (size_t i = 0; i < static_cast<size_t>(width) * height * 3; ++i) {
         s = s * 6364136223846793005ull + 1442695040888963407ull;
@@ -132,11 +140,15 @@ TEST_P(FastWalkPainting, EqualsTheGeneralStepForEveryCommunityShapeAndGenerator)
         for (int n = 0; n < kCommunityCount; ++n) {
             SCOPED_TRACE(n);
             Biotope fast, plain, marked;
-            Build(fast, n, width, height);
-            Build(plain, n, width, height);
-            Build(marked, n, width, height);
+            // On one shape bot 7 has a step function without a specialised walk: it
+            // walks, and is observed, through the general step amid the others.
+            for (Biotope* w : {&fast, &plain, &marked}) {
+                Build(*w, n, width, height);
+                if (width == 23) w->bots[7].step_func = def_step_func;
+            }
             for (unsigned long b = 0; b < fast.n_bots; ++b)
-                ASSERT_NE(behaviour::WalksFor(fast.bots[b].step_func), nullptr);
+                ASSERT_EQ(behaviour::WalksFor(fast.bots[b].step_func) == nullptr,
+                          width == 23 && b == 7);
             Recorder observed{&fast, {}};
             seed(table_bytes);
             for (int u = 0; u < 3; ++u) fast.Update();
@@ -166,29 +178,6 @@ TEST_P(FastWalkPainting, EqualsTheGeneralStepForEveryCommunityShapeAndGenerator)
             EXPECT_TRUE(fast.n_updates == 6 && marked.n_updates == 6);
         }
     }
-}
-
-// A bot whose step function has no specialised walk is observed through the general step:
-// the reports are its trail, step for step.
-TEST(FastWalk, OtherBotsAreObservedThroughTheGeneralStep) {
-    Biotope w;
-    testing::internal::CaptureStdout();
-    w.Create(3, 19, 11, 77);
-    w.SetBotSteps(40);
-    w.InitCommunity();
-    testing::internal::GetCapturedStdout();
-    Recorder observed{&w, {}};
-    w.UpdateObserved(behaviour::StepObserver{RecordStep, &observed});
-    ASSERT_EQ(observed.rows.size(), 3u * 40u);
-    for (const Row& row : observed.rows) {
-        const Bot& bot = w.bots[row[0]];
-        const Point2i at = bot.path_xy[row[1]];
-        const RGB_888 c = bot.path_rgb[row[1]];
-        EXPECT_EQ((std::array<long, 5>{row[2], row[3], row[9], row[10], row[11]}),
-                  (std::array<long, 5>{at.x, at.y, c.r, c.g, c.b}));
-    }
-    EXPECT_EQ(observed.rows.back()[4], w.bots[2].value);
-    EXPECT_EQ(observed.rows.back()[5], w.bots[2].dir);
 }
 
 // Marks that do not fit the habitat are never written: the update paints as the saver's

@@ -1,13 +1,13 @@
 // The preset communities and their installation into the world (each community's objects,
 // messages and seeding are held by the reference runs).
-#include "tests/support/community.h"
+#include "world/community.h"
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <string>
 
 #include "world/biotope.h"
-#include "world/community.h"
 
 TEST(Community, UnknownNumbersAreRefused) {
     for (int n : {10, -1}) {
@@ -19,6 +19,17 @@ TEST(Community, UnknownNumbersAreRefused) {
         EXPECT_EQ(err, "InitCommunity(" + std::to_string(n) + ")\ncommunity " + std::to_string(n) +
                            " : no such community!\n");
     }
+}
+
+// Builds the world for preset n on a width x height surface, as the saver does.
+void InstallCommunity(int n, int width, int height, std::time_t clock) {
+    scr_w = width;
+    scr_h = height;
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    InitCommunity(n, StartClock::Fixed(clock));
+    testing::internal::GetCapturedStdout();
+    testing::internal::GetCapturedStderr();
 }
 
 TEST(Community, StepCountsFollowTheSurface) {
