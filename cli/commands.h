@@ -4,5 +4,8 @@
 // `lumivor render ...`: argv[0] is "render". Returns the exit status.
 int RenderCommand(int argc, char** argv);
 
+// `lumivor idle ...`: argv[0] is "idle". Returns the exit status.
+int IdleCommand(int argc, char** argv);
+
 // `lumivor [window options]`: argv[0] is the program. Returns the exit status.
 int WindowCommand(int argc, char** argv);

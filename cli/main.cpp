@@ -28,12 +28,14 @@ namespace {
 const char kUsage[] =
     "usage: lumivor [window options]      run the saver in a window or as a screen-saver hack\n"
     "       lumivor render [options]      run it headless and write the picture to files\n"
+    "       lumivor idle [options]        run the saver whenever the session is idle\n"
     "       lumivor --help | --version\n"
     "\n"
     "Eight bots walk a wrapping raster and repaint the cells they cross; their trails\n"
     "build a picture over minutes. One of ten communities is chosen from the clock.\n"
     "\n"
-    "Window options: see 'lumivor --help-window'. Render options: see 'lumivor render --help'.\n";
+    "Window options: see 'lumivor --help-window'. Render options: see 'lumivor render --help'.\n"
+    "Idle options: see 'lumivor idle --help'.\n";
 #else
 const char kUsage[] =
     "usage: lumivor render [options]      run the saver headless and write the picture to files\n"
@@ -101,6 +103,8 @@ int main(int argc, char** argv) {
         std::printf("lumivor %s\n", LUMIVOR_VERSION);
     } else if (renders) {
         status = RenderCommand(argc - 1, argv + 1);
+    } else if (argc >= 2 && std::strcmp(argv[1], "idle") == 0) {
+        status = IdleCommand(argc - 1, argv + 1);
     } else {
         status = WindowCommand(argc, argv);
     }

@@ -38,9 +38,15 @@ dpkg-deb --field "$deb" Package Version Architecture Section Depends Recommends
 contents=$(dpkg-deb --contents "$deb")
 for f in ./usr/bin/lumivor ./usr/libexec/xscreensaver/lumivor \
          ./usr/share/xscreensaver/config/lumivor.xml ./usr/share/man/man6/lumivor.6 \
-         ./usr/share/applications/lumivor.desktop ./usr/share/doc/lumivor/wayland-protocols.md; do
+         ./usr/share/applications/lumivor.desktop ./usr/share/doc/lumivor/wayland-protocols.md \
+         ./usr/lib/systemd/user/lumivor-idle.service ./etc/xdg/autostart/lumivor-idle.desktop; do
     echo "$contents" | grep -q " $f\$" || fail "the package lacks $f"
 done
+# lumivor idle stays off until the user turns it on: the autostart entry is hidden.
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./etc/xdg/autostart/lumivor-idle.desktop | grep -qx 'Hidden=true' ||
+    fail "the package's autostart entry for lumivor idle is not hidden"
+dpkg-deb --field "$deb" Depends | grep -q libxss1 ||
+    fail "the package does not depend on libxss1: the X11 idle watcher was not built"
 dpkg-deb --field "$deb" Depends | grep -q libc6 || fail "no library dependencies were found"
 dpkg-deb --field "$deb" Depends | grep -q libwayland-client0 ||
     fail "the package does not depend on libwayland-client0: the Wayland host was not built"

@@ -24,7 +24,8 @@ struct Parsed {
     bool pace_given = false;           // --ticks-per-second
     const char* video_only = nullptr;  // an option given that needs --video
     ScrArgs scr = {};
-    int switches = 0;  // of /s, /p and /c
+    int switches = 0;                            // of /s, /p and /c
+    long long idle_after = kDefaultIdleSeconds;  // idle: --after in seconds
 
     RunStart& start() { return command == kRenderCommand ? render.job.start : window.job.start; }
 };
@@ -61,6 +62,21 @@ bool ParseDouble(const char* text, double min, double max, double* out) {
     if (errno != 0 || end == text || *end != '\0' || !std::isfinite(v) || v < min || v > max)
         return false;
     *out = v;
+    return true;
+}
+
+// Seconds: digits, alone or followed by s, m (minutes) or h (hours).
+bool SetIdleTime(Parsed& p, const char* value) {
+    std::string digits = value;
+    long long unit = 1;
+    const char last = digits.empty() ? '\0' : digits.back();
+    if (last == 's' || last == 'm' || last == 'h') {
+        unit = last == 's' ? 1 : last == 'm' ? 60 : 3600;
+        digits.pop_back();
+    }
+    long long n = 0;
+    if (!ParseInteger(digits.c_str(), 10, 1, kMaxIdleSeconds / unit, &n)) return false;
+    p.idle_after = n * unit;
     return true;
 }
 
@@ -180,7 +196,12 @@ const Option kOptions[] = {
                                                 : PresentChoice::kAuto;
          return way == "auto" || way == "opengl" || way == "gdi";
      }},
-    {"draw", nullptr, "WAY", kWindowCommand, "auto, opengl or pixels",
+    // The idle watcher's own option; the saver's options below apply to each run it starts.
+    {"after", nullptr, "DURATION", kIdleCommand,
+     "a duration such as 300, 90s or 5m (at most 24h)",
+     "start the saver once the session has been idle this long:\n"
+     "seconds, or 90s, 5m, 1h (default 5m)", SetIdleTime},
+    {"draw", nullptr, "WAY", kWindowCommand | kIdleCommand, "auto, opengl or pixels",
      "on X11: opengl: through OpenGL; pixels: painted by the program,\n"
      "changed parts sent; auto (the default): pixels where OpenGL is\n"
      "software (LUMIVOR_PRESENT=full or parts asks the same)",
@@ -212,6 +233,14 @@ const Option kOptions[] = {
      "the root window on X11, the background layer of every output\n"
      "on Wayland (wlr-layer-shell); ticks only while it is seen",
      [](Parsed& p, const char*) { return p.window.job.wallpaper = true; }},
+    {"ticks-per-second", nullptr, "N", kIdleCommand, "a pace 1..75",
+     "the pace: the same pictures, N a second (default 75)",
+     [](Parsed& p, const char* v) {
+         long long n = 0;
+         if (!ParseInteger(v, 10, 1, kTicksPerSecond, &n)) return false;
+         p.window.job.ticks_per_second = static_cast<int>(n);
+         return true;
+     }},
     {"ticks-per-second", nullptr, "N", kWindowCommand, "a pace 1..75",
      "the pace: the same pictures, N a second (default 75; with\n"
      "--wallpaper 8)",
@@ -222,19 +251,26 @@ const Option kOptions[] = {
          p.pace_given = true;
          return true;
      }},
+    {"wayland", nullptr, nullptr, kIdleCommand, nullptr,
+     "watch the Wayland compositor's idle time and cover every\n"
+     "output (the default when WAYLAND_DISPLAY is set)",
+     [](Parsed& p, const char*) { return p.window.wayland = true; }},
+    {"x11", nullptr, nullptr, kIdleCommand, nullptr,
+     "watch the X server's idle time and cover the screen (the\ndefault otherwise)",
+     [](Parsed& p, const char*) { return p.window.x11 = true; }},
     {"wayland", nullptr, nullptr, kWindowCommand, nullptr,
      "run on Wayland, over every output until a key, a button\nor the pointer moves (the default "
      "when WAYLAND_DISPLAY\nis set and DISPLAY is not)",
      [](Parsed& p, const char*) { return p.window.wayland = true; }},
     {"x11", nullptr, nullptr, kWindowCommand, nullptr, "run on X11 (the default otherwise)",
      [](Parsed& p, const char*) { return p.window.x11 = true; }},
-    {"display", nullptr, "NAME", kWindowCommand, "a display name",
+    {"display", nullptr, "NAME", kWindowCommand | kIdleCommand, "a display name",
      "the X display (default: $DISPLAY)",
      [](Parsed& p, const char* v) { p.window.job.display_name = v; return true; }},
-    {"fps", nullptr, nullptr, kWindowCommand | kScrCommand, nullptr,
+    {"fps", nullptr, nullptr, kWindowCommand | kScrCommand | kIdleCommand, nullptr,
      "report ticks per second and CPU share on standard error",
      [](Parsed& p, const char*) { return p.window.job.fps = true; }},
-    {"no-fps", nullptr, nullptr, kWindowCommand, nullptr, "do not (the default)",
+    {"no-fps", nullptr, nullptr, kWindowCommand | kIdleCommand, nullptr, "do not (the default)",
      [](Parsed& p, const char*) { p.window.job.fps = false; return true; }},
     {"install", nullptr, nullptr, kWindowCommand, nullptr, "accepted and ignored", Ignore},
     {"noinstall", nullptr, nullptr, kWindowCommand, nullptr, "accepted and ignored", Ignore},
@@ -248,9 +284,10 @@ const Option kOptions[] = {
          return ParseInteger(v, 10, 0, 0x7fffffffLL, &n);
      }},
     // Both commands.
-    {"preset", nullptr, "N", kWindowCommand | kRenderCommand, "a community number 0..9",
+    {"preset", nullptr, "N", kWindowCommand | kRenderCommand | kIdleCommand,
+     "a community number 0..9",
      "community 0..9 (default: the clock reading mod 10)", SetPreset},
-    {"seed", nullptr, "S", kWindowCommand | kRenderCommand | kScrCommand,
+    {"seed", nullptr, "S", kWindowCommand | kRenderCommand | kScrCommand | kIdleCommand,
      "a clock reading (a non-negative integer)",
      "the clock reading at start: seeds the generator and the world\n(default: the real clock)",
      SetSeed},
@@ -263,6 +300,8 @@ const Option kOptions[] = {
     {"ticks", nullptr, "T", kWindowCommand, "a tick count 1..1000000000",
      "stop after T ticks (the first only clears; default: run on);\n"
      "on Wayland the picture is then held until input", SetTicks},
+    {"ticks", nullptr, "T", kIdleCommand, "a tick count 1..1000000000",
+     "run T ticks (the first only clears), then hold the picture\nuntil input", SetTicks},
     {"minutes", nullptr, "M", kRenderCommand, "a number of minutes 0..100000",
      "4500 x M ticks (75 ticks a second)", SetMinutes},
     {"habitat", nullptr, "FILE", kRenderCommand, "a file name",
@@ -270,6 +309,10 @@ const Option kOptions[] = {
      SetHabitat},
     {"habitat", nullptr, "FILE", kWindowCommand | kScrCommand, "a file name",
      "at exit, save the display habitat as a binary PPM, top row\nfirst (-: standard output)",
+     SetHabitat},
+    {"habitat", nullptr, "FILE", kIdleCommand, "a file name",
+     "at the end of each run, save the display habitat as a binary\n"
+     "PPM, top row first (-: standard output)",
      SetHabitat},
     {"start-from", nullptr, "FILE", kRenderCommand, "a file name",
      "load a picture into the new world before the first update:\n"
@@ -318,9 +361,11 @@ const Option kOptions[] = {
          p.video_only = "--lossless";
          return p.render.job.video_lossless = true;
      }},
-    {"quiet", nullptr, nullptr, kWindowCommand | kRenderCommand | kScrCommand, nullptr,
+    {"quiet", nullptr, nullptr, kWindowCommand | kRenderCommand | kScrCommand | kIdleCommand,
+     nullptr,
      "silence the system's own messages (errors are still shown)", SetQuiet},
-    {"help", "h", nullptr, kWindowCommand | kRenderCommand | kScrCommand, nullptr, "show this text",
+    {"help", "h", nullptr, kWindowCommand | kRenderCommand | kScrCommand | kIdleCommand, nullptr,
+     "show this text",
      SetHelp},
     {"help-window", nullptr, nullptr, kWindowCommand, nullptr, "show this text", SetHelp},
 };
@@ -473,6 +518,15 @@ bool ParseWindowArgs(int argc, char** argv, WindowArgs* args, std::string* error
     if (p.window.job.wallpaper && !p.pace_given)
         p.window.job.ticks_per_second = kWallpaperTicksPerSecond;
     *args = p.window;
+    return true;
+}
+
+bool ParseIdleArgs(int argc, char** argv, IdleArgs* args, std::string* error) {
+    Parsed p{kIdleCommand, {}, {}};
+    if (!Parse(kIdleCommand, argc, argv, &p, error)) return false;
+    args->window = p.window;
+    args->window.job.covers_screen = true;
+    args->after_seconds = p.idle_after;
     return true;
 }
 

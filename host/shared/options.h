@@ -16,7 +16,16 @@ constexpr int kMaxSide = kMaxHabitatSide;      // largest surface side `render` 
 constexpr long long kMaxTicks = 1000000000LL;  // largest tick count either command accepts
 constexpr double kTicksPerMinute = 60.0 * kTicksPerSecond;
 
-enum Command : unsigned { kWindowCommand = 1, kRenderCommand = 2, kScrCommand = 4 };
+enum Command : unsigned {
+    kWindowCommand = 1,
+    kRenderCommand = 2,
+    kScrCommand = 4,
+    kIdleCommand = 8,
+};
+
+// `lumivor idle` starts the saver after this much idle time unless --after says otherwise.
+constexpr long long kDefaultIdleSeconds = 5 * 60;
+constexpr long long kMaxIdleSeconds = 24 * 60 * 60;
 
 struct RenderArgs {
     RenderJob job;
@@ -33,6 +42,13 @@ struct WindowArgs {
     bool quiet = false;
     bool wayland = false;  // --wayland
     bool x11 = false;      // --x11
+};
+
+// `lumivor idle`: the saver's job for each run it starts (drawn over every
+// output, input ends it) and the idle time before each.
+struct IdleArgs {
+    WindowArgs window;
+    long long after_seconds = kDefaultIdleSeconds;
 };
 
 // What Windows starts a screen saver for: /c (or no switch), /s or /p.
@@ -56,6 +72,8 @@ bool ParseDrawing(const char* way, PresentChoice* present);
 // one-line reason in `error` for a usage error.
 bool ParseRenderArgs(int argc, char** argv, RenderArgs* args, std::string* error);
 bool ParseWindowArgs(int argc, char** argv, WindowArgs* args, std::string* error);
+// argv[0] is "idle".
+bool ParseIdleArgs(int argc, char** argv, IdleArgs* args, std::string* error);
 // The saver's switches are also read as Windows gives them: '/' or '-', any
 // case, the window handle after a colon or as the next argument.
 bool ParseScrArgs(int argc, char** argv, ScrArgs* args, std::string* error);

@@ -28,13 +28,14 @@ inline bool PaintsPixels(PresentChoice choice, bool pixels_suit, bool software_g
 }
 
 struct WindowJob {
-    RunStart start;                          // the clock reading and community each start uses
-    bool root = false;                       // the screen saver's window, else the root window
-    bool have_window_id = false;             // draw into window_id (wins over root)
-    unsigned long window_id = 0;             // an X window id
-    std::string display_name;                // the X display; empty: $DISPLAY
-    bool in_window = false;                  // on Wayland, a window instead of every output
-    bool wallpaper = false;                  // the desktop's background: input never ends it
+    RunStart start;               // the clock reading and community each start uses
+    bool root = false;            // the screen saver's window, else the root window
+    bool have_window_id = false;  // draw into window_id (wins over root)
+    unsigned long window_id = 0;  // an X window id
+    std::string display_name;     // the X display; empty: $DISPLAY
+    bool in_window = false;       // on Wayland, a window instead of every output
+    bool wallpaper = false;       // the desktop's background: input never ends it
+    bool covers_screen = false;   // on X11, a window over the whole screen that any input ends
     int ticks_per_second = kTicksPerSecond;  // the pace, 1..kTicksPerSecond
     bool fps = false;                        // report ticks per second and CPU share
     unsigned long ticks = 0;                 // stop after this many ticks; 0: run until stopped

@@ -77,14 +77,15 @@ class X11Run : public RunHost {
 };
 
 // Runs the saver drawn the way that suits the renderer and the window; the
-// window ends the run after --ticks, the wallpaper holds its picture until stopped.
+// window ends the run after --ticks, the wallpaper holds its picture until stopped
+// and the window over the screen until input.
 int RunSaver(const WindowJob& job, XWindow& window) {
     const auto run = [&](WindowSaver& saver) {
         if (job.fps)
             std::fprintf(job.diag, "lumivor: window 0x%lx, %dx%d, %s\n", window.id(),
                          window.width(), window.height(), saver.Way());
         X11Run host(window, saver);
-        return RunLoop(job, host, !job.wallpaper);
+        return RunLoop(job, host, !job.wallpaper && !job.covers_screen);
     };
     if (PaintsImage(job, window)) {
         ImageSaver saver(window, job);
@@ -99,6 +100,8 @@ int RunSaver(const WindowJob& job, XWindow& window) {
 }  // namespace
 
 int RunWindowHost(const WindowJob& job) {
+    // A process may run the saver again (lumivor idle): nothing of the last run's display is left.
+    x_window_gone = x_connection_lost = false;
     const char* name = job.display_name.empty() ? nullptr : job.display_name.c_str();
     Display* display = XOpenDisplay(name);
     if (!display) {

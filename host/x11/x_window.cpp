@@ -107,7 +107,7 @@ bool XWindow::Adopt(Window w) {
     return true;
 }
 
-bool XWindow::CreateOwn() {
+bool XWindow::CreateOwn(bool covers_screen) {
     const int screen = DefaultScreen(display_);
     int double_rgb[] = {GLX_RGBA, GLX_RED_SIZE,     8,   GLX_GREEN_SIZE, 8, GLX_BLUE_SIZE,
                         8,        GLX_DOUBLEBUFFER, None};
@@ -129,10 +129,20 @@ bool XWindow::CreateOwn() {
         kOwnWidth < DisplayWidth(display_, screen) ? kOwnWidth : DisplayWidth(display_, screen);
     height_ =
         kOwnHeight < DisplayHeight(display_, screen) ? kOwnHeight : DisplayHeight(display_, screen);
+    unsigned long mask = CWColormap | CWBackPixel | CWBorderPixel | CWEventMask;
+    if (covers_screen) {
+        // Over every output of the screen, above every window, with no window
+        // manager in between.
+        width_ = DisplayWidth(display_, screen);
+        height_ = DisplayHeight(display_, screen);
+        attrs.override_redirect = True;
+        attrs.event_mask |= ButtonPressMask | PointerMotionMask;
+        mask |= CWOverrideRedirect;
+        covers_screen_ = true;
+    }
     win_ = XCreateWindow(display_, root, 0, 0, static_cast<unsigned>(width_),
                          static_cast<unsigned>(height_), 0, visual_->depth, InputOutput,
-                         visual_->visual, CWColormap | CWBackPixel | CWBorderPixel | CWEventMask,
-                         &attrs);
+                         visual_->visual, mask, &attrs);
     if (!win_) {
         std::fprintf(diag_, "lumivor: cannot create a window\n");
         return false;
@@ -155,7 +165,7 @@ OpenResult XWindow::Open(const WindowJob& job) {
     } else if (job.root || job.wallpaper) {  // no key or button of its own ends it
         ok = Adopt(RootWindow(display_, DefaultScreen(display_)));
     } else {
-        ok = CreateOwn();
+        ok = CreateOwn(job.covers_screen);
     }
     if (!ok) return OpenResult::kFailed;
 
@@ -203,6 +213,20 @@ bool XWindow::AskIfSoftware() {
     return query && query(GLX_RENDERER_ACCELERATED_MESA, &accelerated) && !accelerated;
 }
 
+void XWindow::GrabInput() {
+    // Input meant for the windows below comes here instead; a grab that fails
+    // (another client holds one) leaves the input that reaches the window.
+    XGrabKeyboard(display_, win_, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    XGrabPointer(display_, win_, False, ButtonPressMask | PointerMotionMask, GrabModeAsync,
+                 GrabModeAsync, None, None, CurrentTime);
+    Window root = 0, child = 0;
+    int win_x = 0, win_y = 0;
+    unsigned buttons = 0;
+    if (!XQueryPointer(display_, win_, &root, &child, &pointer_x_, &pointer_y_, &win_x, &win_y,
+                       &buttons))
+        pointer_x_ = pointer_y_ = -1;
+}
+
 void XWindow::ReleaseContext() {
     if (!context_ || x_connection_lost) return;
     glXMakeCurrent(display_, None, nullptr);
@@ -232,6 +256,7 @@ WindowEvents XWindow::HandleEvents() {
                 if (event.xmap.window == win_ && !mapped_) {
                     mapped_ = true;
                     seen.shown = true;
+                    if (covers_screen_) GrabInput();
                 }
                 break;
             case UnmapNotify:
@@ -244,9 +269,20 @@ WindowEvents XWindow::HandleEvents() {
                 char text[8] = {};
                 KeySym key = NoSymbol;
                 XLookupString(&event.xkey, text, sizeof text, &key, nullptr);
-                if (key == XK_Escape || key == XK_q || key == XK_Q) seen.quit_asked = true;
+                if (covers_screen_ || key == XK_Escape || key == XK_q || key == XK_Q)
+                    seen.quit_asked = true;
                 break;
             }
+            case ButtonPress:
+                seen.quit_asked = seen.quit_asked || covers_screen_;
+                break;
+            case MotionNotify:
+                // A motion report where the pointer stands still (a window mapped
+                // under it) is no input.
+                if (covers_screen_ &&
+                    (event.xmotion.x_root != pointer_x_ || event.xmotion.y_root != pointer_y_))
+                    seen.quit_asked = true;
+                break;
             case ClientMessage:
                 if (own_window_ && static_cast<Atom>(event.xclient.data.l[0]) == wm_delete_)
                     seen.quit_asked = true;

@@ -30,7 +30,8 @@ struct WindowEvents {
     bool resized = false;     // width and height changed
     bool shown = false;       // the window was mapped again (or first)
     bool exposed = false;     // the picture must be shown again
-    bool quit_asked = false;  // a key or the window manager asked the own window to close
+    bool quit_asked = false;  // a key or the window manager asked the own window to close,
+                              // or any input came to the window over the screen
 };
 
 class XWindow {
@@ -67,7 +68,9 @@ class XWindow {
 
   private:
     bool Adopt(Window w);
-    bool CreateOwn();
+    bool CreateOwn(bool covers_screen);
+    // The window over the screen takes the keyboard and the pointer once shown.
+    void GrabInput();
     void AskForVsync();
     bool AskIfSoftware();
 
@@ -75,6 +78,8 @@ class XWindow {
     std::FILE* diag_;
     Window win_ = 0;
     bool own_window_ = false;
+    bool covers_screen_ = false;           // any key, button or pointer movement ends the run
+    int pointer_x_ = -1, pointer_y_ = -1;  // where the pointer was when the window took it
     Colormap colormap_ = 0;
     XVisualInfo* visual_ = nullptr;
     GLXContext context_ = nullptr;

@@ -61,7 +61,7 @@ const std::string kRun = "render --no-gl --seed 7 --size 60x40 --ticks 3";
 // with one dash or two, the saver's switches named as given.
 TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
     const struct {
-        char command;  // r: render, w: window, s: the Windows saver
+        char command;  // r: render, w: window, s: the Windows saver, i: idle
         std::vector<std::string> args;
         std::string error;
     } cases[] = {
@@ -91,6 +91,17 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
         {'w', {"--minutes", "2"}, "unknown option '--minutes'"},
         {'w', {"--draw", "gdi"}, "--draw needs auto, opengl or pixels, not 'gdi'"},
         {'w', {"--ticks-per-second", "76"}, "--ticks-per-second needs a pace 1..75, not '76'"},
+        {'i',
+         {"--after", "0"},
+         "--after needs a duration such as 300, 90s or 5m (at most 24h), not '0'"},
+        {'i',
+         {"--after", "25h"},
+         "--after needs a duration such as 300, 90s or 5m (at most 24h), not '25h'"},
+        {'i',
+         {"--after", "5 m"},
+         "--after needs a duration such as 300, 90s or 5m (at most 24h), not '5 m'"},
+        {'i', {"--root"}, "unknown option '--root'"},
+        {'i', {"--wallpaper"}, "unknown option '--wallpaper'"},
         {'s', {"/p"}, "/p needs a window handle (decimal or 0x hex)"},
         {'s', {"/p:"}, "/p needs a window handle (decimal or 0x hex)"},
         {'s', {"/p", "12x"}, "/p needs a window handle (decimal or 0x hex), not '12x'"},
@@ -111,8 +122,10 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
         RenderArgs render;
         WindowArgs window;
         ScrArgs scr;
+        IdleArgs idle;
         EXPECT_EQ(c.command == 'r'   ? Parse(ParseRenderArgs, c.args, &render)
                   : c.command == 'w' ? Parse(ParseWindowArgs, c.args, &window)
+                  : c.command == 'i' ? Parse(ParseIdleArgs, c.args, &idle)
                                      : Parse(ParseScrArgs, c.args, &scr),
                   c.error)
             << c.args[0];
@@ -148,6 +161,16 @@ TEST(Options, SwitchesInEveryFormWindowsSends) {
     WindowArgs window;
     EXPECT_EQ(Parse(ParseWindowArgs, {"--window-id", "010"}, &window), "");
     EXPECT_EQ(window.job.window_id, 10u);
+    // lumivor idle's durations, and the saver it runs: over the screen, at the saver's pace.
+    for (const auto& [given, seconds] : std::vector<std::pair<std::string, long long>>{
+             {"", 300}, {"300", 300}, {"90s", 90}, {"5m", 300}, {"24h", 86400}}) {
+        IdleArgs idle;
+        const std::vector<std::string> args =
+            given.empty() ? std::vector<std::string>{} : std::vector<std::string>{"--after", given};
+        EXPECT_EQ(Parse(ParseIdleArgs, args, &idle), "") << given;
+        EXPECT_EQ(idle.after_seconds, seconds) << given;
+        EXPECT_TRUE(idle.window.job.covers_screen && idle.window.job.ticks_per_second == 75);
+    }
 }
 
 // A usage error reaches the user as one line on standard error, named by its command and
@@ -158,6 +181,7 @@ TEST(Cli, RefusalsAreOneLineWithTheirStatus) {
     const std::tuple<std::string, int, std::string> cases[] = {
         {"render --x", 2, "lumivor render: unknown option '--x' (see 'lumivor render --help')\n"},
         {"--x", 2, "lumivor: unknown option '--x' (see 'lumivor --help-window')\n"},
+        {"idle --x", 2, "lumivor: unknown option '--x' (see 'lumivor idle --help')\n"},
         {kRun + " --habitat - --png -", 2,
          "lumivor render: --habitat and --png cannot both go to standard output\n"},
         {kRun + " --habitat - --final-state", 2,
@@ -182,15 +206,19 @@ TEST(Cli, RefusalsAreOneLineWithTheirStatus) {
 TEST(Cli, HelpAndManualPageListTheSameOptions) {
     const std::string man = ReadFile(LUMIVOR_SOURCE_DIR "/packaging/lumivor.6");
     ASSERT_FALSE(man.empty());
-    const LumivorRun render = RunLumivor("render --help"),
-                     window = RunLumivor("-quiet -help-window");
-    ASSERT_EQ(render.status, 0);
-    ASSERT_EQ(window.status, 0);
-    const auto render_help = Listed(render.out), window_help = Listed(window.out);
-    EXPECT_GE(render_help.size(), 14u);  // read at all
-    EXPECT_GE(window_help.size(), 18u);
-    EXPECT_EQ(Listed(man, "RENDER OPTIONS"), render_help);
-    EXPECT_EQ(Listed(man, "WINDOW OPTIONS"), window_help);
+    const struct {
+        std::string line, section;
+        size_t at_least;  // read at all
+    } commands[] = {{"render --help", "RENDER OPTIONS", 14},
+                    {"-quiet -help-window", "WINDOW OPTIONS", 18},
+                    {"idle -quiet --help", "IDLE OPTIONS", 14}};
+    for (const auto& c : commands) {
+        const LumivorRun run = RunLumivor(c.line);
+        ASSERT_EQ(run.status, 0) << c.line;
+        const auto help = Listed(run.out);
+        EXPECT_GE(help.size(), c.at_least) << c.line;
+        EXPECT_EQ(Listed(man, c.section), help) << c.line;
+    }
     EXPECT_EQ(RunLumivor("--version").out.rfind("lumivor ", 0), 0u);
 }
 

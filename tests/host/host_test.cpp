@@ -5,6 +5,7 @@
 // clang-format off
 #include <gtest/gtest.h>
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 // clang-format on
 #include <signal.h>
@@ -128,6 +129,53 @@ TEST_F(HostTest, HackWindowShowsTheSavedHabitat) {
                         std::string::npos);
         if (!real_root) XDestroyWindow(x.display, win);
     }
+    std::remove(kHabitat.c_str());
+}
+
+// `lumivor idle`: after a second without input the saver covers the screen and holds its
+// picture after --ticks (the screen equals the habitat it saves); a key ends that run, the next
+// idle second starts another, SIGTERM ends the watcher with status 0. It leaves the screen to a
+// running XScreenSaver daemon (its version on the root window), with status 1.
+TEST_F(HostTest, IdleWatcherRunsTheSaverWhileIdle) {
+    TestXServer server(200, 120);
+    ASSERT_NE(server.display, nullptr);
+    const Window root = DefaultRootWindow(server.display);
+    std::remove(kHabitat.c_str());
+    TestChild child;
+    ASSERT_TRUE(child.Start({kLumivor, "idle", "--after", "1", "--seed", "1765000000", "--ticks",
+                             "25", "--habitat", kHabitat, "--fps"},
+                            server.display_name));
+    ASSERT_TRUE(child.WaitForErr("community '", seconds(20))) << child.Err();
+    ASSERT_EQ(child.Wait(seconds(1)), TestChild::kTimedOut) << child.Err();  // held, not ended
+    const std::string screen = Screenshot(server.display, root);
+    const std::string key = "DISPLAY=" + server.display_name + " xdotool key x";
+    ASSERT_EQ(std::system(key.c_str()), 0) << key;
+    ASSERT_TRUE(child.WaitForErr("ticks in all", seconds(10))) << child.Err();
+    EXPECT_TRUE(ReadFile(kHabitat) == screen) << "the screen differs from the saved habitat";
+    const auto runs = [&child] {
+        const std::string err = child.Err();
+        int count = 0;
+        for (size_t at = err.find("community '"); at != std::string::npos;
+             at = err.find("community '", at + 1))
+            ++count;
+        return count;
+    };
+    for (int wait = 0; wait < 100 && runs() < 2; ++wait)
+        if (child.Wait(std::chrono::milliseconds(100)) != TestChild::kTimedOut) break;
+    EXPECT_EQ(runs(), 2) << child.Err();
+    child.Signal(SIGTERM);
+    EXPECT_EQ(child.Wait(seconds(10)), 0) << child.Err();
+
+    const Atom version = XInternAtom(server.display, "_SCREENSAVER_VERSION", False);
+    const unsigned char text[] = "6.06";
+    XChangeProperty(server.display, root, version, XA_STRING, 8, PropModeReplace, text, 4);
+    XSync(server.display, False);
+    TestChild refused;
+    ASSERT_TRUE(refused.Start({kLumivor, "idle", "--after", "1"}, server.display_name));
+    EXPECT_EQ(refused.Wait(seconds(10)), 1);
+    const std::string err = refused.Err();
+    EXPECT_NE(err.find("XScreenSaver daemon"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
     std::remove(kHabitat.c_str());
 }
 

@@ -10,7 +10,9 @@
 #      picture, and SIGTERM ends it with status 0 and the habitat saved;
 #   4. without a compositor: one line that names `lumivor render`.
 # Section 1 also runs --wallpaper: the same picture on every output's
-# background, not ended by a key, ended by SIGTERM with the habitat saved.
+# background, not ended by a key, ended by SIGTERM with the habitat saved; and
+# `lumivor idle` (org_kde_kwin_idle on sway 1.7): the overlay after an idle
+# second, ended by a key, started again after the next, SIGTERM ends it.
 # Every wait is for a condition (a socket, a capture, a file, an exit), with a
 # minute's limit; nothing depends on how fast the machine is.
 #
@@ -184,6 +186,36 @@ stopped_early() {  # NAME WHAT: started with WAYLAND_DEBUG, stopped once it spok
 kill -STOP "$sway_pid"
 stopped_early frozen "SIGTERM while the compositor does not answer"
 kill -CONT "$sway_pid"
+
+# The idle watcher of its own: after a second without input it shows the
+# overlay (the render's picture); a key ends that run, the next idle second
+# starts another, and SIGTERM ends the watcher with status 0 and the habitat saved.
+wait_until "output cleared of the last saver" cleared
+mkfifo "$work/watch-keys"
+wtype - <"$work/watch-keys" &
+wtype_pid=$!
+pids="$pids $wtype_pid"
+exec 3>"$work/watch-keys"  # wtype types once it reads the end: the watcher has no copy
+WAYLAND_DEBUG=client "$lumivor" idle --after 1 --seed "$seed" --ticks "$ticks" \
+    --habitat "$work/watch.ppm" >/dev/null 2>"$work/watch.log" 3>&- &
+saver=$!
+pids="$pids $saver"
+wait_until "picture from lumivor idle" shows 400 300
+watch_keyboard() { grep -q 'wl_keyboard@[0-9]*\.enter' "$work/watch.log"; }
+wait_until "keyboard focus of lumivor idle" watch_keyboard
+printf x >&3
+exec 3>&-
+key_ended_run() { [ -s "$work/watch.ppm" ]; }  # each run saves its habitat at its end
+wait_until "end of the run by a key" key_ended_run ||
+    grep -v "^\[" "$work/watch.log" | tail -n 5 >&2
+finish "$wtype_pid" 60
+second_run() { [ "$(grep -c "community '" "$work/watch.log")" -ge 2 ]; }
+wait_until "a second run of lumivor idle" second_run
+wait_until "picture from the second run" shows 400 300
+kill -TERM "$saver"
+finish "$saver" 60
+ended 0 watch 400x300 "sway: lumivor idle showed the render's picture after an idle second," \
+    "again after a key and another idle second; SIGTERM ended it with status 0"
 
 # 2. Started by the idle daemon, once the last saver's picture has left the
 # output, and ended by the compositor going away: status 1, said why, and the

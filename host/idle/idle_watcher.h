@@ -1,0 +1,32 @@
+// What the idle loop asks of a desktop's idle watcher.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+
+#include "host/shared/window_job.h"
+
+enum class IdleWait {
+    kIdle,     // idle long enough: the saver starts
+    kStopped,  // a stop signal came
+    kFailed,   // the watcher failed and said why
+};
+
+class IdleWatcher {
+  public:
+    virtual ~IdleWatcher() = default;
+    // Waits until the session has been idle for the watcher's time (a stop
+    // signal cuts the wait short).
+    virtual IdleWait WaitForIdle() = 0;
+    // The saver's run ended: the next start needs input first and then the
+    // whole idle time again.
+    virtual void SaverEnded() = 0;
+    // Runs the saver on this desktop. Returns the run's status.
+    virtual int RunSaver(const WindowJob& job) = 0;
+    // What the watcher listens to, for the line that says it watches.
+    virtual const char* Source() const = 0;
+};
+
+// Each returns null after one line on `diag` saying why this desktop cannot be watched.
+std::unique_ptr<IdleWatcher> OpenX11Watcher(const WindowJob& job, long long after_seconds);
+std::unique_ptr<IdleWatcher> OpenWaylandWatcher(const WindowJob& job, long long after_seconds);
