@@ -2,7 +2,6 @@
 // time (ext-idle-notify-v1, or org_kde_kwin_idle where that is what it offers,
 // as sway 1.7 does) and another when input resumes, on a connection of its own.
 
-#include <poll.h>
 #include <wayland-client.h>
 
 #include <algorithm>
@@ -13,6 +12,7 @@
 
 #include "host/idle/idle_watcher.h"
 #include "host/shared/run_loop.h"
+#include "host/wayland/wayland_client.h"
 #include "host/wayland/wayland_host.h"
 #ifdef LUMIVOR_HAVE_EXT_IDLE_NOTIFY_XML
 #include "ext-idle-notify-v1-client-protocol.h"
@@ -51,7 +51,8 @@ class WaylandWatcher : public IdleWatcher {
             [](void*, wl_registry*, uint32_t) {}};
         registry_ = wl_display_get_registry(display_);
         wl_registry_add_listener(registry_, &kListener, this);
-        if (wl_display_roundtrip(display_) < 0) return Lost();
+        // A compositor that does not answer leaves a stop signal free to end the wait.
+        if (!Roundtrip(display_)) return StopRequested() ? false : Lost();
         const uint32_t ms = static_cast<uint32_t>(after_seconds * 1000);
         if (!seat_) {
             std::fprintf(diag_, "lumivor: no idle watcher answers: the compositor has no seat\n");
@@ -98,7 +99,7 @@ class WaylandWatcher : public IdleWatcher {
     IdleWait WaitForIdle() override {
         while (!idle_) {
             if (StopRequested()) return IdleWait::kStopped;
-            if (!Dispatch()) {
+            if (!DispatchEvents(display_, kMaxWaitNs)) {
                 Lost();
                 return IdleWait::kFailed;
             }
@@ -142,21 +143,6 @@ class WaylandWatcher : public IdleWatcher {
             kde_idle_ = static_cast<org_kde_kwin_idle*>(
                 wl_registry_bind(registry, name, &org_kde_kwin_idle_interface, 1));
 #endif
-    }
-
-    // Waits for the compositor's events (at most kMaxWaitNs, or until a stop
-    // signal) and handles them.
-    bool Dispatch() {
-        while (wl_display_prepare_read(display_) != 0)
-            if (wl_display_dispatch_pending(display_) < 0) return false;
-        wl_display_flush(display_);
-        pollfd fd{wl_display_get_fd(display_), POLLIN, 0};
-        if (WaitForEvents(&fd, kMaxWaitNs) > 0 && (fd.revents & (POLLIN | POLLERR | POLLHUP))) {
-            if (wl_display_read_events(display_) < 0) return false;
-        } else {
-            wl_display_cancel_read(display_);
-        }
-        return wl_display_dispatch_pending(display_) >= 0;
     }
 
     bool Lost() {

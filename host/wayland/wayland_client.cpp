@@ -280,7 +280,7 @@ bool WaylandClient::Connect() {
     registry_ = wl_display_get_registry(display_);
     wl_registry_add_listener(registry_, &kRegistryListener, this);
     // The globals, then the outputs' first events.
-    if (!Roundtrip() || !Roundtrip()) {
+    if (!Roundtrip(display_) || !Roundtrip(display_)) {
         if (!StopRequested()) Failed();
         return false;
     }
@@ -295,28 +295,28 @@ bool WaylandClient::Connect() {
     return true;
 }
 
-bool WaylandClient::Dispatch(long long wait_ns) {
-    while (wl_display_prepare_read(display_) != 0)
-        if (wl_display_dispatch_pending(display_) < 0) return false;
+bool DispatchEvents(wl_display* display, long long wait_ns) {
+    while (wl_display_prepare_read(display) != 0)
+        if (wl_display_dispatch_pending(display) < 0) return false;
     // A full socket waits for room; a closed one is found by the read below.
-    const bool full = wl_display_flush(display_) < 0 && errno == EAGAIN;
-    pollfd fd{wl_display_get_fd(display_), static_cast<short>(POLLIN | (full ? POLLOUT : 0)), 0};
+    const bool full = wl_display_flush(display) < 0 && errno == EAGAIN;
+    pollfd fd{wl_display_get_fd(display), static_cast<short>(POLLIN | (full ? POLLOUT : 0)), 0};
     if (WaitForEvents(&fd, wait_ns) > 0 && (fd.revents & (POLLIN | POLLERR | POLLHUP))) {
-        if (wl_display_read_events(display_) < 0) return false;
+        if (wl_display_read_events(display) < 0) return false;
     } else {
-        wl_display_cancel_read(display_);
+        wl_display_cancel_read(display);
     }
-    return wl_display_dispatch_pending(display_) >= 0;
+    return wl_display_dispatch_pending(display) >= 0;
 }
 
-bool WaylandClient::Roundtrip() {
+bool Roundtrip(wl_display* display) {
     static const wl_callback_listener kDone = {
         [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
     bool done = false;
-    wl_callback* sync = wl_display_sync(display_);
+    wl_callback* sync = wl_display_sync(display);
     wl_callback_add_listener(sync, &kDone, &done);
     while (!done && !StopRequested())
-        if (!Dispatch(kMaxWaitNs)) break;
+        if (!DispatchEvents(display, kMaxWaitNs)) break;
     wl_callback_destroy(sync);
     return done;
 }

@@ -21,6 +21,13 @@ struct xdg_toplevel;
 struct zwlr_layer_shell_v1;
 struct zwlr_layer_surface_v1;
 
+// Sends what is queued, waits up to wait_ns for the compositor's events (a stop
+// signal ends the wait) and dispatches them. False when the connection failed.
+bool DispatchEvents(wl_display* display, long long wait_ns);
+// Waits until the compositor has handled every request sent; false when the
+// connection failed or a stop signal came first.
+bool Roundtrip(wl_display* display);
+
 enum class Role { kOverlay, kFullScreen, kWindow, kBackground };
 
 struct Output;
@@ -83,9 +90,7 @@ class WaylandClient {
     // saver uses. False, with one line on diag, when none answers or it lacks
     // what is needed; false without a line when a stop signal came first.
     bool Connect();
-    // Sends what is queued, waits up to wait_ns for the compositor's events (a
-    // stop signal ends the wait) and dispatches them. False when the connection failed.
-    bool Dispatch(long long wait_ns);
+    bool Dispatch(long long wait_ns) { return DispatchEvents(display_, wait_ns); }
     // The window, or an overlay on each output where wlr-layer-shell is offered,
     // else a full-screen toplevel on each; or the background of each output,
     // which needs wlr-layer-shell (false, with one line on diag, without it).
@@ -127,9 +132,6 @@ class WaylandClient {
   private:
     friend struct View;
     std::unique_ptr<View> OpenView(Output* output);
-    // Waits until the compositor has handled every request sent; false when
-    // the connection failed or a stop signal came first.
-    bool Roundtrip();
 
     std::FILE* diag_;
     Role role_ = Role::kOverlay;
