@@ -1,0 +1,76 @@
+"""The desktops' own D-Bus services, for tests/wayland/desktops_test.sh.
+
+  desktop_bus.py capture SCREEN OUT.ppm   KWin's ScreenShot2: one output's pixels as a PPM
+  desktop_bus.py keys                     mutter's RemoteDesktop: a virtual keyboard that
+                                          types one key ('x') per line read from standard input
+
+Both use the session bus of $DBUS_SESSION_BUS_ADDRESS. A failure is one line on
+standard error and status 1.
+"""
+import os
+import sys
+
+import dbus
+
+
+def capture(screen, path):
+    # KWin writes the raw image into the pipe it is handed and answers with its
+    # geometry and QImage format; 32-bit formats hold B, G, R, A in memory.
+    shot = dbus.Interface(
+        dbus.SessionBus().get_object("org.kde.KWin", "/org/kde/KWin/ScreenShot2"),
+        "org.kde.KWin.ScreenShot2")
+    read_end, write_end = os.pipe()
+    try:
+        meta = shot.CaptureScreen(screen, {"native-resolution": True}, dbus.types.UnixFd(write_end))
+    finally:
+        os.close(write_end)
+    chunks = []
+    while chunk := os.read(read_end, 1 << 16):
+        chunks.append(chunk)
+    data = b"".join(chunks)
+    width, height, stride = int(meta["width"]), int(meta["height"]), int(meta["stride"])
+    if meta.get("type") != "raw" or int(meta["format"]) not in (4, 5, 6) or len(data) < stride * height:
+        raise ValueError(f"unexpected capture {dict(meta)} of {len(data)} bytes")
+    rgb = bytearray(width * height * 3)
+    for y in range(height):
+        row = data[y * stride:y * stride + width * 4]
+        line = rgb[y * width * 3:(y + 1) * width * 3]
+        line[0::3], line[1::3], line[2::3] = row[2::4], row[1::4], row[0::4]
+        rgb[y * width * 3:(y + 1) * width * 3] = line
+    with open(path, "wb") as out:
+        out.write(b"P6\n%d %d\n255\n" % (width, height) + rgb)
+
+
+def keys():
+    # The seat gains its keyboard when the session starts; a key sent before the
+    # client has asked for that keyboard would be lost, so the caller writes a
+    # line only once the client holds it.
+    bus = dbus.SessionBus()
+    name = "org.gnome.Mutter.RemoteDesktop"
+    desktop = dbus.Interface(bus.get_object(name, "/org/gnome/Mutter/RemoteDesktop"), name)
+    session = dbus.Interface(bus.get_object(name, desktop.CreateSession()), name + ".Session")
+    session.Start()
+    print("keyboard", flush=True)
+    for _ in sys.stdin:
+        for pressed in (True, False):
+            session.NotifyKeyboardKeycode(dbus.UInt32(45), pressed)  # evdev KEY_X
+    session.Stop()
+
+
+def main():
+    try:
+        if sys.argv[1:2] == ["capture"] and len(sys.argv) == 4:
+            capture(sys.argv[2], sys.argv[3])
+        elif sys.argv[1:] == ["keys"]:
+            keys()
+        else:
+            print("usage: desktop_bus.py capture SCREEN OUT.ppm | keys", file=sys.stderr)
+            return 2
+    except (dbus.DBusException, OSError, ValueError, KeyError) as error:
+        print(f"desktop_bus.py: {error}", file=sys.stderr)
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
