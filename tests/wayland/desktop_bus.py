@@ -3,6 +3,9 @@
   desktop_bus.py capture SCREEN OUT.ppm   KWin's ScreenShot2: one output's pixels as a PPM
   desktop_bus.py keys                     mutter's RemoteDesktop: a virtual keyboard that
                                           types one key ('x') per line read from standard input
+  desktop_bus.py cast CONNECTOR...        mutter's ScreenCast: a PipeWire stream of each
+                                          monitor, "CONNECTOR NODE" a line, kept until
+                                          standard input ends
 
 Both use the session bus of $DBUS_SESSION_BUS_ADDRESS. A failure is one line on
 standard error and status 1.
@@ -57,14 +60,47 @@ def keys():
     session.Stop()
 
 
+def cast(connectors):
+    # mutter names each stream's PipeWire node in a signal once the session has
+    # started, so the signals are awaited in a GLib main loop.
+    from dbus.mainloop.glib import DBusGMainLoop
+    from gi.repository import GLib
+
+    DBusGMainLoop(set_as_default=True)
+    bus = dbus.SessionBus()
+    name = "org.gnome.Mutter.ScreenCast"
+    screen_cast = dbus.Interface(bus.get_object(name, "/org/gnome/Mutter/ScreenCast"), name)
+    session = dbus.Interface(bus.get_object(name, screen_cast.CreateSession({})), name + ".Session")
+    loop = GLib.MainLoop()
+    waiting = set(connectors)
+
+    def added(node, connector):
+        print(connector, int(node), flush=True)
+        waiting.discard(connector)
+        if not waiting:
+            loop.quit()
+
+    for connector in connectors:
+        stream = bus.get_object(name, session.RecordMonitor(connector, {}))
+        stream.connect_to_signal("PipeWireStreamAdded",
+                                 lambda node, connector=connector: added(node, connector),
+                                 dbus_interface=name + ".Stream")
+    session.Start()
+    loop.run()
+    sys.stdin.read()
+    session.Stop()
+
+
 def main():
     try:
         if sys.argv[1:2] == ["capture"] and len(sys.argv) == 4:
             capture(sys.argv[2], sys.argv[3])
         elif sys.argv[1:] == ["keys"]:
             keys()
+        elif sys.argv[1:2] == ["cast"] and len(sys.argv) > 2:
+            cast(sys.argv[2:])
         else:
-            print("usage: desktop_bus.py capture SCREEN OUT.ppm | keys", file=sys.stderr)
+            print("usage: desktop_bus.py capture SCREEN OUT.ppm | keys | cast CONNECTOR...", file=sys.stderr)
             return 2
     except (dbus.DBusException, OSError, ValueError, KeyError) as error:
         print(f"desktop_bus.py: {error}", file=sys.stderr)

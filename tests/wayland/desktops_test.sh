@@ -6,11 +6,12 @@
 #      back through KWin's ScreenShot2 D-Bus interface), and SIGTERM ends it with
 #      status 0 and the habitat saved; --wallpaper likewise on both backgrounds.
 #      KWin offers no virtual keyboard protocol, so no key is typed there.
-#   2. mutter (no layer-shell): a full-screen xdg-shell toplevel on each output,
-#      the habitat the size of the largest; a key typed through mutter's
-#      RemoteDesktop D-Bus interface ends it with status 0 and the habitat saved,
-#      and so does SIGTERM; --wallpaper is refused with one line. mutter captures
-#      only through PipeWire, so its pictures are not read back.
+#   2. mutter (no layer-shell): a full-screen xdg-shell toplevel on each output
+#      of two sizes, the habitat the size of the largest: the larger output shows
+#      the whole habitat, the smaller its bottom-left corner (read back through
+#      mutter's ScreenCast D-Bus interface and PipeWire); a key typed through
+#      mutter's RemoteDesktop interface ends it with status 0 and the habitat
+#      saved, and so does SIGTERM; --wallpaper is refused with one line.
 # Every wait is for a condition (a socket, a bus, a capture, a log line, an exit),
 # with a minute's limit; nothing depends on how fast the machine is.
 #
@@ -160,6 +161,29 @@ stop_desktop
 # --- mutter: no layer-shell, so full-screen toplevels -----------------------------
 start_desktop mutter mutter --headless --wayland --no-x11 --virtual-monitor 320x240 \
     --virtual-monitor 400x300 --wayland-display=lumivor-mutter
+# mutter's screen casts go through PipeWire, whose session manager links the
+# streams to their readers.
+pipewire >"$work/pipewire.log" 2>&1 &
+pipewire_pid=$!
+wireplumber >"$work/wireplumber.log" 2>&1 &
+wireplumber_pid=$!
+pids="$pids $pipewire_pid $wireplumber_pid"
+pipewire_up() { [ -S "$XDG_RUNTIME_DIR/pipewire-0" ]; }
+wait_until "PipeWire socket" pipewire_up || die "pipewire did not start" "$work/pipewire.log"
+
+# Each output's pixels as raw RGB, and what they must be: the habitat on the
+# larger output, its bottom-left corner on the smaller (the world is drawn from
+# that corner).
+tail -c $((400 * 300 * 3)) "$work/ref-400x300.ppm" >"$work/Meta-1.want"
+convert "$work/ref-400x300.ppm" -crop 320x240+0+60 -depth 8 "rgb:$work/Meta-0.want" ||
+    die "convert cannot crop the reference"
+# mutter_shows CONNECTOR: a frame of that monitor's stream is what it must be.
+mutter_shows() {
+    node=$(awk -v connector="$1" '$1 == connector { print $2 }' "$work/cast.log")
+    timeout 30 gst-launch-1.0 -q pipewiresrc path="$node" num-buffers=1 ! videoconvert ! \
+        video/x-raw,format=RGB ! filesink location="$work/$1.rgb" >"$work/gst.log" 2>&1 &&
+        cmp -s "$work/$1.rgb" "$work/$1.want"
+}
 
 # A full-screen toplevel configured to each output's size, one habitat the size
 # of the largest, and all its ticks done: with no capture to compare, the
@@ -173,6 +197,19 @@ covers_both() {
 }
 start_saver mutter-key --fps
 wait_until "mutter toplevels on both outputs, all ticks done" covers_both "$work/mutter-key.log"
+mkfifo "$work/cast"
+$bus_tool cast Meta-0 Meta-1 <"$work/cast" >"$work/cast.log" 2>&1 &
+cast_pid=$!
+pids="$pids $cast_pid"
+exec 4>"$work/cast"
+streams_up() { [ "$(grep -c '^Meta-[01] [0-9]' "$work/cast.log")" -eq 2 ]; }
+wait_until "ScreenCast streams" streams_up
+wait_until "mutter picture on the larger output" mutter_shows Meta-1 ||
+    tail -n 5 "$work/cast.log" "$work/gst.log" >&2
+wait_until "mutter picture on the smaller output" mutter_shows Meta-0
+exec 4>&-
+reap "$cast_pid"
+[ "$status" -eq 0 ] || fail "mutter's ScreenCast session: $(cat "$work/cast.log")"
 
 # mutter gives the seat its keyboard at the first key of a RemoteDesktop session;
 # that key reaches no client. The key that counts is typed once the saver holds
@@ -207,6 +244,9 @@ status=0
 [ "$status" -eq 1 ] && [ "$(wc -l <"$work/wall.log")" -eq 1 ] && [ ! -e "$work/wall.ppm" ] &&
     grep -q "wlr-layer-shell" "$work/wall.log" ||
     fail "mutter --wallpaper: status $status, said '$(cat "$work/wall.log")'"
+kill "$wireplumber_pid" "$pipewire_pid"
+reap "$wireplumber_pid"
+reap "$pipewire_pid"
 stop_desktop
 
 [ "$failures" -eq 0 ] || { echo "desktops_test.sh: $failures failed" >&2; exit 1; }
