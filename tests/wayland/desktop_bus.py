@@ -1,15 +1,14 @@
-"""The desktops' own D-Bus services, for tests/wayland/desktops_test.sh.
-
-  desktop_bus.py capture SCREEN OUT.ppm   KWin's ScreenShot2: one output's pixels as a PPM
-  desktop_bus.py keys                     mutter's RemoteDesktop: a virtual keyboard that
-                                          types one key ('x') per line read from standard input
-  desktop_bus.py cast CONNECTOR...        mutter's ScreenCast: a PipeWire stream of each
-                                          monitor, "CONNECTOR NODE" a line, kept until
-                                          standard input ends
-
-Both use the session bus of $DBUS_SESSION_BUS_ADDRESS. A failure is one line on
-standard error and status 1.
-"""
+# The desktops' own D-Bus services, for tests/wayland/desktops_test.sh:
+#
+#   desktop_bus.py capture SCREEN OUT   KWin's ScreenShot2: one output's pixels, raw RGB
+#   desktop_bus.py keys                 mutter's RemoteDesktop: a virtual keyboard that
+#                                       types one key ('x') per line of standard input
+#   desktop_bus.py cast CONNECTOR...    mutter's ScreenCast: a PipeWire stream of each
+#                                       monitor, "CONNECTOR NODE" a line, kept until
+#                                       standard input ends
+#
+# Each uses the session bus of $DBUS_SESSION_BUS_ADDRESS. A failure is one line on
+# standard error and status 1.
 import os
 import sys
 
@@ -34,20 +33,17 @@ def capture(screen, path):
     width, height, stride = int(meta["width"]), int(meta["height"]), int(meta["stride"])
     if meta.get("type") != "raw" or int(meta["format"]) not in (4, 5, 6) or len(data) < stride * height:
         raise ValueError(f"unexpected capture {dict(meta)} of {len(data)} bytes")
+    pixels = b"".join(data[y * stride:y * stride + width * 4] for y in range(height))
     rgb = bytearray(width * height * 3)
-    for y in range(height):
-        row = data[y * stride:y * stride + width * 4]
-        line = rgb[y * width * 3:(y + 1) * width * 3]
-        line[0::3], line[1::3], line[2::3] = row[2::4], row[1::4], row[0::4]
-        rgb[y * width * 3:(y + 1) * width * 3] = line
+    rgb[0::3], rgb[1::3], rgb[2::3] = pixels[2::4], pixels[1::4], pixels[0::4]
     with open(path, "wb") as out:
-        out.write(b"P6\n%d %d\n255\n" % (width, height) + rgb)
+        out.write(rgb)
 
 
 def keys():
-    # The seat gains its keyboard when the session starts; a key sent before the
-    # client has asked for that keyboard would be lost, so the caller writes a
-    # line only once the client holds it.
+    # mutter gives the seat its keyboard at the session's first key, which no
+    # client can have asked for yet: the caller writes a first line for that, and
+    # the next once the client holds the keyboard.
     bus = dbus.SessionBus()
     name = "org.gnome.Mutter.RemoteDesktop"
     desktop = dbus.Interface(bus.get_object(name, "/org/gnome/Mutter/RemoteDesktop"), name)
@@ -100,7 +96,7 @@ def main():
         elif sys.argv[1:2] == ["cast"] and len(sys.argv) > 2:
             cast(sys.argv[2:])
         else:
-            print("usage: desktop_bus.py capture SCREEN OUT.ppm | keys | cast CONNECTOR...", file=sys.stderr)
+            print("usage: desktop_bus.py capture SCREEN OUT | keys | cast CONNECTOR...", file=sys.stderr)
             return 2
     except (dbus.DBusException, OSError, ValueError, KeyError) as error:
         print(f"desktop_bus.py: {error}", file=sys.stderr)

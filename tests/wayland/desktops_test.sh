@@ -52,16 +52,24 @@ wait_until() {
     within 60 "$@" || { fail "no $what within a minute"; return 1; }
 }
 
-# The reference habitat of a size, and the PPM a capture of it must be: the same
-# pixels under a header without the habitat's comment line.
+# The reference habitat of a size (ref-WxH.ppm), and the raw RGB pixels a
+# capture of an output of that size must be (ref-WxH.rgb).
 reference() {
     "$lumivor" render --no-gl --quiet --seed "$seed" --size "$1x$2" --ticks "$ticks" \
         --habitat "$work/ref-$1x$2.ppm" >/dev/null || die "lumivor render failed"
-    { printf 'P6\n%d %d\n255\n' "$1" "$2"; tail -c $(($1 * $2 * 3)) "$work/ref-$1x$2.ppm"; } \
-        >"$work/shot-$1x$2.ppm"
+    tail -c $(($1 * $2 * 3)) "$work/ref-$1x$2.ppm" >"$work/ref-$1x$2.rgb"
 }
 reference 320 240
 reference 400 300
+# The bottom-left corner of the larger, which an output of 320x240 shows beside
+# one of 400x300: the world is drawn from that corner.
+convert "$work/ref-400x300.ppm" -crop 320x240+0+60 -depth 8 "rgb:$work/corner.rgb" ||
+    die "convert cannot crop the reference"
+
+# shows OUTPUT WANT: the compositor's capture (the function `capture`, set for
+# each) of OUTPUT is the raw RGB file WANT; differs: it is captured and is not.
+shows() { capture "$1" && cmp -s "$work/$1.rgb" "$work/$2"; }
+differs() { capture "$1" && ! cmp -s "$work/$1.rgb" "$work/$2"; }
 
 # reap PID: finish PID 60, and the id is forgotten: the cleanup signals only
 # processes not yet waited for, never an id the system may have reused.
@@ -135,21 +143,17 @@ EOF
 start_desktop kwin "$work/bin/kwin_wayland" --virtual --width 320 --height 240 --output-count 2 \
     --socket lumivor-kwin --no-lockscreen --no-global-shortcuts
 
-# kwin_shows SCREEN: KWin's capture of that output is the reference picture;
-# kwin_cleared: both outputs are captured, and neither shows it.
-kwin_capture() { $bus_tool capture "$1" "$work/capture.ppm" 2>"$work/capture.log"; }
-kwin_shows() { kwin_capture "$1" && cmp -s "$work/capture.ppm" "$work/shot-320x240.ppm"; }
-kwin_differs() { kwin_capture "$1" && ! cmp -s "$work/capture.ppm" "$work/shot-320x240.ppm"; }
-kwin_cleared() { kwin_differs Virtual-0 && kwin_differs Virtual-1; }
+capture() { $bus_tool capture "$1" "$work/$1.rgb" 2>"$work/capture.log"; }
+kwin_cleared() { differs Virtual-0 ref-320x240.rgb && differs Virtual-1 ref-320x240.rgb; }
 
 for mode in overlay wallpaper; do
     options="--quiet"
     [ "$mode" = overlay ] || options="--quiet --wallpaper --ticks-per-second 30"
     # shellcheck disable=SC2086 # the options are words
     start_saver "kwin-$mode" $options
-    wait_until "KWin $mode picture on the first output" kwin_shows Virtual-0 ||
+    wait_until "KWin $mode picture on the first output" shows Virtual-0 ref-320x240.rgb ||
         tail -n 5 "$work/capture.log" "$work/kwin.log" >&2
-    wait_until "KWin $mode picture on the second output" kwin_shows Virtual-1
+    wait_until "KWin $mode picture on the second output" shows Virtual-1 ref-320x240.rgb
     kill -TERM "$saver"
     reap "$saver"
     ended 0 "kwin-$mode" 320x240 "KWin: the $mode showed the render's picture on both outputs;" \
@@ -171,24 +175,16 @@ pids="$pids $pipewire_pid $wireplumber_pid"
 pipewire_up() { [ -S "$XDG_RUNTIME_DIR/pipewire-0" ]; }
 wait_until "PipeWire socket" pipewire_up || die "pipewire did not start" "$work/pipewire.log"
 
-# Each output's pixels as raw RGB, and what they must be: the habitat on the
-# larger output, its bottom-left corner on the smaller (the world is drawn from
-# that corner).
-tail -c $((400 * 300 * 3)) "$work/ref-400x300.ppm" >"$work/Meta-1.want"
-convert "$work/ref-400x300.ppm" -crop 320x240+0+60 -depth 8 "rgb:$work/Meta-0.want" ||
-    die "convert cannot crop the reference"
-# mutter_shows CONNECTOR: a frame of that monitor's stream is what it must be.
-mutter_shows() {
+# capture OUTPUT: a frame of the monitor's stream (cast.log names its node).
+capture() {
     node=$(awk -v connector="$1" '$1 == connector { print $2 }' "$work/cast.log")
     timeout 30 gst-launch-1.0 -q pipewiresrc path="$node" num-buffers=1 ! videoconvert ! \
-        video/x-raw,format=RGB ! filesink location="$work/$1.rgb" >"$work/gst.log" 2>&1 &&
-        cmp -s "$work/$1.rgb" "$work/$1.want"
+        video/x-raw,format=RGB ! filesink location="$work/$1.rgb" >"$work/gst.log" 2>&1
 }
 
-# A full-screen toplevel configured to each output's size, one habitat the size
-# of the largest, and all its ticks done: with no capture to compare, the
-# saver's --fps report tells it, a second without a tick after one with ticks
-# (a stall instead shows in the habitat saved).
+# A full-screen toplevel configured to each output's size, and all its ticks
+# done: the saver's --fps report shows a second without a tick after one with
+# ticks (a stall instead shows in the pictures or the habitat saved).
 covers_both() {
     grep -qs 'xdg_toplevel@[0-9]*\.configure(320, 240,' "$1" &&
         grep -q 'xdg_toplevel@[0-9]*\.configure(400, 300,' "$1" &&
@@ -204,9 +200,9 @@ pids="$pids $cast_pid"
 exec 4>"$work/cast"
 streams_up() { [ "$(grep -c '^Meta-[01] [0-9]' "$work/cast.log")" -eq 2 ]; }
 wait_until "ScreenCast streams" streams_up
-wait_until "mutter picture on the larger output" mutter_shows Meta-1 ||
+wait_until "mutter picture on the larger output" shows Meta-1 ref-400x300.rgb ||
     tail -n 5 "$work/cast.log" "$work/gst.log" >&2
-wait_until "mutter picture on the smaller output" mutter_shows Meta-0
+wait_until "mutter picture on the smaller output" shows Meta-0 corner.rgb
 exec 4>&-
 reap "$cast_pid"
 [ "$status" -eq 0 ] || fail "mutter's ScreenCast session: $(cat "$work/cast.log")"
