@@ -12,7 +12,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 
-all="packages format release sanitize determinism soak fuzz package web windows wayland bench clean-room"
+all="packages format release sanitize determinism soak fuzz package web windows wayland desktops bench clean-room"
 case "${1:-}" in
     "") parts=$all ;;
     --quick) parts="packages format release sanitize web windows wayland" ;;
@@ -79,6 +79,8 @@ part() {
                 if [ -x build/sanitize/cli/lumivor ]; then
                     env $sanitizer_env tests/wayland/wayland_test.sh build/sanitize/cli/lumivor
                 fi ;;
+        desktops)                               # headless KWin and mutter, their own packages
+            scripts/deps.sh desktops && tests/wayland/desktops_test.sh build/release/cli/lumivor ;;
         bench) build/release/bench/lumivor_bench --benchmark_min_time=0.05 || true ;;  # figures only
         clean-room) scripts/fresh-check.sh ;;   # both commands on a fresh Debian root
         *) echo "scripts/test.sh: no part '$1' (parts: $all)" >&2; return 2 ;;

@@ -33,3 +33,14 @@ finish() {
     status=0
     wait "$1" 2>/dev/null || status=$?
 }
+
+# before SECONDS COMMAND...: like within, for a COMMAND that may itself take a while
+# (a capture that waits for a frame): the limit is on the clock, not on the tries.
+before() {
+    end=$(($(date +%s) + $1))
+    shift
+    until "$@"; do
+        [ "$(date +%s)" -lt "$end" ] || return 1
+        sleep 0.1
+    done
+}
