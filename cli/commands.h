@@ -9,3 +9,10 @@ int IdleCommand(int argc, char** argv);
 
 // `lumivor [window options]`: argv[0] is the program. Returns the exit status.
 int WindowCommand(int argc, char** argv);
+
+struct WindowArgs;
+// What the window command and the idle watcher check alike before a run:
+// --wayland beside --x11 or an X11 option, LUMIVOR_PRESENT (another way to
+// give --draw), and the outputs settled. 0, or the exit status after one line
+// that points to `help`.
+int SettleWindowArgs(WindowArgs& args, const char* help);

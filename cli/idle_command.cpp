@@ -1,12 +1,10 @@
 // `lumivor idle`: parses the idle watcher's options and hands the job to host/idle.
 
 #include <cstdio>
-#include <cstdlib>
 #include <string>
 
 #include "cli/commands.h"
 #include "host/shared/options.h"
-#include "host/shared/outputs.h"
 #ifdef LUMIVOR_HAVE_IDLE_HOST
 #include "host/idle/idle_loop.h"
 #endif
@@ -44,34 +42,14 @@ int IdleCommand(int argc, char** argv) {
         PrintOptions(kIdleCommand, stdout);
         return 0;
     }
+    if (const int settled = SettleWindowArgs(args.window, "lumivor idle --help")) return settled;
     const WindowArgs& window = args.window;
-    if (window.wayland && window.x11) {
-        std::fprintf(stderr,
-                     "lumivor: --wayland and --x11 exclude each other (see 'lumivor idle "
-                     "--help')\n");
-        return 2;
-    }
-    if (window.wayland && !window.job.display_name.empty()) {
-        std::fprintf(stderr, "lumivor: --display works on X11 only (see 'lumivor idle --help')\n");
-        return 2;
-    }
     IdleJob job;
     job.saver = window.job;
     job.after_seconds = args.after_seconds;
     job.desktop = window.wayland ? IdleDesktop::kWayland
                   : window.x11   ? IdleDesktop::kX11
                                  : IdleDesktop::kAuto;
-    // How the picture is presented: LUMIVOR_PRESENT is another way to give --draw.
-    const char* present = std::getenv("LUMIVOR_PRESENT");
-    if (present != nullptr && *present != '\0' && job.saver.present == PresentChoice::kAuto &&
-        !ParseDrawing(present, &job.saver.present)) {
-        std::fprintf(stderr, "lumivor: LUMIVOR_PRESENT is not auto, full or parts: '%s'\n",
-                     present);
-        return 1;
-    }
-    const int settled = SettleRunOutputs({{"--habitat", &job.saver.habitat_path}}, nullptr, nullptr,
-                                         window.quiet, "lumivor", stderr);
-    if (settled != 0) return settled;
     return RunIdle(job);
 #endif
 }

@@ -57,6 +57,28 @@ int RunOnWayland(const WindowJob& job) {
 }
 
 }  // namespace
+
+int SettleWindowArgs(WindowArgs& args, const char* help) {
+    WindowJob& job = args.job;
+    if (args.wayland && args.x11) {
+        std::fprintf(stderr, "lumivor: --wayland and --x11 exclude each other (see '%s')\n", help);
+        return 2;
+    }
+    if (args.wayland && X11Option(job) != nullptr) {
+        std::fprintf(stderr, "lumivor: %s works on X11 only (see '%s')\n", X11Option(job), help);
+        return 2;
+    }
+    // How the picture is presented: LUMIVOR_PRESENT is another way to give --draw.
+    const char* present = std::getenv("LUMIVOR_PRESENT");
+    if (present != nullptr && *present != '\0' && job.present == PresentChoice::kAuto &&
+        !ParseDrawing(present, &job.present)) {
+        std::fprintf(stderr, "lumivor: LUMIVOR_PRESENT is not auto, full or parts: '%s'\n",
+                     present);
+        return 1;
+    }
+    return SettleRunOutputs({{"--habitat", &job.habitat_path}}, nullptr, nullptr, args.quiet,
+                            "lumivor", stderr);
+}
 #endif
 
 int WindowCommand(int argc, char** argv) {
@@ -78,12 +100,6 @@ int WindowCommand(int argc, char** argv) {
         return 0;
     }
     WindowJob& job = args.job;
-    if (args.wayland && args.x11) {
-        std::fprintf(stderr,
-                     "lumivor: --wayland and --x11 exclude each other (see 'lumivor "
-                     "--help-window')\n");
-        return 2;
-    }
     // The background is the root window or every output's background layer, never a window.
     const char* drawn_into = job.root             ? "--root"
                              : job.have_window_id ? "--window-id"
@@ -96,22 +112,7 @@ int WindowCommand(int argc, char** argv) {
                      drawn_into);
         return 2;
     }
-    if (args.wayland && X11Option(job) != nullptr) {
-        std::fprintf(stderr, "lumivor: %s works on X11 only (see 'lumivor --help-window')\n",
-                     X11Option(job));
-        return 2;
-    }
-    // How the picture is presented: LUMIVOR_PRESENT is another way to give --draw.
-    const char* present = std::getenv("LUMIVOR_PRESENT");
-    if (present != nullptr && *present != '\0' && job.present == PresentChoice::kAuto &&
-        !ParseDrawing(present, &job.present)) {
-        std::fprintf(stderr, "lumivor: LUMIVOR_PRESENT is not auto, full or parts: '%s'\n",
-                     present);
-        return 1;
-    }
-    const int settled = SettleRunOutputs({{"--habitat", &job.habitat_path}}, nullptr, nullptr,
-                                         args.quiet, "lumivor", stderr);
-    if (settled != 0) return settled;
+    if (const int settled = SettleWindowArgs(args, "lumivor --help-window")) return settled;
     if (ChoosesWayland(args)) return RunOnWayland(job);
     // XScreenSaver names the window of --root in the environment; an id given
     // on the command line comes first.
