@@ -277,7 +277,7 @@ bool ReadStartPicture(const char* path, HabitatPicture* picture) {
     if (f == nullptr) {
         if (reason == kStandardInputClosed) {
             std::fprintf(stderr, "%s\n", reason);
-        } else if (std::strcmp(path, "-") == 0) {
+        } else if (path != nullptr && std::strcmp(path, "-") == 0) {
             std::fprintf(stderr, "cannot read standard input: %s\n", reason);
         } else {
             std::fprintf(stderr, "cannot open picture %s: %s\n", path != nullptr ? path : "(none)",
