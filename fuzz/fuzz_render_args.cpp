@@ -2,10 +2,10 @@
 // CheckParse says. An accepted command line describes a job that can run: sizes, preset and
 // tick count in range, the options that need or exclude GL rendering consistent, something
 // to write. Its outputs are then settled as CheckSettled says.
-#include "host/shared/options.h"
 #include "fuzz/harness.h"
 #include "fuzz/settle.h"
 #include "host/render/video_writer.h"
+#include "host/shared/options.h"
 
 namespace {
 

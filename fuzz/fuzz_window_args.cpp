@@ -1,9 +1,9 @@
 // Fuzz target for the window options of `lumivor`, parsed without side effects as CheckParse
 // says. An accepted command line names a window id that X can hold, a preset and tick count
 // in range; its habitat file is settled as CheckSettled says.
-#include "host/shared/options.h"
 #include "fuzz/harness.h"
 #include "fuzz/settle.h"
+#include "host/shared/options.h"
 
 namespace {
 

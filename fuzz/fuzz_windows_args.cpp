@@ -4,8 +4,8 @@
 // give iconv's bytes otherwise; then parsed with the saver's switches as CheckParse says.
 #include <iconv.h>
 
-#include "host/shared/options.h"
 #include "fuzz/harness.h"
+#include "host/shared/options.h"
 #include "host/windows/utf16.h"
 
 namespace {
