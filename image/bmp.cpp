@@ -284,20 +284,18 @@ bool LoadFrom(Image& im, FILE* f, bool topDown, uint32_t maxSide) {
     // before anything is allocated or the old content is dropped: a header
     // could otherwise ask for gigabytes. (Streams that cannot seek are read
     // and fail at the short read instead.)
-    if (bpp != 4) {
-        const long here = ftell(f);
-        if (here >= 0 && fseek(f, 0, SEEK_END) == 0) {
-            const long size = ftell(f);
-            const bool back = fseek(f, here, SEEK_SET) == 0;
-            if (back && size >= 0 && static_cast<uint64_t>(size) < base + tableEnd) {
-                fputs("Image::Load() failure: ReadBMPPalette() error\n", stderr);
-                return false;
-            }
-            if (back && size >= 0 &&
-                static_cast<uint64_t>(size) < base + fh.bfOffBits + rowSize * rows) {
-                fputs("Image::Load() failure: ReadBMPPixels() error\n", stderr);
-                return false;
-            }
+    const long here = ftell(f);
+    if (here >= 0 && fseek(f, 0, SEEK_END) == 0) {
+        const long size = ftell(f);
+        const bool back = fseek(f, here, SEEK_SET) == 0;
+        if (back && size >= 0 && static_cast<uint64_t>(size) < base + tableEnd) {
+            fputs("Image::Load() failure: ReadBMPPalette() error\n", stderr);
+            return false;
+        }
+        if (back && size >= 0 &&
+            static_cast<uint64_t>(size) < base + fh.bfOffBits + rowSize * rows) {
+            fputs("Image::Load() failure: ReadBMPPixels() error\n", stderr);
+            return false;
         }
     }
 
