@@ -57,8 +57,7 @@ int RenderCommand(int argc, char** argv) {
     // standard input); without --size the world takes its size.
     HabitatPicture start_picture;
     if (!job.start_from.empty()) {
-        const char* from = job.start_from == "-" ? "/dev/stdin" : job.start_from.c_str();
-        if (!ReadStartPicture(from, &start_picture)) {
+        if (!ReadStartPicture(job.start_from.c_str(), &start_picture)) {
             std::fprintf(stderr, "lumivor render: cannot start from %s\n", job.start_from.c_str());
             return 1;
         }

@@ -13,8 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const bool topDown : {false, true}) {
         if (!im.Load(input.Path(), topDown)) continue;
         const uint64_t bytes = uint64_t{im.pitch} * im.height;
-        Check(im.format.bpp == 1 || im.format.bpp == 8 || im.format.bpp == 24 ||
-              im.format.bpp == 32);
+        Check(im.format.bpp == 1 || im.format.bpp == 8 || im.format.bpp == 16 ||
+              im.format.bpp == 24 || im.format.bpp == 32);
         Check(uint64_t{im.pitch} * 8 >= uint64_t{im.width} * im.format.bpp);
         Check(bytes == 0 || im.data != nullptr);         // a zero-sized raster may have no pixels
         if (bytes == 0 || bytes > (1u << 20)) continue;  // a round trip takes the whole raster

@@ -1,6 +1,9 @@
-// BMP files: 14-byte file header, 40-byte info header, optional colour table,
-// pixel rows padded to 4 bytes. Pixel bytes travel unchanged between file and
-// image; every multi-byte field is little-endian on disk whatever the host.
+// BMP files: 14-byte file header, an info header (written with 40 bytes; read
+// also in its 12-byte core form and its longer forms), bit-field masks, an
+// optional colour table, pixel rows padded to 4 bytes. Pixel bytes travel
+// unchanged between file and image: bit-field masks become the image's pixel
+// format. Every multi-byte field is little-endian on disk whatever the host.
+#include <bit>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -63,10 +66,133 @@ uint64_t PaletteEntries(const Image& im) {
     return uint64_t{1} << im.format.bpp;
 }
 
-bool LoadFrom(Image& im, FILE* f, bool topDown, uint32_t maxSide) {
+// A core header's colour table: blue, green, red, 3 bytes an entry.
+bool ReadCoreTable(Image& im, FILE* f, const BMP_INFOHEADER& ih) {
+    const uint64_t n = TableEntries(&ih);
+    if (n > PaletteEntries(im)) return false;
+    uint8_t bytes[256 * 3];
+    const size_t size = static_cast<size_t>(3 * n);
+    if (fread(bytes, 1, size, f) != size) return false;
+    for (uint64_t i = 0; i < n; ++i) {
+        im.palette[i] =
+            bytes[3 * i] | uint32_t{bytes[3 * i + 1]} << 8 | uint32_t{bytes[3 * i + 2]} << 16;
+    }
+    return true;
+}
+
+// Header forms a file may carry, by their size: the 12-byte core header of
+// OS/2 and early Windows, the 40-byte info header, and its later forms that
+// carry the bit-field masks in the header (52, 56) and more after them (108, 124).
+constexpr uint32_t kCoreHeader = 12;
+constexpr uint32_t kInfoHeader = 40;
+bool KnownHeaderSize(uint32_t size) {
+    return size == kCoreHeader || size == kInfoHeader || size == 52 || size == 56 || size == 108 ||
+           size == 124;
+}
+
+// Compression codes besides 0 (none): bit-field masks for red, green and blue,
+// and for those and alpha.
+constexpr uint32_t kBitFields = 3;
+constexpr uint32_t kAlphaBitFields = 6;
+
+// What a file's headers say, whichever header form it has: a core header's
+// fields are put into the info header's record.
+struct BmpHeaders {
     BMP_FILEHEADER fh;
     BMP_INFOHEADER ih;
-    if (!im.ReadBMPHeaders(f, &fh, &ih)) {
+    uint32_t masks[4] = {0, 0, 0, 0};  // red, green, blue, alpha; with bit fields only
+    uint64_t end = 0;                  // where the headers and masks end
+    uint32_t entryBytes = 4;           // a colour-table entry: 3 bytes after a core header
+};
+
+// Reads and drops n bytes, so that a stream that cannot seek reads on.
+bool Skip(FILE* f, uint64_t n) {
+    uint8_t drop[64];
+    for (; n > 0; n -= n < sizeof drop ? n : sizeof drop) {
+        const size_t part = n < sizeof drop ? static_cast<size_t>(n) : sizeof drop;
+        if (fread(drop, 1, part, f) != part) return false;
+    }
+    return true;
+}
+
+// Reads every header the file has, up to the first colour-table entry; false
+// on a short read. Of a header size no form has only the size is read.
+bool ReadHeaders(FILE* f, BmpHeaders* h) {
+    BMP_FILEHEADER& fh = h->fh;
+    BMP_INFOHEADER& ih = h->ih;
+    ih = {};
+    if (!(Read16(f, &fh.bfType) && Read32(f, &fh.bfSize) && Read16(f, &fh.bfReserved1) &&
+          Read16(f, &fh.bfReserved2) && Read32(f, &fh.bfOffBits) && Read32(f, &ih.biSize)))
+        return false;
+    h->end = 14 + uint64_t{ih.biSize};
+    if (!KnownHeaderSize(ih.biSize)) return true;  // refused by the caller, after the type
+    if (ih.biSize == kCoreHeader) {  // 16-bit sides, no compression, 3-byte table entries
+        uint16_t w = 0, rows = 0;
+        h->entryBytes = 3;
+        if (!(Read16(f, &w) && Read16(f, &rows) && Read16(f, &ih.biPlanes) &&
+              Read16(f, &ih.biBitCount)))
+            return false;
+        ih.biWidth = w;
+        ih.biHeight = rows;
+        return true;
+    }
+    if (!(Read32(f, &ih.biWidth) && Read32(f, &ih.biHeight) && Read16(f, &ih.biPlanes) &&
+          Read16(f, &ih.biBitCount) && Read32(f, &ih.biCompression) && Read32(f, &ih.biSizeImage) &&
+          Read32(f, &ih.biXPelsPerMeter) && Read32(f, &ih.biYPelsPerMeter) &&
+          Read32(f, &ih.biClrUsed) && Read32(f, &ih.biClrImportant)))
+        return false;
+    // The masks follow a 40-byte header when bit fields are named, and are
+    // part of the later forms (alpha from 56 bytes on).
+    const bool bitFields = ih.biCompression == kBitFields || ih.biCompression == kAlphaBitFields;
+    uint32_t count = 0;
+    if (ih.biSize > kInfoHeader) {
+        count = ih.biSize >= 56 ? 4 : 3;
+    } else if (bitFields) {
+        count = ih.biCompression == kAlphaBitFields ? 4 : 3;
+        h->end += 4 * count;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        if (!Read32(f, &h->masks[i])) return false;
+    }
+    if (!bitFields) std::memset(h->masks, 0, sizeof h->masks);  // header masks count only then
+    return Skip(f, h->end - 14 - kInfoHeader - 4 * count);
+}
+
+// A refusal of bit-field masks, or null: each one contiguous, within the
+// pixel's bits, none sharing a bit with another, and some colour named.
+const char* MaskRefusal(const uint32_t masks[4], uint32_t bpp, char* text, size_t size) {
+    for (int i = 0; i < 4; ++i) {
+        const uint32_t m = masks[i];
+        const uint32_t run = m == 0 ? 0 : m >> std::countr_zero(m);
+        if ((run & (run + 1)) != 0) {
+            snprintf(text, size, "bit field mask 0x%08X is not contiguous", m);
+            return text;
+        }
+        if (bpp < 32 && (m >> bpp) != 0) {
+            snprintf(text, size, "bit field mask 0x%08X exceeds %u bits a pixel", m,
+                     static_cast<unsigned>(bpp));
+            return text;
+        }
+        for (int j = 0; j < i; ++j) {
+            if ((masks[j] & m) != 0) {
+                snprintf(text, size, "bit field masks 0x%08X and 0x%08X overlap", masks[j], m);
+                return text;
+            }
+        }
+    }
+    if ((masks[0] | masks[1] | masks[2]) == 0) return "bit field masks name no colour";
+    return nullptr;
+}
+
+bool LoadFrom(Image& im, FILE* f, bool topDown, uint32_t maxSide) {
+    // Offsets in the file count from where it starts in the stream (standard
+    // input may stand inside a file).
+    const long start = ftell(f);
+    const uint64_t base = start > 0 ? static_cast<uint64_t>(start) : 0;
+    BmpHeaders h;
+    const BMP_FILEHEADER& fh = h.fh;
+    BMP_INFOHEADER& ih = h.ih;
+    if (!ReadHeaders(f, &h)) {
         fputs("Image::Load() failure: .bmp header read error\n", stderr);
         return false;
     }
@@ -74,11 +200,28 @@ bool LoadFrom(Image& im, FILE* f, bool topDown, uint32_t maxSide) {
         fputs("Image::Load() failure: not a .bmp file\n", stderr);
         return false;
     }
-    if (ih.biCompression != 0 && ih.biCompression != 3) {
-        fputs("Image::Load() failure: compression not supported", stderr);
+    if (!KnownHeaderSize(ih.biSize)) {
+        fprintf(stderr, "Image::Load() failure: unknown header size %u\n",
+                static_cast<unsigned>(ih.biSize));
+        return false;
+    }
+    const bool bitFields = ih.biCompression == kBitFields || ih.biCompression == kAlphaBitFields;
+    if (ih.biCompression != 0 && !bitFields) {
+        fputs("Image::Load() failure: compression not supported\n", stderr);
         return false;
     }
     const uint32_t bpp = ih.biBitCount;
+    if (bitFields && bpp != 16 && bpp != 32) {
+        fprintf(stderr, "Image::Load() failure: bit fields at %u bits a pixel\n",
+                static_cast<unsigned>(bpp));
+        return false;
+    }
+    char why[80];
+    const char* refusal = bitFields ? MaskRefusal(h.masks, bpp, why, sizeof why) : nullptr;
+    if (refusal != nullptr) {
+        fprintf(stderr, "Image::Load() failure: %s\n", refusal);
+        return false;
+    }
     PIXELFORMAT fmt = {bpp, 0, 0, 0, 0};
     switch (bpp) {
         case 1:
@@ -98,6 +241,7 @@ bool LoadFrom(Image& im, FILE* f, bool topDown, uint32_t maxSide) {
             fputs("Image::Load() failure: unsupported color depth\n", stderr);
             return false;
     }
+    if (bitFields) fmt = {bpp, h.masks[0], h.masks[1], h.masks[2], h.masks[3]};
 
     // Sizes are checked before the image is touched: in 32 bits these products
     // could wrap, and -2^31 rows has no positive count.
@@ -121,26 +265,37 @@ bool LoadFrom(Image& im, FILE* f, bool topDown, uint32_t maxSide) {
         fputs("Image::Load() failure: color table too large\n", stderr);
         return false;
     }
+    // A core header names no table size: the table fills the room before the
+    // pixels, 2^bpp entries at most.
+    if (hasTable && h.entryBytes == 3 && fh.bfOffBits > h.end &&
+        (fh.bfOffBits - h.end) / 3 < (uint64_t{1} << bpp))
+        ih.biClrUsed = static_cast<uint32_t>((fh.bfOffBits - h.end) / 3);
+    const uint64_t tableEnd = h.end + (hasTable ? h.entryBytes * TableEntries(&ih) : 0);
+    // Pixels said to start inside the headers or the table would read those
+    // bytes as pixels.
+    if (fh.bfOffBits < tableEnd) {
+        fprintf(stderr,
+                "Image::Load() failure: pixel data offset %u lies inside the %llu header bytes\n",
+                static_cast<unsigned>(fh.bfOffBits), static_cast<unsigned long long>(tableEnd));
+        return false;
+    }
 
     // A file too short to hold its colour table or its pixels is refused
-    // before anything is allocated or the old content is dropped: a 54-byte
-    // header could otherwise ask for gigabytes. (Streams that cannot seek are
-    // read and fail at the short read instead.)
-    if (bpp == 1 || bpp == 8 || bpp == 24 || bpp == 32) {
-        const long here = ftell(f);
-        if (here >= 0 && fseek(f, 0, SEEK_END) == 0) {
-            const long size = ftell(f);
-            const bool back = fseek(f, here, SEEK_SET) == 0;
-            const uint64_t tableEnd = kHeaderBytes + (hasTable ? 4 * TableEntries(&ih) : 0);
-            if (back && size >= 0 && static_cast<uint64_t>(size) < tableEnd) {
-                fputs("Image::Load() failure: ReadBMPPalette() error\n", stderr);
-                return false;
-            }
-            if (back && size >= 0 &&
-                static_cast<uint64_t>(size) < uint64_t{fh.bfOffBits} + rowSize * rows) {
-                fputs("Image::Load() failure: ReadBMPPixels() error\n", stderr);
-                return false;
-            }
+    // before anything is allocated or the old content is dropped: a header
+    // could otherwise ask for gigabytes. (Streams that cannot seek are read
+    // and fail at the short read instead.)
+    const long here = ftell(f);
+    if (here >= 0 && fseek(f, 0, SEEK_END) == 0) {
+        const long size = ftell(f);
+        const bool back = fseek(f, here, SEEK_SET) == 0;
+        if (back && size >= 0 && static_cast<uint64_t>(size) < base + tableEnd) {
+            fputs("Image::Load() failure: ReadBMPPalette() error\n", stderr);
+            return false;
+        }
+        if (back && size >= 0 &&
+            static_cast<uint64_t>(size) < base + fh.bfOffBits + rowSize * rows) {
+            fputs("Image::Load() failure: ReadBMPPixels() error\n", stderr);
+            return false;
         }
     }
 
@@ -149,28 +304,19 @@ bool LoadFrom(Image& im, FILE* f, bool topDown, uint32_t maxSide) {
                    nullptr)) {
         return false;
     }
-    uint64_t position = kHeaderBytes;
-    switch (bpp) {
-        case 4:
-            fputs("Image::Load() failure: 4 bpp not yet supported\n", stderr);
-            return false;
-        case 16:
-            fputs("Image::Load() failure: 16 bpp not yet supported\n", stderr);
-            return false;
-        default:
-            break;
+    if (bpp == 4) {
+        fputs("Image::Load() failure: 4 bpp not yet supported\n", stderr);
+        return false;
     }
-    if (hasTable) {
-        if (!im.ReadBMPPalette(f, &ih)) {
-            fputs("Image::Load() failure: ReadBMPPalette() error\n", stderr);
-            return false;
-        }
-        position += 4 * TableEntries(&ih);
+    if (hasTable && !(h.entryBytes == 4 ? im.ReadBMPPalette(f, &ih) : ReadCoreTable(im, f, ih))) {
+        fputs("Image::Load() failure: ReadBMPPalette() error\n", stderr);
+        return false;
     }
     // Seek only when the pixels do not follow directly, so that streams that
     // cannot seek still load; a failed seek is reported, not ignored.
-    if (fh.bfOffBits != position && (static_cast<uint64_t>(fh.bfOffBits) > kMaxSeek ||
-                                     fseek(f, static_cast<long>(fh.bfOffBits), SEEK_SET) != 0)) {
+    if (fh.bfOffBits != tableEnd &&
+        (base + fh.bfOffBits > kMaxSeek ||
+         fseek(f, static_cast<long>(base + fh.bfOffBits), SEEK_SET) != 0)) {
         fputs("Image::Load() failure: cannot seek to pixel data\n", stderr);
         return false;
     }

@@ -2,6 +2,7 @@
 // the one-pass reader for a world that is sized to fit its file.
 #include "world/habitat_reader.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -12,6 +13,12 @@
 #include <cstring>
 #include <memory>
 #include <new>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include "bots/messages.h"
 #include "image/file_writer.h"
@@ -156,23 +163,65 @@ bool SameSize(const Biotope& world, int fw, int fh) {
     return false;
 }
 
+// Standard input as a stream of its own, on a copy of its descriptor; null
+// with errno set (EBADF when it is closed).
+std::FILE* OpenStandardInput() {
+#ifdef _WIN32
+    const int fd = _dup(0);
+    if (fd < 0) return nullptr;
+    _setmode(fd, _O_BINARY);
+    std::FILE* f = _fdopen(fd, "rb");
+    if (f == nullptr) _close(fd);
+#else
+    const int fd = fcntl(0, F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) return nullptr;
+    std::FILE* f = fdopen(fd, "rb");
+    if (f == nullptr) {
+        const int err = errno;
+        close(fd);
+        errno = err;
+    }
+#endif
+    return f;
+}
+
+// The loader's report of a file it cannot open, as perror gives it.
+void OpenFailure(const char* reason) {
+    std::fprintf(stderr, "LoadHabitat() fopen(): %s\n", reason);
+}
+
 }  // namespace
 
-bool ReadHabitatPicture(const char* path, HabitatPicture* picture) {
-    ScopedFile f(path != nullptr ? OpenFile(path, "rb") : nullptr);
+const char kStandardInputClosed[] = "standard input is closed";
+
+std::FILE* OpenHabitatFile(const char* path, const char** reason) {
+    const bool standard_input = path != nullptr && std::strcmp(path, "-") == 0;
+    errno = EINVAL;
+    std::FILE* f = path == nullptr  ? nullptr
+                   : standard_input ? OpenStandardInput()
+                                    : OpenFile(path, "rb");
     if (f == nullptr) {
-        if (path == nullptr) errno = EINVAL;
-        std::perror("LoadHabitat() fopen()");
+        *reason = standard_input && errno == EBADF ? kStandardInputClosed : std::strerror(errno);
+        return nullptr;
+    }
+    // A folder fails at the first read: it is a file that cannot be opened.
+    const int first = std::getc(f);
+    if (first == EOF && std::ferror(f)) {
+        *reason = std::strerror(errno);
+        std::fclose(f);
+        return nullptr;
+    }
+    std::ungetc(first, f);
+    return f;
+}
+
+bool ReadHabitatPicture(const char* path, HabitatPicture* picture) {
+    const char* reason = "";
+    ScopedFile f(OpenHabitatFile(path, &reason));
+    if (f == nullptr) {
+        OpenFailure(reason);
         return false;
     }
-    // A folder opens as a stream on some systems and fails at the first read:
-    // it is reported as a file that cannot be opened, with the system's reason.
-    const int first = std::getc(f.get());
-    if (first == EOF && std::ferror(f.get())) {
-        std::perror("LoadHabitat() fopen()");
-        return false;
-    }
-    std::ungetc(first, f.get());
     return ReadHabitatPicture(f.get(), picture);
 }
 
@@ -208,9 +257,10 @@ bool Biotope::LoadHabitat(const char* path, bool topDown) {
         std::fprintf(stderr, "Biotope::LoadHabitat() failure: no path\n");
         return false;
     }
-    ScopedFile f(OpenFile(path, "rb"));
+    const char* reason = "";
+    ScopedFile f(OpenHabitatFile(path, &reason));
     if (f == nullptr) {
-        std::perror("LoadHabitat() fopen()");
+        OpenFailure(reason);
         return false;
     }
     int fw = 0;

@@ -23,6 +23,14 @@ inline uint32_t HabitatRowOfFileRow(uint32_t r, uint32_t height, bool topDown) {
 // Largest habitat side a file may name: the largest surface side a render takes.
 constexpr int kMaxHabitatSide = 32768;
 
+// Opens a habitat or picture file for reading; "-" is standard input, read
+// through a copy of its descriptor so that closing the stream leaves it open.
+// A folder, which opens as a stream on some systems, fails here too, at its
+// first read. On failure: null and *reason the system's reason, or
+// kStandardInputClosed when "-" names a closed standard input.
+std::FILE* OpenHabitatFile(const char* path, const char** reason);
+extern const char kStandardInputClosed[];
+
 // A habitat file's size and its pixel rows in file order, width x 3 bytes each.
 struct HabitatPicture {
     int width = 0;

@@ -1,5 +1,6 @@
 #include "host/render/picture_reader.h"
 
+#include <bit>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -7,7 +8,6 @@
 #include <memory>
 #include <new>
 
-#include "image/file_writer.h"
 #include "image/image.h"
 
 #ifdef LUMIVOR_HAVE_PNG
@@ -138,7 +138,10 @@ bool DecodePNG(std::FILE* f, HeldBytes* held, uint64_t length, PngRead& read) {
     if (colour == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
     if (!(colour & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
     if (depth == 16) png_set_scale_16(png);
-    if (colour & PNG_COLOR_MASK_ALPHA) png_set_strip_alpha(png);
+    // Alpha is dropped, also where a tRNS chunk gives it: expanding a palette
+    // would otherwise add an alpha byte to every pixel.
+    if ((colour & PNG_COLOR_MASK_ALPHA) || png_get_valid(png, info, PNG_INFO_tRNS))
+        png_set_strip_alpha(png);
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
     const size_t row_bytes = static_cast<size_t>(w) * 3;
@@ -205,33 +208,62 @@ bool PictureReaderHasPNG() {
 
 #endif
 
+namespace {
+
+// One channel of a pixel value scaled to 8 bits by rounding; 0 for a channel
+// the format does not hold. Masks are contiguous (the BMP reader checks).
+uint8_t Channel(uint32_t value, uint32_t mask) {
+    if (mask == 0) return 0;
+    const int shift = std::countr_zero(mask);
+    const uint64_t most = mask >> shift;
+    return static_cast<uint8_t>((((value & mask) >> shift) * uint64_t{255} + most / 2) / most);
+}
+
+// Pixel x of a row in RGB: through the colour table (1 to 8 bits, the first
+// pixel in the high bits of a byte), from 24-bit blue, green, red bytes, or
+// from a 16- or 32-bit little-endian value by the format's masks.
+void PixelRGB(const Image& im, const uint8_t* row, uint32_t x, uint8_t* out) {
+    const uint32_t bpp = im.format.bpp;
+    if (bpp <= 8) {
+        const uint32_t bit = x * bpp;
+        const uint32_t index = (row[bit / 8] >> (8 - bpp - bit % 8)) & ((1u << bpp) - 1);
+        const uint32_t entry = im.palette[index];
+        out[0] = static_cast<uint8_t>(entry >> 16);
+        out[1] = static_cast<uint8_t>(entry >> 8);
+        out[2] = static_cast<uint8_t>(entry);
+        return;
+    }
+    const uint8_t* in = row + static_cast<size_t>(x) * (bpp / 8);
+    if (bpp == 24) {
+        out[0] = in[2];
+        out[1] = in[1];
+        out[2] = in[0];
+        return;
+    }
+    uint32_t value = 0;
+    for (uint32_t k = 0; k < bpp / 8; ++k) value |= static_cast<uint32_t>(in[k]) << (8 * k);
+    out[0] = Channel(value, im.format.redMask);
+    out[1] = Channel(value, im.format.greenMask);
+    out[2] = Channel(value, im.format.blueMask);
+}
+
+}  // namespace
+
 bool ReadBMPPicture(std::FILE* f, HabitatPicture* picture) {
     // The reader refuses other sides, and files too short for their pixels,
     // before it takes memory for them. Row 0 of the image is the top row.
     Image im;
     if (!im.Load(f, true, static_cast<uint32_t>(kMaxHabitatSide))) return false;
-    const uint32_t bytes_per_pixel = im.format.bpp / 8;
-    if (im.format.bpp != 24 && im.format.bpp != 32) {
-        std::fprintf(stderr,
-                     "BMP file refused: %u bits a pixel; only 24- and 32-bit pictures are read\n",
-                     static_cast<unsigned>(im.format.bpp));
-        return false;
-    }
     const size_t row_bytes = static_cast<size_t>(im.width) * 3;
     std::unique_ptr<uint8_t[]> rows(new (std::nothrow) uint8_t[row_bytes * im.height]);
     if (rows == nullptr) {
         std::fprintf(stderr, "cannot allocate pixel data (%u x %u)\n", im.width, im.height);
         return false;
     }
-    // Blue, green, red (and a fourth byte) in the file; red, green, blue out.
     for (uint32_t y = 0; y < im.height; ++y) {
         const uint8_t* in = im.data + static_cast<size_t>(y) * im.pitch;
         uint8_t* out = rows.get() + row_bytes * y;
-        for (uint32_t x = 0; x < im.width; ++x, in += bytes_per_pixel, out += 3) {
-            out[0] = in[2];
-            out[1] = in[1];
-            out[2] = in[0];
-        }
+        for (uint32_t x = 0; x < im.width; ++x) PixelRGB(im, in, x, out + 3 * x);
     }
     picture->rows = std::move(rows);
     picture->width = static_cast<int>(im.width);
@@ -240,21 +272,21 @@ bool ReadBMPPicture(std::FILE* f, HabitatPicture* picture) {
 }
 
 bool ReadStartPicture(const char* path, HabitatPicture* picture) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(
-        path != nullptr ? OpenFile(path, "rb") : nullptr, std::fclose);
+    const char* reason = "";
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenHabitatFile(path, &reason), std::fclose);
     if (f == nullptr) {
-        if (path == nullptr) errno = EINVAL;
-        std::perror("LoadHabitat() fopen()");
+        if (reason == kStandardInputClosed) {
+            std::fprintf(stderr, "%s\n", reason);
+        } else if (path != nullptr && std::strcmp(path, "-") == 0) {
+            std::fprintf(stderr, "cannot read standard input: %s\n", reason);
+        } else {
+            std::fprintf(stderr, "cannot open picture %s: %s\n", path != nullptr ? path : "(none)",
+                         reason);
+        }
         return false;
     }
     // One byte tells the formats apart, and one byte can always be put back.
-    // A folder opens as a stream on some systems and fails at the first read:
-    // it is reported as a file that cannot be opened, with the system's reason.
     const int first = std::getc(f.get());
-    if (first == EOF && std::ferror(f.get())) {
-        std::perror("LoadHabitat() fopen()");
-        return false;
-    }
     if (first != EOF) std::ungetc(first, f.get());
     switch (first) {
         case 0x89:  // PNG's signature: 89 'P' 'N' 'G' CR LF 1A LF

@@ -8,14 +8,18 @@
 //   PNG  read by libpng: 8-bit RGB, RGBA, grey, grey with alpha and palette
 //        pictures (also 1, 2 and 4 bits a sample, interlaced or not) become
 //        RGB; 16-bit samples are reduced to 8 bits by rounding (v x 255 / 65535);
-//        alpha and transparency are dropped, not composed over anything; the
+//        alpha and transparency (an alpha channel or a tRNS chunk, also of a
+//        palette) are dropped, not composed over anything; the
 //        samples are taken as stored (no gamma or colour profile is applied).
 //        Its compressed data must be at least 1/1032 of the pixel bytes it
 //        names (the most deflate can pack); a stream that cannot be
 //        measured (a pipe) is read whole first and held to the same rule.
-//   BMP  read by the program's own BMP reader (image/image.h): 24-bit and
-//        32-bit pictures, bottom-up or top-down; 32-bit pixels are blue,
-//        green, red and a byte that is ignored.
+//   BMP  read by the program's own BMP reader (image/image.h): 1- and 8-bit
+//        pictures through their colour table, 16-, 24- and 32-bit ones,
+//        bottom-up or top-down, with a core (OS/2), info or later header;
+//        16- and 32-bit pixels by the file's bit-field masks (5-5-5 and
+//        8-8-8 without them), each channel scaled to 8 bits by rounding;
+//        alpha is dropped.
 //   PPM  read by the habitat reader, which checks its length itself.
 #pragma once
 

@@ -1,5 +1,6 @@
 // Habitat files on the real file system, the world's tools, and drawing on a real GL surface.
 #include <gtest/gtest.h>
+#include <png.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -10,6 +11,7 @@
 #include <thread>
 
 #include "colour/random_tovi.h"
+#include "host/render/picture_reader.h"
 #include "tests/support/child.h"
 #include "tests/support/gl_surface.h"
 #include "world/biotope.h"
@@ -172,6 +174,105 @@ TEST(HabitatFile, StartFromReaderTrustsNoHeader) {
     std::thread pipe_feed([&] { WriteFile(fifo, huge); });
     EXPECT_EQ(WithLittleMemory([&] { return short_file(fifo); }), 0);
     pipe_feed.join();
+}
+
+std::string LE(uint32_t v, int n) {  // n little-endian bytes
+    std::string b;
+    for (int i = 0; i < n; ++i) b += char(v >> 8 * i);
+    return b;
+}
+
+// A 2 x 1 BMP file: a header of `size` bytes (12: the core form; `masks` within a longer one),
+// then `after` (masks, a colour table), then the pixel row; `offset` 0: right after `after`.
+std::string Bmp(uint32_t size, int bpp, int compression, const std::string& after,
+                const std::string& row, const std::string& masks = "", uint32_t offset = 0) {
+    const uint32_t at = offset != 0 ? offset : 14 + size + uint32_t(after.size());
+    std::string info = size == 12 ? LE(2, 2) + LE(1, 2) + LE(1, 2) + LE(bpp, 2)
+                                  : LE(2, 4) + LE(1, 4) + LE(1, 2) + LE(bpp, 2) +
+                                        LE(compression, 4) + std::string(20, '\0') + masks;
+    info.resize(size - 4, '\0');
+    return "BM" + LE(at + uint32_t(row.size()), 4) + LE(0, 4) + LE(at, 4) + LE(size, 4) + info +
+           after + row;
+}
+
+// A 2 x 1 palette PNG of `entries` colours (1, 2, 4 or 8 bits an index, by libpng's writer)
+// whose first two are (10, 20, 30) fully transparent and (200, 100, 50) half: a tRNS chunk.
+std::string PalettePNG(uint32_t entries) {
+    uint8_t map[256 * 4] = {10, 20, 30, 0, 200, 100, 50, 128};
+    const uint8_t index[2] = {0, 1};
+    png_image image = {};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = 2;
+    image.height = 1;
+    image.format = PNG_FORMAT_RGBA_COLORMAP;
+    image.colormap_entries = entries;
+    std::string out(4096, '\0');
+    png_alloc_size_t size = out.size();
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, index, 0, map)) return "";
+    return out.substr(0, size);
+}
+
+// Start pictures in every form the reader takes give their colours, alpha dropped: PNG
+// palettes with transparency at every index depth; BMP bit fields wherever the masks stand,
+// 5-5-5 without them, colour tables of core (3-byte entries) and info headers. Refusals are
+// one line each.
+TEST(StartPicture, ReadsEveryFormAndRefusesWithOneLine) {
+    using namespace std::string_literals;
+    const std::string two = "\x0a\x14\x1e\xc8\x64\x32", bgr = "\x1e\x14\x0a\x32\x64\xc8\0\0"s,
+                      rgbx = "\x0a\x14\x1e\0\xc8\x64\x32\0"s, load = "Image::Load() failure: ";
+    const std::string low_red = LE(0xFF, 4) + LE(0xFF00, 4) + LE(0xFF0000, 4);
+    const struct {
+        std::string file, rgb, err = "";
+    } cases[] = {
+        {PalettePNG(256), two},
+        {PalettePNG(16), two},
+        {PalettePNG(4), two},
+        {PalettePNG(2), two},
+        {Bmp(40, 32, 3, low_red, rgbx), two},
+        {Bmp(40, 32, 6, low_red + LE(0xFF000000, 4), rgbx), two},
+        {Bmp(124, 32, 3, "", "\0\x0a\x14\x1e\0\xc8\x64\x32"s,
+             LE(0xFF00, 4) + LE(0xFF0000, 4) + LE(0xFF000000, 4) + LE(0xFF, 4)),
+         two},
+        {Bmp(108, 32, 0, "", "\x1e\x14\x0a\0\x32\x64\xc8\0"s, low_red), two},  // masks unused
+        {Bmp(40, 16, 3, LE(0xF800, 4) + LE(0x07E0, 4) + LE(0x1F, 4), LE(0xF800, 2) + LE(0x07F0, 2)),
+         "\xff\0\0\0\xff\x84"s},
+        {Bmp(40, 16, 0, "", LE(0x7C00, 2) + LE(1, 2)), "\xff\0\0\0\0\x08"s},
+        {Bmp(12, 24, 0, "", bgr), two},
+        {Bmp(12, 8, 0, "\x1e\x14\x0a\x32\x64\xc8", "\0\1\0\0"s), two},
+        {Bmp(40, 1, 0, "\x1e\x14\x0a\0\x32\x64\xc8\0"s, "\x40\0\0\0"s), two},
+        {Bmp(40, 32, 3, LE(0xF0, 4) + LE(0xF00, 4) + LE(0x3003, 4), rgbx), "",
+         load + "bit field mask 0x00003003 is not contiguous\n"},
+        {Bmp(40, 32, 3, LE(0xFF, 4) + LE(0x1F0, 4) + LE(0x3000, 4), rgbx), "",
+         load + "bit field masks 0x000000FF and 0x000001F0 overlap\n"},
+        {Bmp(40, 16, 3, LE(0x1F, 4) + LE(0x10000, 4) + LE(0x3000, 4), rgbx), "",
+         load + "bit field mask 0x00010000 exceeds 16 bits a pixel\n"},
+        {Bmp(40, 24, 0, "", bgr, "", 30), "",
+         load + "pixel data offset 30 lies inside the 54 header bytes\n"},
+        {Bmp(40, 24, 1, "", bgr), "", load + "compression not supported\n"},
+    };
+    const std::string path = dir / "picture";
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.file.substr(0, 40)));
+        WriteFile(path, c.file);
+        HabitatPicture p;
+        EXPECT_EQ(Err([&] { EXPECT_EQ(ReadStartPicture(path.c_str(), &p), c.err.empty()); }),
+                  c.err);
+        if (c.err.empty()) {
+            ASSERT_TRUE(p.width == 2 && p.height == 1);
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(p.rows.get()), 6), c.rgb);
+        }
+    }
+}
+
+// A closed standard input as "-" is said to be closed; a path that names nothing, with the
+// system's reason. (Standard input that is a picture, or a folder: the command line's test.)
+TEST(StartPicture, SaysWhyItCannotOpen) {
+    EXPECT_EQ(
+        RunLumivor("render --no-gl --quiet --ticks 2 --habitat /dev/null --start-from - <&-").err,
+        "standard input is closed\nlumivor render: cannot start from -\n");
+    HabitatPicture p;
+    EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadStartPicture((dir / "none").c_str(), &p)); }),
+              "cannot open picture " + dir / "none" + ": No such file or directory\n");
 }
 
 // Seeded clear: three draws, then back to `seed`; ReInitCommunity: clock seed, three per bot.

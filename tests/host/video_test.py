@@ -225,7 +225,7 @@ class StartPictures(InFolder):
             (png(40000, 1, [b"\0" * 120000], 2), b"invalid size (40000 x 1)"),
             (png(30000, 30000, one, 2), b"truncated pixel data (30000 x 30000)"),
             (bmp(1, 1, one, 24, False, height=40000), b"each side must be 1 to 32768"),
-            (bmp(1, 1, one, 24, False)[:28] + b"\x10" + bmp(1, 1, one, 24, False)[29:], b"16 bpp"),
+            (bmp(1, 1, one, 24, False)[:28] + b"\x04" + bmp(1, 1, one, 24, False)[29:], b"4 bpp"),
             (b"GIF89a", b"not a PNG, BMP or binary PPM picture"),
         ]
         for data, reason in cases:

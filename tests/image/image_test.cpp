@@ -135,7 +135,11 @@ TEST(Bmp, LayoutsAndMalformedFiles) {
         uint32_t bpp = 0;
     } cases[] = {{r.substr(0, 53), ".bmp header read error\n"},
                  {With(r, 0, 'B' | 'N' << 8, 2), "not a .bmp file\n"},
-                 {With(r, 30, 1), "compression not supported"},
+                 {With(r, 30, 1), "compression not supported\n"},
+                 {With(r, 10, 20), "pixel data offset 20 lies inside the 54 header bytes\n"},
+                 {With(g, 10, 1000), "pixel data offset 1000 lies inside the 1078 header bytes\n"},
+                 {With(r, 14, 64), "unknown header size 64\n"},
+                 {With(r, 30, 3), "bit fields at 24 bits a pixel\n"},
                  {With(r, 28, 2, 2), "unsupported color depth\n"},
                  {With(r, 18, ~0u), "image too large\n"},
                  {With(g, 46, 257), "color table too large\n"},
