@@ -147,6 +147,12 @@ int SettleOutputs(const std::vector<NamedOutput>& outputs, const char* input,
         std::fprintf(diag, "%s: %s\n", program, why.c_str());
         return status;
     };
+#ifndef _WIN32
+    // Standard input closed at start now reads as /dev/null: the picture is not there.
+    if (input != nullptr && (std::strcmp(input, "-") == 0 || DescriptorNamed(input) == 0) &&
+        closed_at_start[0])
+        return refuse(1, std::string("cannot start from ") + input + ": standard input is closed");
+#endif
     const char* on_stdout = stdout_user;
     std::vector<std::pair<std::string, const NamedOutput*>> files;
     for (const NamedOutput& o : outputs) {

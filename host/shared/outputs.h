@@ -31,8 +31,9 @@ struct NamedOutput {
 // output, or one there beside `stdout_user` (an option that prints there, or
 // null) (status 2); two outputs that are one file, through links too, or an
 // output that is the file `input` reads (status 2; character devices such as
-// /dev/null excepted); standard output closed,
-// or a descriptor name that is not open (status 1). Returns 0 when settled.
+// /dev/null excepted); a standard stream closed at start as an output, or as
+// the `input`, or a descriptor name that is not open (status 1). Returns 0
+// when settled.
 int SettleOutputs(const std::vector<NamedOutput>& outputs, const char* input,
                   const char* stdout_user, const char* program, std::FILE* diag);
 

@@ -269,7 +269,7 @@ TEST(StartPicture, ReadsEveryFormAndRefusesWithOneLine) {
 TEST(StartPicture, SaysWhyItCannotOpen) {
     EXPECT_EQ(
         RunLumivor("render --no-gl --quiet --ticks 2 --habitat /dev/null --start-from - <&-").err,
-        "standard input is closed\nlumivor render: cannot start from -\n");
+        "lumivor render: cannot start from -: standard input is closed\n");
     HabitatPicture p;
     EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadStartPicture((dir / "none").c_str(), &p)); }),
               "cannot open picture " + dir / "none" + ": No such file or directory\n");
