@@ -6,7 +6,7 @@
 # memcheck, each fuzz target for 30 seconds from its kept corpus, and the Debian
 # package checked and run; the browser, Windows and Wayland hosts built and tested. Then
 # a short benchmark whose figures are printed, never judged.
-# Last, the clean-room check: both commands on a freshly bootstrapped Debian 12.
+# Last, the clean-room check: both commands on freshly bootstrapped Debian 12 and 13.
 # Its output (standard output and error together) is kept in build/test.log;
 # on a failure it ends with what failed: the part, the failing tests' names
 # and the first failure message (scripts/first-failure.sh).
@@ -128,7 +128,7 @@ if [ "$clean_room" = false ] && [ -x build/release/bench/lumivor_bench ]; then
 fi
 
 if [ "$quick" = false ] && [ "$clean_room" = false ]; then
-    section "clean room: both commands on a freshly bootstrapped Debian 12"
-    scripts/fresh-check.sh
+    section "clean room: both commands on freshly bootstrapped Debian 12 and 13"
+    scripts/fresh_check.py
 fi
 echo "lumivor: all tests passed in $(($(date +%s) - began)) s"
