@@ -133,13 +133,14 @@ class Video(InFolder):
         # the libraries looked for and what provides them.
         hide = "".join(f"mount --bind /dev/null {lib} && "
                        for lib in glob.glob("/usr/lib/*/libavutil.so.*"))
-        if os.getuid() == 0 and hide and shutil.which("unshare"):
+        if os.getuid() == 0 and hide and shutil.which("unshare") and shutil.which("mount"):
             r = subprocess.run(["unshare", "-m", "sh", "-c", hide + 'exec "$@"', "sh", LUMIVOR,
                                 "render", *map(str, run), "--video", self.path("v.webm")],
                                capture_output=True, timeout=60)
-            self.assertEqual(r.returncode, 1, r.stderr)
-            self.assertRegex(r.stderr, rb"cannot load FFmpeg [57]\.1's libavutil\.so\.[0-9]+, "
-                             rb"libavcodec\.so\.[0-9]+, .*\); (install|Debian)")
+            if not r.stderr.startswith(b"unshare:"):  # a root that is no mount point cannot
+                self.assertEqual(r.returncode, 1, r.stderr)
+                self.assertRegex(r.stderr, rb"cannot load FFmpeg [57]\.1's libavutil\.so\.[0-9]+, "
+                                 rb"libavcodec\.so\.[0-9]+, .*\); (install|Debian)")
         # Headless Chromium plays the first frames of the WebM and the MP4.
         sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "web"))
         import browser
@@ -180,7 +181,8 @@ class Video(InFolder):
         os.mkdir(small)
         full = os.path.join(small, "v.webm")
         mount = ["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small]
-        mounted = os.getuid() == 0 and subprocess.run(mount, capture_output=True).returncode == 0
+        mounted = (os.getuid() == 0 and shutil.which("mount") is not None
+                   and subprocess.run(mount, capture_output=True).returncode == 0)
         if mounted:
             self.addCleanup(subprocess.run, ["umount", small], check=True)
             Path(full).write_bytes(b"old")
