@@ -25,7 +25,8 @@ full log. Uncommitted changes are not part of the check. Needs root.
 Environment: LUMIVOR_FRESH_DIR (logs and roots, default build/fresh-check),
 LUMIVOR_MIRROR (default http://deb.debian.org/debian),
 LUMIVOR_SECURITY_MIRROR (default http://deb.debian.org/debian-security),
-LUMIVOR_FRESH_KEEP=1 keeps the roots afterwards (their mounts are released).
+LUMIVOR_FRESH_KEEP=1 keeps the roots afterwards (their mounts are released),
+LUMIVOR_SHARED (the reference runs' folder, default ../shared beside the checkout).
 """
 
 import argparse
@@ -222,7 +223,7 @@ def main():
         if shutil.which(tool) is None:
             say(f"{tool} is missing (scripts/deps.sh test)")
             return 2
-    shared = TOP.parent / "shared"
+    shared = Path(os.environ.get("LUMIVOR_SHARED", TOP.parent / "shared")).resolve()
     if not (shared / "golden").is_dir():
         say(f"no reference runs at {shared}/golden; the clean room needs ../shared beside the "
             "checkout")
