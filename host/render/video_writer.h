@@ -17,9 +17,12 @@
 // last frame keeps its time in every container.
 //
 // The file goes through the program's file writer (image/file_writer.h): a
-// temporary beside the target, put in place by Finish; on any failure, on
-// Abandon and when SIGINT, SIGTERM or SIGHUP ends the process, what was there
-// before stays as it was.
+// temporary beside the target, put in place by Finish (copied into a target
+// with several names); on any failure, on Abandon and when SIGINT, SIGTERM or
+// SIGHUP ends the process, what was there before stays as it was.
+//
+// FFmpeg's libraries are loaded at the first video, those of the release
+// whose headers the build used (5.1 or 7.1, by their sonames).
 #pragma once
 
 #include <cstddef>
