@@ -21,7 +21,7 @@ It prints the time of each part and, on failure, what failed (the failing
 tests' names and the first failure message, scripts/first-failure.sh) and the
 full log. Uncommitted changes are not part of the check. Needs root.
 
-  scripts/fresh_check.py [--full 12|13|both]
+  scripts/fresh_check.py [--full 12|13|both] [--only 12|13]
 Environment: LUMIVOR_FRESH_DIR (logs and roots, default build/fresh-check),
 LUMIVOR_MIRROR (default http://deb.debian.org/debian),
 LUMIVOR_SECURITY_MIRROR (default http://deb.debian.org/debian-security),
@@ -215,6 +215,8 @@ def main():
     parser = argparse.ArgumentParser(description="Both commands on fresh Debian 12 and 13.")
     parser.add_argument("--full", choices=[*RELEASES, "both"],
                         help="where the whole test command runs (default: by the commit count)")
+    parser.add_argument("--only", choices=[*RELEASES],
+                        help="check this release alone (a developer's quicker look)")
     args = parser.parse_args()
     if os.getuid() != 0:
         say("bootstrapping and entering a root needs root")
@@ -259,7 +261,7 @@ def main():
     for number in stops:
         signal.signal(number, stop)
     summary = []
-    for release in RELEASES:
+    for release in [args.only] if args.only else RELEASES:
         room = CleanRoom(base, release)
         status = 0
         try:
@@ -287,7 +289,8 @@ def main():
         if status != 0:
             return status
     print("\n".join(summary))
-    print(f"fresh_check.py: both commands work on fresh Debian 12 and 13 (logs in {base})")
+    print(f"fresh_check.py: both commands work on fresh Debian "
+          f"{args.only or ' and '.join(RELEASES)} (logs in {base})")
     return 0
 
 
