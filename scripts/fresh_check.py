@@ -183,7 +183,10 @@ class CleanRoom:
         mounts.append(["-t", "tmpfs", "-o", "mode=1777,nosuid,nodev", "tmpfs",
                        str(self.root / "dev/shm")])
         for m in mounts:
-            subprocess.run(["mount", *m], check=True)
+            done = subprocess.run(["mount", *m], capture_output=True, text=True)
+            if done.returncode != 0:
+                say(f"cannot mount {m[-1]}: {done.stderr.strip()}")
+                raise Failed()
 
     # `script` run in the clone inside the root, from a bare environment.
     def inside(self, script, *env):
