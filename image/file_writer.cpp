@@ -61,6 +61,10 @@ bool FileWriter::Open(std::FILE* stream) {
 void FileWriter::Close() {
     if (stream_ != nullptr && own_stream_) std::fclose(stream_);
     stream_ = nullptr;
+#ifndef _WIN32
+    if (copy_into_ >= 0) close(copy_into_);
+    copy_into_ = -1;
+#endif
 }
 
 #ifdef _WIN32
@@ -116,8 +120,9 @@ std::FILE* OpenFile(const char* path, const char* mode) {
 // The standard streams by their Linux names (what "-" stands for); any other
 // name: a temporary beside the target moved over it when complete, or the
 // target itself when no temporary can be made there. Names are UTF-8 and
-// reach the system through the wide-character calls.
-bool FileWriter::Open(const char* path) {
+// reach the system through the wide-character calls. Every file here is
+// replaced by a move, so `unreplaceable` changes nothing.
+bool FileWriter::Open(const char* path, Unreplaceable) {
     if (stream_ != nullptr) Abandon();
     failed_call_ = "";
     error_ = 0;
@@ -300,7 +305,7 @@ bool KeepIdentity(int fd, const struct stat& original) {
 }  // namespace
 
 // A temporary is held in the table from creation to rename or removal.
-bool FileWriter::Open(const char* path) {
+bool FileWriter::Open(const char* path, Unreplaceable unreplaceable) {
     if (stream_ != nullptr) Abandon();
     failed_call_ = "";
     error_ = 0;
@@ -335,7 +340,8 @@ bool FileWriter::Open(const char* path) {
         return Fail("fopen", err);
     }
     const bool regular = fd < 0 || S_ISREG(st.st_mode);
-    if (!direct && regular && (fd < 0 || st.st_nlink == 1)) {
+    const bool may_rename = fd < 0 || st.st_nlink == 1;
+    if (!direct && regular && (may_rename || unreplaceable == kCopyAtCommit)) {
         SignalHold hold;
         const int temp_fd = CreateTemp(FolderOf(target_), &temp_);
         if (temp_fd < 0 && fd < 0) {  // a new file that cannot be made
@@ -345,10 +351,12 @@ bool FileWriter::Open(const char* path) {
         }
         if (temp_fd >= 0) {
             HoldTemp(temp_.c_str());
-            if (fd < 0 || KeepIdentity(temp_fd, st)) {
+            const bool renamed = may_rename && (fd < 0 || KeepIdentity(temp_fd, st));
+            if (renamed || unreplaceable == kCopyAtCommit) {
                 stream_ = fdopen(temp_fd, "wb");
                 if (stream_ != nullptr) {
-                    if (fd >= 0) close(fd);
+                    if (renamed && fd >= 0) close(fd);
+                    if (!renamed) copy_into_ = fd;
                     sync_ = true;
                     return true;
                 }
@@ -389,6 +397,16 @@ bool FileWriter::Commit() {
     stream_ = nullptr;
     if (temp_.empty()) return ok;
 
+    if (copy_into_ >= 0) {
+        SignalHold hold;  // a signal waits until the target is whole
+        if (ok) ok = CopyTempIntoTarget();
+        close(copy_into_);
+        copy_into_ = -1;
+        unlink(temp_.c_str());
+        ReleaseTemp(temp_.c_str());
+        temp_.clear();
+        return ok;
+    }
     {
         SignalHold hold;
         if (ok && rename(temp_.c_str(), target_.c_str()) != 0) ok = Fail("rename", errno);
@@ -405,6 +423,32 @@ bool FileWriter::Commit() {
         }
     }
     temp_.clear();
+    return ok;
+}
+
+// The complete temporary copied over the target from its start; the target
+// is cut to the new length and synced.
+bool FileWriter::CopyTempIntoTarget() {
+    const int from = open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (from < 0) return Fail("fopen", errno);
+    bool ok = ftruncate(copy_into_, 0) == 0 || Fail("fwrite", errno);
+    char buffer[1 << 16];
+    for (ssize_t n = 0; ok && (n = read(from, buffer, sizeof buffer)) != 0;) {
+        if (n < 0) {
+            if (errno != EINTR) ok = Fail("fwrite", errno);
+            continue;
+        }
+        for (ssize_t done = 0; ok && done < n;) {
+            const ssize_t w = write(copy_into_, buffer + done, static_cast<size_t>(n - done));
+            if (w >= 0) {
+                done += w;
+            } else if (errno != EINTR) {
+                ok = Fail("fwrite", errno);
+            }
+        }
+    }
+    close(from);
+    if (ok && fsync(copy_into_) != 0) ok = Fail("fsync", errno);
     return ok;
 }
 

@@ -16,6 +16,11 @@
 //   through the descriptor that passed the check, keeping its identity.
 // - A new file is made by temporary and rename too, with mode 0666 less the
 //   umask, as a plain open would create it.
+// - Opened with kCopyAtCommit (for long writes such as a video), a regular
+//   file that cannot be replaced is written into a temporary beside it all
+//   the same, and Commit copies that into the file through the descriptor
+//   that passed the check: every name of it sees the old content until the
+//   new one is complete.
 // - The temporary is removed on every failure, and when SIGINT, SIGTERM or
 //   SIGHUP arrives while it exists and the signal would end the process (its
 //   default action): it is unlinked, then the signal ends the process as it
@@ -33,6 +38,9 @@
 
 class FileWriter {
   public:
+    // What Open does with a regular file that cannot be replaced by rename.
+    enum Unreplaceable { kWriteInPlace, kCopyAtCommit };
+
     FileWriter() = default;
     ~FileWriter();  // an open writer that was not committed is abandoned
     FileWriter(const FileWriter&) = delete;
@@ -40,7 +48,7 @@ class FileWriter {
 
     // Opens path by the policy above. Nothing existing is changed yet, except a
     // file written in place, which is emptied here.
-    bool Open(const char* path);
+    bool Open(const char* path, Unreplaceable unreplaceable = kWriteInPlace);
     // Writes to an open stream such as stdout; Commit flushes it, never closes it.
     bool Open(std::FILE* stream);
 
@@ -62,12 +70,14 @@ class FileWriter {
   private:
     bool Fail(const char* call, int err);
     void Close();
+    bool CopyTempIntoTarget();
 
     std::FILE* stream_ = nullptr;
     bool own_stream_ = false;  // false for a stream given to Open(FILE*)
     bool sync_ = false;        // regular files are fsync'ed before they count as written
     std::string target_;       // the file the temporary is renamed to
     std::string temp_;         // empty: writing the target itself
+    int copy_into_ = -1;       // kCopyAtCommit: the target's descriptor, written at Commit
     const char* failed_call_ = "";
     int error_ = 0;
 };

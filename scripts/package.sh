@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the Debian package and tries it out: a release build installed under
 # /usr, cpack's DEB generator, then the package's fields and files checked,
-# the program extracted from it run (--help, --version and a short headless
-# render whose habitat file is checked, and the Wayland host present: it names the
+# the program extracted from it run (--help, --version, a short headless
+# render whose habitat file is checked, a short video FFmpeg decodes, and the
+# Wayland host present: it names the
 # compositor it cannot reach), and, as root on a machine without a
 # lumivor package, the package installed with apt-get, run and removed again.
 # A lumivor package or program the user has installed is never touched: the
@@ -50,8 +51,14 @@ dpkg-deb --field "$deb" Depends | grep -q libxss1 ||
 dpkg-deb --field "$deb" Depends | grep -q libc6 || fail "no library dependencies were found"
 dpkg-deb --field "$deb" Depends | grep -q libwayland-client0 ||
     fail "the package does not depend on libwayland-client0: the Wayland host was not built"
-# render --video loads FFmpeg's libraries itself: the package recommends them.
-dpkg-deb --field "$deb" Recommends | grep -q libavcodec || fail "the package does not recommend FFmpeg's libraries"
+# render --video loads FFmpeg's libraries itself: the package recommends those of
+# the release it was built on, and that release must have them.
+recommends=$(dpkg-deb --field "$deb" Recommends)
+echo "$recommends" | grep -q libavcodec || fail "the package does not recommend FFmpeg's libraries"
+for p in $(echo "$recommends" | tr -d ','); do
+    [ -n "$(apt-cache policy "$p" 2>/dev/null | grep 'Candidate: [^(]')" ] ||
+        fail "the package recommends $p, which this release does not have"
+done
 version=$(dpkg-deb --field "$deb" Version)
 
 tmp=$(mktemp -d)
@@ -81,6 +88,13 @@ try_program() {
         fail "the habitat file of $bin has a wrong header"
     [ "$(wc -c <"$tmp/x.ppm")" -eq $((27 + 64 * 48 * 3)) ] ||
         fail "the habitat file of $bin has a wrong size"
+    # A short video, decoded by FFmpeg where its tools are: two VP9 frames.
+    "$bin" render --quiet --no-gl --ticks 30 --every 15 --size 64x48 --video "$tmp/x.webm" \
+        2>"$tmp/err" || { cat "$tmp/err" >&2; fail "$bin render --video failed"; }
+    if command -v ffprobe >/dev/null 2>&1; then
+        [ "$(ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames \
+            -of csv=p=0 "$tmp/x.webm")" = vp9,2 ] || fail "FFmpeg does not decode the video of $bin"
+    fi
     # With no compositor to reach, the Wayland host (not a build without one) says so.
     XDG_RUNTIME_DIR=$tmp WAYLAND_DISPLAY=none "$bin" --wayland 2>"$tmp/err" >/dev/null &&
         fail "$bin --wayland ran without a compositor"
@@ -116,6 +130,10 @@ DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb" >"$build/install.log
 echo "== running the installed program =="
 try_program ""
 dpkg -L lumivor | grep -q '^/usr/share/man/man6/lumivor.6' || fail "the manual page is not installed"
+for p in $(echo "$recommends" | tr -d ','); do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" ||
+        fail "$p, which the package recommends, was not installed with it"
+done
 
 echo "== removing =="
 installed_here=false

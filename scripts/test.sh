@@ -82,7 +82,7 @@ part() {
         desktops)                               # headless KWin and mutter, their own packages
             scripts/deps.sh desktops && tests/wayland/desktops_test.sh build/release/cli/lumivor ;;
         bench) build/release/bench/lumivor_bench --benchmark_min_time=0.05 || true ;;  # figures only
-        clean-room) scripts/fresh-check.sh ;;   # both commands on a fresh Debian root
+        clean-room) scripts/fresh_check.py ;;   # both commands on fresh Debian 12 and 13 roots
         *) echo "scripts/test.sh: no part '$1' (parts: $all)" >&2; return 2 ;;
     esac
 }

@@ -22,6 +22,19 @@ if(NOT LUMIVOR_VIDEO STREQUAL "OFF" AND NOT WIN32)
   if(PKG_CONFIG_FOUND)
     pkg_check_modules(LUMIVOR_FFMPEG libavformat libavcodec libavutil libswscale)
   endif()
+  # The releases the writer is built and tested against, by libavutil's major
+  # version: 57 is FFmpeg 5.1 (Debian 12), 59 is FFmpeg 7.1 (Debian 13). The
+  # writer's table (kTestedFfmpeg) holds all four libraries of each.
+  string(REGEX MATCH "^[0-9]+" avutil_major "${LUMIVOR_FFMPEG_libavutil_VERSION}")
+  if(LUMIVOR_FFMPEG_FOUND AND NOT avutil_major MATCHES "^(57|59)$")
+    set(LUMIVOR_FFMPEG_FOUND OFF)
+    set(untested "FFmpeg's libavutil ${LUMIVOR_FFMPEG_libavutil_VERSION} is of a release the "
+      "video writer was not tested against (5.1 and 7.1 are)")
+    if(LUMIVOR_VIDEO STREQUAL "ON")
+      message(FATAL_ERROR ${untested})
+    endif()
+    message(STATUS ${untested})
+  endif()
   if(LUMIVOR_FFMPEG_FOUND)
     set(LUMIVOR_HAVE_FFMPEG ON CACHE INTERNAL "Whether render --video is built")
   elseif(LUMIVOR_VIDEO STREQUAL "ON")

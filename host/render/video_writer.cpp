@@ -106,7 +106,66 @@ struct AvLibraries {
 
 AvLibraries av;
 
-// Loads the libraries of the major versions this program was built with,
+// The FFmpeg releases this writer is built and tested against, by the major
+// versions of their libraries, and the Debian release that ships each. A
+// build uses the libraries of the release whose headers it was compiled
+// with: their structures change between major versions.
+struct FfmpegRelease {
+    const char* version;
+    int avutil, avcodec, avformat, swscale;
+    const char* debian;  // VERSION_ID in /etc/os-release
+};
+constexpr FfmpegRelease kTestedFfmpeg[] = {
+    {"5.1", 57, 59, 59, 6, "12"},
+    {"7.1", 59, 61, 61, 8, "13"},
+};
+
+constexpr const FfmpegRelease* BuiltFfmpeg() {
+    for (const FfmpegRelease& r : kTestedFfmpeg)
+        if (r.avutil == LIBAVUTIL_VERSION_MAJOR && r.avcodec == LIBAVCODEC_VERSION_MAJOR &&
+            r.avformat == LIBAVFORMAT_VERSION_MAJOR && r.swscale == LIBSWSCALE_VERSION_MAJOR)
+            return &r;
+    return nullptr;
+}
+static_assert(BuiltFfmpeg() != nullptr,
+              "FFmpeg's headers are of a release the video writer was not tested against "
+              "(see kTestedFfmpeg)");
+
+// A value of /etc/os-release ("" when missing).
+std::string OsRelease(const char* key) {
+    std::FILE* file = std::fopen("/etc/os-release", "re");
+    if (file == nullptr) return "";
+    std::string value;
+    char line[512];
+    const size_t n = std::strlen(key);
+    while (std::fgets(line, sizeof line, file) != nullptr) {
+        if (std::strncmp(line, key, n) != 0 || line[n] != '=') continue;
+        value = line + n + 1;
+        value.erase(std::remove_if(value.begin(), value.end(),
+                                   [](char c) { return c == '"' || c == '\'' || c == '\n'; }),
+                    value.end());
+    }
+    std::fclose(file);
+    return value;
+}
+
+// What to install when the libraries are missing: their packages on the
+// Debian release that ships them, else what this Debian ships instead.
+std::string InstallHint(const FfmpegRelease& built) {
+    const std::string id = OsRelease("ID"), version = OsRelease("VERSION_ID");
+    if (id == "debian" && version == built.debian)
+        return "install them: apt-get install libavformat" + std::to_string(built.avformat) +
+               " libavcodec" + std::to_string(built.avcodec) + " libavutil" +
+               std::to_string(built.avutil) + " libswscale" + std::to_string(built.swscale);
+    for (const FfmpegRelease& other : kTestedFfmpeg)
+        if (id == "debian" && version == other.debian)
+            return std::string("Debian ") + other.debian + " ships FFmpeg " + other.version +
+                   ", not " + built.version + ": install lumivor as built on Debian " +
+                   other.debian;
+    return std::string("install FFmpeg ") + built.version + "'s libraries";
+}
+
+// Loads the libraries of the FFmpeg release this program was built with,
 // once; false with the reason, every time, when one is missing.
 bool LoadAv(std::string* reason) {
     static bool tried = false;
@@ -116,18 +175,24 @@ bool LoadAv(std::string* reason) {
         return failure.empty();
     }
     tried = true;
-    const auto open = [](const char* name) {
-        void* handle = dlopen(name, RTLD_NOW | RTLD_LOCAL);
-        if (handle == nullptr && failure.empty())
-            failure = std::string("cannot load ") + name + " (" + dlerror() +
-                      "): install the libavformat, libavcodec and libswscale packages";
-        return handle;
-    };
-    void* avutil = open("libavutil.so." AV_STRINGIFY(LIBAVUTIL_VERSION_MAJOR));
-    void* avcodec = open("libavcodec.so." AV_STRINGIFY(LIBAVCODEC_VERSION_MAJOR));
-    void* avformat = open("libavformat.so." AV_STRINGIFY(LIBAVFORMAT_VERSION_MAJOR));
-    void* swscale = open("libswscale.so." AV_STRINGIFY(LIBSWSCALE_VERSION_MAJOR));
+    const FfmpegRelease& built = *BuiltFfmpeg();
+    const std::string sonames[] = {"libavutil.so." + std::to_string(built.avutil),
+                                   "libavcodec.so." + std::to_string(built.avcodec),
+                                   "libavformat.so." + std::to_string(built.avformat),
+                                   "libswscale.so." + std::to_string(built.swscale)};
+    void* handles[4] = {};
+    for (int i = 0; i < 4 && failure.empty(); ++i) {
+        handles[i] = dlopen(sonames[i].c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (handles[i] == nullptr)
+            failure = std::string("cannot load FFmpeg ") + built.version + "'s " + sonames[0] +
+                      ", " + sonames[1] + ", " + sonames[2] + " and " + sonames[3] + " (" +
+                      dlerror() + "); " + InstallHint(built);
+    }
     if (failure.empty()) {
+        void* avutil = handles[0];
+        void* avcodec = handles[1];
+        void* avformat = handles[2];
+        void* swscale = handles[3];
 #define LUMIVOR_AV_RESOLVE(library, name)                                 \
     av.name = reinterpret_cast<decltype(av.name)>(dlsym(library, #name)); \
     if (av.name == nullptr && failure.empty()) failure = "no " #name " in " #library;
@@ -153,7 +218,14 @@ struct Sink {
     int error = 0;  // errno of the first failed write or seek
 };
 
-int WriteToSink(void* opaque, uint8_t* bytes, int size) {
+// The muxer's bytes are read-only from FFmpeg 7 (libavformat 61) on.
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+using MuxedBytes = const uint8_t*;
+#else
+using MuxedBytes = uint8_t*;
+#endif
+
+int WriteToSink(void* opaque, MuxedBytes bytes, int size) {
     Sink* sink = static_cast<Sink*>(opaque);
     if (std::fwrite(bytes, 1, static_cast<size_t>(size), sink->file) != static_cast<size_t>(size)) {
         if (sink->error == 0) sink->error = errno != 0 ? errno : EIO;
@@ -270,7 +342,13 @@ bool VideoWriter::Encoder::OpenOutput(std::string* reason) {
         *reason = kMP4NeedsSeeking;
         return false;
     }
-    const bool opened = standard_output ? out.Open(stdout) : out.Open(settings.path.c_str());
+    // Standard output is written through a descriptor of its own, so that a
+    // failure there is reported once, here, and not again by the program's
+    // own check of stdout at exit. A file that cannot be replaced gets the
+    // video copied in at the end: nothing half encoded ever shows under its name.
+    const bool opened = standard_output
+                            ? out.Open("/dev/stdout")
+                            : out.Open(settings.path.c_str(), FileWriter::kCopyAtCommit);
     if (!opened) {
         *reason = std::strerror(out.Error());
         return false;
@@ -498,6 +576,7 @@ bool VideoWriter::Open(const VideoSettings& settings, std::string* reason) {
         *reason = "no picture size or frame rate";
         return false;
     }
+    if (!VideoSizeFits(settings.width, settings.height, reason)) return false;
     encoder_ = std::make_unique<Encoder>();
     Encoder& e = *encoder_;
     e.settings = settings;

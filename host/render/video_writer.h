@@ -17,9 +17,12 @@
 // last frame keeps its time in every container.
 //
 // The file goes through the program's file writer (image/file_writer.h): a
-// temporary beside the target, put in place by Finish; on any failure, on
-// Abandon and when SIGINT, SIGTERM or SIGHUP ends the process, what was there
-// before stays as it was.
+// temporary beside the target, put in place by Finish (copied into a target
+// with several names); on any failure, on Abandon and when SIGINT, SIGTERM or
+// SIGHUP ends the process, what was there before stays as it was.
+//
+// FFmpeg's libraries are loaded at the first video, those of the release
+// whose headers the build used (5.1 or 7.1, by their sonames).
 #pragma once
 
 #include <cstddef>
@@ -27,6 +30,10 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 enum class VideoContainer { kWebM, kMatroska, kMP4 };
 
@@ -39,8 +46,33 @@ struct VideoSettings {
     int threads = 2;        // the codec's own threads
 };
 
+// Whether both encoders take a picture of this size: libvpx (VP9) and x264
+// (H.264, after padding to even) take at most 16384 pixels a side.
+inline bool VideoSizeFits(int width, int height, std::string* reason) {
+    constexpr int kMaxVideoSide = 16384;
+    if (width <= kMaxVideoSide && height <= kMaxVideoSide) return true;
+    *reason = "a video takes at most " + std::to_string(kMaxVideoSide) + " pixels a side, not " +
+              std::to_string(width) + "x" + std::to_string(height);
+    return false;
+}
+
+// Whether `path` is another name of standard output, as a file the shell
+// opened (render --video o.mp4 > o.mp4): the command line writes it as "-",
+// which is WebM, so another container there is refused.
+inline bool VideoNamesStandardOutput(const std::string& path) {
+#ifdef _WIN32
+    (void)path;
+    return false;
+#else
+    struct stat named, out;
+    return path != "-" && stat(path.c_str(), &named) == 0 && fstat(1, &out) == 0 &&
+           !S_ISCHR(named.st_mode) && named.st_dev == out.st_dev && named.st_ino == out.st_ino;
+#endif
+}
+
 // The container a target names; false with a one-line reason for a name that
-// names none, and for --lossless with MP4. Needs no library, so the command
+// names none, for --lossless with MP4, and for a Matroska or MP4 name of
+// standard output. Needs no library, so the command
 // line checks names with it.
 inline bool VideoContainerFor(const std::string& path, bool lossless, VideoContainer* container,
                               std::string* reason) {
@@ -61,6 +93,11 @@ inline bool VideoContainerFor(const std::string& path, bool lossless, VideoConta
     } else {
         *reason =
             "--video needs a name ending in .webm, .mkv or .mp4, or - (WebM on standard output)";
+        return false;
+    }
+    if (*container != VideoContainer::kWebM && VideoNamesStandardOutput(path)) {
+        *reason =
+            "--video " + path + " is standard output, which gets WebM: give a .webm name or -";
         return false;
     }
     return true;

@@ -127,6 +127,9 @@ const wl_pointer_listener kPointerListener = {
     kIgnore,
     kIgnore,
     kIgnore,
+#ifdef WL_POINTER_AXIS_RELATIVE_DIRECTION_SINCE_VERSION
+    kIgnore,  // axis_relative_direction, from libwayland 1.22 on (Debian 13)
+#endif
     kIgnore};
 
 const wl_seat_listener kSeatListener = {[](void* data, wl_seat*, uint32_t caps) {

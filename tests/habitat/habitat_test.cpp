@@ -137,7 +137,7 @@ TEST(HabitatFile, BothLoadersRefuseWithTheirReasonAndChangeNothing) {
         {&h7, "incompatible input heights  (7 - 3)"},
     };
     for (const auto& [rgb, why] : refusals) {
-        EXPECT_EQ(Err([&, rgb = rgb] { world.HabitatRGBtoHSL(rgb, &world.hsl_habitat); }),
+        EXPECT_EQ(Err([&, image = rgb] { world.HabitatRGBtoHSL(image, &world.hsl_habitat); }),
                   "Biotope::HabitatRGBtoHSL() : failure : " + why + "\n");
         EXPECT_EQ(Cells(world.hsl_habitat), HslOf(flip));
     }

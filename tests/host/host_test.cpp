@@ -297,9 +297,9 @@ TEST_F(HostTest, BothWaysRedrawAfterAnExposeAndAResize) {
         for (const auto& [new_w, new_h] : {std::pair{200, 140}, std::pair{90, 50}}) {
             SCOPED_TRACE("resized to " + std::to_string(new_w));
             const Window w = MakeWindow(120, 80);
-            const auto resize = [&, new_w = new_w, new_h = new_h](TestChild&) {
+            const auto resize = [&, width = new_w, height = new_h](TestChild&) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(300));
-                XResizeWindow(x.display, w, new_w, new_h);
+                XResizeWindow(x.display, w, width, height);
                 XSync(x.display, False);
             };
             Run(x, {"-window-id", std::to_string(w), "--ticks", "150"}, env, way, resize);

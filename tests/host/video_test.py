@@ -2,6 +2,7 @@
 # `lumivor render --video` and the start pictures, against real FFmpeg, file systems and
 # Chromium. Usage: video_test.py LUMIVOR [unittest arguments].
 
+import glob
 import os
 import shutil
 import signal
@@ -116,6 +117,30 @@ class Video(InFolder):
                  (["--every", 5, "--png", "p.png"], b"--every works with --video only")]
         for args, reason in usage:
             self.ends(2, reason, *run[:-2], *args, cwd=self.dir.name)
+        # Standard output under a Matroska or MP4 name (the shell's `> o.mp4`) would get WebM.
+        for name in ["o.mkv", "o.mp4"]:
+            with open(self.path(name), "wb") as out:
+                self.ends(2, b"is standard output, which gets WebM", *run, "--video",
+                          self.path(name), stdout=out)
+        # Sides the encoders cannot take are refused before the first tick; a full standard
+        # output is one message.
+        self.ends(1, b"at most 16384 pixels a side, not 8x16385", "--no-gl", "--size", "8x16385",
+                  "--ticks", 1, "--video", self.path("tall.webm"))
+        with open("/dev/full", "wb") as full:
+            failed = self.ends(1, b"No space left on device", *run, "--video", "-", stdout=full)
+        self.assertEqual(failed.stderr.count(b"\n"), 1, failed.stderr)
+        # Without FFmpeg's libraries (hidden in a mount namespace, as root) the message names
+        # the libraries looked for and what provides them.
+        hide = "".join(f"mount --bind /dev/null {lib} && "
+                       for lib in glob.glob("/usr/lib/*/libavutil.so.*"))
+        if os.getuid() == 0 and hide and shutil.which("unshare") and shutil.which("mount"):
+            r = subprocess.run(["unshare", "-m", "sh", "-c", hide + 'exec "$@"', "sh", LUMIVOR,
+                                "render", *map(str, run), "--video", self.path("v.webm")],
+                               capture_output=True, timeout=60)
+            if not r.stderr.startswith(b"unshare:"):  # a root that is no mount point cannot
+                self.assertEqual(r.returncode, 1, r.stderr)
+                self.assertRegex(r.stderr, rb"cannot load FFmpeg [57]\.1's libavutil\.so\.[0-9]+, "
+                                 rb"libavcodec\.so\.[0-9]+, .*\); (install|Debian)")
         # Headless Chromium plays the first frames of the WebM and the MP4.
         sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "web"))
         import browser
@@ -156,7 +181,8 @@ class Video(InFolder):
         os.mkdir(small)
         full = os.path.join(small, "v.webm")
         mount = ["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small]
-        mounted = os.getuid() == 0 and subprocess.run(mount, capture_output=True).returncode == 0
+        mounted = (os.getuid() == 0 and shutil.which("mount") is not None
+                   and subprocess.run(mount, capture_output=True).returncode == 0)
         if mounted:
             self.addCleanup(subprocess.run, ["umount", small], check=True)
             Path(full).write_bytes(b"old")
@@ -165,7 +191,10 @@ class Video(InFolder):
         self.ends(1, b"No space left on device", *run, "--ticks", 200, "--video", full)
         if mounted:
             self.assert_kept(small, full)
-        # A signal mid-encode: once frames are being written, SIGTERM ends the run.
+        # A signal mid-encode: once frames are being written, SIGTERM ends the run. The
+        # target has a second name, which must see the old video as well.
+        other_name = self.path("v-link.webm")
+        os.link(target, other_name)
         child = subprocess.Popen([LUMIVOR, "render", "--quiet", *map(str, run),
                                   "--ticks", "1000000", "--video", target],
                                  stderr=subprocess.DEVNULL)
@@ -177,6 +206,11 @@ class Video(InFolder):
         child.send_signal(signal.SIGTERM)
         self.assertEqual(child.wait(60), -signal.SIGTERM)
         self.assert_kept(folder, target)
+        self.assertEqual(Path(other_name).read_bytes(), b"old")
+        # Completed, the video is copied into the file, so both names show it.
+        self.ok(*run, "--ticks", 4, "--video", target)
+        self.assertTrue(os.path.samefile(target, other_name))
+        self.assertEqual(probe(other_name), ("vp9", 320, 240, 2))
 
 
 RUN_FROM = ["--no-gl", "--seed", 4, "--preset", 2, "--ticks", 9, "--habitat"]
