@@ -187,8 +187,8 @@ capture() {
 # done: the saver's --fps report shows a second without a tick after one with
 # ticks (a stall instead shows in the pictures or the habitat saved).
 covers_both() {
-    grep -qs 'xdg_toplevel@[0-9]*\.configure(320, 240,' "$1" &&
-        grep -q 'xdg_toplevel@[0-9]*\.configure(400, 300,' "$1" &&
+    grep -qs 'xdg_toplevel[@#][0-9]*\.configure(320, 240,' "$1" &&
+        grep -q 'xdg_toplevel[@#][0-9]*\.configure(400, 300,' "$1" &&
         awk '/^lumivor: [0-9.]* ticks\/s/ { if ($2 > 0) ticked = 1; else if (ticked) held = 1 }
              END { exit !held }' "$1"
 }
@@ -218,7 +218,7 @@ pids="$pids $keys_pid"
 exec 3>"$work/keys"
 session_up() { grep -q keyboard "$work/keys.log"; }
 wait_until "RemoteDesktop session" session_up
-has_keyboard() { grep -qs 'wl_keyboard@[0-9]*\.enter' "$work/mutter-key.log"; }
+has_keyboard() { grep -qs 'wl_keyboard[@#][0-9]*\.enter' "$work/mutter-key.log"; }
 echo >&3
 wait_until "keyboard focus" has_keyboard
 echo >&3

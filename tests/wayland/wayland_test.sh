@@ -120,7 +120,7 @@ wtype - <"$work/keys" &
 wtype_pid=$!
 pids="$pids $wtype_pid"
 exec 3>"$work/keys"
-has_keyboard() { grep -q 'wl_keyboard@[0-9]*\.enter' "$work/key.log"; }
+has_keyboard() { grep -q 'wl_keyboard[@#][0-9]*\.enter' "$work/key.log"; }
 wait_until "keyboard focus" has_keyboard
 printf x >&3
 exec 3>&-
@@ -201,7 +201,7 @@ WAYLAND_DEBUG=client "$lumivor" idle --after 1 --seed "$seed" --ticks "$ticks" \
 saver=$!
 pids="$pids $saver"
 wait_until "picture from lumivor idle" shows 400 300
-watch_keyboard() { grep -q 'wl_keyboard@[0-9]*\.enter' "$work/watch.log"; }
+watch_keyboard() { grep -q 'wl_keyboard[@#][0-9]*\.enter' "$work/watch.log"; }
 wait_until "keyboard focus of lumivor idle" watch_keyboard
 printf x >&3
 exec 3>&-
