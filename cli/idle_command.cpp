@@ -17,9 +17,10 @@ const char kIdleUsage[] =
     "Waits until the session has been idle for DURATION, runs the saver over every\n"
     "output until a key, a button or the pointer moves, and waits again; SIGTERM\n"
     "or SIGINT ends it. The idle time comes from the X server (MIT-SCREEN-SAVER)\n"
-    "or the Wayland compositor (ext-idle-notify-v1 or org_kde_kwin_idle); where an\n"
-    "XScreenSaver daemon runs, it leaves the screen to it. Options take one dash\n"
-    "or two; the saver's options apply to each run.\n"
+    "or the Wayland compositor (ext-idle-notify-v1 or org_kde_kwin_idle), on GNOME\n"
+    "from mutter's IdleMonitor (no run while an application inhibits going idle);\n"
+    "where an XScreenSaver daemon runs, it leaves the screen to it. Options take\n"
+    "one dash or two; the saver's options apply to each run.\n"
     "\n";
 
 }  // namespace

@@ -44,6 +44,12 @@ std::unique_ptr<IdleWatcher> OpenWaylandWatcher(const WindowJob& job, long long)
     return nullptr;
 }
 #endif
+#ifndef LUMIVOR_HAVE_GNOME_IDLE
+std::unique_ptr<IdleWatcher> OpenGnomeWatcher(const WindowJob&, long long, bool* answered) {
+    *answered = false;
+    return nullptr;
+}
+#endif
 
 int RunIdle(const IdleJob& job) {
     std::unique_ptr<IdleWatcher> watcher = OpenWatcher(job);

@@ -1,7 +1,8 @@
 // `lumivor idle`: waits until the session has been idle for a while, runs the
 // saver over every output until input ends it, and waits again, until a stop
 // signal. The idle time comes from the desktop: the X server's MIT-SCREEN-SAVER
-// extension on X11, ext-idle-notify-v1 or org_kde_kwin_idle on Wayland.
+// extension on X11, ext-idle-notify-v1 or org_kde_kwin_idle on Wayland, and
+// mutter's org.gnome.Mutter.IdleMonitor where GNOME's compositor offers neither.
 #pragma once
 
 #include "host/shared/window_job.h"

@@ -30,3 +30,9 @@ class IdleWatcher {
 // Each returns null after one line on `diag` saying why this desktop cannot be watched.
 std::unique_ptr<IdleWatcher> OpenX11Watcher(const WindowJob& job, long long after_seconds);
 std::unique_ptr<IdleWatcher> OpenWaylandWatcher(const WindowJob& job, long long after_seconds);
+// GNOME's Wayland sessions, whose compositor offers no idle protocol: mutter's
+// IdleMonitor on the session bus. Null with *answered false, and nothing said,
+// when no IdleMonitor answers there (the caller says what it missed); null
+// with *answered true after one line when the one that answers fails.
+std::unique_ptr<IdleWatcher> OpenGnomeWatcher(const WindowJob& job, long long after_seconds,
+                                              bool* answered);

@@ -23,6 +23,13 @@
 
 namespace {
 
+constexpr const char* kGnomeBuiltIn =
+#ifdef LUMIVOR_HAVE_GNOME_IDLE
+    "";
+#else
+    " (this build has no GNOME idle watcher: build it with libglib2.0-dev)";
+#endif
+
 class WaylandWatcher : public IdleWatcher {
   public:
     WaylandWatcher(wl_display* display, const WindowJob& job)
@@ -41,9 +48,11 @@ class WaylandWatcher : public IdleWatcher {
         wl_display_disconnect(display_);
     }
 
+    enum class Watching { kYes, kFailed, kNoProtocol };
     // The globals, then a notification after `after_seconds` on the first seat.
-    // False after one line saying what is missing.
-    bool Watch(long long after_seconds) {
+    // kFailed after one line saying what is missing; kNoProtocol, nothing said,
+    // when the compositor offers no idle protocol.
+    Watching Watch(long long after_seconds) {
         static const wl_registry_listener kListener = {
             [](void* data, wl_registry* registry, uint32_t name, const char* interface, uint32_t) {
                 static_cast<WaylandWatcher*>(data)->AddGlobal(registry, name, interface);
@@ -52,11 +61,14 @@ class WaylandWatcher : public IdleWatcher {
         registry_ = wl_display_get_registry(display_);
         wl_registry_add_listener(registry_, &kListener, this);
         // A compositor that does not answer leaves a stop signal free to end the wait.
-        if (!Roundtrip(display_)) return StopRequested() ? false : Lost();
+        if (!Roundtrip(display_)) {
+            if (!StopRequested()) Lost();
+            return Watching::kFailed;
+        }
         const uint32_t ms = static_cast<uint32_t>(after_seconds * 1000);
         if (!seat_) {
             std::fprintf(diag_, "lumivor: no idle watcher answers: the compositor has no seat\n");
-            return false;
+            return Watching::kFailed;
         }
 #ifdef LUMIVOR_HAVE_EXT_IDLE_NOTIFY_XML
         if (notifier_) {
@@ -70,7 +82,7 @@ class WaylandWatcher : public IdleWatcher {
             notification_ = ext_idle_notifier_v1_get_idle_notification(notifier_, ms, seat_);
             ext_idle_notification_v1_add_listener(notification_, &kNotified, this);
             source_ = "the compositor's ext-idle-notify-v1";
-            return true;
+            return Watching::kYes;
         }
 #endif
 #ifdef LUMIVOR_HAVE_KDE_IDLE_XML
@@ -85,15 +97,11 @@ class WaylandWatcher : public IdleWatcher {
             timeout_ = org_kde_kwin_idle_get_idle_timeout(kde_idle_, seat_, ms);
             org_kde_kwin_idle_timeout_add_listener(timeout_, &kNotified, this);
             source_ = "the compositor's org_kde_kwin_idle";
-            return true;
+            return Watching::kYes;
         }
 #endif
         (void)ms;
-        std::fprintf(diag_,
-                     "lumivor: no idle watcher answers: the Wayland compositor offers neither "
-                     "ext-idle-notify-v1 nor org_kde_kwin_idle%s\n",
-                     kProtocolsBuiltIn);
-        return false;
+        return Watching::kNoProtocol;
     }
 
     IdleWait WaitForIdle() override {
@@ -118,7 +126,6 @@ class WaylandWatcher : public IdleWatcher {
         return source_;
     }
 
-  private:
     static constexpr const char* kProtocolsBuiltIn =
 #if defined(LUMIVOR_HAVE_EXT_IDLE_NOTIFY_XML) && defined(LUMIVOR_HAVE_KDE_IDLE_XML)
         "";
@@ -129,6 +136,7 @@ class WaylandWatcher : public IdleWatcher {
         "later)";
 #endif
 
+  private:
     void AddGlobal(wl_registry* registry, uint32_t name, const char* interface) {
         if (std::strcmp(interface, wl_seat_interface.name) == 0 && !seat_) {
             seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
@@ -185,6 +193,24 @@ std::unique_ptr<IdleWatcher> OpenWaylandWatcher(const WindowJob& job, long long 
         std::fprintf(job.diag, "lumivor: no memory for the idle watcher\n");
         return nullptr;
     }
-    if (!watcher->Watch(after_seconds)) return nullptr;
-    return watcher;
+    switch (watcher->Watch(after_seconds)) {
+        case WaylandWatcher::Watching::kYes:
+            return watcher;
+        case WaylandWatcher::Watching::kFailed:
+            return nullptr;
+        case WaylandWatcher::Watching::kNoProtocol:
+            break;
+    }
+    // GNOME's compositor (mutter 43) offers neither protocol; its IdleMonitor
+    // on the session bus says the same.
+    watcher.reset();
+    bool answered = false;
+    std::unique_ptr<IdleWatcher> gnome = OpenGnomeWatcher(job, after_seconds, &answered);
+    if (!answered)
+        std::fprintf(job.diag,
+                     "lumivor: no idle watcher answers: the Wayland compositor offers neither "
+                     "ext-idle-notify-v1 nor org_kde_kwin_idle, and no "
+                     "org.gnome.Mutter.IdleMonitor answers on the session bus%s%s\n",
+                     WaylandWatcher::kProtocolsBuiltIn, kGnomeBuiltIn);
+    return gnome;
 }

@@ -4,14 +4,20 @@
 #   1. KWin (wlr-layer-shell): the overlay covers both outputs with exactly the
 #      picture of `lumivor render --no-gl` of the same seed, size and ticks (read
 #      back through KWin's ScreenShot2 D-Bus interface), and SIGTERM ends it with
-#      status 0 and the habitat saved; --wallpaper likewise on both backgrounds.
-#      KWin offers no virtual keyboard protocol, so no key is typed there.
+#      status 0 and the habitat saved; --wallpaper likewise on both backgrounds,
+#      and `lumivor idle --after 1` through KWin's ext-idle-notify-v1.
+#      KWin offers no virtual keyboard protocol, so no key is typed there (nor
+#      is an idle run ended by input).
 #   2. mutter (no layer-shell): a full-screen xdg-shell toplevel on each output
 #      of two sizes, the habitat the size of the largest: the larger output shows
 #      the whole habitat, the smaller its bottom-left corner (read back through
 #      mutter's ScreenCast D-Bus interface and PipeWire); a key typed through
 #      mutter's RemoteDesktop interface ends it with status 0 and the habitat
 #      saved, and so does SIGTERM; --wallpaper is refused with one line.
+#      `lumivor idle --after 1` (mutter 43 offers no idle protocol: its
+#      IdleMonitor on the session bus) starts the saver after an idle second, a
+#      key ends that run, the next idle second starts another, and SIGTERM ends
+#      the watcher with status 0.
 # Every wait is for a condition (a socket, a bus, a capture, a log line, an exit),
 # with a minute's limit; nothing depends on how fast the machine is.
 #
@@ -107,12 +113,14 @@ stop_desktop() {
     reap "$bus"
 }
 
-# start_saver NAME [OPTION...]: the saver with WAYLAND_DEBUG in the background,
-# its habitat to NAME.ppm and its messages to NAME.log.
+# start_saver NAME [OPTION...]: the saver (or, with $verb set, that command)
+# with WAYLAND_DEBUG in the background, its habitat to NAME.ppm and its
+# messages to NAME.log.
+verb=""
 start_saver() {
     name=$1
     shift
-    WAYLAND_DEBUG=client "$lumivor" --wayland "$@" --seed "$seed" --ticks "$ticks" \
+    WAYLAND_DEBUG=client "$lumivor" ${verb:+"$verb"} --wayland "$@" --seed "$seed" --ticks "$ticks" \
         --habitat "$work/$name.ppm" >/dev/null 2>"$work/$name.log" &
     saver=$!
     pids="$pids $saver"
@@ -146,9 +154,10 @@ start_desktop kwin "$work/bin/kwin_wayland" --virtual --width 320 --height 240 -
 capture() { $bus_tool capture "$1" "$work/$1.rgb" 2>"$work/capture.log"; }
 kwin_cleared() { differs Virtual-0 ref-320x240.rgb && differs Virtual-1 ref-320x240.rgb; }
 
-for mode in overlay wallpaper; do
-    options="--quiet"
-    [ "$mode" = overlay ] || options="--quiet --wallpaper --ticks-per-second 30"
+for mode in overlay wallpaper idle; do
+    verb="" options="--quiet"
+    [ "$mode" = wallpaper ] && options="--quiet --wallpaper --ticks-per-second 30"
+    [ "$mode" = idle ] && verb=idle options="--quiet --after 1"
     # shellcheck disable=SC2086 # the options are words
     start_saver "kwin-$mode" $options
     wait_until "KWin $mode picture on the first output" shows Virtual-0 ref-320x240.rgb ||
@@ -160,6 +169,7 @@ for mode in overlay wallpaper; do
         "SIGTERM ended it with status 0 and the habitat saved"
     wait_until "KWin outputs cleared of the $mode" kwin_cleared
 done
+verb=""
 stop_desktop
 
 # --- mutter: no layer-shell, so full-screen toplevels -----------------------------
@@ -218,22 +228,48 @@ pids="$pids $keys_pid"
 exec 3>"$work/keys"
 session_up() { grep -q keyboard "$work/keys.log"; }
 wait_until "RemoteDesktop session" session_up
+<<<<<<< HEAD
 has_keyboard() { grep -qs 'wl_keyboard[@#][0-9]*\.enter' "$work/mutter-key.log"; }
+=======
+has_keyboard() { grep -qs 'wl_keyboard@[0-9]*\.enter' "${1:-$work/mutter-key.log}"; }
+>>>>>>> gnome
 echo >&3
 wait_until "keyboard focus" has_keyboard
 echo >&3
-exec 3>&-
 reap "$saver"
 ended 0 mutter-key 400x300 "mutter: full-screen on both outputs, habitat of the largest; a key" \
     "ended it with status 0 and the habitat saved"
-reap "$keys_pid"
-[ "$status" -eq 0 ] || fail "mutter's RemoteDesktop session: $(cat "$work/keys.log")"
 
 start_saver mutter-term --fps
 wait_until "mutter toplevels on both outputs, all ticks done" covers_both "$work/mutter-term.log"
 kill -TERM "$saver"
 reap "$saver"
 ended 0 mutter-term 400x300 "mutter: SIGTERM ended it with status 0 and the habitat saved"
+
+# runs_held LOG N: N runs in LOG did all their ticks (as covers_both sees one).
+runs_held() {
+    awk -v n="$2" '/^lumivor: [0-9.]* ticks\/s/ { if ($2 > 0) ticked = 1; else if (ticked) { held++; ticked = 0 } }
+                   END { exit held < n }' "$1"
+}
+habitat_is() { cmp -s "$work/mutter-idle.ppm" "$work/ref-400x300.ppm"; }
+verb=idle
+start_saver mutter-idle --after 1 --fps
+verb=""
+wait_until "an idle run, all ticks done" runs_held "$work/mutter-idle.log" 1
+grep -q "IdleMonitor" "$work/mutter-idle.log" ||
+    fail "mutter: lumivor idle watches $(grep -v '^\[' "$work/mutter-idle.log" | head -n 1)"
+wait_until "keyboard focus on the idle run" has_keyboard "$work/mutter-idle.log"
+echo >&3
+wait_until "the idle run's habitat, saved at the key" habitat_is
+rm "$work/mutter-idle.ppm"
+wait_until "a second idle run, all ticks done" runs_held "$work/mutter-idle.log" 2
+kill -TERM "$saver"
+reap "$saver"
+ended 0 mutter-idle 400x300 "mutter: lumivor idle through IdleMonitor: a run after an idle second," \
+    "ended by a key, another after the next; SIGTERM ended the watcher with status 0"
+exec 3>&-
+reap "$keys_pid"
+[ "$status" -eq 0 ] || fail "mutter's RemoteDesktop session: $(cat "$work/keys.log")"
 
 status=0
 "$lumivor" --wayland --wallpaper --ticks 1 --habitat "$work/wall.ppm" >/dev/null 2>"$work/wall.log" ||
