@@ -228,11 +228,7 @@ pids="$pids $keys_pid"
 exec 3>"$work/keys"
 session_up() { grep -q keyboard "$work/keys.log"; }
 wait_until "RemoteDesktop session" session_up
-<<<<<<< HEAD
-has_keyboard() { grep -qs 'wl_keyboard[@#][0-9]*\.enter' "$work/mutter-key.log"; }
-=======
-has_keyboard() { grep -qs 'wl_keyboard@[0-9]*\.enter' "${1:-$work/mutter-key.log}"; }
->>>>>>> gnome
+has_keyboard() { grep -qs 'wl_keyboard[@#][0-9]*\.enter' "${1:-$work/mutter-key.log}"; }
 echo >&3
 wait_until "keyboard focus" has_keyboard
 echo >&3
