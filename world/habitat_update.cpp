@@ -24,23 +24,17 @@ bool Biotope::UpdateHabitat(Image* painted) {
     if (!MarksFit(painted, *this)) return Update();
     ++n_updates;
     if (!HasHabitat()) return true;
-    const size_t w = hsl_habitat.width;
     uint8_t* const marks = painted->data;
     for (unsigned long i = 0; i < n_bots; ++i) {
         Bot& bot = bots[i];
-        const behaviour::TrailWalkFunc walk = behaviour::TrailWalkFor(bot.step_func);
-        if (walk == nullptr) {
+        const behaviour::MarkingWalkFunc walk = behaviour::MarkingWalkFor(bot.step_func);
+        // A bot without a marking walk, or one that falls back to the general
+        // step, paints the display as it goes: its cells show what a repaint
+        // would give them.
+        if (walk == nullptr)
             bot.StepPathHSL(&hsl_habitat, &rgb_habitat);
-        } else if (walk(&bot, &hsl_habitat, &rgb_habitat)) {
-            // Locals: a byte store could otherwise alias the bot's fields.
-            const Point2i* const trail = bot.path_xy;
-            const unsigned long steps = bot.path_steps;
-            for (unsigned long s = 0; s < steps; ++s) {
-                marks[static_cast<size_t>(trail[s].y) * w + static_cast<size_t>(trail[s].x)] = 1;
-            }
-        }
-        // A walk that did not leave its trail painted as it went, as the
-        // general step does: its cells show what a repaint would give them.
+        else
+            walk(&bot, &hsl_habitat, &rgb_habitat, marks);
     }
     return true;
 }
