@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "behaviour/draw_batch.h"
 #include "behaviour/fast_walk.h"
 #include "behaviour/presets.h"
 
@@ -11,18 +12,34 @@ namespace behaviour {
 
 namespace {
 
+// The draws a step of the bot whose genes are G takes, every step: the value
+// modifier's, the random turn's and the direction blend's.
+template <const uint8_t* G>
+constexpr size_t kDrawsPerStep = (G[2] >= 13 && G[2] <= 15) + (G[5] != 0) +
+                                 (G[7] == 1 || G[7] == 2);
+
+// Reads a walk's draws from a batch made ahead.
+struct BatchedDraw {
+    const int32_t** next;
+    LUMIVOR_INLINE long operator()() const { return *(*next)++; }
+};
+
 // The walk of the bot whose genes are G, marking the cells it paints. It
 // differs from FastWalk in what it keeps: away from the border a bot runs
 // straight stretches (as long as its distance to the border allows) in which
 // it holds only a pointer to its cell and one to its mark, so that the loop
 // keeps every value it carries in registers; its column and row are worked out
-// from how far the mark pointer moved when the stretch ends.
+// from how far the mark pointer moved when the stretch ends. Its draws are
+// made ahead in batches (DrawBatch), up to kBatchSteps steps' worth.
 template <const uint8_t* G>
 [[gnu::noinline]] bool MarkingWalk(Bot* bot, Image* habitat, Image* display, uint8_t* marks) {
     constexpr int chA = G[8] == 0 ? 0 : (G[8] == 1 ? 1 : 2);
     constexpr int chB = G[9] == 0 ? 0 : (G[9] == 1 ? 1 : 2);
+    constexpr size_t kDraws = kDrawsPerStep<G>;
+    constexpr unsigned long kBatchSteps = kDraws == 0 ? ~0ul : DrawBatch::kMaxDraws / kDraws;
+    DrawBatch batch;
     if (ChannelOf(*bot, bot->nbh_a) != chA || ChannelOf(*bot, bot->nbh_b) != chB ||
-        unsafe_state_tovi.type == 0) {
+        (kDraws > 0 && !batch.Start(&unsafe_state_tovi))) {
         GeneralWalk(bot, habitat, display, NoObserver{});
         return false;
     }
@@ -57,11 +74,12 @@ template <const uint8_t* G>
         }
     }
 
-    random_state_tovi generator = unsafe_state_tovi;
-    const LocalDraw draw{&generator};
+    const int32_t* next_draw = nullptr;
+    const BatchedDraw draw{&next_draw};
+    unsigned long batch_left = 0;  // steps the draws made ahead still serve
     // One step on the cell at `centre`, whose ring lies at `ring` from it: the
     // cell painted, the value and heading taken over.
-    const auto step = [&](uint8_t* centre, const ptrdiff_t* ring) __attribute__((always_inline)) {
+    const auto step = [&](uint8_t * centre, const ptrdiff_t* ring) __attribute__((always_inline)) {
         const HSL_888 cell = {centre[0], centre[1], centre[2]};
         view.value = value;
         view.dir = dir;
@@ -82,6 +100,10 @@ template <const uint8_t* G>
             x = WrapOnce(x, w);
             y = WrapOnce(y, h);
         }
+        if (kDraws > 0 && batch_left == 0) {
+            batch_left = std::min(left, kBatchSteps);
+            next_draw = batch.Next(batch_left * kDraws);
+        }
         const ptrdiff_t at = static_cast<ptrdiff_t>(y) * w + x;
         uint8_t* centre = cells + at * 3;
         uint8_t* mark = marks + at;
@@ -99,11 +121,16 @@ template <const uint8_t* G>
             x += Bot::dir_d[dir].x;
             y += Bot::dir_d[dir].y;
             --left;
+            --batch_left;
             continue;
         }
         // A bot `margin` cells from the border takes its next margin + 1 steps
         // with no test of its position at all, and ends them on the habitat.
-        const unsigned long run = std::min(left, static_cast<unsigned long>(margin) + 1);
+        unsigned long run = std::min(left, static_cast<unsigned long>(margin) + 1);
+        if (kDraws > 0) {
+            run = std::min(run, batch_left);
+            batch_left -= run;
+        }
         left -= run;
         for (unsigned long n = run; n > 0; --n) {
             // The habitat is far larger than the caches: fetch the rows that
@@ -135,8 +162,7 @@ template <const uint8_t* G>
         x += static_cast<int32_t>(moved - dy * w);
         y += static_cast<int32_t>(dy);
     }
-    unsafe_state_tovi.front = generator.front;
-    unsafe_state_tovi.rear = generator.rear;
+    if (kDraws > 0) batch.Finish();
     bot->x = x;
     bot->y = y;
     bot->value = value;
