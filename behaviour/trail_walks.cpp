@@ -134,18 +134,16 @@ template <const uint8_t* G>
         left -= run;
         for (unsigned long n = run; n > 0; --n) {
             // The habitat is far larger than the caches: fetch the rows that
-            // the next step may read (two above, two below) and the marks it
-            // may set while this step computes. Addresses as integers: a
-            // prefetch never faults, and near the border these may lie outside.
+            // the next step may read (two above, two below) while this step
+            // computes. Addresses as integers: a prefetch never faults, and
+            // near the border these may lie outside. The marks need no
+            // fetching: a store waits for its line without holding up the walk.
             const uintptr_t c = reinterpret_cast<uintptr_t>(centre);
-            const uintptr_t m = reinterpret_cast<uintptr_t>(mark);
             const uintptr_t r = static_cast<uintptr_t>(row);
             __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r - 6));
             __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r + 8));
             __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r - 6));
             __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r + 8));
-            __builtin_prefetch(reinterpret_cast<const void*>(m - static_cast<uintptr_t>(w) - 1), 1);
-            __builtin_prefetch(reinterpret_cast<const void*>(m + static_cast<uintptr_t>(w) + 1), 1);
             step(centre, turned[dir]);
             *mark = 1;
             centre += move[dir];

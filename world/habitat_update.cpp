@@ -10,6 +10,7 @@
 #endif
 
 #include "behaviour/trail_walks.h"
+#include "bots/trail_colours.h"
 #include "world/biotope.h"
 
 namespace {
@@ -70,15 +71,15 @@ bool Biotope::RepaintDisplay(const Image& painted) {
         PaintCell(cell, rgb_habitat.data + 3 * i, HSL_888{cell[0], cell[1], cell[2]}, hue_shift);
     };
     // Sixteen marks at a time, as one mask of the marked ones: a stretch
-    // never painted costs one test, and within it only the marked cells are
-    // visited, lowest first. A test per cell would be a branch that the
+    // never painted costs one test, and within it the marked cells are shown
+    // together (ShowMarkedCells). A test per cell would be a branch that the
     // processor guesses wrong wherever painted and unpainted cells mix.
     constexpr size_t kWide = 16;
     size_t i = 0;
     for (; i + kWide <= n; i += kWide) {
-        uint32_t marked = MarkedOf16(marks + i);
-        for (; marked != 0; marked &= marked - 1)
-            repaint(i + static_cast<size_t>(__builtin_ctz(marked)));
+        const uint32_t marked = MarkedOf16(marks + i);
+        if (marked != 0)
+            ShowMarkedCells(hsl_habitat.data + 3 * i, rgb_habitat.data + 3 * i, marked, hue_shift);
     }
     for (; i < n; ++i) {
         if (marks[i] != 0) repaint(i);
