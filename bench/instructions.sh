@@ -12,8 +12,9 @@ if ! command -v valgrind >/dev/null 2>&1; then
 fi
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
-# Steps counted per run: 10 updates x 8 bots x 1024 steps.
-steps=81920
+# Steps counted per run: 10 updates x 8 bots x 1728 steps (a bot walks a step
+# for every 1200 pixels of the 1920x1080 habitat).
+steps=138240
 for n in 0 1 2 3 4 5 6 7 8 9; do
     for what in MeasuredUpdates MeasuredMarkingUpdates MeasuredPlainUpdates; do
         valgrind --tool=callgrind --callgrind-out-file="$out/$what.$n" \
