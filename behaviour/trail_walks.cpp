@@ -132,7 +132,7 @@ template <const uint8_t* G>
             batch_left -= run;
         }
         left -= run;
-        for (unsigned long n = run; n > 0; --n) {
+        const auto stretch_step = [&]() __attribute__((always_inline)) {
             // The habitat is far larger than the caches: fetch the rows that
             // the next step may read (two above, two below) while this step
             // computes. Addresses as integers: a prefetch never faults, and
@@ -148,6 +148,13 @@ template <const uint8_t* G>
             *mark = 1;
             centre += move[dir];
             mark += mark_move[dir];
+        };
+        if constexpr (kDraws > 0) {
+            // The draws count the steps: one register fewer in the loop.
+            const int32_t* const stop = next_draw + run * kDraws;
+            while (next_draw != stop) stretch_step();
+        } else {
+            for (unsigned long n = run; n > 0; --n) stretch_step();
         }
         // The stretch moved the bot dy rows and dx columns, each at most `run`
         // and `run` at most (w - 1) / 2: dx + (w - 1) / 2 lies in 0..w - 1, so
