@@ -3,7 +3,8 @@
 # lumivor only, release, in a temporary folder), checks that both programs
 # render every community byte for byte alike, then times
 #   lumivor render --no-gl --ticks TICKS --size 1920x1080 --final-state --preset N
-# for N = 0..9, the two programs interleaved run by run so that both see the
+# for N = 0..9 (with --seed 1765000000, so that both compute the same picture,
+# and --quiet), the two programs interleaved run by run so that both see the
 # same load on a shared machine. Each pair of runs (old and new, one after the
 # other) gives a ratio of CPU seconds (user + system) and one of wall seconds;
 # for each community it prints the median of its ratios over the rounds as a
