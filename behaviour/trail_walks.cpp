@@ -134,16 +134,18 @@ template <const uint8_t* G>
         left -= run;
         const auto stretch_step = [&]() __attribute__((always_inline)) {
             // The habitat is far larger than the caches: fetch the rows that
-            // the next step may read (two above, two below) while this step
-            // computes. Addresses as integers: a prefetch never faults, and
-            // near the border these may lie outside. The marks need no
-            // fetching: a store waits for its line without holding up the walk.
+            // the step after next may read (three above, three below) while
+            // this step computes; the next step's rows were fetched a step
+            // ago, which leaves each fetch two steps to arrive. Addresses as
+            // integers: a prefetch never faults, and near the border these
+            // may lie outside. The marks need no fetching: a store waits for
+            // its line without holding up the walk.
             const uintptr_t c = reinterpret_cast<uintptr_t>(centre);
             const uintptr_t r = static_cast<uintptr_t>(row);
-            __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r - 6));
-            __builtin_prefetch(reinterpret_cast<const void*>(c - 2 * r + 8));
-            __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r - 6));
-            __builtin_prefetch(reinterpret_cast<const void*>(c + 2 * r + 8));
+            __builtin_prefetch(reinterpret_cast<const void*>(c - 3 * r - 6));
+            __builtin_prefetch(reinterpret_cast<const void*>(c - 3 * r + 8));
+            __builtin_prefetch(reinterpret_cast<const void*>(c + 3 * r - 6));
+            __builtin_prefetch(reinterpret_cast<const void*>(c + 3 * r + 8));
             step(centre, turned[dir]);
             *mark = 1;
             centre += move[dir];
