@@ -12,12 +12,13 @@
 //
 // Where a walk shows its steps (Shown): step by step in the display and the
 // trail, or in the trail only, as the HSL colours to show, left to a pass
-// after the walk: the saver's converts and paints them
-// (bots/trail_colours.h); a run that draws no trails marks the cells instead
-// and rebuilds their display colours from the habitat when it needs them
-// (trail_walks.h, Biotope::UpdateHabitat). Nothing in a walk reads the
-// display raster or the trail colours, and a later bot's walk reads only the
-// habitat, so the picture is the same either way.
+// after the walk that converts and paints them (bots/trail_colours.h). A run
+// that draws no trails takes the marking walks instead (trail_walks.h,
+// Biotope::UpdateHabitat), which keep no trail and mark the cells they paint;
+// their display colours are rebuilt from the habitat when a picture is
+// wanted. Nothing in a walk reads the display raster or the trail colours,
+// and a later bot's walk reads only the habitat, so the picture is the same
+// every way.
 #pragma once
 
 #include <algorithm>
@@ -106,8 +107,8 @@ enum class Shown { kInWalk, kAfterWalk };
 // Shown::kInWalk does and a bot set up unlike its preset (which takes the
 // general step) does.
 //
-// Never inlined: the saver's walk and the trail walks of a run without trails
-// (behaviour/trail_walks.cpp) then share one copy of each walk.
+// Never inlined: the saver's walk, which takes either way of showing, keeps
+// one copy of each.
 template <const uint8_t* G, class Observer, Shown kShown = Shown::kInWalk>
 [[gnu::noinline]] bool FastWalk(Bot* bot, Image* habitat, Image* display,
                                 const Observer& observer) {

@@ -1,9 +1,13 @@
-// The trail walks of the preset bots, for runs that draw no trails: the
-// saver's walks that leave the trail to a pass after them (FastWalk with
-// Shown::kAfterWalk), reached by step function. Kept apart from the saver's
-// table so that a program that never runs them, such as the web page, does
-// not carry them.
+// The marking walks of the preset bots, for runs that draw no trails: each
+// takes exactly the steps of the saver's walk (habitat, position, value,
+// heading and every random draw) but shows nothing. It sets the byte of
+// every cell it paints in a raster of marks instead, and keeps neither a
+// trail nor the bot's position step by step. Reached by step function; kept
+// apart from the saver's table so that a program that never runs them, such
+// as the web page, does not carry them.
 #pragma once
+
+#include <cstdint>
 
 #include "bots/bot.h"
 
@@ -11,12 +15,14 @@ class Image;
 
 namespace behaviour {
 
-// A walk that leaves its trail to a pass after it: true when it did, and the
-// bot's trail then holds its cells and the HSL colours to show, hue shifted;
-// false when the bot took the general step, which paints as it goes.
-using TrailWalkFunc = bool (*)(Bot* bot, Image* habitat, Image* display);
+// A walk that marks the cells it paints in `marks` (a byte per cell, packed
+// as the habitat's cells) and leaves the display as it was: true when it did;
+// false when the bot took the general step, which paints the display as it
+// goes and marks nothing. The bot's trail is not kept either way for a walk
+// that marks.
+using MarkingWalkFunc = bool (*)(Bot* bot, Image* habitat, Image* display, uint8_t* marks);
 
-// The trail walk of a preset step function, or null for any other function.
-TrailWalkFunc TrailWalkFor(StepFunc step);
+// The marking walk of a preset step function, or null for any other function.
+MarkingWalkFunc MarkingWalkFor(StepFunc step);
 
 }  // namespace behaviour

@@ -1,6 +1,7 @@
 // Simulation throughput: bot steps per second for each community on a
-// 1920x1080 habitat, world updates only (no drawing), and the same worlds
-// walked by a plain loop of the general step for comparison.
+// 1920x1080 habitat, world updates only (no drawing): the saver's walks and
+// the marking walks of a run without trails (`lumivor render --no-gl`), and
+// the same worlds walked by a plain loop of the general step for comparison.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -54,6 +55,9 @@ __attribute__((noinline)) void MeasuredUpdates(int count) {
 }
 __attribute__((noinline)) void MeasuredPlainUpdates(int count) {
     for (int i = 0; i < count; ++i) PlainUpdate();
+}
+__attribute__((noinline)) void MeasuredMarkingUpdates(int count, Image* marks) {
+    for (int i = 0; i < count; ++i) biotope.UpdateHabitat(marks);
 }
 
 // CPU seconds of this thread: on a shared machine, time spent waiting for a
@@ -126,15 +130,22 @@ void BM_CommunityMedian(benchmark::State& state) {
                 plain[n] = std::min(plain[n], NanosecondsPerStep(kUpdates / 3, PlainUpdate));
             }
             std::printf(
-                "community %d %-16s %6.2f ns/step  painted in the walk %6.2f  without trails "
-                "%6.2f  plain %6.2f  ratio %.2f\n",
+                "community %d %-16s %6.2f ns/step  painted in the walk %6.2f  marking %6.2f  "
+                "plain %6.2f  ratio %.2f  marking ratio %.2f\n",
                 n, community_names[n], fast[n], in_walk[n], no_trails[n], plain[n],
-                plain[n] / fast[n]);
+                plain[n] / fast[n], plain[n] / no_trails[n]);
         }
     }
     const double median = Median(fast), plain_median = Median(plain);
+    const double marking = Median(no_trails);
+    std::printf(
+        "median: %.2f ns/step, marking walks %.2f ns/step (%.0f steps/s), plain %.2f "
+        "ns/step; ratio to plain %.2f, marking walks %.2f\n",
+        median, marking, 1e9 / marking, plain_median, plain_median / median,
+        plain_median / marking);
     state.counters["in-walk paint ns/step"] = Median(in_walk);
-    state.counters["no-trail ns/step"] = Median(no_trails);
+    state.counters["marking ns/step"] = marking;
+    state.counters["marking ratio to plain"] = plain_median / marking;
     state.counters["median ns/step"] = median;
     state.counters["median steps/s"] = 1e9 / median;
     state.counters["plain ns/step"] = plain_median;
@@ -142,14 +153,20 @@ void BM_CommunityMedian(benchmark::State& state) {
 }
 
 // A small fixed workload for counting instructions: community n, 100 updates
-// to warm up, then `updates` specialised and as many plain ones.
+// to warm up, then `updates` specialised, as many marking and as many plain ones.
 void BM_InstructionWorkload(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
     constexpr int kUpdates = 10;
+    Image marks;
+    if (!marks.Create(1920, 1080, 8) || !marks.Clear()) {
+        state.SkipWithError("no room for the marks of a run without trails");
+        return;
+    }
     for (auto _ : state) {
         Build(n);
         for (int i = 0; i < 100; ++i) biotope.Update();
         MeasuredUpdates(kUpdates);
+        MeasuredMarkingUpdates(kUpdates, &marks);
         MeasuredPlainUpdates(kUpdates);
     }
     state.counters["steps"] = kUpdates * StepsPerUpdate();

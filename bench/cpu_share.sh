@@ -1,8 +1,10 @@
 # shellcheck shell=sh disable=SC2034,SC2154 # globals of the sourcing script
 # What the CPU-share benchmarks share (sourced by window_cpu.sh, wayland_cpu.sh
-# and windows_cpu.sh): a process's CPU time, an Xvfb of a given size, and the
-# measurement of a running saver beside the servers it draws through. The
-# sourcing script sets $work (a scratch folder) and SECONDS_MEASURED.
+# and windows_cpu.sh): a process's CPU time, an Xvfb of a given size, the
+# measurement of a running saver beside the servers it draws through, and the
+# loop over the communities. The sourcing script sets $work (a scratch
+# folder), SECONDS_MEASURED, WARMUP and PRESETS, and defines start_saver and
+# measured (see measure_presets).
 
 TICK=$(getconf CLK_TCK)
 
@@ -81,4 +83,22 @@ measure() {
                     printf ", %s %.1f%%", name[i], 100 * (a[i] - b[i]) / hz / wall
                 printf ", %.1f ticks/s\n", n ? sum / n : 0
             }'
+}
+
+# measure_presets SIZE PATTERN: for each community of $PRESETS, starts the
+# saver (the sourcing script's `start_saver PRESET`, which runs it in the
+# background with its --fps lines going to $work/fps.log and sets saver_pid),
+# lets it warm up, measures it beside the processes that `measured` names
+# ("NAME PID" pairs, the saver first; asked after the warm-up, when every
+# server the saver uses runs), and prints the first line of its log that
+# matches PATTERN (the saver's own description of how it draws).
+measure_presets() {
+    for preset in $PRESETS; do
+        start_saver "$preset"
+        sleep "$WARMUP"
+        # shellcheck disable=SC2046 # one word a name or an id
+        measure "$1" "$preset" "$work/fps.log" $(measured)
+        saver_pid=
+        grep -m1 "$2" "$work/fps.log" | sed 's/^/    /' || true
+    done
 }

@@ -45,6 +45,13 @@ cleanup() {
 trap cleanup EXIT INT TERM
 unset DISPLAY
 
+start_saver() {
+    XDG_RUNTIME_DIR=$run WAYLAND_DISPLAY=$socket "$LUMIVOR" --wayland --fps \
+        --preset "$1" --seed 1765000000 >/dev/null 2>"$work/fps.log" &
+    saver_pid=$!
+}
+measured() { echo lumivor "$saver_pid" sway "$sway_pid"; }
+
 say_machine
 for size in $SIZES; do
     run=$work/run-$size
@@ -68,15 +75,7 @@ for size in $SIZES; do
         cat "$work/sway.log" >&2
         exit 1
     fi
-    for preset in $PRESETS; do
-        XDG_RUNTIME_DIR=$run WAYLAND_DISPLAY=$socket "$LUMIVOR" --wayland --fps \
-            --preset "$preset" --seed 1765000000 >/dev/null 2>"$work/fps.log" &
-        saver_pid=$!
-        sleep "$WARMUP"
-        measure "$size" "$preset" "$work/fps.log" lumivor "$saver_pid" sway "$sway_pid"
-        saver_pid=
-        grep -m1 'lumivor: Wayland' "$work/fps.log" | sed 's/^/    /' || true
-    done
+    measure_presets "$size" 'lumivor: Wayland'
     kill "$sway_pid"
     wait "$sway_pid" 2>/dev/null || true
     sway_pid=

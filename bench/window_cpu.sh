@@ -36,19 +36,18 @@ cleanup() {
 }
 trap cleanup EXIT INT TERM
 
+start_saver() {
+    # shellcheck disable=SC2086
+    DISPLAY=$display LIBGL_ALWAYS_SOFTWARE=1 "$LUMIVOR" -root -fps --preset "$1" \
+        --seed 1765000000 ${LUMIVOR_FLAGS:-} >/dev/null 2>"$work/fps.log" &
+    saver_pid=$!
+}
+measured() { echo lumivor "$saver_pid" Xvfb "$xvfb_pid"; }
+
 say_machine
 for size in $SIZES; do
     start_xvfb window_cpu.sh "$size"
-    for preset in $PRESETS; do
-        # shellcheck disable=SC2086
-        DISPLAY=$display LIBGL_ALWAYS_SOFTWARE=1 "$LUMIVOR" -root -fps --preset "$preset" \
-            --seed 1765000000 ${LUMIVOR_FLAGS:-} >/dev/null 2>"$work/fps.log" &
-        saver_pid=$!
-        sleep "$WARMUP"
-        measure "$size" "$preset" "$work/fps.log" lumivor "$saver_pid" Xvfb "$xvfb_pid"
-        saver_pid=
-        grep -m1 'lumivor: window' "$work/fps.log" | sed 's/^/    /' || true
-    done
+    measure_presets "$size" 'lumivor: window'
     kill "$xvfb_pid"
     wait "$xvfb_pid" 2>/dev/null || true
     xvfb_pid=

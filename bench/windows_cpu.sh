@@ -54,6 +54,17 @@ wineserver_pid() {
     done
 }
 
+# wine execs the program: the process started is the saver itself.
+start_saver() {
+    # shellcheck disable=SC2086
+    DISPLAY=$display wine "$SCR" /s --fps --preset "$1" --seed 1765000000 \
+        ${LUMIVOR_FLAGS:-} >/dev/null 2>"$work/fps.log" &
+    saver_pid=$!
+}
+measured() {
+    echo lumivor.scr "$saver_pid" wineserver "$(wineserver_pid)" Xvfb "$xvfb_pid"
+}
+
 say_machine
 echo "wine: $(wine --version)"
 timeout 300 wine wineboot --init >"$work/wineboot.log" 2>&1 || {
@@ -64,18 +75,7 @@ timeout 300 wine wineboot --init >"$work/wineboot.log" 2>&1 || {
 timeout 60 wineserver -w || wineserver -k
 for size in $SIZES; do
     start_xvfb windows_cpu.sh "$size"
-    for preset in $PRESETS; do
-        # wine execs the program: this process is the saver itself.
-        # shellcheck disable=SC2086
-        DISPLAY=$display wine "$SCR" /s --fps --preset "$preset" --seed 1765000000 \
-            ${LUMIVOR_FLAGS:-} >/dev/null 2>"$work/fps.log" &
-        saver_pid=$!
-        sleep "$WARMUP"
-        measure "$size" "$preset" "$work/fps.log" lumivor.scr "$saver_pid" \
-            wineserver "$(wineserver_pid)" Xvfb "$xvfb_pid"
-        saver_pid=
-        grep -m1 "^lumivor: ${size}," "$work/fps.log" | sed 's/^/    /' || true
-    done
+    measure_presets "$size" "^lumivor: ${size},"
     kill "$xvfb_pid"
     wait "$xvfb_pid" 2>/dev/null || true
     xvfb_pid=

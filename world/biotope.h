@@ -44,12 +44,10 @@ class Biotope {
     // bots leave the display as it was and set the byte of every cell they
     // paint in `painted`, a raster of the habitat's size with a byte per
     // cell (made with Create(width, height, 8) and cleared; cells packed as
-    // in the habitat); their trails hold the cells but not the colours
-    // shown. Marks that do not fit the habitat make it a plain Update.
-    // RepaintDisplay(painted) afterwards gives the display that Update would
-    // have left: every paint sets a habitat cell and its display cell from
-    // the same colour, with the world's hue shift (which every bot shares;
-    // CreateCommunity and SetHueShift see to it).
+    // in the habitat); their trails are not kept. Marks that do not fit the habitat make it a plain
+    // Update. RepaintDisplay(painted) afterwards gives the display that Update would have left:
+    // every paint sets a habitat cell and its display cell from the same colour, with the world's
+    // hue shift (which every bot shares; CreateCommunity and SetHueShift see to it).
     bool UpdateHabitat(Image* painted);
     // Sets every display cell marked in `painted` from its habitat cell;
     // false, with nothing changed, when the marks do not fit the habitat.

@@ -97,7 +97,8 @@ std::string Bots(const Biotope& w, bool trails = true) {
 }  // namespace
 
 // Both ways of painting the display: after the walk where the processor has
-// the vector unit, and inside the walk (forced here on any processor).
+// the vector unit, and inside the walk (forced here on any processor); and
+// both ways of repainting it after a run without trails, vectorised or not.
 class FastWalkPainting : public testing::TestWithParam<bool> {
   protected:
     void SetUp() override { AllowVectorTrailPaint(GetParam()); }
