@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <regex>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -145,8 +146,11 @@ TEST_F(HostTest, IdleWatcherRunsTheSaverWhileIdle) {
     ASSERT_TRUE(child.Start({kLumivor, "idle", "--after", "1", "--seed", "1765000000", "--ticks",
                              "25", "--habitat", kHabitat, "--fps"},
                             server.display_name));
-    ASSERT_TRUE(child.WaitForErr("community '", seconds(20))) << child.Err();
-    ASSERT_EQ(child.Wait(seconds(1)), TestChild::kTimedOut) << child.Err();  // held, not ended
+    // Held, not ended: a second without ticks (the -fps lines) after seconds with them.
+    const std::regex held(R"(lumivor: [1-9][0-9.]* ticks/s.*\n(.*\n)*lumivor: 0\.0 ticks/s)");
+    for (int wait = 0; wait < 200 && !std::regex_search(child.Err(), held); ++wait)
+        ASSERT_EQ(child.Wait(std::chrono::milliseconds(100)), TestChild::kTimedOut) << child.Err();
+    ASSERT_TRUE(std::regex_search(child.Err(), held)) << child.Err();
     const std::string screen = Screenshot(server.display, root);
     const std::string key = "DISPLAY=" + server.display_name + " xdotool key x";
     ASSERT_EQ(std::system(key.c_str()), 0) << key;
