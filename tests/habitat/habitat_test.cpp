@@ -4,6 +4,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <fstream>
 #include <functional>
@@ -195,39 +196,74 @@ std::string Bmp(uint32_t size, int bpp, int compression, const std::string& afte
            after + row;
 }
 
-// A 2 x 1 palette PNG of `entries` colours (1, 2, 4 or 8 bits an index, by libpng's writer)
-// whose first two are (10, 20, 30) fully transparent and (200, 100, 50) half: a tRNS chunk.
-std::string PalettePNG(uint32_t entries) {
+// A 2 x 1 PNG of (10, 20, 30) and (200, 100, 50) by libpng's writer in `format`: RGB, RGB
+// with alpha, 16-bit RGB, grey (10 and 200), or a palette of `entries` colours (1, 2, 4 or 8
+// bits an index) whose first two are those, fully transparent and half (a tRNS chunk).
+std::string Png(png_uint_32 format, uint32_t entries = 0) {
     uint8_t map[256 * 4] = {10, 20, 30, 0, 200, 100, 50, 128};
-    const uint8_t index[2] = {0, 1};
+    const uint8_t index[2] = {0, 1}, grey[2] = {10, 200}, rgb[6] = {10, 20, 30, 200, 100, 50},
+                  rgba[8] = {10, 20, 30, 255, 200, 100, 50, 128};
+    const uint16_t wide[6] = {2570, 5140, 7710, 51400, 25700, 12850};
     png_image image = {};
     image.version = PNG_IMAGE_VERSION;
     image.width = 2;
     image.height = 1;
-    image.format = PNG_FORMAT_RGBA_COLORMAP;
+    image.format = format;
     image.colormap_entries = entries;
+    const void* pixels = entries != 0                      ? index
+                         : format == PNG_FORMAT_GRAY       ? grey
+                         : format == PNG_FORMAT_RGBA       ? rgba
+                         : format == PNG_FORMAT_LINEAR_RGB ? static_cast<const void*>(wide)
+                                                           : rgb;
     std::string out(4096, '\0');
     png_alloc_size_t size = out.size();
-    if (!png_image_write_to_memory(&image, out.data(), &size, 0, index, 0, map)) return "";
+    if (!png_image_write_to_memory(&image, out.data(), &size, 0, pixels, 0, map)) return "";
     return out.substr(0, size);
 }
 
-// Start pictures in every form the reader takes give their colours, alpha dropped: PNG
-// palettes with transparency at every index depth; BMP bit fields wherever the masks stand,
-// 5-5-5 without them, colour tables of core (3-byte entries) and info headers. Refusals are
-// one line each.
+// A PNG whose header names another size, its checksum mended: the pixels stay those of 2 x 1.
+std::string Resized(std::string png, uint32_t w, uint32_t h) {
+    const auto be = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    png.replace(16, 8, be(w) + be(h));
+    const auto* header = reinterpret_cast<const Bytef*>(png.data() + 12);
+    return png.replace(29, 4, be(static_cast<uint32_t>(crc32(0, header, 17))));
+}
+
+// Start pictures in every form the reader takes give their colours, alpha dropped: PNG in RGB,
+// with alpha, 16 bits, grey, palettes with transparency at every index depth; BMP of 24 bits,
+// bit fields wherever the masks stand, 5-5-5 without them, colour tables of core (3-byte
+// entries) and info headers. Refusals (truncated, damaged, too large, unknown) are one line each.
 TEST(StartPicture, ReadsEveryFormAndRefusesWithOneLine) {
     using namespace std::string_literals;
     const std::string two = "\x0a\x14\x1e\xc8\x64\x32", bgr = "\x1e\x14\x0a\x32\x64\xc8\0\0"s,
                       rgbx = "\x0a\x14\x1e\0\xc8\x64\x32\0"s, load = "Image::Load() failure: ";
-    const std::string low_red = LE(0xFF, 4) + LE(0xFF00, 4) + LE(0xFF0000, 4);
+    const std::string low_red = LE(0xFF, 4) + LE(0xFF00, 4) + LE(0xFF0000, 4),
+                      huge = Resized(Png(PNG_FORMAT_RGB), 30000, 30000);
     const struct {
         std::string file, rgb, err = "";
     } cases[] = {
-        {PalettePNG(256), two},
-        {PalettePNG(16), two},
-        {PalettePNG(4), two},
-        {PalettePNG(2), two},
+        {Png(PNG_FORMAT_RGB), two},
+        {Png(PNG_FORMAT_RGBA), two},
+        {Png(PNG_FORMAT_LINEAR_RGB), two},
+        {Png(PNG_FORMAT_GRAY), "\x0a\x0a\x0a\xc8\xc8\xc8"},
+        {Png(PNG_FORMAT_RGBA_COLORMAP, 256), two},
+        {Png(PNG_FORMAT_RGBA_COLORMAP, 16), two},
+        {Png(PNG_FORMAT_RGBA_COLORMAP, 4), two},
+        {Png(PNG_FORMAT_RGBA_COLORMAP, 2), two},
+        {Bmp(40, 24, 0, "", bgr), two},
+        {Png(PNG_FORMAT_RGB).substr(0, 40), "", "PNG file refused: Read Error\n"},
+        {Png(PNG_FORMAT_RGB).substr(0, 29) + "XXXX" + Png(PNG_FORMAT_RGB).substr(33), "",
+         "PNG file refused: IHDR: CRC error\n"},
+        {Bmp(40, 24, 0, "", bgr).replace(22, 4, LE(40000, 4)), "",
+         load + "size 2 x 40000: each side must be 1 to 32768\n"},
+        {"GIF89a", "", "unsupported file format: not a PNG, BMP or binary PPM picture\n"},
+        {Resized(Png(PNG_FORMAT_RGB), 40000, 1), "",
+         "PNG file refused: invalid size (40000 x 1): each side must be 1 to 32768\n"},
+        {huge, "",
+         "PNG file refused: truncated pixel data (30000 x 30000): " + std::to_string(huge.size()) +
+             " bytes cannot hold it\n"},
         {Bmp(40, 32, 3, low_red, rgbx), two},
         {Bmp(40, 32, 6, low_red + LE(0xFF000000, 4), rgbx), two},
         {Bmp(124, 32, 3, "", "\0\x0a\x14\x1e\0\xc8\x64\x32"s,
@@ -270,6 +306,10 @@ TEST(StartPicture, SaysWhyItCannotOpen) {
     EXPECT_EQ(
         RunLumivor("render --no-gl --quiet --ticks 2 --habitat /dev/null --start-from - <&-").err,
         "lumivor render: cannot start from -: standard input is closed\n");
+    WriteFile(dir / "p.png", Png(PNG_FORMAT_RGB));  // a PNG through a pipe, read as it comes
+    const std::string run = "render --no-gl --quiet --ticks 9 --habitat - --start-from ";
+    EXPECT_EQ(RunLumivor(run + "- <" + Quoted(dir / "p.png")).out,
+              RunLumivor(run + Quoted(dir / "p.png")).out);
     HabitatPicture p;
     EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadStartPicture((dir / "none").c_str(), &p)); }),
               "cannot open picture " + dir / "none" + ": No such file or directory\n");

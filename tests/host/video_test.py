@@ -1,18 +1,15 @@
 #!/usr/bin/env python3
-# `lumivor render --video` and the start pictures, against real FFmpeg, file systems and
-# Chromium. Usage: video_test.py LUMIVOR [unittest arguments].
+# `lumivor render --video` against real FFmpeg, file systems and Chromium. Usage: video_test.py LUMIVOR [unittest arguments].
 
 import glob
 import os
 import shutil
 import signal
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 import unittest
-import zlib
 from pathlib import Path
 
 LUMIVOR = ""
@@ -31,28 +28,6 @@ def probe(path):
                           "stream=codec_name,width,height,nb_read_frames", "-of", "csv=p=0",
                           path], capture_output=True, text=True, check=True).stdout
     return tuple(int(v) if v.isdigit() else v for v in out.strip().split(","))
-
-
-def png(w, h, rows, colour, depth=8, palette=b""):
-    def chunk(kind, data):
-        crc = struct.pack(">I", zlib.crc32(kind + data))
-        return struct.pack(">I", len(data)) + kind + data + crc
-    header = struct.pack(">IIBBBBB", w, h, depth, colour, 0, 0, 0)
-    pixels = zlib.compress(b"".join(b"\0" + r for r in rows))
-    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header)
-            + (chunk(b"PLTE", palette) if palette else b"") + chunk(b"IDAT", pixels)
-            + chunk(b"IEND", b""))
-
-
-# rows: top first, RGB; stored BGR(A) with rows padded to four bytes.
-def bmp(w, h, rows, bpp, top_down, height=None):
-    step = bpp // 8
-    stored = [b"".join(bytes(r[i:i + 3][::-1]) + b"\0" * (step - 3) for i in range(0, 3 * w, 3))
-              + b"\0" * (-(w * step) % 4) for r in rows]
-    pixels = b"".join(stored if top_down else stored[::-1])
-    info = struct.pack("<IiiHHIIiiII", 40, w, -(height or h) if top_down else (height or h), 1,
-                       bpp, 0, len(pixels), 2835, 2835, 0, 0)
-    return b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54) + info + pixels
 
 
 class InFolder(unittest.TestCase):  # a test with a temporary folder of its own
@@ -211,64 +186,6 @@ class Video(InFolder):
         self.ok(*run, "--ticks", 4, "--video", target)
         self.assertTrue(os.path.samefile(target, other_name))
         self.assertEqual(probe(other_name), ("vp9", 320, 240, 2))
-
-
-RUN_FROM = ["--no-gl", "--seed", 4, "--preset", 2, "--ticks", 9, "--habitat"]
-
-
-class StartPictures(InFolder):
-    def habitat_from(self, picture, **kw):
-        return self.ok(*RUN_FROM, "-", "--start-from", picture, **kw).stdout
-
-    def test_png_and_bmp_start_as_the_same_ppm(self):
-        w, h = 37, 23
-        self.ok("--no-gl", "--seed", 6, "--size", f"{w}x{h}", "--ticks", 80,
-                "--habitat", self.path("p.ppm"))
-        rgb = Path(self.path("p.ppm")).read_bytes()[-3 * w * h:]
-        rows = [rgb[y * 3 * w:(y + 1) * 3 * w] for y in range(h)]
-        grey = [bytes(r[1::3]) for r in rows]
-        few = bytes(v & 0xC0 for v in rgb)  # at most 64 colours, for a palette
-        colours = sorted({few[i:i + 3] for i in range(0, len(few), 3)})
-        index = [bytes(colours.index(few[(y * w + x) * 3:(y * w + x) * 3 + 3]) for x in range(w))
-                 for y in range(h)]
-        variants = [  # (file, the picture it holds)
-            (png(w, h, rows, 2), rgb),
-            (png(w, h, [b"".join(r[i:i + 3] + b"\x80" for i in range(0, 3 * w, 3))
-                        for r in rows], 6), rgb),
-            (png(w, h, [bytes(v for b in r for v in (b, b)) for r in rows], 2, 16), rgb),
-            (png(w, h, grey, 0), bytes(v for g in grey for v in g for _ in range(3))),
-            (png(w, h, index, 3, palette=b"".join(colours)), few),
-            (bmp(w, h, rows, 24, False), rgb),
-            (bmp(w, h, rows, 32, True), rgb),
-        ]
-        def as_ppm(picture):  # the run started from the same picture as a binary PPM
-            return self.habitat_from("-", input=b"P6\n%d %d\n255\n" % (w, h) + picture)
-        for i, (data, picture) in enumerate(variants):
-            with self.subTest(variant=i):
-                Path(self.path("v")).write_bytes(data)
-                self.assertTrue(self.habitat_from(self.path("v")) == as_ppm(picture))
-        # A PNG read from a pipe, rows growing as they come.
-        self.assertTrue(self.habitat_from("-", input=variants[0][0]) == as_ppm(rgb))
-
-    def test_malformed_pictures_are_refused_with_reasons(self):
-        one = [b"\1\2\3"]
-        good = png(1, 1, one, 2)
-        cases = [
-            (good[:40], b"PNG file refused"),
-            (good[:29] + b"\0\0\0\0" + good[33:], b"PNG file refused: IHDR: CRC error"),
-            (png(40000, 1, [b"\0" * 120000], 2), b"invalid size (40000 x 1)"),
-            (png(30000, 30000, one, 2), b"truncated pixel data (30000 x 30000)"),
-            (bmp(1, 1, one, 24, False, height=40000), b"each side must be 1 to 32768"),
-            (bmp(1, 1, one, 24, False)[:28] + b"\x04" + bmp(1, 1, one, 24, False)[29:], b"4 bpp"),
-            (b"GIF89a", b"not a PNG, BMP or binary PPM picture"),
-        ]
-        for data, reason in cases:
-            with self.subTest(reason=reason):
-                Path(self.path("bad")).write_bytes(data)
-                r = self.ends(1, reason, *RUN_FROM, self.path("out.ppm"), "--start-from",
-                                 self.path("bad"))
-                self.assertIn(b"cannot start from " + self.path("bad").encode(), r.stderr)
-                self.assertFalse(os.path.exists(self.path("out.ppm")))
 
 
 if __name__ == "__main__":
