@@ -41,6 +41,7 @@ void VideoWriter::Abandon() {}
 #include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -120,14 +121,17 @@ constexpr FfmpegRelease kTestedFfmpeg[] = {
     {"7.1", 59, 61, 61, 8, "13"},
 };
 
-constexpr const FfmpegRelease* BuiltFfmpeg() {
-    for (const FfmpegRelease& r : kTestedFfmpeg)
+// The index in kTestedFfmpeg of the release the headers are, or -1.
+constexpr int BuiltFfmpeg() {
+    for (int i = 0; i < static_cast<int>(std::size(kTestedFfmpeg)); ++i) {
+        const FfmpegRelease& r = kTestedFfmpeg[i];
         if (r.avutil == LIBAVUTIL_VERSION_MAJOR && r.avcodec == LIBAVCODEC_VERSION_MAJOR &&
             r.avformat == LIBAVFORMAT_VERSION_MAJOR && r.swscale == LIBSWSCALE_VERSION_MAJOR)
-            return &r;
-    return nullptr;
+            return i;
+    }
+    return -1;
 }
-static_assert(BuiltFfmpeg() != nullptr,
+static_assert(BuiltFfmpeg() >= 0,
               "FFmpeg's headers are of a release the video writer was not tested against "
               "(see kTestedFfmpeg)");
 
@@ -175,7 +179,7 @@ bool LoadAv(std::string* reason) {
         return failure.empty();
     }
     tried = true;
-    const FfmpegRelease& built = *BuiltFfmpeg();
+    const FfmpegRelease& built = kTestedFfmpeg[BuiltFfmpeg()];
     const std::string sonames[] = {"libavutil.so." + std::to_string(built.avutil),
                                    "libavcodec.so." + std::to_string(built.avcodec),
                                    "libavformat.so." + std::to_string(built.avformat),
