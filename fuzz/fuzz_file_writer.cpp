@@ -9,13 +9,7 @@
 #include "tests/support/write_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string dir = [] {
-        const char* base = std::getenv("TMPDIR");
-        std::string p = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                        "/fuzz_file_writer.XXXXXX";
-        Check(mkdtemp(p.data()) != nullptr);
-        return p;
-    }();
+    static const std::string dir = NewScratchFolder("fuzz_file_writer.XXXXXX");
     if (size < 2) return 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
         std::filesystem::remove_all(entry.path());

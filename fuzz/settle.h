@@ -11,24 +11,22 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "fuzz/harness.h"
 #include "host/shared/outputs.h"
 
-// The scratch folder (under $TMPDIR, which the fuzz script keeps in its build folder), made
-// once and entered for each settling (and left again, for libFuzzer's relative paths):
-// "f" a file, "link" and "hard" its other names, "dangling" a link to "new", "dir" a folder.
+// The scratch folder, made once and entered for each settling (and left again, for
+// libFuzzer's relative paths): "f" a file, "link" and "hard" its other names, "dangling" a
+// link to "new", "dir" a folder.
 struct InScratch {
     int home = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     InScratch() {
         static const std::string dir = [] {
-            const char* tmp = std::getenv("TMPDIR");
-            std::string d =
-                std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/lumivor-fuzz-XXXXXX";
-            Check(mkdtemp(d.data()) != nullptr && chdir(d.c_str()) == 0);
-            const int f = open("f", O_WRONLY | O_CREAT, 0600);
+            std::string d = NewScratchFolder("lumivor-fuzz-XXXXXX");
+            const int f = chdir(d.c_str()) == 0 ? open("f", O_WRONLY | O_CREAT, 0600) : -1;
             Check(f >= 0 && close(f) == 0 && symlink("f", "link") == 0 && link("f", "hard") == 0 &&
                   symlink("new", "dangling") == 0 && mkdir("dir", 0700) == 0);
             return d;
@@ -37,11 +35,6 @@ struct InScratch {
     }
     ~InScratch() { Check(fchdir(home) == 0 && close(home) == 0); }
 };
-
-inline bool IsCharacterDevice(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
-}
 
 inline void CheckSettled(const std::vector<NamedOutput>& outputs, const std::string& input,
                          const char* stdout_user) {
@@ -58,18 +51,16 @@ inline void CheckSettled(const std::vector<NamedOutput>& outputs, const std::str
                       : (status == 1 || status == 2) && message.find('\n') == message.size() - 1);
     if (status != 0) return;
     int on_stdout = stdout_user != nullptr ? 1 : 0;
-    for (size_t i = 0; i < outputs.size(); ++i) {
-        const std::string& p = *outputs[i].path;
+    std::set<std::string> files;  // each file by one name: "f" for all of f's
+    for (const NamedOutput& output : outputs) {
+        const std::string& p = *output.path;
         on_stdout += p == "-";
         Check(p != "/dev/stdout" && p != "/dev/fd/1" && p != "/proc/self/fd/1" &&
               p != "/dev/stdin" && p != "/dev/fd/0" && p != "/dev/stderr");
-        if (p.empty() || p == "-" || IsCharacterDevice(p)) continue;
-        Check(p != input);
-        for (size_t j = 0; j < i; ++j) Check(p != *outputs[j].path);
-        if (p == "f" || p == "link" || p == "hard" || p == "./f")
-            for (size_t j = 0; j < i; ++j)
-                Check(*outputs[j].path != "f" && *outputs[j].path != "link" &&
-                      *outputs[j].path != "hard" && *outputs[j].path != "./f");
+        struct stat st;
+        if (p.empty() || p == "-" || (stat(p.c_str(), &st) == 0 && S_ISCHR(st.st_mode))) continue;
+        Check(p != input &&
+              files.insert(p == "link" || p == "hard" || p == "./f" ? "f" : p).second);
     }
     Check(on_stdout <= 1);
 }
