@@ -12,29 +12,25 @@
 #include "behaviour/presets.h"
 #include "bots/trail_colours.h"
 #include "colour/random_tovi.h"
+#include "tests/support/captured.h"
 #include "world/biotope.h"
 #include "world/community.h"
 
 namespace {
 
-// The bots of `world` with the genes and step functions of preset n, initialised.
-void GivePresetBots(Biotope& world, int n) {
-    for (unsigned long b = 0; b < world.n_bots; ++b) {
-        std::memcpy(world.bots[b].genes, bot_genes[n][b], 13);
-        world.bots[b].step_func = step_funcs[n][b];
-    }
-    world.InitCommunity();
-}
-
-// Community n on a small habitat of random colours (few levels, so ties and
-// runs are common; bots cross the border often).
+// Community n (its genes and step functions) on a small habitat of random colours (few
+// levels, so ties and runs are common; bots cross the border often).
 void Build(Biotope& w, int n, int width, int height) {
-    testing::internal::CaptureStdout();
-    w.Create(kCommunityBots, width, height, 1765000000ul + n);
-    w.SetBotSteps(500);
-    w.SetHueShift(*hshift[n]);
-    GivePresetBots(w, n);
-    testing::internal::GetCapturedStdout();
+    Captured([&] {
+        w.Create(kCommunityBots, width, height, 1765000000ul + n);
+        w.SetBotSteps(500);
+        w.SetHueShift(*hshift[n]);
+        for (unsigned long b = 0; b < w.n_bots; ++b) {
+            std::memcpy(w.bots[b].genes, bot_genes[n][b], 13);
+            w.bots[b].step_func = step_funcs[n][b];
+        }
+        w.InitCommunity();
+    });
     uint64_t s = 99 + n;
     for (size_t i = 0; i < static_cast<size_t>(width) * height * 3; ++i) {
         s = s * 6364136223846793005ull + 1442695040888963407ull;

@@ -17,6 +17,7 @@
 #include "saver/frame_driver.h"
 #include "saver/saver.h"
 #include "saver/saver_view.h"
+#include "tests/support/captured.h"
 #include "tests/support/gl_surface.h"
 #include "world/community.h"
 
@@ -26,11 +27,7 @@ namespace {
 // more steps than its share so that trails cross and overwrite.
 void StartQuietly(Saver& saver, int n, int w, int h) {
     saver.start = RunStart{StartClock::Fixed(1765000000 + n), n};
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    saver.Start(w, h);
-    testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
+    Captured([&] { saver.Start(w, h); });
     biotope.SetBotSteps(400);
 }
 
@@ -158,11 +155,7 @@ TEST(SaverView, TicksResizeStopStartAndSizes) {
 TEST(FrameDriver, OnlyTheFirstDisplayOfTheProcessClears) {
     TestGLSurface gl;
     ASSERT_TRUE(gl.Create(64, 48));
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    StartRun(64, 48, RunStart{StartClock::Fixed(1765000000), -1});
-    testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
+    Captured([] { StartRun(64, 48, RunStart{StartClock::Fixed(1765000000), -1}); });
     auto black_cells = [&gl] {
         const std::vector<uint8_t> rgb = gl.ReadRGB();
         size_t n = 0;
