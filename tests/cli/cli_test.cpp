@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -31,25 +31,18 @@ std::string Parse(bool (*parse)(int, char**, Args*, std::string*), std::vector<s
 
 // "name ARG" ("name" for a flag) of every option a help text lists in its "  --name ARG" lines
 // or, given a section, that the manual page lists there in the ".B" or ".BI" line after each
-// ".TP", as in '.BI \-\-habitat " FILE"'.
-std::set<std::string> Listed(const std::string& text, const std::string& section = "") {
-    const size_t begin = text.find(".SH " + section), end = text.find("\n.SH ", begin + 1);
-    std::istringstream in(section.empty() ? text : text.substr(begin, end - begin));
-    std::set<std::string> options;
-    std::string last, item;
-    for (std::string l; std::getline(in, l); last = l, item.clear()) {
-        if (section.empty() && l.rfind("  --", 0) == 0) {
-            const size_t name_end = l.find(' ', 4);  // an argument follows after one space
-            const bool arg = name_end < l.size() - 1 && l[name_end + 1] != ' ';
-            item = l.substr(4, (arg ? l.find(' ', name_end + 1) : name_end) - 4);
-        } else if (last == ".TP" && (l.rfind(".B ", 0) == 0 || l.rfind(".BI ", 0) == 0)) {
-            for (const char c : l.substr(l.find(' ') + 1))  // without escapes, quotes, dashes
-                if (c != '\\' && c != '"' && (c != '-' || !item.empty()) &&
-                    (c != ' ' || item.back() != ' '))
-                    item += c;
-        }
-        if (!item.empty()) options.insert(item);
+// ".TP", as in '.BI \-\-habitat " FILE"' (read without its escapes and quotes).
+std::set<std::string> Listed(std::string text, const std::string& section = "") {
+    if (!section.empty()) {
+        const size_t begin = text.find(".SH " + section);
+        text = std::regex_replace(text.substr(begin, text.find("\n.SH ", begin + 1) - begin),
+                                  std::regex(R"([\\"])"), "");
     }
+    const std::regex option(section.empty() ? R"(\n  --([\w-]+)(?: (\S+))?)"
+                                            : R"(\.TP\n\.BI? -+([\w-]+)(?: +(\S+))?)");
+    std::set<std::string> options;
+    for (std::sregex_iterator i(text.begin(), text.end(), option), end; i != end; ++i)
+        options.insert((*i)[1].str() + ((*i)[2].matched ? " " + (*i)[2].str() : ""));
     return options;
 }
 
