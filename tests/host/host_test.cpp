@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
+#include <iterator>
+#include <regex>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -149,11 +151,8 @@ TEST_F(HostTest, IdleWatcherRunsTheSaverWhileIdle) {
     EXPECT_TRUE(ReadFile(kHabitat) == screen) << "the screen differs from the saved habitat";
     const auto runs = [&child] {
         const std::string err = child.Err();
-        int count = 0;
-        for (size_t at = err.find("community '"); at != std::string::npos;
-             at = err.find("community '", at + 1))
-            ++count;
-        return count;
+        const std::regex start("community '");
+        return std::distance(std::sregex_iterator(err.begin(), err.end(), start), {});
     };
     for (int wait = 0; wait < 100 && runs() < 2; ++wait)
         if (child.Wait(std::chrono::milliseconds(100)) != TestChild::kTimedOut) break;
