@@ -54,21 +54,6 @@ void RecordStep(void* context, const behaviour::StepRecord& r) {
                            r.shown.b});
 }
 
-// One update by the general step alone, bot after bot, as rows.
-void GeneralUpdate(Biotope& w, std::vector<Row>* rows) {
-    for (unsigned long b = 0; b < w.n_bots; ++b) {
-        Bot& bot = w.bots[b];
-        for (bot.path_index = 0; bot.path_index < bot.path_steps; ++bot.path_index) {
-            bot.StepHSL(&w.hsl_habitat, &w.rgb_habitat);
-            const Point2i at = bot.path_xy[bot.path_index];
-            const uint8_t* c = w.hsl_habitat.data + (at.y * w.hsl_habitat.width + at.x) * 3;
-            const RGB_888 shown = bot.path_rgb[bot.path_index];
-            rows->push_back(Row{static_cast<long>(b), static_cast<long>(bot.path_index), at.x, at.y,
-                                bot.value, bot.dir, c[0], c[1], c[2], shown.r, shown.g, shown.b});
-        }
-    }
-}
-
 // A world's habitat and display, as bytes.
 std::string Rasters(const Biotope& w) {
     const size_t bytes = static_cast<size_t>(w.hsl_habitat.width) * w.hsl_habitat.height * 3;
@@ -155,9 +140,20 @@ TEST_P(FastWalkPainting, EqualsTheGeneralStepForEveryCommunityShapeAndGenerator)
             std::vector<Row> general;
             std::string plain_walked;
             seed(table_bytes);
-            for (int u = 0; u < 6; ++u) {
+            for (int u = 0; u < 6; ++u) {  // updates by the general step alone, bot after bot
                 if (u == 3) general.clear(), plain_walked = Bots(plain);
-                GeneralUpdate(plain, &general);
+                for (unsigned long b = 0; b < plain.n_bots; ++b) {
+                    Bot& bot = plain.bots[b];
+                    for (bot.path_index = 0; bot.path_index < bot.path_steps; ++bot.path_index) {
+                        bot.StepHSL(&plain.hsl_habitat, &plain.rgb_habitat);
+                        const Point2i at = bot.path_xy[bot.path_index];
+                        const uint8_t* c = plain.hsl_habitat.data + (at.y * width + at.x) * 3;
+                        const RGB_888 shown = bot.path_rgb[bot.path_index];
+                        general.push_back(Row{long(b), long(bot.path_index), at.x, at.y, bot.value,
+                                              bot.dir, c[0], c[1], c[2], shown.r, shown.g,
+                                              shown.b});
+                    }
+                }
             }
             EXPECT_EQ(random_tovi(), fast_next);
             Image painted;

@@ -35,15 +35,6 @@ std::vector<uint8_t> Raster(const Image& image) {
     return {image.data, image.data + static_cast<size_t>(image.width) * image.height * 3};
 }
 
-// A top-row-first RGBA buffer as bottom-row-first RGB, as OpenGL reads a surface back.
-std::vector<uint8_t> BottomUpRGB(const std::vector<uint32_t>& rgba, int w, int h) {
-    std::vector<uint8_t> rgb;
-    for (int y = h - 1; y >= 0; --y)
-        for (int x = 0; x < w; ++x)
-            for (int shift : {0, 8, 16}) rgb.push_back(uint8_t(rgba[size_t(y) * w + x] >> shift));
-    return rgb;
-}
-
 TEST(Drawing, EveryKindShowsTheDisplayHabitatForEveryCommunity) {
     const PixelFormat rgba{0, 8, 16, 0xff000000u, false};
     for (int n = 0; n < kCommunityCount; ++n) {
@@ -65,7 +56,12 @@ TEST(Drawing, EveryKindShowsTheDisplayHabitatForEveryCommunity) {
         const std::vector<uint8_t> shown = Raster(biotope.rgb_habitat);
         const std::vector<uint8_t> habitat = Raster(biotope.hsl_habitat);
         ASSERT_NE(shown, std::vector<uint8_t>(shown.size(), shown[0])) << "nothing painted";
-        EXPECT_EQ(BottomUpRGB(buffer, w, h), shown);
+        std::vector<uint8_t> bottom_up;  // the buffer as OpenGL reads a surface back
+        for (int y = h - 1; y >= 0; --y)
+            for (int x = 0; x < w; ++x)
+                for (int shift : {0, 8, 16})
+                    bottom_up.push_back(uint8_t(buffer[size_t(y) * w + x] >> shift));
+        EXPECT_EQ(bottom_up, shown);
         // A size change clears the surface at the next tick and keeps the world.
         saver.SurfaceChanged();
         saver.Tick(pixels);
