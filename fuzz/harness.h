@@ -66,14 +66,6 @@ struct ArgWords {
     int argc() const { return static_cast<int>(words.size()); }
 };
 
-// A new folder under $TMPDIR (which the fuzz script keeps in its build folder), or /tmp.
-inline std::string NewScratchFolder(const char* name) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string dir = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/" + name;
-    Check(mkdtemp(dir.data()) != nullptr);
-    return dir;
-}
-
 // Parses the input as a command line twice with parse(argc, argv, &args, &error): a refusal
 // comes with a one-line reason, the same both times; an accepted command line parses the
 // same both times (equal key(args): a std::tie of every field) and, unless it asks for help,

@@ -18,15 +18,18 @@
 #include "fuzz/harness.h"
 #include "host/shared/outputs.h"
 
-// The scratch folder, made once and entered for each settling (and left again, for
-// libFuzzer's relative paths): "f" a file, "link" and "hard" its other names, "dangling" a
-// link to "new", "dir" a folder.
+// The scratch folder (under $TMPDIR, which the fuzz script keeps in its build folder), made
+// once and entered for each settling (and left again, for libFuzzer's relative paths):
+// "f" a file, "link" and "hard" its other names, "dangling" a link to "new", "dir" a folder.
 struct InScratch {
     int home = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     InScratch() {
         static const std::string dir = [] {
-            std::string d = NewScratchFolder("lumivor-fuzz-XXXXXX");
-            const int f = chdir(d.c_str()) == 0 ? open("f", O_WRONLY | O_CREAT, 0600) : -1;
+            const char* tmp = std::getenv("TMPDIR");
+            std::string d =
+                std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/lumivor-fuzz-XXXXXX";
+            Check(mkdtemp(d.data()) != nullptr && chdir(d.c_str()) == 0);
+            const int f = open("f", O_WRONLY | O_CREAT, 0600);
             Check(f >= 0 && close(f) == 0 && symlink("f", "link") == 0 && link("f", "hard") == 0 &&
                   symlink("new", "dangling") == 0 && mkdir("dir", 0700) == 0);
             return d;
