@@ -6,16 +6,13 @@
 #include <filesystem>
 
 #include "fuzz/harness.h"
+#include "tests/support/files.h"
 #include "tests/support/write_target.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const std::string dir = [] {
-        const char* base = std::getenv("TMPDIR");
-        std::string p = std::string(base != nullptr && *base != '\0' ? base : "/tmp") +
-                        "/fuzz_file_writer.XXXXXX";
-        Check(mkdtemp(p.data()) != nullptr);
-        return p;
-    }();
+    static const TempFolder folder;
+    const std::string& dir = folder.path;
+    Check(!dir.empty());
     if (size < 2) return 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir))
         std::filesystem::remove_all(entry.path());

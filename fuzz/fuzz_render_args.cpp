@@ -2,6 +2,8 @@
 // CheckParse says. An accepted command line describes a job that can run: sizes, preset and
 // tick count in range, the options that need or exclude GL rendering consistent, something
 // to write. Its outputs are then settled as CheckSettled says.
+#include <tuple>
+
 #include "fuzz/harness.h"
 #include "fuzz/settle.h"
 #include "host/render/video_writer.h"
@@ -9,19 +11,12 @@
 
 namespace {
 
-bool SameJob(const RenderArgs& a, const RenderArgs& b) {
+auto Key(const RenderArgs& a) {
     const RenderJob& x = a.job;
-    const RenderJob& y = b.job;
-    return a.help == b.help && a.quiet == b.quiet && a.no_gl == b.no_gl &&
-           a.seed_given == b.seed_given && a.size_given == b.size_given &&
-           x.start.community == y.start.community &&
-           x.start.clock.reading == y.start.clock.reading &&
-           x.start.clock.fixed == y.start.clock.fixed && x.width == y.width &&
-           x.height == y.height && x.ticks == y.ticks && x.habitat_path == y.habitat_path &&
-           x.png_path == y.png_path && x.start_from == y.start_from && x.markers == y.markers &&
-           x.trace_path == y.trace_path && x.final_state == y.final_state &&
-           x.video_path == y.video_path && x.video_every == y.video_every &&
-           x.video_fps == y.video_fps && x.video_lossless == y.video_lossless;
+    return std::tie(a.help, a.quiet, a.no_gl, a.seed_given, a.size_given, x.start.community,
+                    x.start.clock.reading, x.start.clock.fixed, x.width, x.height, x.ticks,
+                    x.habitat_path, x.png_path, x.start_from, x.markers, x.trace_path,
+                    x.final_state, x.video_path, x.video_every, x.video_fps, x.video_lossless);
 }
 
 bool CanRun(const RenderArgs& args) {
@@ -43,7 +38,7 @@ bool CanRun(const RenderArgs& args) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::optional<RenderArgs> args =
-        CheckParse<RenderArgs>("render", data, size, ParseRenderArgs, SameJob, CanRun);
+        CheckParse<RenderArgs>("render", data, size, ParseRenderArgs, Key, CanRun);
     if (!args) return 0;
     RenderJob& job = args->job;
     CheckSettled({{"--habitat", &job.habitat_path},

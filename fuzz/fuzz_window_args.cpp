@@ -1,21 +1,19 @@
 // Fuzz target for the window options of `lumivor`, parsed without side effects as CheckParse
 // says. An accepted command line names a window id that X can hold, a preset and tick count
 // in range; its habitat file is settled as CheckSettled says.
+#include <tuple>
+
 #include "fuzz/harness.h"
 #include "fuzz/settle.h"
 #include "host/shared/options.h"
 
 namespace {
 
-bool SameJob(const WindowArgs& a, const WindowArgs& b) {
+auto Key(const WindowArgs& a) {
     const WindowJob& x = a.job;
-    const WindowJob& y = b.job;
-    return a.help == b.help && a.quiet == b.quiet && x.start.community == y.start.community &&
-           x.start.clock.reading == y.start.clock.reading &&
-           x.start.clock.fixed == y.start.clock.fixed && x.root == y.root &&
-           x.have_window_id == y.have_window_id && x.window_id == y.window_id &&
-           x.display_name == y.display_name && x.fps == y.fps && x.ticks == y.ticks &&
-           x.habitat_path == y.habitat_path;
+    return std::tie(a.help, a.quiet, x.start.community, x.start.clock.reading, x.start.clock.fixed,
+                    x.root, x.have_window_id, x.window_id, x.display_name, x.fps, x.ticks,
+                    x.habitat_path);
 }
 
 bool CanRun(const WindowArgs& args) {
@@ -29,7 +27,7 @@ bool CanRun(const WindowArgs& args) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::optional<WindowArgs> args =
-        CheckParse<WindowArgs>("lumivor", data, size, ParseWindowArgs, SameJob, CanRun);
+        CheckParse<WindowArgs>("lumivor", data, size, ParseWindowArgs, Key, CanRun);
     if (args) CheckSettled({{"--habitat", &args->job.habitat_path}}, "", nullptr);
     return 0;
 }

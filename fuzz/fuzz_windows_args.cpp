@@ -4,6 +4,8 @@
 // give iconv's bytes otherwise; then parsed with the saver's switches as CheckParse says.
 #include <iconv.h>
 
+#include <tuple>
+
 #include "fuzz/harness.h"
 #include "host/shared/options.h"
 #include "host/windows/utf16.h"
@@ -34,13 +36,10 @@ bool Parse(int argc, char** argv, ScrParse* args, std::string* error) {
     return ok;
 }
 
-bool SameScr(const ScrParse& a, const ScrParse& b) {
+auto Key(const ScrParse& a) {
     const WindowJob& x = a.window.job;
-    const WindowJob& y = b.window.job;
-    return a.mode == b.mode && a.handle == b.handle && a.choose == b.choose && a.help == b.help &&
-           x.start.community == y.start.community &&
-           x.start.clock.reading == y.start.clock.reading && x.ticks == y.ticks &&
-           x.present == y.present && x.fps == y.fps && x.habitat_path == y.habitat_path;
+    return std::tie(a.mode, a.handle, a.choose, a.help, x.start.community, x.start.clock.reading,
+                    x.ticks, x.present, x.fps, x.habitat_path);
 }
 
 bool CanRun(const ScrParse& a) {
@@ -65,6 +64,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         lines += utf8 + '\n';
     }
     CheckParse<ScrParse>("lumivor.scr", reinterpret_cast<const uint8_t*>(lines.data()),
-                         lines.size(), Parse, SameScr, CanRun);
+                         lines.size(), Parse, Key, CanRun);
     return 0;
 }

@@ -68,11 +68,11 @@ struct ArgWords {
 
 // Parses the input as a command line twice with parse(argc, argv, &args, &error): a refusal
 // comes with a one-line reason, the same both times; an accepted command line parses the
-// same both times (same(a, b)) and, unless it asks for help, describes a job valid() takes.
-// Returns what was accepted, unless it was a call for help.
-template <typename Args, typename Parse, typename Same, typename Valid>
+// same both times (equal key(args): a std::tie of every field) and, unless it asks for help,
+// describes a job valid() takes. Returns what was accepted, unless it was a call for help.
+template <typename Args, typename Parse, typename Key, typename Valid>
 std::optional<Args> CheckParse(const char* first, const uint8_t* data, size_t size, Parse parse,
-                               Same same, Valid valid) {
+                               Key key, Valid valid) {
     ArgWords words(first, data, size);
     if (words.argc() > 256) return std::nullopt;
     Args args, again;
@@ -80,7 +80,7 @@ std::optional<Args> CheckParse(const char* first, const uint8_t* data, size_t si
     const bool ok = parse(words.argc(), words.argv.data(), &args, &error);
     Check(parse(words.argc(), words.argv.data(), &again, &error_again) == ok);
     if (!ok) Check(!error.empty() && error == error_again && error.find('\n') == std::string::npos);
-    if (ok) Check(same(args, again) && (args.help || valid(args)));
+    if (ok) Check(key(args) == key(again) && (args.help || valid(args)));
     if (!ok || args.help) return std::nullopt;
     return args;
 }

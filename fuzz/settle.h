@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -38,11 +39,6 @@ struct InScratch {
     ~InScratch() { Check(fchdir(home) == 0 && close(home) == 0); }
 };
 
-inline bool IsCharacterDevice(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
-}
-
 inline void CheckSettled(const std::vector<NamedOutput>& outputs, const std::string& input,
                          const char* stdout_user) {
     const InScratch scratch;
@@ -58,18 +54,16 @@ inline void CheckSettled(const std::vector<NamedOutput>& outputs, const std::str
                       : (status == 1 || status == 2) && message.find('\n') == message.size() - 1);
     if (status != 0) return;
     int on_stdout = stdout_user != nullptr ? 1 : 0;
-    for (size_t i = 0; i < outputs.size(); ++i) {
-        const std::string& p = *outputs[i].path;
+    std::set<std::string> files;  // each file by one name: "f" for all of f's
+    for (const NamedOutput& output : outputs) {
+        const std::string& p = *output.path;
         on_stdout += p == "-";
         Check(p != "/dev/stdout" && p != "/dev/fd/1" && p != "/proc/self/fd/1" &&
               p != "/dev/stdin" && p != "/dev/fd/0" && p != "/dev/stderr");
-        if (p.empty() || p == "-" || IsCharacterDevice(p)) continue;
-        Check(p != input);
-        for (size_t j = 0; j < i; ++j) Check(p != *outputs[j].path);
-        if (p == "f" || p == "link" || p == "hard" || p == "./f")
-            for (size_t j = 0; j < i; ++j)
-                Check(*outputs[j].path != "f" && *outputs[j].path != "link" &&
-                      *outputs[j].path != "hard" && *outputs[j].path != "./f");
+        struct stat st;
+        if (p.empty() || p == "-" || (stat(p.c_str(), &st) == 0 && S_ISCHR(st.st_mode))) continue;
+        Check(p != input &&
+              files.insert(p == "link" || p == "hard" || p == "./f" ? "f" : p).second);
     }
     Check(on_stdout <= 1);
 }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <initializer_list>
+#include <string>
 
 #include "behaviour/pipeline.h"
 #include "behaviour/presets.h"
@@ -44,106 +45,90 @@ Out Step(View& v) {
 
 }  // namespace
 
+// Every block runs in the reference runs; these rows pin the wraps, clamps, ties and skipped
+// neighbours that a run may reach seldom. A value writer on channel 3 writes nothing.
 TEST(Blocks, ValueWriters) {
-    struct Case {
+    const struct {
         long (*fn)(const Core_*, long, unsigned char*, unsigned char);
         HSL_888 cell, own;
         long value;
         unsigned char ch;
         long result;
-        unsigned char out[3];
-    };
-    const Case cases[] = {
-        {set_val_1, {10, 20, 30}, {0, 0, 0}, -1, 0, 255, {255, 20, 30}},
+        std::string out;
+    } cases[] = {
+        {set_val_1, {10, 20, 30}, {0, 0, 0}, -1, 0, 255, {'\xff', 20, 30}},
         {set_val_1, {10, 20, 30}, {0, 0, 0}, -1, 1, 0, {10, 0, 30}},
         {set_val_1, {10, 20, 30}, {0, 0, 0}, 300, 0, 44, {44, 20, 30}},
-        {set_val_1, {10, 20, 30}, {0, 0, 0}, 300, 2, 255, {10, 20, 255}},
+        {set_val_1, {10, 20, 30}, {0, 0, 0}, 300, 2, 255, {10, 20, '\xff'}},
         {set_val_2, {250, 20, 30}, {0, 0, 0}, 10, 0, 10, {2, 20, 30}},
-        {set_val_2, {0, 20, 30}, {0, 0, 0}, 200, 0, 200, {228, 20, 30}},
         {set_val_2, {0, 20, 31}, {0, 0, 0}, 200, 2, 200, {0, 20, 115}},
-        {set_val_3, {1, 1, 1}, {0, 0, 0}, 0, 0, 0, {1, 1, 1}},
         {set_val_3, {1, 1, 1}, {0, 0, 0}, 0, 1, 0, {1, 0, 1}},
-        {set_val_5, {0, 100, 100}, {160, 200, 0}, 50, 1, 50, {250, 75, 93}},
-        {set_val_6, {0, 100, 100}, {160, 200, 0}, 50, 1, 50, {250, 75, 96}},
-        {set_val_10, {255, 255, 255}, {255, 255, 255}, 255, 0, 255, {255, 254, 254}},
-        {set_val_11, {255, 255, 255}, {255, 255, 255}, 255, 0, 255, {255, 254, 254}},
+        {set_val_5, {0, 100, 100}, {160, 200, 0}, 50, 1, 50, {'\xfa', 75, 93}},
+        {set_val_6, {0, 100, 100}, {160, 200, 0}, 50, 1, 50, {'\xfa', 75, 96}},
+        {set_val_10, {255, 255, 255}, {255, 255, 255}, 255, 0, 255, {'\xff', '\xfe', '\xfe'}},
+        {set_val_11, {255, 255, 255}, {255, 255, 255}, 255, 0, 255, {'\xff', '\xfe', '\xfe'}},
         {set_val_12, {100, 100, 120}, {217, 85, 52}, 100, 0, 100, {100, 98, 112}},
-        {set_val_13, {100, 40, 60}, {0, 200, 250}, 255, 1, 255, {99, 147, 59}},
+        {set_val_13, {100, 40, 60}, {0, 200, 250}, 255, 1, 255, {99, '\x93', 59}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         View v({0, 0, 0, 0, 0, 0, 0, 0}, 0, c.own);
         v.cell = c.cell;
-        unsigned char out[3] = {7, 7, 7};
-        EXPECT_EQ(c.fn(&v.bot, c.value, out, c.ch), c.result);
-        EXPECT_EQ(out[0], c.out[0]);
-        EXPECT_EQ(out[1], c.out[1]);
-        EXPECT_EQ(out[2], c.out[2]);
-        unsigned char untouched[3] = {7, 8, 9};  // channel 3 writes nothing
-        EXPECT_EQ(c.fn(&v.bot, 1234, untouched, 3), 1234);
-        EXPECT_EQ(untouched[1], 8);
+        unsigned char out[3] = {7, 7, 7}, untouched[3] = {7, 8, 9};
+        EXPECT_EQ(c.fn(&v.bot, c.value, out, c.ch), c.result) << "case " << &c - cases;
+        EXPECT_EQ(std::string(out, out + 3), c.out) << "case " << &c - cases;
+        EXPECT_TRUE(c.fn(&v.bot, 1234, untouched, 3) == 1234 && untouched[1] == 8);
     }
 }
 
 TEST(Blocks, DirectionSources) {
-    struct Case {
+    const struct {
         long (*fn)(const Core_*, long);
         std::initializer_list<int> ring;
         int centre;
         uint8_t own;
         long h, result;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {get_dir_1, {0, 0, 0, 0, 0, 0, 0, 0}, 0xAB, 0, 3, 3},
         {get_dir_3, {0, 0, 0, 0, 0, 0, 0, 0}, 0xAB, 0, 3, 2},
         {get_dir_5, {0, 0, 0, 0, 0, 0, 0, 0}, 0xAB, 0, 3, 2},
         {get_dir_6, {255, 255, 255, 255, 255, 255, 255, 255}, 0, 0, 5, 5},
-        {get_dir_6, {90, 10, 50, 50, 50, 50, 50, 10}, 0, 0, 5, 6},
         {get_dir_6, {90, 50, 50, 50, 10, 50, 50, 50}, 0, 0, 5, 9},
         {get_dir_7, {0, 0, 0, 9, 0, 9, 0, 0}, 0, 0, 2, 5},
-        {get_dir_11, {100, 100, 100, 100, 100, 100, 100, 100}, 50, 0, 6, 2},
-        {get_dir_11, {100, 100, 100, 100, 60, 100, 100, 100}, 50, 0, 6, 2},
         {get_dir_11, {100, 100, 100, 100, 100, 100, 100, 100}, 100, 0, 0, 0},
         {get_dir_11, {0, 0, 0, 0, 45, 0, 0, 0}, 50, 0, 0, -4},  // index 4 is never tried
         {get_dir_12, {0, 0, 0, 0, 0, 0, 0, 70}, 50, 0, 1, 8},
         {get_dir_13, {10, 10, 200, 10, 10, 10, 10, 10}, 0, 10, 3, 5},
-        {get_dir_14, {10, 10, 200, 10, 10, 10, 10, 10}, 0, 11, 3, 3},
         {get_dir_14, {10, 10, 200, 10, 10, 10, 11, 10}, 0, 11, 3, 9},
         {get_dir_14, {200, 200, 200, 200, 200, 200, 12, 200}, 0, 11, 3, 9},
-        {get_dir_15, {80, 80, 80, 10, 80, 80, 80, 80}, 0, 0, 1, 1},
         {get_dir_15, {0, 100, 100, 100, 100, 100, 100, 100}, 0, 0, 1, 2},
-        {get_dir_17, {200, 190, 180, 170, 160, 150, 140, 130}, 100, 0, 2, 2},
         {get_dir_17, {100, 100, 100, 100, 100, 100, 100, 100}, 100, 0, 2, 2},
-        {get_dir_17, {40, 60, 90, 70, 50, 30, 20, 10}, 80, 0, 2, 6},
-        {get_dir_19, {10, 20, 30, 40, 50, 60, 70, 80}, 0, 0, 2, ((80 - 10) >> 1) & 7},
         {get_dir_19, {80, 70, 60, 50, 40, 30, 20, 10}, 0, 0, 2, ((0 - 10) >> 1) & 7},
         {get_dir_20, {0, 1, 1, 1, 0, 2, 2, 2}, 0, 0, 4, 5},
         {get_dir_21, {0, 3, 3, 3, 0, 2, 2, 2}, 0, 0, 4, 5},
-        {get_dir_22, {0, 10, 20, 30, 0, 10, 20, 30}, 0, 0, 4, 3},
         {get_dir_22, {0, 30, 5, 80, 0, 10, 20, 30}, 0, 0, 4, 5},
         {get_dir_23, {0, 10, 20, 30, 0, 10, 20, 90}, 0, 0, 4, 5},
     };
-    int i = 0;
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         View v(c.ring, c.centre, HSL_888{c.own, 0, 0});
-        EXPECT_EQ(c.fn(&v.bot, c.h), c.result) << "case " << i++;
+        EXPECT_EQ(c.fn(&v.bot, c.h), c.result) << "case " << &c - cases;
     }
 }
 
+// Bot four of community three (the fourth of "fijnwerk"), worked through by hand: value,
+// written colour and heading; the second ring reaches a different value and lightness.
 TEST(Pipeline, WorkedExampleOfBotFourOfCommunityThree) {
-    View v({40, 60, 90, 70, 50, 30, 20, 10}, 80, HSL_888{217, 85, 52}, 128, 2);
-    v.cell = HSL_888{80, 100, 120};
-    Out s = Step<step_4d>(v);
-    EXPECT_EQ(s.value, 100);
-    EXPECT_EQ(s.hsl.h, 100);
-    EXPECT_EQ(s.hsl.s, 98);
-    EXPECT_EQ(s.hsl.l, 112);
-    EXPECT_EQ(s.dir, 6);
-    View w({90, 85, 80, 95, 100, 110, 120, 130}, 80, HSL_888{217, 85, 52}, 128, 2);
-    w.cell = HSL_888{80, 100, 120};
-    s = Step<step_4d>(w);
-    EXPECT_EQ(s.value, 68);
-    EXPECT_EQ(s.hsl.l, 115);
-    EXPECT_EQ(s.dir, 6);
+    const struct {
+        std::initializer_list<int> ring;
+        long value, l;
+    } cases[] = {{{40, 60, 90, 70, 50, 30, 20, 10}, 100, 112},
+                 {{90, 85, 80, 95, 100, 110, 120, 130}, 68, 115}};
+    for (const auto& c : cases) {
+        View v(c.ring, 80, HSL_888{217, 85, 52}, 128, 2);
+        v.cell = HSL_888{80, 100, 120};
+        const Out s = Step<step_4d>(v);
+        EXPECT_TRUE(s.value == c.value && s.hsl.l == c.l && s.dir == 6) << s.value << " " << s.dir;
+        EXPECT_TRUE(c.value != 100 || (s.hsl.h == 100 && s.hsl.s == 98));
+    }
 }
 
 TEST(Pipeline, StageRules) {

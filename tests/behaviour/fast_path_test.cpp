@@ -12,29 +12,25 @@
 #include "behaviour/presets.h"
 #include "bots/trail_colours.h"
 #include "colour/random_tovi.h"
+#include "tests/support/captured.h"
 #include "world/biotope.h"
 #include "world/community.h"
 
 namespace {
 
-// The bots of `world` with the genes and step functions of preset n, initialised.
-void GivePresetBots(Biotope& world, int n) {
-    for (unsigned long b = 0; b < world.n_bots; ++b) {
-        std::memcpy(world.bots[b].genes, bot_genes[n][b], 13);
-        world.bots[b].step_func = step_funcs[n][b];
-    }
-    world.InitCommunity();
-}
-
-// Community n on a small habitat of random colours (few levels, so ties and
-// runs are common; bots cross the border often).
+// Community n (its genes and step functions) on a small habitat of random colours (few
+// levels, so ties and runs are common; bots cross the border often).
 void Build(Biotope& w, int n, int width, int height) {
-    testing::internal::CaptureStdout();
-    w.Create(kCommunityBots, width, height, 1765000000ul + n);
-    w.SetBotSteps(500);
-    w.SetHueShift(*hshift[n]);
-    GivePresetBots(w, n);
-    testing::internal::GetCapturedStdout();
+    Captured([&] {
+        w.Create(kCommunityBots, width, height, 1765000000ul + n);
+        w.SetBotSteps(500);
+        w.SetHueShift(*hshift[n]);
+        for (unsigned long b = 0; b < w.n_bots; ++b) {
+            std::memcpy(w.bots[b].genes, bot_genes[n][b], 13);
+            w.bots[b].step_func = step_funcs[n][b];
+        }
+        w.InitCommunity();
+    });
     uint64_t s = 99 + n;
     for (size_t i = 0; i < static_cast<size_t>(width) * height * 3; ++i) {
         s = s * 6364136223846793005ull + 1442695040888963407ull;
@@ -56,21 +52,6 @@ void RecordStep(void* context, const behaviour::StepRecord& r) {
     rec.rows.push_back(Row{r.bot - rec.world->bots, static_cast<long>(r.step), r.x, r.y, r.value,
                            r.dir, r.written.h, r.written.s, r.written.l, r.shown.r, r.shown.g,
                            r.shown.b});
-}
-
-// One update by the general step alone, bot after bot, as rows.
-void GeneralUpdate(Biotope& w, std::vector<Row>* rows) {
-    for (unsigned long b = 0; b < w.n_bots; ++b) {
-        Bot& bot = w.bots[b];
-        for (bot.path_index = 0; bot.path_index < bot.path_steps; ++bot.path_index) {
-            bot.StepHSL(&w.hsl_habitat, &w.rgb_habitat);
-            const Point2i at = bot.path_xy[bot.path_index];
-            const uint8_t* c = w.hsl_habitat.data + (at.y * w.hsl_habitat.width + at.x) * 3;
-            const RGB_888 shown = bot.path_rgb[bot.path_index];
-            rows->push_back(Row{static_cast<long>(b), static_cast<long>(bot.path_index), at.x, at.y,
-                                bot.value, bot.dir, c[0], c[1], c[2], shown.r, shown.g, shown.b});
-        }
-    }
 }
 
 // A world's habitat and display, as bytes.
@@ -160,9 +141,20 @@ TEST_P(FastWalkPainting, EqualsTheGeneralStepForEveryCommunityShapeAndGenerator)
             std::vector<Row> general;
             std::string plain_walked;
             seed(table_bytes);
-            for (int u = 0; u < 6; ++u) {
+            for (int u = 0; u < 6; ++u) {  // updates by the general step alone, bot after bot
                 if (u == 3) general.clear(), plain_walked = Bots(plain);
-                GeneralUpdate(plain, &general);
+                for (unsigned long b = 0; b < plain.n_bots; ++b) {
+                    Bot& bot = plain.bots[b];
+                    for (bot.path_index = 0; bot.path_index < bot.path_steps; ++bot.path_index) {
+                        bot.StepHSL(&plain.hsl_habitat, &plain.rgb_habitat);
+                        const Point2i at = bot.path_xy[bot.path_index];
+                        const uint8_t* c = plain.hsl_habitat.data + (at.y * width + at.x) * 3;
+                        const RGB_888 shown = bot.path_rgb[bot.path_index];
+                        general.push_back(Row{long(b), long(bot.path_index), at.x, at.y, bot.value,
+                                              bot.dir, c[0], c[1], c[2], shown.r, shown.g,
+                                              shown.b});
+                    }
+                }
             }
             EXPECT_EQ(random_tovi(), fast_next);
             Image painted;

@@ -16,11 +16,6 @@ static int to_hsl(RGB_888 in) {
     RGBtoHSL(&in, &out);
     return hsl(out);
 }
-static int to_rgb(HSL_888 in) {
-    RGB_888 out{};
-    HSLtoRGB(&in, &out);
-    return rgb(out);
-}
 
 // Worked values, with hue -1 as 255.
 TEST(HslInteger, WorkedValues) {
@@ -31,15 +26,16 @@ TEST(HslInteger, WorkedValues) {
         {{255, 0, 255}, {214, 255, 128}}, {{255, 0, 10}, {255, 255, 128}},
         {{196, 196, 196}, {0, 0, 196}},   {{255, 255, 255}, {0, 0, 255}}};
     for (const auto& [in, want] : rgb_hsl) EXPECT_EQ(to_hsl(in), hsl(want)) << std::hex << rgb(in);
-}
-
-// Back to RGB: the primaries, and grey 196 not quite grey.
-TEST(HslInteger, WorkedValuesBack) {
+    // Back to RGB: the primaries, and grey 196 not quite grey.
     const std::pair<HSL_888, int> hsl_rgb[] = {{{0, 255, 128}, 0xff0101},
                                                {{84, 255, 128}, 0x01ff01},
                                                {{168, 255, 128}, 0x0101ff},
                                                {{0, 0, 196}, 0xc5c3c3}};
-    for (const auto& [in, want] : hsl_rgb) EXPECT_EQ(to_rgb(in), want) << std::hex << hsl(in);
+    for (auto [in, want] : hsl_rgb) {
+        RGB_888 out{};
+        HSLtoRGB(&in, &out);
+        EXPECT_EQ(rgb(out), want) << std::hex << hsl(in);
+    }
 }
 
 // All inputs: greys to (0, 0, r), no hue 210..213.

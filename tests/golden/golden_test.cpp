@@ -24,11 +24,10 @@ TEST(Golden, EveryReferenceRunIsReproduced) {
         SCOPED_TRACE(name);
         const std::string want = golden + name, got = out + name;
         const bool traced = std::filesystem::exists(want + ".trace");
-        std::vector<std::string> args = {
-            "render", "--no-gl", "--preset", preset,      "--seed",     seed,           "--size",
-            size,     "--ticks", ticks,      "--habitat", got + ".ppm", "--final-state"};
-        if (traced) args.insert(args.end(), {"--trace", got + ".trace"});
-        const LumivorRun run = RunLumivor(args);
+        const LumivorRun run =
+            RunLumivor("render --no-gl --preset " + preset + " --seed " + seed + " --size " + size +
+                       " --ticks " + ticks + " --habitat " + Quoted(got + ".ppm") +
+                       " --final-state" + (traced ? " --trace " + Quoted(got + ".trace") : ""));
         ASSERT_EQ(run.status, 0) << run.err;
         EXPECT_TRUE(ReadFile(got + ".ppm") == ReadFile(want + ".ppm")) << "habitat differs";
         EXPECT_EQ(run.err, ReadFile(want + ".err"));

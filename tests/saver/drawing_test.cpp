@@ -17,6 +17,7 @@
 #include "saver/frame_driver.h"
 #include "saver/saver.h"
 #include "saver/saver_view.h"
+#include "tests/support/captured.h"
 #include "tests/support/gl_surface.h"
 #include "world/community.h"
 
@@ -26,25 +27,12 @@ namespace {
 // more steps than its share so that trails cross and overwrite.
 void StartQuietly(Saver& saver, int n, int w, int h) {
     saver.start = RunStart{StartClock::Fixed(1765000000 + n), n};
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    saver.Start(w, h);
-    testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
+    Captured([&] { saver.Start(w, h); });
     biotope.SetBotSteps(400);
 }
 
 std::vector<uint8_t> Raster(const Image& image) {
     return {image.data, image.data + static_cast<size_t>(image.width) * image.height * 3};
-}
-
-// A top-row-first RGBA buffer as bottom-row-first RGB, as OpenGL reads a surface back.
-std::vector<uint8_t> BottomUpRGB(const std::vector<uint32_t>& rgba, int w, int h) {
-    std::vector<uint8_t> rgb;
-    for (int y = h - 1; y >= 0; --y)
-        for (int x = 0; x < w; ++x)
-            for (int shift : {0, 8, 16}) rgb.push_back(uint8_t(rgba[size_t(y) * w + x] >> shift));
-    return rgb;
 }
 
 TEST(Drawing, EveryKindShowsTheDisplayHabitatForEveryCommunity) {
@@ -68,7 +56,12 @@ TEST(Drawing, EveryKindShowsTheDisplayHabitatForEveryCommunity) {
         const std::vector<uint8_t> shown = Raster(biotope.rgb_habitat);
         const std::vector<uint8_t> habitat = Raster(biotope.hsl_habitat);
         ASSERT_NE(shown, std::vector<uint8_t>(shown.size(), shown[0])) << "nothing painted";
-        EXPECT_EQ(BottomUpRGB(buffer, w, h), shown);
+        std::vector<uint8_t> bottom_up;  // the buffer as OpenGL reads a surface back
+        for (int y = h - 1; y >= 0; --y)
+            for (int x = 0; x < w; ++x)
+                for (int shift : {0, 8, 16})
+                    bottom_up.push_back(uint8_t(buffer[size_t(y) * w + x] >> shift));
+        EXPECT_EQ(bottom_up, shown);
         // A size change clears the surface at the next tick and keeps the world.
         saver.SurfaceChanged();
         saver.Tick(pixels);
@@ -105,10 +98,15 @@ struct Surface : SaverSurface {
     void SetFrameSize(int w, int h) override { w > 0 && h > 0 && gl.Create(w, h); }
 };
 
-bool AllOf(const std::vector<uint8_t>& rgb, RGB_888 c) {
+// How many pixels of `rgb` have the colour c.
+size_t Count(const std::vector<uint8_t>& rgb, RGB_888 c) {
+    size_t n = 0;
     for (size_t i = 0; i < rgb.size(); i += 3)
-        if (rgb[i] != c.r || rgb[i + 1] != c.g || rgb[i + 2] != c.b) return false;
-    return !rgb.empty();
+        n += rgb[i] == c.r && rgb[i + 1] == c.g && rgb[i + 2] == c.b;
+    return n;
+}
+bool AllOf(const std::vector<uint8_t>& rgb, RGB_888 c) {
+    return !rgb.empty() && Count(rgb, c) * 3 == rgb.size();
 }
 
 // The first tick after a start or resize only clears (to the clear colour / 255); later ticks
@@ -158,24 +156,13 @@ TEST(SaverView, TicksResizeStopStartAndSizes) {
 TEST(FrameDriver, OnlyTheFirstDisplayOfTheProcessClears) {
     TestGLSurface gl;
     ASSERT_TRUE(gl.Create(64, 48));
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    StartRun(64, 48, RunStart{StartClock::Fixed(1765000000), -1});
-    testing::internal::GetCapturedStdout();
-    testing::internal::GetCapturedStderr();
-    auto black_cells = [&gl] {
-        const std::vector<uint8_t> rgb = gl.ReadRGB();
-        size_t n = 0;
-        for (size_t i = 0; i < rgb.size(); i += 3)
-            n += rgb[i] == 0 && rgb[i + 1] == 0 && rgb[i + 2] == 0;
-        return n;
-    };
+    Captured([] { StartRun(64, 48, RunStart{StartClock::Fixed(1765000000), -1}); });
     gl.Clear(0, 0, 0);
     OnDisplay();
-    EXPECT_EQ(black_cells(), 0u);
+    EXPECT_EQ(Count(gl.ReadRGB(), {0, 0, 0}), 0u);
     gl.Clear(0, 0, 0);
     OnDisplay();
-    EXPECT_GT(black_cells(), 64u * 48u / 2);  // a few trails on black
+    EXPECT_GT(Count(gl.ReadRGB(), {0, 0, 0}), 64u * 48u / 2);  // a few trails on black
 }
 
 }  // namespace

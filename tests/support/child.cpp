@@ -86,12 +86,6 @@ LumivorRun RunLumivor(const std::string& line, const std::vector<std::string>& e
             child.Err()};
 }
 
-LumivorRun RunLumivor(const std::vector<std::string>& args) {
-    std::string line;
-    for (const std::string& arg : args) line += Quoted(arg) + " ";
-    return RunLumivor(line);
-}
-
 int InChild(const std::function<bool()>& f) {
     const pid_t pid = fork();
     if (pid == 0) _exit(f() ? 0 : 1);

@@ -43,8 +43,6 @@ std::string Quoted(const std::string& text);
 // Runs `lumivor` with `line` (shell words: its arguments, then any redirections of its streams)
 // and `env` ("NAME=value"), without a display, to its end (two minutes at most).
 LumivorRun RunLumivor(const std::string& line, const std::vector<std::string>& env = {});
-// The same with each argument one word.
-LumivorRun RunLumivor(const std::vector<std::string>& args);
 
 // Runs f() in a child process: 0 when it gave true, 1 when false, minus the signal that
 // ended it.

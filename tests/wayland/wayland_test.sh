@@ -47,15 +47,40 @@ wait_until() {
     within 60 "$@" || { fail "no $what within a minute"; return 1; }
 }
 
+# background COMMAND...: COMMAND in the background, its id in $saver (and in $pids).
+background() {
+    "$@" &
+    saver=$!
+    pids="$pids $saver"
+}
 # start_saver NAME [COMMAND...]: the saver in the background (run by COMMAND when
 # given, as `env VAR=value`), its habitat to NAME.ppm and its messages to NAME.log.
 start_saver() {
     name=$1
     shift
-    "$@" "$lumivor" --wayland --quiet --seed "$seed" --ticks "$ticks" \
-        --habitat "$work/$name.ppm" >/dev/null 2>"$work/$name.log" &
-    saver=$!
-    pids="$pids $saver"
+    background "$@" "$lumivor" --wayland --quiet --seed "$seed" --ticks "$ticks" \
+        --habitat "$work/$name.ppm" >/dev/null 2>"$work/$name.log"
+}
+# stop: SIGTERM to the saver, then its end (its status in $status).
+stop() {
+    kill -TERM "$saver"
+    finish "$saver" 60
+}
+# typist FIFO: wtype in the background, typing what is written to descriptor 3.
+typist() {
+    mkfifo "$1"
+    wtype - <"$1" &
+    wtype_pid=$!
+    pids="$pids $wtype_pid"
+    exec 3>"$1"
+}
+# type_when_focused LOG: an x once LOG shows the saver's keyboard focus; wtype then ends.
+type_when_focused() {
+    focus_log=$1
+    focused() { grep -q 'wl_keyboard[@#][0-9]*\.enter' "$focus_log"; }
+    wait_until "keyboard focus" focused
+    printf x >&3
+    exec 3>&-
 }
 
 # ended STATUS NAME WxH WHAT...: the saver NAME ended with STATUS and saved the
@@ -115,15 +140,8 @@ wait_until "overlay picture at 400x300" shows 400 300
 swaymsg create_output >/dev/null && swaymsg output HEADLESS-2 resolution 400x300 >/dev/null ||
     fail "swaymsg cannot add an output"
 wait_until "overlay picture on an added output" shows 400 300 HEADLESS-2
-mkfifo "$work/keys"
-wtype - <"$work/keys" &
-wtype_pid=$!
-pids="$pids $wtype_pid"
-exec 3>"$work/keys"
-has_keyboard() { grep -q 'wl_keyboard[@#][0-9]*\.enter' "$work/key.log"; }
-wait_until "keyboard focus" has_keyboard
-printf x >&3
-exec 3>&-
+typist "$work/keys"
+type_when_focused "$work/key.log"
 finish "$saver" 60
 ended 0 key 400x300 "sway: the overlay showed the render's picture, after a resize and on an" \
     "added output; a key ended it with status 0 and the habitat saved"
@@ -134,13 +152,10 @@ finish "$wtype_pid" 60
 cleared() { ! shows 400 300; }
 wait_until "output cleared of the last saver" cleared
 for name in /dev/stdout /dev/fd/1; do
-    "$lumivor" --wayland --seed "$seed" --ticks "$ticks" --habitat "$name" \
-        >"$work/out.ppm" 2>"$work/out.log" &
-    saver=$!
-    pids="$pids $saver"
+    background "$lumivor" --wayland --seed "$seed" --ticks "$ticks" --habitat "$name" \
+        >"$work/out.ppm" 2>"$work/out.log"
     wait_until "picture for $name" shows 400 300
-    kill -TERM "$saver"
-    finish "$saver" 60
+    stop
     ended 0 out 400x300 "sway: --habitat $name is the picture alone on standard output"
     grep -q "community '" "$work/out.log" || fail "$name: the messages went elsewhere"
     wait_until "output cleared of the last saver" cleared
@@ -148,17 +163,14 @@ done
 # The wallpaper, at a slower pace: the background of every output shows the
 # same picture, a key typed meanwhile does not end it, SIGTERM does (status 0,
 # the habitat saved).
-"$lumivor" --wayland --wallpaper --ticks-per-second 30 --quiet --seed "$seed" --ticks "$ticks" \
-    --habitat "$work/wall.ppm" >/dev/null 2>"$work/wall.log" &
-saver=$!
-pids="$pids $saver"
+background "$lumivor" --wayland --wallpaper --ticks-per-second 30 --quiet --seed "$seed" \
+    --ticks "$ticks" --habitat "$work/wall.ppm" >/dev/null 2>"$work/wall.log"
 wait_until "wallpaper picture" shows 400 300
 wait_until "wallpaper picture on the added output" shows 400 300 HEADLESS-2
 wtype x || fail "wtype cannot type"
 wait_until "wallpaper picture after a key" shows 400 300
 kill -0 "$saver" 2>/dev/null || fail "sway: a key ended the wallpaper"
-kill -TERM "$saver"
-finish "$saver" 60
+stop
 ended 0 wall 400x300 "sway: the wallpaper showed the render's picture on every output at 30" \
     "ticks a second, outlived a key; SIGTERM ended it with status 0 and the habitat saved"
 wait_until "output cleared of the wallpaper" cleared
@@ -173,13 +185,11 @@ status=0
 stopped_early() {  # NAME WHAT: started with WAYLAND_DEBUG, stopped once it spoke
     early=$work/$1
     echo old >"$early.ppm"
-    WAYLAND_DEBUG=client "$lumivor" --wayland --habitat "$early.ppm" >/dev/null 2>"$early.log" &
-    saver=$!
-    pids="$pids $saver"
+    background env WAYLAND_DEBUG=client "$lumivor" --wayland --habitat "$early.ppm" \
+        >/dev/null 2>"$early.log"
     spoke() { grep -qs "get_registry" "$early.log"; }
     wait_until "the saver's first request" spoke
-    kill -TERM "$saver"
-    finish "$saver" 60
+    stop
     [ "$status" -eq 0 ] && [ "$(cat "$early.ppm")" = old ] && grep -q "nothing was saved" "$early.log" ||
         fail "$2: status $status, habitat '$(head -c 20 "$early.ppm")', said '$(tail -n 3 "$early.log")'"
 }
@@ -191,20 +201,11 @@ kill -CONT "$sway_pid"
 # overlay (the render's picture); a key ends that run, the next idle second
 # starts another, and SIGTERM ends the watcher with status 0 and the habitat saved.
 wait_until "output cleared of the last saver" cleared
-mkfifo "$work/watch-keys"
-wtype - <"$work/watch-keys" &
-wtype_pid=$!
-pids="$pids $wtype_pid"
-exec 3>"$work/watch-keys"  # wtype types once it reads the end: the watcher has no copy
-WAYLAND_DEBUG=client "$lumivor" idle --after 1 --seed "$seed" --ticks "$ticks" \
-    --habitat "$work/watch.ppm" >/dev/null 2>"$work/watch.log" 3>&- &
-saver=$!
-pids="$pids $saver"
+typist "$work/watch-keys"  # wtype types once it reads the end: the watcher has no copy
+background env WAYLAND_DEBUG=client "$lumivor" idle --after 1 --seed "$seed" --ticks "$ticks" \
+    --habitat "$work/watch.ppm" >/dev/null 2>"$work/watch.log" 3>&-
 wait_until "picture from lumivor idle" shows 400 300
-watch_keyboard() { grep -q 'wl_keyboard[@#][0-9]*\.enter' "$work/watch.log"; }
-wait_until "keyboard focus of lumivor idle" watch_keyboard
-printf x >&3
-exec 3>&-
+type_when_focused "$work/watch.log"
 key_ended_run() { [ -s "$work/watch.ppm" ]; }  # each run saves its habitat at its end
 wait_until "end of the run by a key" key_ended_run ||
     grep -v "^\[" "$work/watch.log" | tail -n 5 >&2
@@ -212,8 +213,7 @@ finish "$wtype_pid" 60
 second_run() { [ "$(grep -c "community '" "$work/watch.log")" -ge 2 ]; }
 wait_until "a second run of lumivor idle" second_run
 wait_until "picture from the second run" shows 400 300
-kill -TERM "$saver"
-finish "$saver" 60
+stop
 ended 0 watch 400x300 "sway: lumivor idle showed the render's picture after an idle second," \
     "again after a key and another idle second; SIGTERM ended it with status 0"
 
@@ -255,8 +255,7 @@ weston_shows() {
         cmp -s "$work/capture.ppm" "$work/shot-320x240.ppm"
 }
 wait_until "full-screen picture on weston" weston_shows
-kill -TERM "$saver"
-finish "$saver" 60
+stop
 ended 0 weston 320x240 "weston: the full-screen toplevel showed the render's picture; SIGTERM" \
     "ended it with status 0 and the habitat saved"
 kill "$weston_pid"

@@ -6,19 +6,7 @@
 
 #include <string>
 
-namespace {
-
-// Runs f with standard output and error captured; returns them.
-template <typename F>
-std::pair<std::string, std::string> Captured(F f) {
-    testing::internal::CaptureStdout();
-    testing::internal::CaptureStderr();
-    f();
-    std::string out = testing::internal::GetCapturedStdout();
-    return {out, testing::internal::GetCapturedStderr()};
-}
-
-}  // namespace
+#include "tests/support/captured.h"
 
 // Gene 8 / 9 of 0, 1 and anything else select hue, saturation and lightness. (Where the
 // seed places each bot is held by the reference runs.)
