@@ -197,6 +197,15 @@ kill -STOP "$sway_pid"
 stopped_early frozen "SIGTERM while the compositor does not answer"
 kill -CONT "$sway_pid"
 
+# An output wider than a habitat may be is refused before the world: the saved
+# habitat must be one a run can start from.
+swaymsg output HEADLESS-1 resolution 40000x240 >/dev/null
+status=0
+"$lumivor" --wayland --ticks 5 --habitat "$work/wide.ppm" 2>"$work/wide.log" || status=$?
+[ "$status" -eq 1 ] && grep -q "sides go up to 32768" "$work/wide.log" && [ ! -e "$work/wide.ppm" ] ||
+    fail "a 40000-pixel output: status $status, said '$(cat "$work/wide.log")'"
+swaymsg output HEADLESS-1 resolution 400x300 >/dev/null
+
 # The idle watcher of its own: after a second without input it shows the
 # overlay (the render's picture); a key ends that run, the next idle second
 # starts another, and SIGTERM ends the watcher with status 0 and the habitat saved.
