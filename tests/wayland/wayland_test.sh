@@ -161,8 +161,8 @@ for name in /dev/stdout /dev/fd/1; do
     wait_until "output cleared of the last saver" cleared
 done
 # The wallpaper, at a slower pace: the background of every output shows the
-# same picture, a key typed meanwhile does not end it, SIGTERM does (status 0,
-# the habitat saved).
+# same picture, a key typed meanwhile does not end it, a window is drawn over
+# it, SIGTERM ends it (status 0, the habitat saved).
 background "$lumivor" --wayland --wallpaper --ticks-per-second 30 --quiet --seed "$seed" \
     --ticks "$ticks" --habitat "$work/wall.ppm" >/dev/null 2>"$work/wall.log"
 wait_until "wallpaper picture" shows 400 300
@@ -170,6 +170,16 @@ wait_until "wallpaper picture on the added output" shows 400 300 HEADLESS-2
 wtype x || fail "wtype cannot type"
 wait_until "wallpaper picture after a key" shows 400 300
 kill -0 "$saver" 2>/dev/null || fail "sway: a key ended the wallpaper"
+# A window opened on top is drawn over it; closed, the wallpaper's picture is whole again.
+weston-simple-shm >/dev/null 2>&1 &
+window_pid=$!
+pids="$pids $window_pid"
+covered() { ! shows 400 300 || ! shows 400 300 HEADLESS-2; }
+wait_until "a window over the wallpaper" covered
+kill "$window_pid"
+finish "$window_pid" 60
+uncovered() { shows 400 300 && shows 400 300 HEADLESS-2; }
+wait_until "wallpaper picture after the window closed" uncovered
 stop
 ended 0 wall 400x300 "sway: the wallpaper showed the render's picture on every output at 30" \
     "ticks a second, outlived a key; SIGTERM ended it with status 0 and the habitat saved"
