@@ -4,7 +4,8 @@
 #   1. KWin (wlr-layer-shell): the overlay covers both outputs with exactly the
 #      picture of `lumivor render --no-gl` of the same seed, size and ticks (read
 #      back through KWin's ScreenShot2 D-Bus interface), and SIGTERM ends it with
-#      status 0 and the habitat saved; --wallpaper likewise on both backgrounds,
+#      status 0 and the habitat saved; --wallpaper likewise on both backgrounds
+#      (and a window opened on top is drawn over it),
 #      and `lumivor idle --after 1` through KWin's ext-idle-notify-v1.
 #      KWin offers no virtual keyboard protocol, so no key is typed there (nor
 #      is an idle run ended by input).
@@ -163,6 +164,17 @@ for mode in overlay wallpaper idle; do
     wait_until "KWin $mode picture on the first output" shows Virtual-0 ref-320x240.rgb ||
         tail -n 5 "$work/capture.log" "$work/kwin.log" >&2
     wait_until "KWin $mode picture on the second output" shows Virtual-1 ref-320x240.rgb
+    if [ "$mode" = wallpaper ]; then  # a window opened on top is drawn over it
+        weston-simple-shm >/dev/null 2>&1 &
+        window_pid=$!
+        pids="$pids $window_pid"
+        kwin_covered() { differs Virtual-0 ref-320x240.rgb || differs Virtual-1 ref-320x240.rgb; }
+        wait_until "a window over the KWin wallpaper" kwin_covered
+        kill "$window_pid" 2>/dev/null || true  # it may have ended by itself
+        reap "$window_pid"
+        kwin_whole() { shows Virtual-0 ref-320x240.rgb && shows Virtual-1 ref-320x240.rgb; }
+        wait_until "the KWin wallpaper whole after the window closed" kwin_whole
+    fi
     kill -TERM "$saver"
     reap "$saver"
     ended 0 "kwin-$mode" 320x240 "KWin: the $mode showed the render's picture on both outputs;" \

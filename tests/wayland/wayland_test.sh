@@ -34,6 +34,7 @@ cleanup() {
     # The saver swayidle started is no child of this script.
     [ ! -s "$work/idle.pid" ] || pids="$pids $(cat "$work/idle.pid")"
     for pid in $pids; do kill "$pid" 2>/dev/null || true; done
+    for pid in $pids; do wait "$pid" 2>/dev/null || true; done  # none writes in $work any more
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -176,7 +177,7 @@ window_pid=$!
 pids="$pids $window_pid"
 covered() { ! shows 400 300 || ! shows 400 300 HEADLESS-2; }
 wait_until "a window over the wallpaper" covered
-kill "$window_pid"
+kill "$window_pid" 2>/dev/null || true  # it may have ended by itself
 finish "$window_pid" 60
 uncovered() { shows 400 300 && shows 400 300 HEADLESS-2; }
 wait_until "wallpaper picture after the window closed" uncovered
