@@ -105,14 +105,12 @@ class WaylandWatcher : public IdleWatcher {
     }
 
     IdleWait WaitForIdle() override {
-        while (!idle_) {
-            if (StopRequested()) return IdleWait::kStopped;
-            if (!DispatchEvents(display_, kMaxWaitNs)) {
-                Lost();
-                return IdleWait::kFailed;
-            }
-        }
-        return StopRequested() ? IdleWait::kStopped : IdleWait::kIdle;
+        const bool idle = PumpUntil([this] { return idle_; },
+                                    [this](long long ns) { return DispatchEvents(display_, ns); });
+        if (StopRequested()) return IdleWait::kStopped;
+        if (idle) return IdleWait::kIdle;
+        Lost();
+        return IdleWait::kFailed;
     }
     // The notification saw the input that ended the run (or will soon): only
     // an idle notification after it starts the next.

@@ -72,6 +72,16 @@ int EndBeforeWorld(const WindowJob& job, int status);
 void HoldStopSignals();
 bool StopRequested();
 
+// Calls `pump(wait_ns)`, a host's wait for and dispatch of its events, until
+// `done()`, a failed pump or a stop signal; true when done. For what a host
+// must wait for before a run, such as a compositor's first answers.
+template <typename Done, typename Pump>
+bool PumpUntil(Done done, Pump pump) {
+    while (!done() && !StopRequested())
+        if (!pump(kMaxWaitNs)) return false;
+    return done();
+}
+
 #ifndef _WIN32
 // Waits at most wait_ns for `fd`'s events, or until a stop signal; no wait at
 // all when a stop was requested. Returns poll's result.

@@ -284,7 +284,7 @@ bool WaylandClient::Connect() {
     wl_registry_add_listener(registry_, &kRegistryListener, this);
     // The globals, then the outputs' first events.
     if (!Roundtrip(display_) || !Roundtrip(display_)) {
-        if (!StopRequested()) Failed();
+        if (wl_display_get_error(display_) != 0) Failed();  // else a stop came first
         return false;
     }
     const char* missing = !compositor_                 ? "wl_compositor"
@@ -318,10 +318,10 @@ bool Roundtrip(wl_display* display) {
     bool done = false;
     wl_callback* sync = wl_display_sync(display);
     wl_callback_add_listener(sync, &kDone, &done);
-    while (!done && !StopRequested())
-        if (!DispatchEvents(display, kMaxWaitNs)) break;
+    const bool answered = PumpUntil(
+        [&done] { return done; }, [display](long long ns) { return DispatchEvents(display, ns); });
     wl_callback_destroy(sync);
-    return done;
+    return answered;
 }
 
 bool WaylandClient::Open(bool window, bool background) {
