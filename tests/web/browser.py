@@ -81,8 +81,9 @@ def wait_for(evaluate, expression, timeout):
 class Driven:
     def __init__(self, args, attempt, **popen):
         self.profile = tempfile.TemporaryDirectory()
-        self.driver = subprocess.Popen([arg.replace("PROFILE", self.profile.name) for arg in args],
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **popen)
+        self.driver = subprocess.Popen(
+            [arg.replace("PROFILE", self.profile.name) for arg in args],
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **popen)
         deadline = time.monotonic() + 60
         while True:
             try:

@@ -66,7 +66,8 @@ DIFFERING = """(async (png) => {
 # The saver's canvas size, title and world, and the pixels that differ (above).
 STATE = """(async () => [document.getElementById('screen').width,
     document.getElementById('screen').height, document.title,
-    ...Object.values(window.lumivorWorld), ...await DIFFERING()])()""".replace("DIFFERING", DIFFERING)
+    ...Object.values(window.lumivorWorld), ...await DIFFERING()])()"""
+STATE = STATE.replace("DIFFERING", DIFFERING)
 
 # 32768 x 32768 needs more than the 2 GiB a module may have: the start fails
 # with a message, and a small world still runs afterwards, its first tick after
@@ -94,17 +95,19 @@ def expected_cases(tmp):
     rows = [line.split("\t") for line in
             open(os.path.join(GOLDEN, "cases.tsv")).read().splitlines()[1:]]
     runs = [(f"preset={p}&seed={s}&size={z}&ticks={t}", os.path.join(GOLDEN, name))
-            for name, p, s, z, t in rows] + [(q, os.path.join(tmp, str(n))) for n, q in enumerate(EXTRA_CASES)]
+            for name, p, s, z, t in rows]
+    for n, query in enumerate(EXTRA_CASES):
+        runs.append((query, base := os.path.join(tmp, str(n))))
+        words = [word for name, value in parse_qsl(query) for word in (f"--{name}", value)]
+        with open(base + ".out", "w") as out:
+            subprocess.run([NATIVE, "render", "--no-gl", "--habitat", base + ".ppm",
+                            "--final-state", *words], stdout=out, stderr=subprocess.DEVNULL,
+                           check=True)
     cases = [(query, None, message) for query, message in REFUSALS]
     for query, base in runs:
-        options = dict(parse_qsl(query))
-        if base.startswith(tmp):
-            with open(base + ".out", "w") as out:
-                subprocess.run([NATIVE, "render", "--no-gl", "--habitat", base + ".ppm", "--final-state",
-                                *[word for item in options.items() for word in ("--" + item[0], item[1])]],
-                               stdout=out, stderr=subprocess.DEVNULL, check=True)
-        size = tuple(int(n) for n in options["size"].split("x"))
-        digest = 0xCBF29CE484222325  # 64-bit FNV-1a of the habitat's pixels (the PPM's last W*H*3 bytes)
+        size = tuple(int(n) for n in dict(parse_qsl(query))["size"].split("x"))
+        # 64-bit FNV-1a of the habitat's pixels (the PPM's last W*H*3 bytes).
+        digest = 0xCBF29CE484222325
         for b in open(base + ".ppm", "rb").read()[-3 * size[0] * size[1]:]:
             digest = ((digest ^ b) * 0x100000001B3) & 0xFFFFFFFFFFFFFFFF
         final = open(base + ".out").read().splitlines()[-1]
@@ -147,7 +150,8 @@ def test_chromium(chrome, server, folder, cases):
     # resize it shows the world's bottom-left 500x400 of the picture cleared at
     # the resize with the trails drawn since, no longer the habitat's.
     saver = chrome.open(server.url("index.html?preset=6&seed=1765000222"), (800, 600))
-    chrome.wait_for(saver, "navigator.serviceWorker.controller && window.lumivorStats?.ticks > 20", 60)
+    chrome.wait_for(saver, "navigator.serviceWorker.controller && "
+                           "window.lumivorStats?.ticks > 20", 60)
     state = chrome.eval(saver, STATE)
     check(state == [800, 600, "Lumivor: rock", 800, 600, 6, "1765000222", 0, 0],
           f"saver canvas and world at the window's size, showing picture and habitat ({state})")
@@ -156,7 +160,8 @@ def test_chromium(chrome, server, folder, cases):
     ticks = chrome.eval(saver, "window.lumivorStats.ticks")
     chrome.wait_for(saver, f"window.lumivorStats.ticks > {ticks + 10}", 30)
     state = chrome.eval(saver, STATE)
-    check(state[:8] == [500, 400, "Lumivor: rock", 800, 600, 6, "1765000222", 0] and state[8] > 1000,
+    check(state[:-1] == [500, 400, "Lumivor: rock", 800, 600, 6, "1765000222", 0] and
+          state[-1] > 1000,
           f"after a resize the canvas follows the window, the world goes on, and it shows the"
           f" cleared picture with the new trails ({state})")
     ticks = chrome.eval(saver, TOO_LARGE)
@@ -174,7 +179,8 @@ def test_chromium(chrome, server, folder, cases):
     # Every request was for a file of the page's folder (in all three engines),
     # and the page's files name no other site.
     files = set(os.listdir(folder))
-    outside = [r for r in server.requests if r[1] not in (200, 304) or r[0].split("?")[0][1:] not in files]
+    outside = [r for r in server.requests
+               if r[1] not in (200, 304) or r[0].split("?")[0][1:] not in files]
     named = [f"{name}: {url}" for name in files if name.endswith((".html", ".js", ".css"))
              for url in re.findall(r"\b(?:https?:|wss?:)?//[\w.-]+\.\w+",
                                    open(os.path.join(folder, name), encoding="utf-8").read())]
