@@ -55,12 +55,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: preview_parent SCR W H NEW-W NEW-H [options]\n");
         return 2;
     }
-    const int size[4] = {std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]),
-                         std::atoi(argv[5])};
+    const int width = std::atoi(argv[2]), height = std::atoi(argv[3]);
+    const int new_width = std::atoi(argv[4]), new_height = std::atoi(argv[5]);
     // A static control's class serves as a plain window: nothing to register.
     HWND parent =
         CreateWindowExA(0, "STATIC", "preview parent", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0,
-                        0, size[0], size[1], nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                        0, width, height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     if (parent == nullptr) {
         std::fprintf(stderr, "preview_parent: no window (error %lu)\n", GetLastError());
         return 1;
@@ -77,11 +77,11 @@ int main(int argc, char** argv) {
                      GetLastError());
         return 1;
     }
-    if (!SaverWindowAt(parent, size[0], size[1], 60000))
+    if (!SaverWindowAt(parent, width, height, 60000))
         return Fail("no saver window of the window's size in it", 5);
     Serve(2000, [] { return false; });
-    SetWindowPos(parent, nullptr, 0, 0, size[2], size[3], SWP_NOZORDER | SWP_NOMOVE);
-    if (!SaverWindowAt(parent, size[2], size[3], 10000))
+    SetWindowPos(parent, nullptr, 0, 0, new_width, new_height, SWP_NOZORDER | SWP_NOMOVE);
+    if (!SaverWindowAt(parent, new_width, new_height, 10000))
         return Fail("the saver window did not follow the window to its new size", 5);
     DestroyWindow(parent);
     if (WaitForSingleObject(saver.hProcess, 20000) != WAIT_OBJECT_0)

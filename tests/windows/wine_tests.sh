@@ -191,12 +191,8 @@ for attempt in 1 2 3; do
     timeout 60 wine "$scr" /c --choose clock >/dev/null 2>&1 || true
     wine "$scr" /c >dialog.out 2>dialog.err &
     pid=$!
-    if id=$(timeout 60 xdotool search --sync --name "Lumivor settings" | head -n 1) &&
-        [ -n "$id" ]; then
-        timeout 10 xdotool windowfocus --sync "$id" 2>/dev/null || true
-        sleep 1
-        xdotool key --delay 500 Down Return
-    fi
+    timeout 60 xdotool search --sync --name "Lumivor settings" windowfocus %1 sleep 1 \
+        key --delay 500 Down Return >/dev/null 2>&1 || true
     finish "$pid" 20
     stored=$(timeout 60 wine reg query 'HKCU\Software\Lumivor' /v Community 2>/dev/null |
         tr -d '\r' | awk '$1 == "Community" { print $3 }')
