@@ -66,7 +66,7 @@ def cast(connectors):
 
     DBusGMainLoop(set_as_default=True)
     bus, loop, waiting = dbus.SessionBus(), GLib.MainLoop(), set(connectors)
-    screen_cast = session(bus, "ScreenCast", {})
+    name, screen_cast = "org.gnome.Mutter.ScreenCast", session(bus, "ScreenCast", {})
 
     def added(node, connector):
         print(connector, int(node), flush=True)
@@ -75,9 +75,9 @@ def cast(connectors):
             loop.quit()
 
     for connector in connectors:
-        stream = bus.get_object("org.gnome.Mutter.ScreenCast", screen_cast.RecordMonitor(connector, {}))
+        stream = bus.get_object(name, screen_cast.RecordMonitor(connector, {}))
         stream.connect_to_signal("PipeWireStreamAdded", lambda node, c=connector: added(node, c),
-                                 dbus_interface="org.gnome.Mutter.ScreenCast.Stream")
+                                 dbus_interface=name + ".Stream")
     screen_cast.Start()
     loop.run()
     sys.stdin.read()
