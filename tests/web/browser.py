@@ -5,7 +5,8 @@
 # through WebDriver BiDi, both on a websocket (Debian's python3-websocket);
 # WebKitGTK's MiniBrowser through WebKitWebDriver (W3C WebDriver over HTTP).
 # Firefox and WebKit offer open(url) and eval(expression), the expression's
-# value given back by value; Chromium the same for each of its tabs.
+# value given back by value; Chromium's open(url) makes a tab, whose session
+# its eval and wait_for take.
 
 import contextlib
 import functools
