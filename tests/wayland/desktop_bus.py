@@ -26,10 +26,8 @@ def capture(screen, path):
         meta = shot.CaptureScreen(screen, {"native-resolution": True}, dbus.types.UnixFd(write_end))
     finally:
         os.close(write_end)
-    chunks = []
-    while chunk := os.read(read_end, 1 << 16):
-        chunks.append(chunk)
-    data = b"".join(chunks)
+    with os.fdopen(read_end, "rb") as pipe:
+        data = pipe.read()
     width, height, stride = int(meta["width"]), int(meta["height"]), int(meta["stride"])
     if meta.get("type") != "raw" or int(meta["format"]) not in (4, 5, 6) or len(data) < stride * height:
         raise ValueError(f"unexpected capture {dict(meta)} of {len(data)} bytes")
@@ -40,20 +38,24 @@ def capture(screen, path):
         out.write(rgb)
 
 
+# mutter's session of the service NAME (RemoteDesktop or ScreenCast), created with ARGS.
+def session(bus, service, *args):
+    name = "org.gnome.Mutter." + service
+    manager = dbus.Interface(bus.get_object(name, "/org/gnome/Mutter/" + service), name)
+    return dbus.Interface(bus.get_object(name, manager.CreateSession(*args)), name + ".Session")
+
+
 def keys():
     # mutter gives the seat its keyboard at the session's first key, which no
     # client can have asked for yet: the caller writes a first line for that, and
     # the next once the client holds the keyboard.
-    bus = dbus.SessionBus()
-    name = "org.gnome.Mutter.RemoteDesktop"
-    desktop = dbus.Interface(bus.get_object(name, "/org/gnome/Mutter/RemoteDesktop"), name)
-    session = dbus.Interface(bus.get_object(name, desktop.CreateSession()), name + ".Session")
-    session.Start()
+    remote = session(dbus.SessionBus(), "RemoteDesktop")
+    remote.Start()
     print("keyboard", flush=True)
     for _ in sys.stdin:
         for pressed in (True, False):
-            session.NotifyKeyboardKeycode(dbus.UInt32(45), pressed)  # evdev KEY_X
-    session.Stop()
+            remote.NotifyKeyboardKeycode(dbus.UInt32(45), pressed)  # evdev KEY_X
+    remote.Stop()
 
 
 def cast(connectors):
@@ -63,12 +65,8 @@ def cast(connectors):
     from gi.repository import GLib
 
     DBusGMainLoop(set_as_default=True)
-    bus = dbus.SessionBus()
-    name = "org.gnome.Mutter.ScreenCast"
-    screen_cast = dbus.Interface(bus.get_object(name, "/org/gnome/Mutter/ScreenCast"), name)
-    session = dbus.Interface(bus.get_object(name, screen_cast.CreateSession({})), name + ".Session")
-    loop = GLib.MainLoop()
-    waiting = set(connectors)
+    bus, loop, waiting = dbus.SessionBus(), GLib.MainLoop(), set(connectors)
+    name, screen_cast = "org.gnome.Mutter.ScreenCast", session(bus, "ScreenCast", {})
 
     def added(node, connector):
         print(connector, int(node), flush=True)
@@ -77,14 +75,13 @@ def cast(connectors):
             loop.quit()
 
     for connector in connectors:
-        stream = bus.get_object(name, session.RecordMonitor(connector, {}))
-        stream.connect_to_signal("PipeWireStreamAdded",
-                                 lambda node, connector=connector: added(node, connector),
+        stream = bus.get_object(name, screen_cast.RecordMonitor(connector, {}))
+        stream.connect_to_signal("PipeWireStreamAdded", lambda node, c=connector: added(node, c),
                                  dbus_interface=name + ".Stream")
-    session.Start()
+    screen_cast.Start()
     loop.run()
     sys.stdin.read()
-    session.Stop()
+    screen_cast.Stop()
 
 
 def main():

@@ -10,7 +10,7 @@
 #      it), saves that habitat, and ends with status 0 on a key press or a mouse
 #      movement beyond a few pixels;
 #   3. lumivor.scr /p runs inside a window of another program, follows its size
-#      and ends when that window is destroyed;
+#      and ends when that window is destroyed, that habitat saved;
 #   4. the settings dialog stores the community and the next /s run uses it.
 #
 #   tests/windows/wine_tests.sh BUILD-DIR LINUX-LUMIVOR
@@ -23,17 +23,13 @@ set -eu
 [ -x "${2:-}" ] || die "no Linux program '${2:-}'"
 build=$(cd "$1" && pwd)
 linux=$(cd "$(dirname "$2")" && pwd)/$(basename "$2")
-exe=$build/lumivor.exe
-scr=$build/lumivor.scr
-parent=$build/tests/windows/preview_parent.exe
+exe=$build/lumivor.exe scr=$build/lumivor.scr
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/lumivor-wine.XXXXXX")
-export WINEPREFIX="$work/prefix" WINEDEBUG=-all
 # Wine turns the command line's bytes into UTF-16 by the locale: a UTF-8 one, so
 # that the names outside the ANSI code page arrive whole whatever the caller's.
-export LC_ALL=C.UTF-8
 # No downloads of Wine's Mono and Gecko into the fresh prefix: nothing here needs them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$work/prefix" WINEDEBUG=-all LC_ALL=C.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
 xvfb_pid=""
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true
@@ -178,18 +174,13 @@ timeout 60 wine "$scr" /s --draw opengl >no-fbo.out 2>no-fbo.err && status=0 || 
     fail "no-fbo: --draw opengl not refused (status $status)"
 unset MESA_GL_VERSION_OVERRIDE MESA_EXTENSION_OVERRIDE
 
-# --- lumivor.scr /p in another program's window
-wine "$parent" "$scr" 160 120 200 150 stop --seed 1765000037 --preset 1 --ticks 30 \
-    --habitat preview.ppm >preview.out 2>preview.err &
-pid=$!
-followed() { grep -q "followed" preview.out 2>/dev/null || gone "$pid"; }
-within 90 followed || true
-touch stop
-finish "$pid" 30
+# --- lumivor.scr /p in another program's window, which exits with the saver's status
+timeout 120 wine "$build/tests/windows/preview_parent.exe" "$scr" 160 120 200 150 \
+    --seed 1765000037 --preset 1 --ticks 30 --habitat preview.ppm >preview.out 2>&1 &&
+    status=0 || status=$?
 render --preset 1 --seed 1765000037 --size 160x120 --ticks 30 --habitat preview-render.ppm
-[ "$status" = 0 ] && grep -q "preview ended with status 0" preview.out &&
-    cmp -s preview.ppm preview-render.ppm ||
-    fail "preview (status $status): $(cat preview.out preview.err)"
+[ "$status" = 0 ] && cmp -s preview.ppm preview-render.ppm ||
+    fail "preview (status $status): $(cat preview.out)"
 
 # --- settings: lumivor.scr /c
 # The dialog driven by keys: from the clock, one step down is the first community.
@@ -200,12 +191,8 @@ for attempt in 1 2 3; do
     timeout 60 wine "$scr" /c --choose clock >/dev/null 2>&1 || true
     wine "$scr" /c >dialog.out 2>dialog.err &
     pid=$!
-    if id=$(timeout 60 xdotool search --sync --name "Lumivor settings" | head -n 1) &&
-        [ -n "$id" ]; then
-        timeout 10 xdotool windowfocus --sync "$id" 2>/dev/null || true
-        sleep 1
-        xdotool key --delay 500 Down Return
-    fi
+    timeout 60 xdotool search --sync --name "Lumivor settings" windowfocus %1 sleep 1 \
+        key --delay 500 Down Return >/dev/null 2>&1 || true
     finish "$pid" 20
     stored=$(timeout 60 wine reg query 'HKCU\Software\Lumivor' /v Community 2>/dev/null |
         tr -d '\r' | awk '$1 == "Community" { print $3 }')
