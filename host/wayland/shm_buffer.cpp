@@ -3,8 +3,10 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <bit>
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -14,6 +16,14 @@ void OnRelease(void* data, wl_buffer*) {
 const wl_buffer_listener kBufferListener = {OnRelease};
 
 }  // namespace
+
+bool PaintLog::Reset(size_t capacity) {
+    const size_t size = std::bit_ceil(capacity > 0 ? capacity : 1);
+    ring_.reset(new (std::nothrow) PaintedPixel[size]);
+    mask_ = ring_ ? size - 1 : 0;
+    Restart();
+    return ring_ != nullptr;
+}
 
 bool ShmBuffer::Create(wl_shm* shm, int width, int height, std::FILE* diag) {
     Destroy();
@@ -28,7 +38,7 @@ bool ShmBuffer::Create(wl_shm* shm, int width, int height, std::FILE* diag) {
     void* pixels = MAP_FAILED;
     if (fd >= 0 && ftruncate(fd, static_cast<off_t>(bytes)) == 0)
         pixels = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (pixels == MAP_FAILED || !stale.Reset(width, height)) {
+    if (pixels == MAP_FAILED) {
         std::fprintf(diag, "lumivor: cannot make a %dx%d buffer: %s\n", width, height,
                      std::strerror(errno != 0 ? errno : ENOMEM));
         if (pixels != MAP_FAILED) munmap(pixels, bytes);
@@ -46,6 +56,7 @@ bool ShmBuffer::Create(wl_shm* shm, int width, int height, std::FILE* diag) {
     height_ = height;
     busy = false;
     filled = 0;
+    caught_up_ = 0;
     return true;
 }
 
@@ -58,17 +69,23 @@ void ShmBuffer::Destroy() {
     width_ = height_ = 0;
 }
 
-void ShmBuffer::CopyStale(const uint32_t* picture, int picture_w, int picture_h, int top) {
-    const PixelRect* rects = nullptr;
-    const int count = stale.Take(&rects);
-    for (int i = 0; i < count; ++i) {
-        const PixelRect& r = rects[i];
-        const int width = r.x + r.width <= picture_w ? r.width : picture_w - r.x;
-        for (int y = r.y; y < r.y + r.height && width > 0; ++y) {
+void ShmBuffer::CatchUp(const uint32_t* picture, int picture_w, int picture_h, int top,
+                        const PaintLog& log) {
+    if (log.Holds(caught_up_)) {
+        for (unsigned long long position = caught_up_; position < log.End(); ++position) {
+            const PaintedPixel& painted = log.At(position);
+            const int y = painted.y - top;
+            if (y >= 0 && y < height_ && painted.x < width_)
+                pixels_[static_cast<size_t>(y) * width_ + painted.x] = painted.pixel;
+        }
+    } else {
+        const int width = picture_w < width_ ? picture_w : width_;
+        for (int y = 0; y < height_ && width > 0; ++y) {
             if (y + top < 0 || y + top >= picture_h) continue;
-            std::memcpy(pixels_ + static_cast<size_t>(y) * width_ + r.x,
-                        picture + static_cast<size_t>(y + top) * picture_w + r.x,
+            std::memcpy(pixels_ + static_cast<size_t>(y) * width_,
+                        picture + static_cast<size_t>(y + top) * picture_w,
                         static_cast<size_t>(width) * 4);
         }
     }
+    caught_up_ = log.End();
 }

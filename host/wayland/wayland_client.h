@@ -50,9 +50,10 @@ struct View {
     // and a buffer is free (else an event of the compositor comes first).
     bool Ready() const;
     bool HasChanges() const { return !changed_.Empty(); }
-    // Copies what changed into a free buffer and commits it with its damage. The
-    // share of the surface that changed, or -1 when a buffer cannot be made (reported).
-    double Commit(const uint32_t* picture, int picture_w, int picture_h);
+    // Brings a free buffer up to the picture (see ShmBuffer::CatchUp) and commits
+    // it with the damage since the last commit. The share of the surface that
+    // changed, or -1 when a buffer cannot be made (reported).
+    double Commit(const uint32_t* picture, int picture_w, int picture_h, const PaintLog& log);
 
     class WaylandClient* client = nullptr;
     Output* output = nullptr;  // the output it covers; none for the window

@@ -2,8 +2,9 @@
 // in a window, on the run loop every window host shares. The heart ticks it
 // and PixelTrails paints one picture; each surface shows its part of that
 // picture (the bottom-left corner, as the world is drawn) through wl_shm
-// buffers, with only the changed tiles copied and reported as damage, and no
-// commit before the compositor has shown the last.
+// buffers, each brought up to the picture by the pixels painted since it was
+// last shown, the changed tiles reported as damage, and no commit before the
+// compositor has shown the last.
 
 #include "host/wayland/wayland_host.h"
 
@@ -19,11 +20,18 @@
 
 namespace {
 
-// The picture every surface shows a part of, painted by the heart's pixel painter.
-struct Picture {
+// The picture every surface shows a part of, painted by the heart's pixel
+// painter; every pixel painted is also noted in the log the buffers catch up from.
+class Picture : public TrailDrawing {
+  public:
+    // XRGB8888 with the unused byte set: tools that read the output as ARGB
+    // (screenshots among them) see it opaque.
+    static constexpr PixelFormat kFormat{.fill = 0xff000000u};
+
     std::unique_ptr<uint32_t[]> pixels;
     int width = 0, height = 0;
     PixelTrails trails;
+    PaintLog log;
 
     bool Resize(int w, int h, std::FILE* diag) {
         // The habitat saved at the end must be one that a run can start from again.
@@ -32,14 +40,34 @@ struct Picture {
                          w, h, kMaxHabitatSide);
             return false;
         }
-        pixels.reset(new (std::nothrow) uint32_t[static_cast<size_t>(w) * h]());
+        const size_t area = static_cast<size_t>(w) * h;
+        pixels.reset(new (std::nothrow) uint32_t[area]());
+        // Room for the pixels of many presents: a buffer further behind is
+        // filled whole, which then costs no more than catching up would.
+        if (pixels && !log.Reset(area / 8)) pixels.reset();
         width = pixels ? w : 0;
         height = pixels ? h : 0;
-        // XRGB8888 with the unused byte set: tools that read the output as ARGB
-        // (screenshots among them) see it opaque.
-        trails.Attach(pixels.get(), width, height, width * 4, PixelFormat{.fill = 0xff000000u});
+        trails.Attach(pixels.get(), width, height, width * 4, kFormat);
         if (!pixels) std::fprintf(diag, "lumivor: no memory for a %dx%d picture\n", w, h);
         return pixels != nullptr;
+    }
+
+    void Clear(RGB_888 colour) override {
+        trails.Clear(colour);
+        log.Restart();
+    }
+    // The points PixelTrails paints, in its order, so that the last on a pixel wins.
+    void DrawTrails(const Biotope& world) override {
+        trails.DrawTrails(world);
+        if (!pixels || !world.HasHabitat()) return;
+        for (unsigned long b = 0; b < world.n_bots; ++b) {
+            const Bot& bot = world.bots[b];
+            for (unsigned long i = 0; i < bot.path_steps; ++i) {
+                const int x = bot.path_xy[i].x, y = height - 1 - bot.path_xy[i].y;
+                if (x >= 0 && x < width && y >= 0 && y < height)
+                    log.Add(x, y, kFormat.Pixel(bot.path_rgb[i]));
+            }
+        }
     }
 };
 
@@ -87,7 +115,7 @@ class WaylandRun : public RunHost {
         return std::any_of(views_.begin(), views_.end(),
                            [](const View* v) { return v->frame == nullptr; });
     }
-    void Tick() override { saver_.Tick(picture_.trails); }
+    void Tick() override { saver_.Tick(picture_); }
     bool CanPresent() const override {
         return std::any_of(views_.begin(), views_.end(), [](const View* v) { return v->Ready(); });
     }
@@ -106,7 +134,7 @@ class WaylandRun : public RunHost {
         for (View* view : views_) {
             if (!view->HasChanges() || !view->Ready()) continue;
             const double share =
-                view->Commit(picture_.pixels.get(), picture_.width, picture_.height);
+                view->Commit(picture_.pixels.get(), picture_.width, picture_.height, picture_.log);
             if (share < 0) return -1;
             shown += share;
             ++commits;
