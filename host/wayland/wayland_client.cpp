@@ -480,6 +480,8 @@ void View::Fit() {
 void View::MarkChanged(PixelRect rect, int top) {
     rect.y -= top;
     changed_.MarkRect(rect);
+    for (ShmBuffer& buffer : buffers_)
+        if (buffer.buffer()) buffer.MarkStale(rect);
 }
 
 bool View::Ready() const {
@@ -489,7 +491,7 @@ bool View::Ready() const {
     return false;  // every buffer is the compositor's: a release comes
 }
 
-double View::Commit(const uint32_t* picture, int picture_w, int picture_h, const PaintLog& log) {
+double View::Commit(const uint32_t* picture, int picture_w, int picture_h, PaintLog& log) {
     // The free buffer shown last has the least to catch up; an empty slot gets a new one.
     ShmBuffer* chosen = nullptr;
     for (ShmBuffer& buffer : buffers_)

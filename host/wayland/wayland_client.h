@@ -53,7 +53,7 @@ struct View {
     // Brings a free buffer up to the picture (see ShmBuffer::CatchUp) and commits
     // it with the damage since the last commit. The share of the surface that
     // changed, or -1 when a buffer cannot be made (reported).
-    double Commit(const uint32_t* picture, int picture_w, int picture_h, const PaintLog& log);
+    double Commit(const uint32_t* picture, int picture_w, int picture_h, PaintLog& log);
 
     class WaylandClient* client = nullptr;
     Output* output = nullptr;  // the output it covers; none for the window

@@ -1,10 +1,11 @@
 // `lumivor --wayland`: the saver over every output of a Wayland compositor, or
 // in a window, on the run loop every window host shares. The heart ticks it
-// and PixelTrails paints one picture; each surface shows its part of that
-// picture (the bottom-left corner, as the world is drawn) through wl_shm
-// buffers, each brought up to the picture by the pixels painted since it was
-// last shown, the changed tiles reported as damage, and no commit before the
-// compositor has shown the last.
+// and its trails are painted into one picture as PixelTrails paints them; each
+// surface shows its part of that picture (the bottom-left corner, as the world
+// is drawn) through wl_shm buffers, each brought up to the picture by the
+// tiles or the pixels changed since it was last filled (ShmBuffer::CatchUp),
+// the changed tiles reported as damage, and no commit before the compositor
+// has shown the last.
 
 #include "host/wayland/wayland_host.h"
 
@@ -20,8 +21,8 @@
 
 namespace {
 
-// The picture every surface shows a part of, painted by the heart's pixel
-// painter; every pixel painted is also noted in the log the buffers catch up from.
+// The picture every surface shows a part of; every pixel painted is also
+// noted in the log the buffers may catch up from.
 class Picture : public TrailDrawing {
   public:
     // XRGB8888 with the unused byte set: tools that read the output as ARGB
@@ -42,8 +43,8 @@ class Picture : public TrailDrawing {
         }
         const size_t area = static_cast<size_t>(w) * h;
         pixels.reset(new (std::nothrow) uint32_t[area]());
-        // Room for the pixels of many presents: a buffer further behind is
-        // filled whole, which then costs no more than catching up would.
+        // Room for the pixels of many presents; a buffer further behind copies
+        // its tiles, which then costs less than repainting them would.
         if (pixels && !log.Reset(area / 8)) pixels.reset();
         width = pixels ? w : 0;
         height = pixels ? h : 0;
@@ -56,16 +57,19 @@ class Picture : public TrailDrawing {
         trails.Clear(colour);
         log.Restart();
     }
-    // The points PixelTrails paints, in its order, so that the last on a pixel wins.
+    // PixelTrails's painting, point after point so that the last on a pixel
+    // wins, with each pixel noted in the log in the same pass.
     void DrawTrails(const Biotope& world) override {
-        trails.DrawTrails(world);
         if (!pixels || !world.HasHabitat()) return;
         for (unsigned long b = 0; b < world.n_bots; ++b) {
             const Bot& bot = world.bots[b];
             for (unsigned long i = 0; i < bot.path_steps; ++i) {
                 const int x = bot.path_xy[i].x, y = height - 1 - bot.path_xy[i].y;
-                if (x >= 0 && x < width && y >= 0 && y < height)
-                    log.Add(x, y, kFormat.Pixel(bot.path_rgb[i]));
+                if (x < 0 || x >= width || y < 0 || y >= height) continue;
+                const uint32_t pixel = kFormat.Pixel(bot.path_rgb[i]);
+                pixels[static_cast<size_t>(y) * width + x] = pixel;
+                trails.damage.Mark(x, y);
+                log.Add(x, y, pixel);
             }
         }
     }
