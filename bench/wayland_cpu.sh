@@ -7,12 +7,12 @@
 # Figures only, never judged. Runs as root: sway refuses root and is started as
 # the user nobody (setpriv), the saver connects to it as root.
 #
-# Usage: bench/wayland_cpu.sh [path/to/lumivor] [seconds, default 20] [presets, default "0 3 7"]
+# Usage: bench/wayland_cpu.sh [path/to/lumivor] [seconds, default 20] [presets, default all ten]
 # LUMIVOR_SIZES overrides the sizes ("1920x1080 3840x2160").
 set -eu
 LUMIVOR=${1:-build/release/cli/lumivor}
 SECONDS_MEASURED=${2:-20}
-PRESETS=${3:-0 3 7}
+PRESETS=${3:-0 1 2 3 4 5 6 7 8 9}
 SIZES=${LUMIVOR_SIZES:-1920x1080 3840x2160}
 WARMUP=3
 # shellcheck source=bench/cpu_share.sh
