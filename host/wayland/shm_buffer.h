@@ -5,8 +5,8 @@
 // since it was last filled or by repainting the pixels painted meanwhile,
 // noted in a PaintLog, whichever costs less: where the bots roam (communities
 // 0 and 7, a quarter of the picture's tiles changed in two presents) the
-// pixels cost 40 % less than the tiles, where they keep to a few places the
-// tiles are cheaper.
+// pixels cost a third to a half less than the tiles; where they keep to a few
+// places the tiles are cheaper.
 #pragma once
 
 #include <wayland-client.h>
