@@ -3,10 +3,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include <bit>
 #include <cerrno>
 #include <cstring>
-#include <new>
 
 namespace {
 
@@ -16,14 +14,6 @@ void OnRelease(void* data, wl_buffer*) {
 const wl_buffer_listener kBufferListener = {OnRelease};
 
 }  // namespace
-
-bool PaintLog::Reset(size_t capacity) {
-    const size_t size = std::bit_ceil(capacity > 0 ? capacity : 1);
-    ring_.reset(new (std::nothrow) PaintedPixel[size]);
-    mask_ = ring_ ? size - 1 : 0;
-    Restart();
-    return ring_ != nullptr;
-}
 
 bool ShmBuffer::Create(wl_shm* shm, int width, int height, std::FILE* diag) {
     Destroy();
@@ -38,7 +28,7 @@ bool ShmBuffer::Create(wl_shm* shm, int width, int height, std::FILE* diag) {
     void* pixels = MAP_FAILED;
     if (fd >= 0 && ftruncate(fd, static_cast<off_t>(bytes)) == 0)
         pixels = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (pixels == MAP_FAILED || !stale_.Reset(width, height)) {
+    if (pixels == MAP_FAILED || !stale.Reset(width, height)) {
         std::fprintf(diag, "lumivor: cannot make a %dx%d buffer: %s\n", width, height,
                      std::strerror(errno != 0 ? errno : ENOMEM));
         if (pixels != MAP_FAILED) munmap(pixels, bytes);
@@ -56,7 +46,6 @@ bool ShmBuffer::Create(wl_shm* shm, int width, int height, std::FILE* diag) {
     height_ = height;
     busy = false;
     filled = 0;
-    caught_up_ = stale_area_ = 0;
     return true;
 }
 
@@ -69,35 +58,17 @@ void ShmBuffer::Destroy() {
     width_ = height_ = 0;
 }
 
-void ShmBuffer::MarkStale(const PixelRect& rect) {
-    stale_.MarkRect(rect);
-    stale_area_ += static_cast<unsigned long long>(rect.width) * rect.height;
-}
-
-void ShmBuffer::CatchUp(const uint32_t* picture, int picture_w, int picture_h, int top,
-                        PaintLog& log) {
+void ShmBuffer::CopyStale(const uint32_t* picture, int picture_w, int picture_h, int top) {
     const PixelRect* rects = nullptr;
-    const int count = stale_.Take(&rects);
-    log.keep = (log.End() - caught_up_) * kRepaintCost < stale_area_;
-    if (log.keep && log.Holds(caught_up_)) {
-        for (unsigned long long position = caught_up_; position < log.End(); ++position) {
-            const PaintedPixel& painted = log.At(position);
-            const int y = painted.y - top;
-            if (y >= 0 && y < height_ && painted.x < width_)
-                pixels_[static_cast<size_t>(y) * width_ + painted.x] = painted.pixel;
-        }
-    } else {
-        for (int i = 0; i < count; ++i) {
-            const PixelRect& r = rects[i];
-            const int width = r.x + r.width <= picture_w ? r.width : picture_w - r.x;
-            for (int y = r.y; y < r.y + r.height && width > 0; ++y) {
-                if (y + top < 0 || y + top >= picture_h) continue;
-                std::memcpy(pixels_ + static_cast<size_t>(y) * width_ + r.x,
-                            picture + static_cast<size_t>(y + top) * picture_w + r.x,
-                            static_cast<size_t>(width) * 4);
-            }
+    const int count = stale.Take(&rects);
+    for (int i = 0; i < count; ++i) {
+        const PixelRect& r = rects[i];
+        const int width = r.x + r.width <= picture_w ? r.width : picture_w - r.x;
+        for (int y = r.y; y < r.y + r.height && width > 0; ++y) {
+            if (y + top < 0 || y + top >= picture_h) continue;
+            std::memcpy(pixels_ + static_cast<size_t>(y) * width_ + r.x,
+                        picture + static_cast<size_t>(y + top) * picture_w + r.x,
+                        static_cast<size_t>(width) * 4);
         }
     }
-    caught_up_ = log.End();
-    stale_area_ = 0;
 }

@@ -481,7 +481,7 @@ void View::MarkChanged(PixelRect rect, int top) {
     rect.y -= top;
     changed_.MarkRect(rect);
     for (ShmBuffer& buffer : buffers_)
-        if (buffer.buffer()) buffer.MarkStale(rect);
+        if (buffer.buffer()) buffer.stale.MarkRect(rect);
 }
 
 bool View::Ready() const {
@@ -491,8 +491,8 @@ bool View::Ready() const {
     return false;  // every buffer is the compositor's: a release comes
 }
 
-double View::Commit(const uint32_t* picture, int picture_w, int picture_h, PaintLog& log) {
-    // The free buffer shown last has the least to catch up; an empty slot gets a new one.
+double View::Commit(const uint32_t* picture, int picture_w, int picture_h) {
+    // The free buffer shown last has the least to copy; an empty slot gets a new one.
     ShmBuffer* chosen = nullptr;
     for (ShmBuffer& buffer : buffers_)
         if (buffer.buffer() && !buffer.busy && (!chosen || buffer.filled > chosen->filled))
@@ -502,7 +502,7 @@ double View::Commit(const uint32_t* picture, int picture_w, int picture_h, Paint
             if (!buffer.Create(client->shm_, fitted_w_, fitted_h_, client->diag_)) return -1;
             chosen = &buffer;
         }
-    chosen->CatchUp(picture, picture_w, picture_h, picture_h - fitted_h_, log);
+    chosen->CopyStale(picture, picture_w, picture_h, picture_h - fitted_h_);
     const PixelRect* rects = nullptr;
     const int count = changed_.Take(&rects);
     double area = 0;

@@ -50,10 +50,9 @@ struct View {
     // and a buffer is free (else an event of the compositor comes first).
     bool Ready() const;
     bool HasChanges() const { return !changed_.Empty(); }
-    // Brings a free buffer up to the picture (see ShmBuffer::CatchUp) and commits
-    // it with the damage since the last commit. The share of the surface that
-    // changed, or -1 when a buffer cannot be made (reported).
-    double Commit(const uint32_t* picture, int picture_w, int picture_h, PaintLog& log);
+    // Copies what changed into a free buffer and commits it with its damage. The
+    // share of the surface that changed, or -1 when a buffer cannot be made (reported).
+    double Commit(const uint32_t* picture, int picture_w, int picture_h);
 
     class WaylandClient* client = nullptr;
     Output* output = nullptr;  // the output it covers; none for the window

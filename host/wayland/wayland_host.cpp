@@ -1,11 +1,9 @@
 // `lumivor --wayland`: the saver over every output of a Wayland compositor, or
 // in a window, on the run loop every window host shares. The heart ticks it
-// and its trails are painted into one picture as PixelTrails paints them; each
-// surface shows its part of that picture (the bottom-left corner, as the world
-// is drawn) through wl_shm buffers, each brought up to the picture by the
-// tiles or the pixels changed since it was last filled (ShmBuffer::CatchUp),
-// the changed tiles reported as damage, and no commit before the compositor
-// has shown the last.
+// and PixelTrails paints one picture; each surface shows its part of that
+// picture (the bottom-left corner, as the world is drawn) through wl_shm
+// buffers, with only the changed tiles copied and reported as damage, and no
+// commit before the compositor has shown the last.
 
 #include "host/wayland/wayland_host.h"
 
@@ -21,18 +19,11 @@
 
 namespace {
 
-// The picture every surface shows a part of; every pixel painted is also
-// noted in the log the buffers may catch up from.
-class Picture : public TrailDrawing {
-  public:
-    // XRGB8888 with the unused byte set: tools that read the output as ARGB
-    // (screenshots among them) see it opaque.
-    static constexpr PixelFormat kFormat{.fill = 0xff000000u};
-
+// The picture every surface shows a part of, painted by the heart's pixel painter.
+struct Picture {
     std::unique_ptr<uint32_t[]> pixels;
     int width = 0, height = 0;
     PixelTrails trails;
-    PaintLog log;
 
     bool Resize(int w, int h, std::FILE* diag) {
         // The habitat saved at the end must be one that a run can start from again.
@@ -41,37 +32,14 @@ class Picture : public TrailDrawing {
                          w, h, kMaxHabitatSide);
             return false;
         }
-        const size_t area = static_cast<size_t>(w) * h;
-        pixels.reset(new (std::nothrow) uint32_t[area]());
-        // Room for the pixels of many presents; a buffer further behind copies
-        // its tiles, which then costs less than repainting them would.
-        if (pixels && !log.Reset(area / 8)) pixels.reset();
+        pixels.reset(new (std::nothrow) uint32_t[static_cast<size_t>(w) * h]());
         width = pixels ? w : 0;
         height = pixels ? h : 0;
-        trails.Attach(pixels.get(), width, height, width * 4, kFormat);
+        // XRGB8888 with the unused byte set: tools that read the output as ARGB
+        // (screenshots among them) see it opaque.
+        trails.Attach(pixels.get(), width, height, width * 4, PixelFormat{.fill = 0xff000000u});
         if (!pixels) std::fprintf(diag, "lumivor: no memory for a %dx%d picture\n", w, h);
         return pixels != nullptr;
-    }
-
-    void Clear(RGB_888 colour) override {
-        trails.Clear(colour);
-        log.Restart();
-    }
-    // PixelTrails's painting, point after point so that the last on a pixel
-    // wins, with each pixel noted in the log in the same pass.
-    void DrawTrails(const Biotope& world) override {
-        if (!pixels || !world.HasHabitat()) return;
-        for (unsigned long b = 0; b < world.n_bots; ++b) {
-            const Bot& bot = world.bots[b];
-            for (unsigned long i = 0; i < bot.path_steps; ++i) {
-                const int x = bot.path_xy[i].x, y = height - 1 - bot.path_xy[i].y;
-                if (x < 0 || x >= width || y < 0 || y >= height) continue;
-                const uint32_t pixel = kFormat.Pixel(bot.path_rgb[i]);
-                pixels[static_cast<size_t>(y) * width + x] = pixel;
-                trails.damage.Mark(x, y);
-                log.Add(x, y, pixel);
-            }
-        }
     }
 };
 
@@ -119,7 +87,7 @@ class WaylandRun : public RunHost {
         return std::any_of(views_.begin(), views_.end(),
                            [](const View* v) { return v->frame == nullptr; });
     }
-    void Tick() override { saver_.Tick(picture_); }
+    void Tick() override { saver_.Tick(picture_.trails); }
     bool CanPresent() const override {
         return std::any_of(views_.begin(), views_.end(), [](const View* v) { return v->Ready(); });
     }
@@ -138,7 +106,7 @@ class WaylandRun : public RunHost {
         for (View* view : views_) {
             if (!view->HasChanges() || !view->Ready()) continue;
             const double share =
-                view->Commit(picture_.pixels.get(), picture_.width, picture_.height, picture_.log);
+                view->Commit(picture_.pixels.get(), picture_.width, picture_.height);
             if (share < 0) return -1;
             shown += share;
             ++commits;
