@@ -7,16 +7,19 @@
 # Figures only, never judged. Runs as root: sway refuses root and is started as
 # the user nobody (setpriv), the saver connects to it as root.
 #
-# Usage: bench/wayland_cpu.sh [path/to/lumivor] [seconds, default 20] [presets, default "0 3 7"]
+# Usage: bench/wayland_cpu.sh [path/to/lumivor] [seconds, default 20] [presets, default all ten]
 # LUMIVOR_SIZES overrides the sizes ("1920x1080 3840x2160").
 set -eu
 LUMIVOR=${1:-build/release/cli/lumivor}
 SECONDS_MEASURED=${2:-20}
-PRESETS=${3:-0 3 7}
+PRESETS=${3:-0 1 2 3 4 5 6 7 8 9}
 SIZES=${LUMIVOR_SIZES:-1920x1080 3840x2160}
 WARMUP=3
 # shellcheck source=bench/cpu_share.sh
 . "$(dirname "$0")/cpu_share.sh"
+# start_sway (and within)
+# shellcheck source=tests/support/checks.sh
+. "$(dirname "$0")/../tests/support/checks.sh"
 
 for tool in sway setpriv; do
     if ! command -v "$tool" >/dev/null; then
@@ -46,7 +49,7 @@ trap cleanup EXIT INT TERM
 unset DISPLAY
 
 start_saver() {
-    XDG_RUNTIME_DIR=$run WAYLAND_DISPLAY=$socket "$LUMIVOR" --wayland --fps \
+    "$LUMIVOR" --wayland --fps \
         --preset "$1" --seed 1765000000 >/dev/null 2>"$work/fps.log" &
     saver_pid=$!
 }
@@ -54,27 +57,10 @@ measured() { echo lumivor "$saver_pid" sway "$sway_pid"; }
 
 say_machine
 for size in $SIZES; do
-    run=$work/run-$size
-    mkdir -m 700 "$run"
-    chown nobody:nogroup "$run"
-    echo "output HEADLESS-1 resolution $size" >"$work/sway.conf"
-    env -i PATH=/usr/bin:/bin HOME=/nonexistent XDG_RUNTIME_DIR="$run" \
-        WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-        setpriv --reuid=nobody --regid=nogroup --clear-groups sway -c "$work/sway.conf" \
-        >"$work/sway.log" 2>&1 &
-    sway_pid=$!
-    waited=0
-    socket=
-    while [ -z "$socket" ] && [ "$waited" -lt 100 ]; do
-        sleep 0.1
-        waited=$((waited + 1))
-        for s in "$run"/wayland-[0-9]; do [ -S "$s" ] && socket=${s##*/}; done
-    done
-    if [ -z "$socket" ]; then
+    start_sway "$work/sway-$size" "$size" || {
         echo "wayland_cpu.sh: sway did not start at $size" >&2
-        cat "$work/sway.log" >&2
         exit 1
-    fi
+    }
     measure_presets "$size" 'lumivor: Wayland'
     kill "$sway_pid"
     wait "$sway_pid" 2>/dev/null || true

@@ -18,7 +18,7 @@
 #
 #   tests/wayland/wayland_test.sh path/to/lumivor      (as root: sway runs as nobody)
 set -eu
-# fail, die, within SECONDS COMMAND..., gone PID, finish PID SECONDS
+# fail, die, within SECONDS COMMAND..., gone PID, finish PID SECONDS, start_sway DIR SIZE
 # shellcheck source=tests/support/checks.sh
 . "$(dirname "$0")/../support/checks.sh"
 
@@ -54,13 +54,14 @@ background() {
     saver=$!
     pids="$pids $saver"
 }
-# start_saver NAME [COMMAND...]: the saver in the background (run by COMMAND when
-# given, as `env VAR=value`), its habitat to NAME.ppm and its messages to NAME.log.
+# start_saver NAME ARG...: `lumivor ARG...` in the background with the test's seed and
+# ticks, its habitat to NAME.ppm, its messages and its requests and events (lines
+# that start with "[") to NAME.log.
 start_saver() {
     name=$1
     shift
-    background "$@" "$lumivor" --wayland --quiet --seed "$seed" --ticks "$ticks" \
-        --habitat "$work/$name.ppm" >/dev/null 2>"$work/$name.log"
+    background env WAYLAND_DEBUG=client "$lumivor" "$@" --seed "$seed" --ticks "$ticks" \
+        --habitat "$work/$name.ppm" >/dev/null 2>"$work/$name.log" 3>&-
 }
 # stop: SIGTERM to the saver, then its end (its status in $status).
 stop() {
@@ -84,13 +85,23 @@ type_when_focused() {
     exec 3>&-
 }
 
-# ended STATUS NAME WxH WHAT...: the saver NAME ended with STATUS and saved the
-# render's habitat of that size.
+# ended STATUS NAME REF WHAT...: the saver NAME ended with STATUS and its habitat is
+# ref-REF.ppm (the render's of size REF).
 ended() {
     want=$1 got=$work/$2.ppm ref=$work/ref-$3.ppm log=$work/$2.log
     shift 3
-    [ "$status" = "$want" ] && cmp -s "$got" "$ref" ||
-        fail "$*: status $status, habitat $(cmp "$got" "$ref" 2>&1), said '$(tail -n 5 "$log")'"
+    [ "$status" = "$want" ] && cmp -s "$got" "$ref" || fail "$*: status $status, habitat" \
+        "$(cmp "$got" "$ref" 2>&1), said '$(grep -v '^\[' "$log" | tail -n 5)'"
+}
+# says STATUS TEXT COMMAND...: COMMAND ends with STATUS and says TEXT (its messages in
+# says.log).
+says() {
+    want=$1 text=$2
+    shift 2
+    status=0
+    "$@" >/dev/null 2>"$work/says.log" || status=$?
+    [ "$status" -eq "$want" ] && grep -q "$text" "$work/says.log" ||
+        fail "$*: status $status, said '$(cat "$work/says.log")'"
 }
 
 # The reference habitat of a size, and the PPM a capture of it must be: the same
@@ -105,23 +116,8 @@ reference 320 240
 reference 400 300
 
 # --- sway -------------------------------------------------------------------
-mkdir -m 700 "$work/sway-run"
-chown nobody:nogroup "$work/sway-run"
-echo "output HEADLESS-1 resolution 320x240" >"$work/sway.conf"
-env -i PATH=/usr/bin:/bin HOME=/nonexistent XDG_RUNTIME_DIR="$work/sway-run" \
-    WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-    setpriv --reuid=nobody --regid=nogroup --clear-groups sway -c "$work/sway.conf" \
-    >"$work/sway.log" 2>&1 &
-sway_pid=$!
+start_sway "$work/sway" 320x240 || { pids="$pids $sway_pid" && die "sway did not start"; }
 pids="$pids $sway_pid"
-export XDG_RUNTIME_DIR="$work/sway-run"
-sway_socket() {
-    for socket in "$XDG_RUNTIME_DIR"/wayland-[0-9]; do WAYLAND_DISPLAY=${socket##*/}; done
-    for socket in "$XDG_RUNTIME_DIR"/sway-ipc.*.sock; do SWAYSOCK=$socket; done
-    [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && [ -S "$SWAYSOCK" ]
-}
-wait_until "sway socket" sway_socket || die "sway did not start" "$work/sway.log"
-export WAYLAND_DISPLAY SWAYSOCK
 
 # shows W H [OUTPUT]: the output, captured, is the reference picture of that size.
 shows() {
@@ -133,9 +129,9 @@ shows() {
 # is typed only once the saver holds the keyboard: wtype's virtual keyboard is the
 # seat's only one, so the saver asks for it after wtype starts, and a key typed
 # before that request reaches the compositor would be lost.
-start_saver key env WAYLAND_DEBUG=client
+start_saver key --wayland
 wait_until "overlay picture at 320x240" shows 320 240 ||
-    tail -n 20 "$work/key.log" "$work/grim.log" "$work/sway.log" >&2  # what each said
+    tail -n 20 "$work/key.log" "$work/grim.log" "$work/sway/sway.log" >&2  # what each said
 swaymsg output HEADLESS-1 resolution 400x300 >/dev/null || fail "swaymsg cannot resize the output"
 wait_until "overlay picture at 400x300" shows 400 300
 swaymsg create_output >/dev/null && swaymsg output HEADLESS-2 resolution 400x300 >/dev/null ||
@@ -164,8 +160,7 @@ done
 # The wallpaper, at a slower pace: the background of every output shows the
 # same picture, a key typed meanwhile does not end it, a window is drawn over
 # it, SIGTERM ends it (status 0, the habitat saved).
-background "$lumivor" --wayland --wallpaper --ticks-per-second 30 --quiet --seed "$seed" \
-    --ticks "$ticks" --habitat "$work/wall.ppm" >/dev/null 2>"$work/wall.log"
+start_saver wall --wayland --wallpaper --ticks-per-second 30
 wait_until "wallpaper picture" shows 400 300
 wait_until "wallpaper picture on the added output" shows 400 300 HEADLESS-2
 wtype x || fail "wtype cannot type"
@@ -186,35 +181,25 @@ ended 0 wall 400x300 "sway: the wallpaper showed the render's picture on every o
     "ticks a second, outlived a key; SIGTERM ended it with status 0 and the habitat saved"
 wait_until "output cleared of the wallpaper" cleared
 
-status=0
-"$lumivor" --wayland --habitat /dev/stderr 2>"$work/err.log" || status=$?
-[ "$status" -eq 2 ] && grep -q "names standard error" "$work/err.log" ||
-    fail "--habitat /dev/stderr: status $status, said '$(cat "$work/err.log")'"
+says 2 "names standard error" "$lumivor" --wayland --habitat /dev/stderr
 
 # A stop before any world was built leaves the habitat file as it was, says so
 # and ends with success, here while the compositor does not answer at all.
-stopped_early() {  # NAME WHAT: started with WAYLAND_DEBUG, stopped once it spoke
-    early=$work/$1
-    echo old >"$early.ppm"
-    background env WAYLAND_DEBUG=client "$lumivor" --wayland --habitat "$early.ppm" \
-        >/dev/null 2>"$early.log"
-    spoke() { grep -qs "get_registry" "$early.log"; }
-    wait_until "the saver's first request" spoke
-    stop
-    [ "$status" -eq 0 ] && [ "$(cat "$early.ppm")" = old ] && grep -q "nothing was saved" "$early.log" ||
-        fail "$2: status $status, habitat '$(head -c 20 "$early.ppm")', said '$(tail -n 3 "$early.log")'"
-}
+echo old | tee "$work/frozen.ppm" >"$work/ref-old.ppm"
 kill -STOP "$sway_pid"
-stopped_early frozen "SIGTERM while the compositor does not answer"
+start_saver frozen --wayland
+spoke() { grep -qs "get_registry" "$work/frozen.log"; }
+wait_until "the saver's first request" spoke
+stop
 kill -CONT "$sway_pid"
+ended 0 frozen old "SIGTERM while the compositor does not answer"
+grep -q "nothing was saved" "$work/frozen.log" || fail "the frozen saver did not say it saved nothing"
 
 # An output wider than a habitat may be is refused before the world: the saved
 # habitat must be one a run can start from.
 swaymsg output HEADLESS-1 resolution 40000x240 >/dev/null
-status=0
-"$lumivor" --wayland --ticks 5 --habitat "$work/wide.ppm" 2>"$work/wide.log" || status=$?
-[ "$status" -eq 1 ] && grep -q "sides go up to 32768" "$work/wide.log" && [ ! -e "$work/wide.ppm" ] ||
-    fail "a 40000-pixel output: status $status, said '$(cat "$work/wide.log")'"
+says 1 "sides go up to 32768" "$lumivor" --wayland --ticks 5 --habitat "$work/wide.ppm"
+[ ! -e "$work/wide.ppm" ] || fail "a 40000-pixel output: a habitat was saved"
 swaymsg output HEADLESS-1 resolution 400x300 >/dev/null
 
 # The idle watcher of its own: after a second without input it shows the
@@ -222,8 +207,7 @@ swaymsg output HEADLESS-1 resolution 400x300 >/dev/null
 # starts another, and SIGTERM ends the watcher with status 0 and the habitat saved.
 wait_until "output cleared of the last saver" cleared
 typist "$work/watch-keys"  # wtype types once it reads the end: the watcher has no copy
-background env WAYLAND_DEBUG=client "$lumivor" idle --after 1 --seed "$seed" --ticks "$ticks" \
-    --habitat "$work/watch.ppm" >/dev/null 2>"$work/watch.log" 3>&-
+start_saver watch idle --after 1
 wait_until "picture from lumivor idle" shows 400 300
 type_when_focused "$work/watch.log"
 key_ended_run() { [ -s "$work/watch.ppm" ]; }  # each run saves its habitat at its end
@@ -266,7 +250,7 @@ weston_pid=$!
 pids="$pids $weston_pid"
 weston_up() { [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ]; }
 wait_until "weston socket" weston_up || die "weston did not start" "$work/weston.log"
-start_saver weston
+start_saver weston --wayland
 # weston's screenshooter writes a PNG named by the time into the current folder.
 weston_shows() {
     rm -f "$work"/shots/*.png
@@ -282,17 +266,10 @@ kill "$weston_pid"
 finish "$weston_pid" 60
 
 # --- no compositor ------------------------------------------------------------
-status=0
-XDG_RUNTIME_DIR="$work" WAYLAND_DISPLAY=wayland-none "$lumivor" --wayland --ticks 1 \
-    >/dev/null 2>"$work/none.log" || status=$?
-[ "$status" -eq 1 ] && [ "$(wc -l <"$work/none.log")" -eq 1 ] &&
-    grep -q "'lumivor render'" "$work/none.log" ||
-    fail "no compositor: status $status, said '$(cat "$work/none.log")'"
-
-status=0
-WAYLAND_SOCKET=99 "$lumivor" --wayland --ticks 1 >/dev/null 2>"$work/none.log" || status=$?
-[ "$status" -eq 1 ] && grep -q "WAYLAND_SOCKET=99: Bad file descriptor" "$work/none.log" ||
-    fail "WAYLAND_SOCKET=99: status $status, said '$(cat "$work/none.log")'"
+says 1 "'lumivor render'" env XDG_RUNTIME_DIR="$work" WAYLAND_DISPLAY=wayland-none \
+    "$lumivor" --wayland --ticks 1
+[ "$(wc -l <"$work/says.log")" -eq 1 ] || fail "no compositor: more than one line"
+says 1 "WAYLAND_SOCKET=99: Bad file descriptor" env WAYLAND_SOCKET=99 "$lumivor" --wayland --ticks 1
 
 [ "$failures" -eq 0 ] || { echo "wayland_test.sh: $failures failed" >&2; exit 1; }
 echo "wayland_test.sh: all passed"
