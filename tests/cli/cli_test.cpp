@@ -10,7 +10,6 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "host/shared/options.h"
@@ -48,14 +47,16 @@ std::set<std::string> Listed(std::string text, const std::string& section = "") 
     return options;
 }
 
-const std::string kRun = "render --no-gl --seed 7 --size 60x40 --ticks 3";
+const std::string kRun = "render --no-gl --seed 7 --size 60x40 --ticks 3",
+                  kFull = "lumivor: cannot write to standard output: No space left on device\n";
 
 }  // namespace
 
 // Every command's refusals, worded alike: what the option needs and what it got, options
 // with one dash or two. On the command line (the Windows saver's switches are parsed here, named
 // as given) a refusal is one line on standard error, named by its command and pointing to its
-// help, with status 2.
+// help, with status 2; a write error on standard output is a failure (status 1) with the
+// system's reason. Nothing reaches standard output.
 TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
     const std::pair<std::string, std::string> cases[] = {
         {"render --size 0x10", "--size needs WxH, each 1..32768, not '0x10'"},
@@ -104,6 +105,16 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
         {"/s --draw fast", "--draw needs auto, opengl or gdi, not 'fast'"},
         {"/s --habitat", "--habitat needs a file name"},
         {"/s --root", "unknown option '--root'"},
+        {"--wallpaper --window", "--wallpaper and --window exclude each other"},
+        // Whole lines: outputs that cannot all go to standard output, a write error on it.
+        {kRun + " --habitat - --png -",
+         "lumivor render: --habitat and --png cannot both go to standard output\n"},
+        {kRun + " --habitat - --final-state",
+         "lumivor render: --final-state and --habitat cannot both go to standard output\n"},
+        {"--help bogus",
+         "lumivor: --help takes no arguments, not 'bogus' (see 'lumivor --help')\n"},
+        {kRun + " --quiet --final-state >/dev/full", kFull},
+        {"render --help >/dev/full", kFull},
     };
     for (const auto& [line, error] : cases) {
         if (line[0] == '/') {  // lumivor.scr's
@@ -116,12 +127,14 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
         const std::string command = line.substr(0, line.find(' '));
         const bool render = command == "render", idle = command == "idle";
         const LumivorRun r = RunLumivor(line);
-        EXPECT_EQ(r.status, 2) << line;
-        EXPECT_EQ(r.err, (render ? "lumivor render: " : "lumivor: ") + error + " (see 'lumivor " +
-                             (render ? "render --help"
-                              : idle ? "idle --help"
-                                     : "--help-window") +
-                             "')\n");
+        EXPECT_EQ(r.status, error == kFull ? 1 : 2) << line;
+        EXPECT_EQ(r.err, error.back() == '\n' ? error
+                                              : (render ? "lumivor render: " : "lumivor: ") +
+                                                    error + " (see 'lumivor " +
+                                                    (render ? "render --help"
+                                                     : idle ? "idle --help"
+                                                            : "--help-window") +
+                                                    "')\n");
         EXPECT_EQ(r.out, "") << line;
     }
 }
@@ -164,30 +177,6 @@ TEST(Options, SwitchesInEveryFormWindowsSends) {
         EXPECT_EQ(Parse(ParseIdleArgs, args, &idle), "") << given;
         EXPECT_EQ(idle.after_seconds, seconds) << given;
         EXPECT_TRUE(idle.window.job.covers_screen && idle.window.job.ticks_per_second == 75);
-    }
-}
-
-// Outputs that cannot all go to standard output are usage errors too. A write error on standard
-// output is a failure (status 1) with the system's reason.
-TEST(Cli, RefusalsAreOneLineWithTheirStatus) {
-    const std::string full = "lumivor: cannot write to standard output: No space left on device\n";
-    const std::tuple<std::string, int, std::string> cases[] = {
-        {kRun + " --habitat - --png -", 2,
-         "lumivor render: --habitat and --png cannot both go to standard output\n"},
-        {kRun + " --habitat - --final-state", 2,
-         "lumivor render: --final-state and --habitat cannot both go to standard output\n"},
-        {kRun + " --quiet --final-state >/dev/full", 1, full},
-        {"render --help >/dev/full", 1, full},
-        {"--wallpaper --window", 2,
-         "lumivor: --wallpaper and --window exclude each other (see 'lumivor --help-window')\n"},
-        {"--help bogus", 2,
-         "lumivor: --help takes no arguments, not 'bogus' (see 'lumivor --help')\n"},
-    };
-    for (const auto& [line, status, err] : cases) {
-        const LumivorRun r = RunLumivor(line);
-        EXPECT_EQ(r.status, status) << line;
-        EXPECT_EQ(r.err, err);
-        EXPECT_EQ(r.out, "") << line;
     }
 }
 
@@ -300,32 +289,44 @@ TEST(Cli, EarlyFailuresChangeNothingAndDashIsAStream) {
     const std::string picture = dir / "p.ppm", notes = dir / "notes.txt";
     ASSERT_EQ(RunLumivor(kRun + " --habitat " + Quoted(picture)).status, 0);
     WriteFile(notes, "notes");
-    const std::string missing = dir / "missing/q.ppm";
-    for (const std::string option : {" --habitat ", " --png ", " --trace "}) {
-        const LumivorRun r = RunLumivor(kRun + option + Quoted(missing));
-        EXPECT_EQ(r.status, 1) << option;
-        // That line alone: the world was not built.
-        EXPECT_EQ(r.err,
-                  "lumivor render: cannot write " + missing + ": No such file or directory\n");
+    // Failures (status 1) with the system's reason; `early`: before the world is built. The
+    // file a run would have written stays as it was. A save that fails at the end says so
+    // through the writer.
+    const std::string missing = dir / "missing/q.ppm", no_folder = "lumivor render: cannot write " +
+                                                                   missing +
+                                                                   ": No such file or directory\n";
+    const struct {
+        std::string line, says;
+        bool early = true;
+    } failures[] = {
+        {kRun + " --habitat " + Quoted(missing), no_folder},
+        {kRun + " --png " + Quoted(missing), no_folder},
+        {kRun + " --trace " + Quoted(missing), no_folder},
+        {"render --no-gl --ticks 2 --size 10x10 --start-from " + Quoted(picture) + " --trace " +
+             Quoted(notes),
+         "incompatible size : habitat 10 x 10, file 60 x 40\n", false},
+        {"render --size 32768x1 --png " + Quoted(dir / "big.png"),
+         "larger than this OpenGL can draw"},
+        {"render --no-gl --ticks 2 --habitat x.ppm --start-from " + Quoted(dir.path),
+         "Is a directory"},
+        {"render --no-gl --ticks 2 --size 48x32 --habitat /dev/full",
+         "could not write /dev/full\nSaveHabitat() fwrite(): No space left on device\n"
+         "lumivor render: cannot save /dev/full\n",
+         false},
+    };
+    for (const auto& c : failures) {
+        const LumivorRun r = RunLumivor(c.line);
+        EXPECT_EQ(r.status, 1) << c.line;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("InitCommunity") == std::string::npos, c.early) << r.err;
     }
-    LumivorRun r = RunLumivor("render --no-gl --ticks 2 --size 10x10 --start-from " +
-                              Quoted(picture) + " --trace " + Quoted(notes));
-    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(ReadFile(notes), "notes");
 
-    r = RunLumivor("render --no-gl --quiet --ticks 2 --start-from - --trace - <" + Quoted(picture));
+    const LumivorRun r =
+        RunLumivor("render --no-gl --quiet --ticks 2 --start-from - --trace - <" + Quoted(picture));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("0 0 0 ", 0), 0u) << "the trace on standard output";
     EXPECT_EQ(RunLumivor("render --no-gl --quiet --ticks 2 --trace " + Quoted(dir / "-")).status,
               0);
     EXPECT_EQ(ReadFile(dir / "-").rfind("0 0 0 ", 0), 0u);
-
-    // A surface larger than OpenGL can draw is refused before the world is built.
-    r = RunLumivor("render --size 32768x1 --png " + Quoted(dir / "big.png"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("larger than this OpenGL can draw"), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("InitCommunity"), std::string::npos) << "the world was built";
-    r = RunLumivor("render --no-gl --ticks 2 --habitat x.ppm --start-from " + Quoted(dir.path));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Is a directory"), std::string::npos) << r.err;
 }
