@@ -22,9 +22,33 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/x_server.h"
+#include "tests/support/child.h"
 
 namespace {
+
+// Xvfb (width x height x 24, with further command-line options) on a free display and a
+// connection to it; null if it fails. It writes its display number once it takes connections
+// and ends with its last client.
+struct TestXServer {
+    std::string display_name;  // ":N"
+    Display* display = nullptr;
+    std::FILE* server = nullptr;  // Xvfb's standard output
+    TestXServer(int width, int height, const std::string& options = "") {
+        const std::string command = "exec Xvfb -displayfd 1 -screen 0 " + std::to_string(width) +
+                                    "x" + std::to_string(height) + "x24 -nolisten tcp -terminate " +
+                                    options + " 2>/dev/null";
+        server = popen(command.c_str(), "r");
+        char number[16] = "";
+        if (server != nullptr && std::fgets(number, sizeof number, server) != nullptr)
+            display_name = ":" + std::to_string(std::atoi(number));
+        if (!display_name.empty()) display = XOpenDisplay(display_name.c_str());
+    }
+    ~TestXServer() {
+        if (display != nullptr) XCloseDisplay(display);
+        // Without a connection, only a server that has already gone can be waited for.
+        if (server != nullptr && (display != nullptr || display_name.empty())) pclose(server);
+    }
+};
 
 using std::chrono::seconds;
 const std::string kHabitat = ::testing::TempDir() + "lumivor_host_" + std::to_string(getpid());
@@ -56,6 +80,7 @@ class HostTest : public ::testing::Test {
         if (!x.display && ci && std::string(ci) == "true") FAIL() << "Xvfb missing or failed";
         if (!x.display) GTEST_SKIP() << "Xvfb is not installed or did not start";
     }
+    void TearDown() override { std::remove(kHabitat.c_str()); }
     static Window MakeWindow(int w, int h) {
         const Window win =
             XCreateSimpleWindow(x.display, DefaultRootWindow(x.display), 5, 5, w, h, 0, 0, 0);
@@ -126,7 +151,6 @@ TEST_F(HostTest, HackWindowShowsTheSavedHabitat) {
                         std::string::npos);
         if (!real_root) XDestroyWindow(x.display, win);
     }
-    std::remove(kHabitat.c_str());
 }
 
 // `lumivor idle`: after a second without input the saver covers the screen and holds its
@@ -136,7 +160,6 @@ TEST_F(HostTest, IdleWatcherRunsTheSaverWhileIdle) {
     TestXServer server(200, 120);
     ASSERT_NE(server.display, nullptr);
     const Window root = DefaultRootWindow(server.display);
-    std::remove(kHabitat.c_str());
     TestChild child;
     ASSERT_TRUE(child.Start({kLumivor, "idle", "--after", "1", "--seed", "1765000000", "--ticks",
                              "25", "--habitat", kHabitat, "--fps"},
@@ -161,7 +184,6 @@ TEST_F(HostTest, IdleWatcherRunsTheSaverWhileIdle) {
     EXPECT_EQ(runs(), 2) << child.Err();
     child.Signal(SIGTERM);
     EXPECT_EQ(child.Wait(seconds(10)), 0) << child.Err();
-    std::remove(kHabitat.c_str());
 }
 
 // A window that is not there or cannot be drawn in, no display, a way of drawing that does not
@@ -241,7 +263,6 @@ TEST_F(HostTest, EveryEndSavesTheHabitatOrSaysWhyNot) {
         EXPECT_EQ(err.find("lost the connection to the X server") != std::string::npos, run == 11)
             << err;
     }
-    std::remove(kHabitat.c_str());
 }
 
 // With standard error closed, the notices go nowhere: never into the X connection, which
@@ -252,7 +273,6 @@ TEST_F(HostTest, ClosedStandardErrorNeverReachesTheServer) {
                    {"DISPLAY=" + x.display_name});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(ReadFile(kHabitat).rfind("P6\n#quib habitat\n", 0), 0u);
-    std::remove(kHabitat.c_str());
 }
 
 // A window destroyed at any moment, even while the program is still opening
