@@ -101,10 +101,12 @@ TEST(FrameDriver, OnlyTheFirstDisplayOfTheProcessClears) {
     TestGLSurface gl;
     ASSERT_TRUE(gl.Create(64, 48));
     Captured([] { StartRun(64, 48, RunStart{StartClock::Fixed(1765000000), -1}); });
-    gl.Clear(0, 0, 0);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
     OnDisplay();
     EXPECT_EQ(Count(gl.ReadRGB(), {0, 0, 0}), 0u);
-    gl.Clear(0, 0, 0);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
     OnDisplay();
     EXPECT_GT(Count(gl.ReadRGB(), {0, 0, 0}), 64u * 48u / 2);  // a few trails on black
 }
