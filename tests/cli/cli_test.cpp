@@ -244,6 +244,9 @@ TEST(Cli, StandardStreamsByAnyName) {
         EXPECT_NE(r.err.find("standard input"), std::string::npos) << r.err;
     }
     EXPECT_EQ(ReadFile(dir / "in.txt"), "keep");
+    const std::string from = "render --no-gl --quiet --ticks 9 --habitat - --start-from ";
+    EXPECT_EQ(RunLumivor(from + "- <" + Quoted(want)).out, RunLumivor(from + Quoted(want)).out)
+        << "a PNG on standard input, read as it comes";
     // A descriptor's name is that descriptor, whatever file it shares with the others.
     EXPECT_EQ(RunLumivor(kRun + " --quiet --trace /dev/stdout </dev/null >/dev/null").status, 0);
     // A closed standard stream never receives what goes to a file opened after it, and an
@@ -309,6 +312,10 @@ TEST(Cli, EarlyFailuresChangeNothingAndDashIsAStream) {
          "larger than this OpenGL can draw"},
         {"render --no-gl --ticks 2 --habitat x.ppm --start-from " + Quoted(dir.path),
          "Is a directory"},
+        {"render --no-gl --ticks 2 --habitat x.ppm --start-from " + Quoted(dir / "none"),
+         "cannot open picture " + dir / "none" + ": No such file or directory\n"},
+        {"render --no-gl --quiet --ticks 2 --habitat /dev/null --start-from - <&-",
+         "lumivor render: cannot start from -: standard input is closed\n"},
         {"render --no-gl --ticks 2 --size 48x32 --habitat /dev/full",
          "could not write /dev/full\nSaveHabitat() fwrite(): No space left on device\n"
          "lumivor render: cannot save /dev/full\n",

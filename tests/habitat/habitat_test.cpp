@@ -297,21 +297,6 @@ TEST(StartPicture, ReadsEveryFormAndRefusesWithOneLine) {
     }
 }
 
-// A closed standard input as "-" is said to be closed; a path that names nothing, with the
-// system's reason. (Standard input that is a picture, or a folder: the command line's test.)
-TEST(StartPicture, SaysWhyItCannotOpen) {
-    EXPECT_EQ(
-        RunLumivor("render --no-gl --quiet --ticks 2 --habitat /dev/null --start-from - <&-").err,
-        "lumivor render: cannot start from -: standard input is closed\n");
-    WriteFile(dir / "p.png", Png(PNG_FORMAT_RGB));  // a PNG through a pipe, read as it comes
-    const std::string run = "render --no-gl --quiet --ticks 9 --habitat - --start-from ";
-    EXPECT_EQ(RunLumivor(run + "- <" + Quoted(dir / "p.png")).out,
-              RunLumivor(run + Quoted(dir / "p.png")).out);
-    HabitatPicture p;
-    EXPECT_EQ(Err([&] { EXPECT_FALSE(ReadStartPicture((dir / "none").c_str(), &p)); }),
-              "cannot open picture " + dir / "none" + ": No such file or directory\n");
-}
-
 // Seeded clear: three draws, then back to `seed`; ReInitCommunity: clock seed, three per bot.
 TEST(HabitatTools, SeededClearAndReInitCommunityDraw) {
     Biotope world;
