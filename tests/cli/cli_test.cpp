@@ -1,7 +1,10 @@
 // The command line: the options of every command through their shared table (the Windows
 // saver's switches in every form Windows sends them), and `lumivor` as a user meets it: usage
 // errors, help and the manual page, quiet runs, standard streams and the files a render leaves.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -213,16 +216,25 @@ TEST(Cli, QuietSilencesOnlyTheSystemsOwnMessages) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
 }
 
-// A standard stream by any name is that stream: standard output as "-" is (the
-// picture whole, the world's lines on standard error, one output per stream, a
-// pipe too), standard input never an output, and all of it decided before the
-// first tick.
+// Outputs go through the file writer, and a standard stream by any name is that stream: standard
+// output as "-" is (the picture whole, the world's lines on standard error, one output per stream,
+// a pipe too), standard input never an output, and all of it decided before the first tick.
 TEST(Cli, StandardStreamsByAnyName) {
     const TempFolder dir;
     const std::string want = dir / "want.png", got = Quoted(dir / "got.png");
-    ASSERT_EQ(RunLumivor(kRun + " --png " + Quoted(want) + " --habitat " + Quoted(dir / "want.ppm"))
-                  .status,
-              0);
+    // Outputs go through the file writer: a symbolic link stays one, a FIFO gets the bytes.
+    fs::create_symlink("want.ppm", dir / "link");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const int fifo = open((dir / "fifo").c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_EQ(
+        RunLumivor(kRun + " --png " + Quoted(want) + " --habitat " + Quoted(dir / "link")).status,
+        0);
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ(RunLumivor(kRun + " --quiet --png " + Quoted(dir / "fifo")).status, 0);
+    std::string png(65536, '\0');
+    png.resize(std::max<ssize_t>(read(fifo, png.data(), png.size()), 0));
+    EXPECT_TRUE(png == ReadFile(want)) << "the PNG in the FIFO differs";
+    close(fifo);
     for (const std::string name : {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
         SCOPED_TRACE(name);
         LumivorRun r = RunLumivor(kRun + " --png " + name + " >" + got);
