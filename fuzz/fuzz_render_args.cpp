@@ -1,7 +1,7 @@
 // Fuzz target for the arguments of `lumivor render`, parsed without side effects as
-// CheckParse says. An accepted command line describes a job that can run: sizes, preset and
-// tick count in range, the options that need or exclude GL rendering consistent, something
-// to write. Its outputs are then settled as CheckSettled says.
+// CheckParse says. An accepted command line asks for help or describes a job that can run: sizes,
+// preset and tick count in range, the options that need or exclude GL rendering consistent,
+// something to write. Its outputs are then settled as CheckSettled says.
 #include <tuple>
 
 #include "fuzz/harness.h"
@@ -23,6 +23,7 @@ bool CanRun(const RenderArgs& args) {
     const RenderJob& job = args.job;
     VideoContainer container;
     std::string reason;
+    if (args.help) return true;
     return job.width >= 1 && job.width <= kMaxSide && job.height >= 1 && job.height <= kMaxSide &&
            job.start.community >= -1 && job.start.community <= 9 && job.start.clock.reading >= 0 &&
            job.ticks >= 1 && job.ticks <= static_cast<unsigned long>(kMaxTicks) * 1000 &&

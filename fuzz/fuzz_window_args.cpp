@@ -1,6 +1,6 @@
 // Fuzz target for the window options of `lumivor`, parsed without side effects as CheckParse
-// says. An accepted command line names a window id that X can hold, a preset and tick count
-// in range; its habitat file is settled as CheckSettled says.
+// says. An accepted command line asks for help or names a window id that X can hold, a preset and
+// tick count in range; its habitat file is settled as CheckSettled says.
 #include <tuple>
 
 #include "fuzz/harness.h"
@@ -18,9 +18,10 @@ auto Key(const WindowArgs& a) {
 
 bool CanRun(const WindowArgs& args) {
     const WindowJob& job = args.job;
-    return (!job.have_window_id || (job.window_id >= 1 && job.window_id <= 0xffffffffUL)) &&
-           job.start.community >= -1 && job.start.community <= 9 && job.start.clock.reading >= 0 &&
-           job.ticks <= static_cast<unsigned long>(kMaxTicks);
+    return args.help ||
+           ((!job.have_window_id || (job.window_id >= 1 && job.window_id <= 0xffffffffUL)) &&
+            job.start.community >= -1 && job.start.community <= 9 && job.start.clock.reading >= 0 &&
+            job.ticks <= static_cast<unsigned long>(kMaxTicks));
 }
 
 }  // namespace

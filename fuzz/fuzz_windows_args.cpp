@@ -26,25 +26,16 @@ bool IconvUtf8(std::string in, std::string* out) {
     return true;
 }
 
-struct ScrParse : ScrArgs {
-    bool help = false;
-};
-
-bool Parse(int argc, char** argv, ScrParse* args, std::string* error) {
-    const bool ok = ParseScrArgs(argc, argv, args, error);
-    args->help = args->window.help;
-    return ok;
-}
-
-auto Key(const ScrParse& a) {
+auto Key(const ScrArgs& a) {
     const WindowJob& x = a.window.job;
-    return std::tie(a.mode, a.handle, a.choose, a.help, x.start.community, x.start.clock.reading,
-                    x.ticks, x.present, x.fps, x.habitat_path);
+    return std::tie(a.mode, a.handle, a.choose, a.window.help, x.start.community,
+                    x.start.clock.reading, x.ticks, x.present, x.fps, x.habitat_path);
 }
 
-bool CanRun(const ScrParse& a) {
-    return a.choose >= -2 && a.choose <= 9 && a.window.job.start.community >= -1 &&
-           a.window.job.start.community <= 9;
+bool CanRun(const ScrArgs& a) {
+    return a.window.help ||
+           (a.choose >= -2 && a.choose <= 9 && a.window.job.start.community >= -1 &&
+            a.window.job.start.community <= 9);
 }
 
 }  // namespace
@@ -63,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         Check(utf8 == expected);
         lines += utf8 + '\n';
     }
-    CheckParse<ScrParse>("lumivor.scr", reinterpret_cast<const uint8_t*>(lines.data()),
-                         lines.size(), Parse, Key, CanRun);
+    CheckParse<ScrArgs>("lumivor.scr", reinterpret_cast<const uint8_t*>(lines.data()), lines.size(),
+                        ParseScrArgs, Key, CanRun);
     return 0;
 }

@@ -68,8 +68,8 @@ struct ArgWords {
 
 // Parses the input as a command line twice with parse(argc, argv, &args, &error): a refusal
 // comes with a one-line reason, the same both times; an accepted command line parses the
-// same both times (equal key(args): a std::tie of every field) and, unless it asks for help,
-// describes a job valid() takes. Returns what was accepted, unless it was a call for help.
+// same both times (equal key(args): a std::tie of every field) and valid() takes it. Returns
+// what was accepted.
 template <typename Args, typename Parse, typename Key, typename Valid>
 std::optional<Args> CheckParse(const char* first, const uint8_t* data, size_t size, Parse parse,
                                Key key, Valid valid) {
@@ -80,7 +80,7 @@ std::optional<Args> CheckParse(const char* first, const uint8_t* data, size_t si
     const bool ok = parse(words.argc(), words.argv.data(), &args, &error);
     Check(parse(words.argc(), words.argv.data(), &again, &error_again) == ok);
     if (!ok) Check(!error.empty() && error == error_again && error.find('\n') == std::string::npos);
-    if (ok) Check(key(args) == key(again) && (args.help || valid(args)));
-    if (!ok || args.help) return std::nullopt;
+    if (!ok) return std::nullopt;
+    Check(key(args) == key(again) && valid(args));
     return args;
 }

@@ -1,7 +1,10 @@
 // The command line: the options of every command through their shared table (the Windows
 // saver's switches in every form Windows sends them), and `lumivor` as a user meets it: usage
 // errors, help and the manual page, quiet runs, standard streams and the files a render leaves.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -10,7 +13,6 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "host/shared/options.h"
@@ -48,14 +50,16 @@ std::set<std::string> Listed(std::string text, const std::string& section = "") 
     return options;
 }
 
-const std::string kRun = "render --no-gl --seed 7 --size 60x40 --ticks 3";
+const std::string kRun = "render --no-gl --seed 7 --size 60x40 --ticks 3",
+                  kFull = "lumivor: cannot write to standard output: No space left on device\n";
 
 }  // namespace
 
 // Every command's refusals, worded alike: what the option needs and what it got, options
 // with one dash or two. On the command line (the Windows saver's switches are parsed here, named
 // as given) a refusal is one line on standard error, named by its command and pointing to its
-// help, with status 2.
+// help, with status 2; a write error on standard output is a failure (status 1) with the
+// system's reason. Nothing reaches standard output.
 TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
     const std::pair<std::string, std::string> cases[] = {
         {"render --size 0x10", "--size needs WxH, each 1..32768, not '0x10'"},
@@ -104,6 +108,16 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
         {"/s --draw fast", "--draw needs auto, opengl or gdi, not 'fast'"},
         {"/s --habitat", "--habitat needs a file name"},
         {"/s --root", "unknown option '--root'"},
+        {"--wallpaper --window", "--wallpaper and --window exclude each other"},
+        // Whole lines: outputs that cannot all go to standard output, a write error on it.
+        {kRun + " --habitat - --png -",
+         "lumivor render: --habitat and --png cannot both go to standard output\n"},
+        {kRun + " --habitat - --final-state",
+         "lumivor render: --final-state and --habitat cannot both go to standard output\n"},
+        {"--help bogus",
+         "lumivor: --help takes no arguments, not 'bogus' (see 'lumivor --help')\n"},
+        {kRun + " --quiet --final-state >/dev/full", kFull},
+        {"render --help >/dev/full", kFull},
     };
     for (const auto& [line, error] : cases) {
         if (line[0] == '/') {  // lumivor.scr's
@@ -116,12 +130,14 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
         const std::string command = line.substr(0, line.find(' '));
         const bool render = command == "render", idle = command == "idle";
         const LumivorRun r = RunLumivor(line);
-        EXPECT_EQ(r.status, 2) << line;
-        EXPECT_EQ(r.err, (render ? "lumivor render: " : "lumivor: ") + error + " (see 'lumivor " +
-                             (render ? "render --help"
-                              : idle ? "idle --help"
-                                     : "--help-window") +
-                             "')\n");
+        EXPECT_EQ(r.status, error == kFull ? 1 : 2) << line;
+        EXPECT_EQ(r.err, error.back() == '\n' ? error
+                                              : (render ? "lumivor render: " : "lumivor: ") +
+                                                    error + " (see 'lumivor " +
+                                                    (render ? "render --help"
+                                                     : idle ? "idle --help"
+                                                            : "--help-window") +
+                                                    "')\n");
         EXPECT_EQ(r.out, "") << line;
     }
 }
@@ -167,30 +183,6 @@ TEST(Options, SwitchesInEveryFormWindowsSends) {
     }
 }
 
-// Outputs that cannot all go to standard output are usage errors too. A write error on standard
-// output is a failure (status 1) with the system's reason.
-TEST(Cli, RefusalsAreOneLineWithTheirStatus) {
-    const std::string full = "lumivor: cannot write to standard output: No space left on device\n";
-    const std::tuple<std::string, int, std::string> cases[] = {
-        {kRun + " --habitat - --png -", 2,
-         "lumivor render: --habitat and --png cannot both go to standard output\n"},
-        {kRun + " --habitat - --final-state", 2,
-         "lumivor render: --final-state and --habitat cannot both go to standard output\n"},
-        {kRun + " --quiet --final-state >/dev/full", 1, full},
-        {"render --help >/dev/full", 1, full},
-        {"--wallpaper --window", 2,
-         "lumivor: --wallpaper and --window exclude each other (see 'lumivor --help-window')\n"},
-        {"--help bogus", 2,
-         "lumivor: --help takes no arguments, not 'bogus' (see 'lumivor --help')\n"},
-    };
-    for (const auto& [line, status, err] : cases) {
-        const LumivorRun r = RunLumivor(line);
-        EXPECT_EQ(r.status, status) << line;
-        EXPECT_EQ(r.err, err);
-        EXPECT_EQ(r.out, "") << line;
-    }
-}
-
 // --help, --help-window (one dash or two) and the manual page list the same options with the
 // same arguments; --quiet does not silence them.
 TEST(Cli, HelpAndManualPageListTheSameOptions) {
@@ -224,16 +216,25 @@ TEST(Cli, QuietSilencesOnlyTheSystemsOwnMessages) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
 }
 
-// A standard stream by any name is that stream: standard output as "-" is (the
-// picture whole, the world's lines on standard error, one output per stream, a
-// pipe too), standard input never an output, and all of it decided before the
-// first tick.
+// Outputs go through the file writer, and a standard stream by any name is that stream: standard
+// output as "-" is (the picture whole, the world's lines on standard error, one output per stream,
+// a pipe too), standard input never an output, and all of it decided before the first tick.
 TEST(Cli, StandardStreamsByAnyName) {
     const TempFolder dir;
     const std::string want = dir / "want.png", got = Quoted(dir / "got.png");
-    ASSERT_EQ(RunLumivor(kRun + " --png " + Quoted(want) + " --habitat " + Quoted(dir / "want.ppm"))
-                  .status,
-              0);
+    // Outputs go through the file writer: a symbolic link stays one, a FIFO gets the bytes.
+    fs::create_symlink("want.ppm", dir / "link");
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const int fifo = open((dir / "fifo").c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    ASSERT_EQ(
+        RunLumivor(kRun + " --png " + Quoted(want) + " --habitat " + Quoted(dir / "link")).status,
+        0);
+    EXPECT_TRUE(fs::is_symlink(dir / "link"));
+    EXPECT_EQ(RunLumivor(kRun + " --quiet --png " + Quoted(dir / "fifo")).status, 0);
+    std::string png(65536, '\0');
+    png.resize(std::max<ssize_t>(read(fifo, png.data(), png.size()), 0));
+    EXPECT_TRUE(png == ReadFile(want)) << "the PNG in the FIFO differs";
+    close(fifo);
     for (const std::string name : {"-", "/dev/stdout", "/dev/fd/1", "/proc/self/fd/1"}) {
         SCOPED_TRACE(name);
         LumivorRun r = RunLumivor(kRun + " --png " + name + " >" + got);
@@ -255,6 +256,9 @@ TEST(Cli, StandardStreamsByAnyName) {
         EXPECT_NE(r.err.find("standard input"), std::string::npos) << r.err;
     }
     EXPECT_EQ(ReadFile(dir / "in.txt"), "keep");
+    const std::string from = "render --no-gl --quiet --seed 7 --ticks 9 --habitat - --start-from ";
+    EXPECT_EQ(RunLumivor(from + "- <" + Quoted(want)).out, RunLumivor(from + Quoted(want)).out)
+        << "a PNG on standard input, read as it comes";
     // A descriptor's name is that descriptor, whatever file it shares with the others.
     EXPECT_EQ(RunLumivor(kRun + " --quiet --trace /dev/stdout </dev/null >/dev/null").status, 0);
     // A closed standard stream never receives what goes to a file opened after it, and an
@@ -300,32 +304,48 @@ TEST(Cli, EarlyFailuresChangeNothingAndDashIsAStream) {
     const std::string picture = dir / "p.ppm", notes = dir / "notes.txt";
     ASSERT_EQ(RunLumivor(kRun + " --habitat " + Quoted(picture)).status, 0);
     WriteFile(notes, "notes");
-    const std::string missing = dir / "missing/q.ppm";
-    for (const std::string option : {" --habitat ", " --png ", " --trace "}) {
-        const LumivorRun r = RunLumivor(kRun + option + Quoted(missing));
-        EXPECT_EQ(r.status, 1) << option;
-        // That line alone: the world was not built.
-        EXPECT_EQ(r.err,
-                  "lumivor render: cannot write " + missing + ": No such file or directory\n");
+    // Failures (status 1) with the system's reason; `early`: before the world is built. The
+    // file a run would have written stays as it was. A save that fails at the end says so
+    // through the writer.
+    const std::string missing = dir / "missing/q.ppm", no_folder = "lumivor render: cannot write " +
+                                                                   missing +
+                                                                   ": No such file or directory\n";
+    const struct {
+        std::string line, says;
+        bool early = true;
+    } failures[] = {
+        {kRun + " --habitat " + Quoted(missing), no_folder},
+        {kRun + " --png " + Quoted(missing), no_folder},
+        {kRun + " --trace " + Quoted(missing), no_folder},
+        {"render --no-gl --ticks 2 --size 10x10 --start-from " + Quoted(picture) + " --trace " +
+             Quoted(notes),
+         "incompatible size : habitat 10 x 10, file 60 x 40\n", false},
+        {"render --size 32768x1 --png " + Quoted(dir / "big.png"),
+         "larger than this OpenGL can draw"},
+        {"render --no-gl --ticks 2 --habitat x.ppm --start-from " + Quoted(dir.path),
+         "Is a directory"},
+        {"render --no-gl --ticks 2 --habitat x.ppm --start-from " + Quoted(dir / "none"),
+         "cannot open picture " + dir / "none" + ": No such file or directory\n"},
+        {"render --no-gl --quiet --ticks 2 --habitat /dev/null --start-from - <&-",
+         "lumivor render: cannot start from -: standard input is closed\n"},
+        {"render --no-gl --ticks 2 --size 48x32 --habitat /dev/full",
+         "could not write /dev/full\nSaveHabitat() fwrite(): No space left on device\n"
+         "lumivor render: cannot save /dev/full\n",
+         false},
+    };
+    for (const auto& c : failures) {
+        const LumivorRun r = RunLumivor(c.line);
+        EXPECT_EQ(r.status, 1) << c.line;
+        EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find("InitCommunity") == std::string::npos, c.early) << r.err;
     }
-    LumivorRun r = RunLumivor("render --no-gl --ticks 2 --size 10x10 --start-from " +
-                              Quoted(picture) + " --trace " + Quoted(notes));
-    EXPECT_EQ(r.status, 1);
     EXPECT_EQ(ReadFile(notes), "notes");
 
-    r = RunLumivor("render --no-gl --quiet --ticks 2 --start-from - --trace - <" + Quoted(picture));
+    const LumivorRun r =
+        RunLumivor("render --no-gl --quiet --ticks 2 --start-from - --trace - <" + Quoted(picture));
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("0 0 0 ", 0), 0u) << "the trace on standard output";
     EXPECT_EQ(RunLumivor("render --no-gl --quiet --ticks 2 --trace " + Quoted(dir / "-")).status,
               0);
     EXPECT_EQ(ReadFile(dir / "-").rfind("0 0 0 ", 0), 0u);
-
-    // A surface larger than OpenGL can draw is refused before the world is built.
-    r = RunLumivor("render --size 32768x1 --png " + Quoted(dir / "big.png"));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("larger than this OpenGL can draw"), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("InitCommunity"), std::string::npos) << "the world was built";
-    r = RunLumivor("render --no-gl --ticks 2 --habitat x.ppm --start-from " + Quoted(dir.path));
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("Is a directory"), std::string::npos) << r.err;
 }

@@ -1,6 +1,6 @@
 // The one suite of the file writer, through which every file the program writes goes: each
-// kind of target, the failures, other users' files, signals during a save, and what
-// `lumivor render` does with its outputs. The fuzz target takes the same kinds of target.
+// kind of target, the failures, other users' files and signals during a save. The fuzz target
+// takes the same kinds of target; the command line's test, `lumivor render`'s outputs.
 #include "image/file_writer.h"
 
 #include <fcntl.h>
@@ -170,33 +170,6 @@ TEST(FileWriter, SignalsDuringASaveLeaveNoTemporary) {
         EXPECT_EQ(ReadFile(dir / "target"), ends ? "old" : "new");
         EXPECT_EQ(Entries(dir.path), 1);
     }
-}
-
-// `lumivor render` writes its outputs through the writer (into a pipe, through a link) and
-// reports a failed save. (Its early refusals are the command line's and the video test's.)
-TEST(FileWriter, RenderOutputsGoThroughIt) {
-    TempFolder dir;
-    const std::string fifo = dir / "p.fifo";
-    ASSERT_EQ(mkfifo(fifo.c_str(), 0666), 0);
-    const int reader = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);  // holds the PNG
-    fs::create_symlink("real.ppm", dir / "h.link");
-    const std::string render = "render --no-gl --ticks 2 --size 48x32 --habitat ";
-    LumivorRun run = RunLumivor(render + Quoted(dir / "h.link") + " --png " + Quoted(fifo));
-    EXPECT_EQ(run.status, 0) << run.err;
-    char png[8] = {};
-    EXPECT_EQ(read(reader, png, 8), 8);
-    close(reader);
-    EXPECT_EQ(std::string(png, 8), "\x89PNG\r\n\x1a\n");
-    EXPECT_TRUE(fs::is_symlink(dir / "h.link"));
-    EXPECT_EQ(ReadFile(dir / "real.ppm").substr(0, 23), "P6\n#quib habitat\n48 32\n");
-
-    run = RunLumivor(render + "/dev/full");
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.err.find("could not write /dev/full\n"
-                           "SaveHabitat() fwrite(): No space left on device\n"
-                           "lumivor render: cannot save /dev/full\n"),
-              std::string::npos)
-        << run.err;
 }
 
 }  // namespace

@@ -1,13 +1,9 @@
 // The saver's heart on each kind of drawing: OpenGL, a pixel buffer and cell
-// marks all show the display habitat, cell for cell, for every community; and
-// the saver view on a real OpenGL context. (The cadence of a host's saver: the
-// run loop's test.)
+// marks all show the display habitat, cell for cell, for every community. (The
+// saver view's cadence: the saver soak's file; a host's: the run loop's test.)
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
-#include <array>
-#include <climits>
-#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -16,7 +12,6 @@
 #include "host/shared/pixel_trails.h"
 #include "saver/frame_driver.h"
 #include "saver/saver.h"
-#include "saver/saver_view.h"
 #include "tests/support/captured.h"
 #include "tests/support/gl_surface.h"
 #include "world/community.h"
@@ -92,63 +87,12 @@ TEST(Drawing, EveryKindShowsTheDisplayHabitatForEveryCommunity) {
     }
 }
 
-struct Surface : SaverSurface {
-    TestGLSurface gl;
-    void MakeCurrent() override {}
-    void SetFrameSize(int w, int h) override { w > 0 && h > 0 && gl.Create(w, h); }
-};
-
 // How many pixels of `rgb` have the colour c.
 size_t Count(const std::vector<uint8_t>& rgb, RGB_888 c) {
     size_t n = 0;
     for (size_t i = 0; i < rgb.size(); i += 3)
         n += rgb[i] == c.r && rgb[i + 1] == c.g && rgb[i + 2] == c.b;
     return n;
-}
-bool AllOf(const std::vector<uint8_t>& rgb, RGB_888 c) {
-    return !rgb.empty() && Count(rgb, c) * 3 == rgb.size();
-}
-
-// The first tick after a start or resize only clears (to the clear colour / 255); later ticks
-// draw the world; a resize keeps the world; stop then start builds a new one, its community
-// the whole 64-bit reading mod 10, its size the frame's in whole pixels.
-TEST(SaverView, TicksResizeStopStartAndSizes) {
-    Surface surface;
-    Lumivor_saverView view({0, 0, {160, 120}}, false, &surface);
-    view.start = RunStart{StartClock::Fixed(1765000000), -1};  // community 0, (201, 202, 196)
-    view.startAnimation();
-    view.animateOneFrame();
-    EXPECT_TRUE(AllOf(surface.gl.ReadRGB(), {201, 202, 196}));
-    std::array<float, 4> clear{};
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear.data());
-    EXPECT_EQ(clear, (std::array{201 / 255.f, 202 / 255.f, 196 / 255.f, 1.f}));
-    view.animateOneFrame();
-    EXPECT_EQ(biotope.n_updates, 2u);
-    EXPECT_EQ(surface.gl.ReadRGB(), Raster(biotope.rgb_habitat));
-
-    view.setFrameSize({200.7, 90.2});
-    view.animateOneFrame();
-    EXPECT_TRUE(AllOf(surface.gl.ReadRGB(), {201, 202, 196}));
-    EXPECT_EQ(biotope.n_updates, 2u);
-
-    view.stopAnimation();
-    view.start.clock = StartClock::Fixed(4294967299LL);  // low 32 bits: 3
-    view.startAnimation();
-    EXPECT_EQ(biotope.seed, 4294967299u);
-    EXPECT_TRUE(curr_comm_i == 9 && scr_w == 200 && scr_h == 90);  // fractions truncated
-    view.animateOneFrame();
-    EXPECT_TRUE(AllOf(surface.gl.ReadRGB(), *clear_rgb[9]));
-
-    // Empty or nonsense sizes give no world and no crash.
-    EXPECT_EQ(Lumivor_saverView::ToPixels(-3.5), 0);
-    EXPECT_EQ(Lumivor_saverView::ToPixels(std::nan("")), 0);
-    EXPECT_EQ(Lumivor_saverView::ToPixels(1e12), INT_MAX);
-    for (const SaverSize size : {SaverSize{0, 0}, SaverSize{0.6, 300}, SaverSize{300, 0}}) {
-        view.setFrameSize(size);
-        view.startAnimation();
-        for (int i = 0; i < 3; ++i) view.animateOneFrame();
-        EXPECT_FALSE(biotope.HasHabitat());
-    }
 }
 
 // The first OnDisplay of the process clears before it draws; later ones draw
@@ -157,10 +101,12 @@ TEST(FrameDriver, OnlyTheFirstDisplayOfTheProcessClears) {
     TestGLSurface gl;
     ASSERT_TRUE(gl.Create(64, 48));
     Captured([] { StartRun(64, 48, RunStart{StartClock::Fixed(1765000000), -1}); });
-    gl.Clear(0, 0, 0);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
     OnDisplay();
     EXPECT_EQ(Count(gl.ReadRGB(), {0, 0, 0}), 0u);
-    gl.Clear(0, 0, 0);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
     OnDisplay();
     EXPECT_GT(Count(gl.ReadRGB(), {0, 0, 0}), 64u * 48u / 2);  // a few trails on black
 }

@@ -1,12 +1,18 @@
-// The saver view on a real OpenGL context at length, for the sanitizer build and valgrind.
+// The saver view on a real OpenGL context: its cadence, then at length, for the sanitizer build
+// and valgrind.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <array>
+#include <climits>
+#include <cmath>
 #include <optional>
 #include <random>
 
 #include "saver/saver_view.h"
 #include "tests/support/gl_surface.h"
 #include "world/biotope.h"
+#include "world/community.h"
 
 struct Surface : SaverSurface {
     TestGLSurface gl;
@@ -17,6 +23,54 @@ struct Surface : SaverSurface {
         return gl.ReadRGB() == std::vector<uint8_t>(h.data, h.data + h.width * h.height * 3);
     }
 };
+
+bool AllOf(const std::vector<uint8_t>& rgb, RGB_888 c) {  // every pixel c
+    for (size_t i = 0; i < rgb.size(); i += 3)
+        if (rgb[i] != c.r || rgb[i + 1] != c.g || rgb[i + 2] != c.b) return false;
+    return !rgb.empty();
+}
+
+// The first tick after a start or resize only clears (to the clear colour / 255); later ticks
+// draw the world; a resize keeps the world; stop then start builds a new one, its community
+// the whole 64-bit reading mod 10, its size the frame's in whole pixels.
+TEST(SaverView, TicksResizeStopStartAndSizes) {
+    Surface surface;
+    Lumivor_saverView view({0, 0, {160, 120}}, false, &surface);
+    view.start = RunStart{StartClock::Fixed(1765000000), -1};  // community 0, (201, 202, 196)
+    view.startAnimation();
+    view.animateOneFrame();
+    EXPECT_TRUE(AllOf(surface.gl.ReadRGB(), {201, 202, 196}));
+    std::array<float, 4> clear{};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clear.data());
+    EXPECT_EQ(clear, (std::array{201 / 255.f, 202 / 255.f, 196 / 255.f, 1.f}));
+    view.animateOneFrame();
+    EXPECT_EQ(biotope.n_updates, 2u);
+    EXPECT_TRUE(surface.ShowsHabitat());
+
+    view.setFrameSize({200.7, 90.2});
+    view.animateOneFrame();
+    EXPECT_TRUE(AllOf(surface.gl.ReadRGB(), {201, 202, 196}));
+    EXPECT_EQ(biotope.n_updates, 2u);
+
+    view.stopAnimation();
+    view.start.clock = StartClock::Fixed(4294967299LL);  // low 32 bits: 3
+    view.startAnimation();
+    EXPECT_EQ(biotope.seed, 4294967299u);
+    EXPECT_TRUE(curr_comm_i == 9 && scr_w == 200 && scr_h == 90);  // fractions truncated
+    view.animateOneFrame();
+    EXPECT_TRUE(AllOf(surface.gl.ReadRGB(), *clear_rgb[9]));
+
+    // Empty or nonsense sizes give no world and no crash.
+    EXPECT_EQ(Lumivor_saverView::ToPixels(-3.5), 0);
+    EXPECT_EQ(Lumivor_saverView::ToPixels(std::nan("")), 0);
+    EXPECT_EQ(Lumivor_saverView::ToPixels(1e12), INT_MAX);
+    for (const SaverSize size : {SaverSize{0, 0}, SaverSize{0.6, 300}, SaverSize{300, 0}}) {
+        view.setFrameSize(size);
+        view.startAnimation();
+        for (int i = 0; i < 3; ++i) view.animateOneFrame();
+        EXPECT_FALSE(biotope.HasHabitat());
+    }
+}
 
 TEST(SaverSoak, RandomCyclesThenEveryCommunityAtLength) {
     const char* scale = std::getenv("LUMIVOR_SOAK_SCALE");  // scales the lengths; default 1

@@ -29,8 +29,7 @@ bool TestChild::Start(std::vector<std::string> args, const std::string& display,
         display.empty() ? unsetenv("DISPLAY") : setenv("DISPLAY", display.c_str(), 1);
         for (const std::string& e : env)
             setenv(e.substr(0, e.find('=')).c_str(), e.substr(e.find('=') + 1).c_str(), 1);
-        const std::string out = keep_out ? err_path + ".out" : "/dev/null";
-        dup2(open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
+        dup2(open((err_path + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
         dup2(open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
         execv(argv[0], argv.data());
         _exit(127);
@@ -64,8 +63,7 @@ bool TestChild::WaitForErr(const std::string& text, std::chrono::milliseconds li
 
 TestChild::~TestChild() {
     if (pid > 0 && kill(pid, SIGKILL) == 0) waitpid(pid, nullptr, 0);
-    if (!err_path.empty()) unlink(err_path.c_str());
-    if (keep_out && !err_path.empty()) unlink((err_path + ".out").c_str());
+    if (!err_path.empty()) unlink(err_path.c_str()), unlink((err_path + ".out").c_str());
 }
 
 const char kLumivor[] = LUMIVOR_BINARY_DIR "/cli/lumivor";
@@ -78,7 +76,6 @@ std::string Quoted(const std::string& text) {
 
 LumivorRun RunLumivor(const std::string& line, const std::vector<std::string>& env) {
     TestChild child;
-    child.keep_out = true;
     const bool started =
         child.Start({"/bin/sh", "-c", "exec " + Quoted(kLumivor) + " " + line}, "", env);
     // Its status first: the streams are complete once it has ended.

@@ -10,15 +10,15 @@
 
 #include "tests/support/files.h"
 
-// A program in its own process, standard error in a file; killed if dropped while running.
+// A program in its own process, standard error and output in files; killed if dropped while
+// running.
 struct TestChild {
     static constexpr int kTimedOut = -1000;
     pid_t pid = -1;          // -1 once it has ended
     int status = kTimedOut;  // exit status, or minus the signal that ended it
     std::string err_path;
-    bool keep_out = false;  // standard output into err_path + ".out", not dropped
     // Runs args[0] with this environment less XSCREENSAVER_WINDOW, DISPLAY=`display` (none
-    // if empty) and `env` ("NAME=value"); standard output is dropped unless kept.
+    // if empty) and `env` ("NAME=value").
     bool Start(std::vector<std::string> args, const std::string& display,
                const std::vector<std::string>& env = {});
     int Wait(std::chrono::milliseconds limit);  // `status`, or kTimedOut

@@ -39,11 +39,6 @@ bool TestGLSurface::Create(int w, int h) {
     return true;
 }
 
-void TestGLSurface::Clear(uint8_t r, uint8_t g, uint8_t b) {
-    glClearColor(r / 255.f, g / 255.f, b / 255.f, 1.f);
-    glClear(GL_COLOR_BUFFER_BIT);
-}
-
 std::vector<uint8_t> TestGLSurface::ReadRGB() const {
     std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
     if (!rgb.empty()) surface_.ReadRGB(rgb.data());

@@ -17,8 +17,6 @@ class TestGLSurface {
     // (a new framebuffer object starts black). Returns false with a message on stderr
     // when EGL or OpenGL is unavailable.
     bool Create(int w, int h);
-    // glClearColor(r/255, g/255, b/255, 1) then glClear of the colour buffer.
-    void Clear(uint8_t r, uint8_t g, uint8_t b);
     // width*height*3 bytes, rows tightly packed, row 0 = bottom row.
     std::vector<uint8_t> ReadRGB() const;
     // Releases the framebuffer object; the context stays for the process.
