@@ -72,13 +72,7 @@ class WaylandWatcher : public IdleWatcher {
         }
 #ifdef LUMIVOR_HAVE_EXT_IDLE_NOTIFY_XML
         if (notifier_) {
-            static const ext_idle_notification_v1_listener kNotified = {
-                [](void* data, ext_idle_notification_v1*) {
-                    static_cast<WaylandWatcher*>(data)->idle_ = true;
-                },
-                [](void* data, ext_idle_notification_v1*) {
-                    static_cast<WaylandWatcher*>(data)->idle_ = false;
-                }};
+            static const ext_idle_notification_v1_listener kNotified = {OnIdle, OnResumed};
             notification_ = ext_idle_notifier_v1_get_idle_notification(notifier_, ms, seat_);
             ext_idle_notification_v1_add_listener(notification_, &kNotified, this);
             source_ = "the compositor's ext-idle-notify-v1";
@@ -87,13 +81,7 @@ class WaylandWatcher : public IdleWatcher {
 #endif
 #ifdef LUMIVOR_HAVE_KDE_IDLE_XML
         if (kde_idle_) {
-            static const org_kde_kwin_idle_timeout_listener kNotified = {
-                [](void* data, org_kde_kwin_idle_timeout*) {
-                    static_cast<WaylandWatcher*>(data)->idle_ = true;
-                },
-                [](void* data, org_kde_kwin_idle_timeout*) {
-                    static_cast<WaylandWatcher*>(data)->idle_ = false;
-                }};
+            static const org_kde_kwin_idle_timeout_listener kNotified = {OnIdle, OnResumed};
             timeout_ = org_kde_kwin_idle_get_idle_timeout(kde_idle_, seat_, ms);
             org_kde_kwin_idle_timeout_add_listener(timeout_, &kNotified, this);
             source_ = "the compositor's org_kde_kwin_idle";
@@ -135,6 +123,16 @@ class WaylandWatcher : public IdleWatcher {
 #endif
 
   private:
+    // Both protocols' notifications: the idle time was reached, input resumed.
+    template <typename Notification>
+    static void OnIdle(void* data, Notification*) {
+        static_cast<WaylandWatcher*>(data)->idle_ = true;
+    }
+    template <typename Notification>
+    static void OnResumed(void* data, Notification*) {
+        static_cast<WaylandWatcher*>(data)->idle_ = false;
+    }
+
     void AddGlobal(wl_registry* registry, uint32_t name, const char* interface) {
         if (std::strcmp(interface, wl_seat_interface.name) == 0 && !seat_) {
             seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
