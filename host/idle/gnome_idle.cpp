@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -269,10 +268,9 @@ std::unique_ptr<IdleWatcher> OpenGnomeWatcher(const WindowJob& job, long long af
         return nullptr;
     }
     *answered = true;
-    std::unique_ptr<GnomeWatcher> watcher(new (std::nothrow) GnomeWatcher(bus, job));
+    std::unique_ptr<GnomeWatcher> watcher = NewWatcher<GnomeWatcher>(job.diag, bus, job);
     if (!watcher) {
         g_object_unref(bus);
-        std::fprintf(job.diag, "lumivor: no memory for the idle watcher\n");
         return nullptr;
     }
     if (!watcher->Watch(after_seconds)) return nullptr;

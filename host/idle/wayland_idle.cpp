@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "host/idle/idle_watcher.h"
 #include "host/shared/run_loop.h"
@@ -183,10 +182,9 @@ std::unique_ptr<IdleWatcher> OpenWaylandWatcher(const WindowJob& job, long long 
             name != nullptr ? name : "wayland-0", std::strerror(errno != 0 ? errno : ENOENT));
         return nullptr;
     }
-    std::unique_ptr<WaylandWatcher> watcher(new (std::nothrow) WaylandWatcher(display, job));
+    std::unique_ptr<WaylandWatcher> watcher = NewWatcher<WaylandWatcher>(job.diag, display, job);
     if (!watcher) {
         wl_display_disconnect(display);
-        std::fprintf(job.diag, "lumivor: no memory for the idle watcher\n");
         return nullptr;
     }
     switch (watcher->Watch(after_seconds)) {

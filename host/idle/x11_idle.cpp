@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <new>
 
 #include "host/idle/idle_watcher.h"
 #include "host/shared/clocks.h"
@@ -108,13 +107,12 @@ std::unique_ptr<IdleWatcher> OpenX11Watcher(const WindowJob& job, long long afte
         XCloseDisplay(display);
         return nullptr;
     }
-    std::unique_ptr<IdleWatcher> watcher(new (std::nothrow)
-                                             X11Watcher(display, job, after_seconds));
+    std::unique_ptr<X11Watcher> watcher =
+        NewWatcher<X11Watcher>(job.diag, display, job, after_seconds);
     if (!watcher) {
-        std::fprintf(job.diag, "lumivor: no memory for the idle watcher\n");
         XCloseDisplay(display);
         return nullptr;
     }
-    if (static_cast<X11Watcher*>(watcher.get())->DaemonRuns()) return nullptr;
+    if (watcher->DaemonRuns()) return nullptr;
     return watcher;
 }
