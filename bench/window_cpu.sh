@@ -45,11 +45,5 @@ start_saver() {
 measured() { echo lumivor "$saver_pid" Xvfb "$xvfb_pid"; }
 
 say_machine
-for size in $SIZES; do
-    start_xvfb window_cpu.sh "$size"
-    measure_presets "$size" 'lumivor: window'
-    kill "$xvfb_pid"
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
-done
+for size in $SIZES; do measure_on_xvfb window_cpu.sh "$size" 'lumivor: window'; done
 echo "load average at end: $(load_average)"

@@ -73,11 +73,5 @@ timeout 300 wine wineboot --init >"$work/wineboot.log" 2>&1 || {
 }
 # The prefix's processes end before the first run, which starts them again on its display.
 timeout 60 wineserver -w || wineserver -k
-for size in $SIZES; do
-    start_xvfb windows_cpu.sh "$size"
-    measure_presets "$size" "^lumivor: ${size},"
-    kill "$xvfb_pid"
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
-done
+for size in $SIZES; do measure_on_xvfb windows_cpu.sh "$size" "^lumivor: ${size},"; done
 echo "load average at end: $(load_average)"
