@@ -90,7 +90,6 @@ class X11Watcher : public IdleWatcher {
 
 std::unique_ptr<IdleWatcher> OpenX11Watcher(const WindowJob& job, long long after_seconds) {
     const char* name = job.display_name.empty() ? nullptr : job.display_name.c_str();
-    x_connection_lost = false;
     Display* display = XOpenDisplay(name);
     if (display == nullptr) {
         if (name == nullptr) name = std::getenv("DISPLAY");
