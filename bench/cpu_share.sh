@@ -8,6 +8,26 @@
 
 TICK=$(getconf CLK_TCK)
 
+# need_tools NAME HINT TOOL...: exits after a line naming HINT (how to install
+# it) for the first TOOL that is not installed. NAME is the calling script's.
+need_tools() {
+    name=$1 hint=$2
+    shift 2
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null && continue
+        echo "$name: $tool is not installed ($hint)" >&2
+        exit 1
+    done
+}
+
+# need_program NAME PATH: exits after a line unless PATH is an executable file.
+need_program() {
+    if [ ! -x "$2" ]; then
+        echo "$1: no program at $2" >&2
+        exit 1
+    fi
+}
+
 # Clock ticks of CPU time (user + system) process $1 has used so far; 0 for no
 # process ("" or "-").
 cpu_ticks() {

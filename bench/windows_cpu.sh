@@ -20,12 +20,7 @@ WARMUP=5
 # shellcheck source=bench/cpu_share.sh
 . "$(dirname "$0")/cpu_share.sh"
 
-for tool in Xvfb wine wineserver; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "windows_cpu.sh: $tool is not installed (scripts/deps.sh test)" >&2
-        exit 1
-    fi
-done
+need_tools windows_cpu.sh "scripts/deps.sh test" Xvfb wine wineserver
 if [ ! -f "$SCR" ]; then
     echo "windows_cpu.sh: no program at $SCR (scripts/windows.sh build)" >&2
     exit 1
