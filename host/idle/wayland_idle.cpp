@@ -148,11 +148,10 @@ class WaylandWatcher : public IdleWatcher {
 #endif
     }
 
-    bool Lost() {
+    void Lost() {
         const int err = wl_display_get_error(display_);
         std::fprintf(diag_, "lumivor: lost the connection to the Wayland compositor (%s)\n",
                      std::strerror(err != 0 ? err : EPIPE));
-        return false;
     }
 
     wl_display* display_;
