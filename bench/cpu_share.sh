@@ -2,11 +2,31 @@
 # What the CPU-share benchmarks share (sourced by window_cpu.sh, wayland_cpu.sh
 # and windows_cpu.sh): a process's CPU time, an Xvfb of a given size, the
 # measurement of a running saver beside the servers it draws through, and the
-# loop over the communities. The sourcing script sets $work (a scratch
-# folder), SECONDS_MEASURED, WARMUP and PRESETS, and defines start_saver and
-# measured (see measure_presets).
+# loop over the communities, on an Xvfb of its own where asked. The sourcing
+# script sets $work (a scratch folder), SECONDS_MEASURED, WARMUP and PRESETS,
+# and defines start_saver and measured (see measure_presets).
 
 TICK=$(getconf CLK_TCK)
+
+# need_tools NAME HINT TOOL...: exits after a line naming HINT (how to install
+# it) for the first TOOL that is not installed. NAME is the calling script's.
+need_tools() {
+    name=$1 hint=$2
+    shift 2
+    for tool in "$@"; do
+        command -v "$tool" >/dev/null && continue
+        echo "$name: $tool is not installed ($hint)" >&2
+        exit 1
+    done
+}
+
+# need_program NAME PATH: exits after a line unless PATH is an executable file.
+need_program() {
+    if [ ! -x "$2" ]; then
+        echo "$1: no program at $2" >&2
+        exit 1
+    fi
+}
 
 # Clock ticks of CPU time (user + system) process $1 has used so far; 0 for no
 # process ("" or "-").
@@ -23,6 +43,14 @@ load_average() {
 say_machine() {
     echo "machine: $(grep -m1 'model name' /proc/cpuinfo | sed 's/.*: //'), $(nproc) cores;" \
         "load average at start: $(load_average)"
+}
+
+# stop PID: ends process PID (a saver or a server this script started) and
+# reaps it; nothing for no process ("").
+stop() {
+    [ -n "$1" ] || return 0
+    kill "$1"
+    wait "$1" 2>/dev/null || true
 }
 
 # start_xvfb NAME SIZE: an Xvfb screen of SIZE (WxH); sets xvfb_pid and display.
@@ -65,8 +93,7 @@ measure() {
     # shellcheck disable=SC2086
     after=$(for pid in $pids; do cpu_ticks "$pid"; done | tr '\n' ' ')
     t1=$(date +%s.%N)
-    kill "$saver"
-    wait "$saver" 2>/dev/null || true
+    stop "$saver"
     tail -n +"$((lines_before + 1))" "$log" | grep 'ticks/s, CPU' | grep -v 'at exit' |
         awk -v size="$size" -v preset="$preset" -v names="$names" -v before="$before" \
             -v after="$after" -v t0="$t0" -v t1="$t1" -v hz="$TICK" '
@@ -101,4 +128,13 @@ measure_presets() {
         saver_pid=
         grep -m1 "$2" "$work/fps.log" | sed 's/^/    /' || true
     done
+}
+
+# measure_on_xvfb NAME SIZE PATTERN: measure_presets SIZE PATTERN on an Xvfb
+# screen of SIZE started for it (start_xvfb NAME SIZE) and stopped after.
+measure_on_xvfb() {
+    start_xvfb "$1" "$2"
+    measure_presets "$2" "$3"
+    stop "$xvfb_pid"
+    xvfb_pid=
 }

@@ -17,14 +17,8 @@ WARMUP=3
 # shellcheck source=bench/cpu_share.sh
 . "$(dirname "$0")/cpu_share.sh"
 
-if ! command -v Xvfb >/dev/null; then
-    echo "window_cpu.sh: Xvfb is not installed (apt-get install xvfb)" >&2
-    exit 1
-fi
-if [ ! -x "$LUMIVOR" ]; then
-    echo "window_cpu.sh: no program at $LUMIVOR" >&2
-    exit 1
-fi
+need_tools window_cpu.sh "apt-get install xvfb" Xvfb
+need_program window_cpu.sh "$LUMIVOR"
 
 work=$(mktemp -d)
 xvfb_pid=
@@ -45,11 +39,5 @@ start_saver() {
 measured() { echo lumivor "$saver_pid" Xvfb "$xvfb_pid"; }
 
 say_machine
-for size in $SIZES; do
-    start_xvfb window_cpu.sh "$size"
-    measure_presets "$size" 'lumivor: window'
-    kill "$xvfb_pid"
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
-done
+for size in $SIZES; do measure_on_xvfb window_cpu.sh "$size" 'lumivor: window'; done
 echo "load average at end: $(load_average)"

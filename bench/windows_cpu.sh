@@ -20,12 +20,7 @@ WARMUP=5
 # shellcheck source=bench/cpu_share.sh
 . "$(dirname "$0")/cpu_share.sh"
 
-for tool in Xvfb wine wineserver; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "windows_cpu.sh: $tool is not installed (scripts/deps.sh test)" >&2
-        exit 1
-    fi
-done
+need_tools windows_cpu.sh "scripts/deps.sh test" Xvfb wine wineserver
 if [ ! -f "$SCR" ]; then
     echo "windows_cpu.sh: no program at $SCR (scripts/windows.sh build)" >&2
     exit 1
@@ -73,11 +68,5 @@ timeout 300 wine wineboot --init >"$work/wineboot.log" 2>&1 || {
 }
 # The prefix's processes end before the first run, which starts them again on its display.
 timeout 60 wineserver -w || wineserver -k
-for size in $SIZES; do
-    start_xvfb windows_cpu.sh "$size"
-    measure_presets "$size" "^lumivor: ${size},"
-    kill "$xvfb_pid"
-    wait "$xvfb_pid" 2>/dev/null || true
-    xvfb_pid=
-done
+for size in $SIZES; do measure_on_xvfb windows_cpu.sh "$size" "^lumivor: ${size},"; done
 echo "load average at end: $(load_average)"

@@ -38,7 +38,12 @@ void HSLtoRGB(const HSL_888* in, RGB_888* out) {
 // Single-precision forms. Every expression keeps the operation order written
 // here: the results are compared bit for bit, so no reassociation.
 
-void RGBtoHSL(const RGB* in, HSL* out) {
+namespace {
+
+// Both forms: the main one stops at the first hue case that holds; the
+// reference form (`adds_each_case`) tests the three one after another, each
+// adding its term. At most one of them holds, so the result is the same.
+void ToHSL(const RGB* in, HSL* out, bool adds_each_case) {
     const float r = in->r, g = in->g, b = in->b;
     float mn = r < g ? r : g;
     if (b < mn) mn = b;
@@ -50,7 +55,11 @@ void RGBtoHSL(const RGB* in, HSL* out) {
     if (l > 0.0f && l < 1.0f) s = d / (l < 0.5f ? l + l : l * -2.0f + 2.0f);
     float h = 0.0f;
     if (d > 0.0f) {
-        if (mx == r && mx != g) {
+        if (adds_each_case) {
+            if (mx == r && mx != g) h += (g - b) / d;
+            if (mx == g && mx != b) h += (b - r) / d + 2.0f;
+            if (mx == b && mx != r) h += (r - g) / d + 4.0f;
+        } else if (mx == r && mx != g) {
             h = (g - b) / d;
         } else if (mx == g && mx != b) {
             h = (b - r) / d + 2.0f;
@@ -65,38 +74,19 @@ void RGBtoHSL(const RGB* in, HSL* out) {
     out->l = l;
 }
 
-// Reference form: the three hue cases are tested one after another, each
-// adding its term; at most one of them holds, so the result is the same.
-void RGBtoHSL_org(const RGB* in, HSL* out) {
-    const float r = in->r, g = in->g, b = in->b;
-    float mn = r < g ? r : g;
-    if (b < mn) mn = b;
-    float mx = r > g ? r : g;
-    if (b > mx) mx = b;
-    const float d = mx - mn;
-    const float l = (mn + mx) * 0.5f;
-    float s = 0.0f;
-    if (l > 0.0f && l < 1.0f) s = d / (l < 0.5f ? l + l : l * -2.0f + 2.0f);
-    float h = 0.0f;
-    if (d > 0.0f) {
-        if (mx == r && mx != g) h += (g - b) / d;
-        if (mx == g && mx != b) h += (b - r) / d + 2.0f;
-        if (mx == b && mx != r) h += (r - g) / d + 4.0f;
-        h = 60.0f * h;
-        if (h < 0.0f) h += 360.0f;
-    }
-    out->h = h;
-    out->s = s;
-    out->l = l;
-}
-
-namespace {
-
 float at_most_one(float x) {
     return x > 1.0f ? 1.0f : x;
 }
 
 }  // namespace
+
+void RGBtoHSL(const RGB* in, HSL* out) {
+    ToHSL(in, out, false);
+}
+
+void RGBtoHSL_org(const RGB* in, HSL* out) {
+    ToHSL(in, out, true);
+}
 
 void HSLtoRGB(const HSL* in, RGB* out) {
     const float k = 0.016666668f;  // 1/60, as a multiplier

@@ -7,14 +7,11 @@
 // goes through WaitForEvents so a stop signal ends it.
 
 #include <gio/gio.h>
-#include <sys/epoll.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -180,9 +177,7 @@ class GnomeWatcher : public IdleWatcher {
     }
 
     // One turn of the watcher's main context: waits at most wait_ns (or until a
-    // stop signal) for its sources and dispatches what is ready. GDBus reads the
-    // bus in a thread of its own and wakes the context through one descriptor;
-    // should there be more, an epoll set waits on all of them at once.
+    // stop signal) for its sources' descriptors and dispatches what is ready.
     bool Iterate(long long wait_ns) {
         gint priority = 0;
         g_main_context_prepare(context_, &priority);
@@ -196,24 +191,8 @@ class GnomeWatcher : public IdleWatcher {
         std::vector<pollfd> polled(static_cast<size_t>(std::max(count, 1)), pollfd{-1, 0, 0});
         for (size_t i = 0; i < static_cast<size_t>(count); ++i)
             polled[i] = {fds_[i].fd, static_cast<short>(fds_[i].events), 0};
-        if (count <= 1) {
-            if (WaitForEvents(polled.data(), wait_ns) < 0 && errno != EINTR) return Failed("poll");
-        } else {
-            const int set = epoll_create1(EPOLL_CLOEXEC);
-            if (set < 0) return Failed("epoll_create1");
-            for (const pollfd& fd : polled) {
-                epoll_event event{};
-                event.events = static_cast<uint32_t>(fd.events);  // poll's bits are epoll's
-                epoll_ctl(set, EPOLL_CTL_ADD, fd.fd, &event);
-            }
-            pollfd any{set, POLLIN, 0};
-            const int waited = WaitForEvents(&any, wait_ns);
-            const int wait_error = errno;
-            close(set);
-            errno = wait_error;
-            if (waited < 0 && errno != EINTR) return Failed("poll");
-            poll(polled.data(), polled.size(), 0);
-        }
+        if (WaitForEvents(polled.data(), wait_ns, polled.size()) < 0 && errno != EINTR)
+            return Failed("poll");
         for (size_t i = 0; i < static_cast<size_t>(count); ++i)
             fds_[i].revents = static_cast<gushort>(polled[i].revents);
         if (g_main_context_check(context_, priority, fds_.data(), count))
@@ -269,10 +248,9 @@ std::unique_ptr<IdleWatcher> OpenGnomeWatcher(const WindowJob& job, long long af
         return nullptr;
     }
     *answered = true;
-    std::unique_ptr<GnomeWatcher> watcher(new (std::nothrow) GnomeWatcher(bus, job));
+    std::unique_ptr<GnomeWatcher> watcher = NewWatcher<GnomeWatcher>(job.diag, bus, job);
     if (!watcher) {
         g_object_unref(bus);
-        std::fprintf(job.diag, "lumivor: no memory for the idle watcher\n");
         return nullptr;
     }
     if (!watcher->Watch(after_seconds)) return nullptr;

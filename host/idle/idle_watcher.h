@@ -3,6 +3,8 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
+#include <utility>
 
 #include "host/shared/window_job.h"
 
@@ -26,6 +28,14 @@ class IdleWatcher {
     // What the watcher listens to, for the line that says it watches.
     virtual const char* Source() const = 0;
 };
+
+// A watcher made without throwing: null after one line on `diag` when memory runs out.
+template <typename Watcher, typename... Args>
+std::unique_ptr<Watcher> NewWatcher(std::FILE* diag, Args&&... args) {
+    std::unique_ptr<Watcher> watcher(new (std::nothrow) Watcher(std::forward<Args>(args)...));
+    if (!watcher) std::fprintf(diag, "lumivor: no memory for the idle watcher\n");
+    return watcher;
+}
 
 // Each returns null after one line on `diag` saying why this desktop cannot be watched.
 std::unique_ptr<IdleWatcher> OpenX11Watcher(const WindowJob& job, long long after_seconds);

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "host/idle/idle_watcher.h"
 #include "host/shared/run_loop.h"
@@ -72,13 +71,7 @@ class WaylandWatcher : public IdleWatcher {
         }
 #ifdef LUMIVOR_HAVE_EXT_IDLE_NOTIFY_XML
         if (notifier_) {
-            static const ext_idle_notification_v1_listener kNotified = {
-                [](void* data, ext_idle_notification_v1*) {
-                    static_cast<WaylandWatcher*>(data)->idle_ = true;
-                },
-                [](void* data, ext_idle_notification_v1*) {
-                    static_cast<WaylandWatcher*>(data)->idle_ = false;
-                }};
+            static const ext_idle_notification_v1_listener kNotified = {OnIdle, OnResumed};
             notification_ = ext_idle_notifier_v1_get_idle_notification(notifier_, ms, seat_);
             ext_idle_notification_v1_add_listener(notification_, &kNotified, this);
             source_ = "the compositor's ext-idle-notify-v1";
@@ -87,13 +80,7 @@ class WaylandWatcher : public IdleWatcher {
 #endif
 #ifdef LUMIVOR_HAVE_KDE_IDLE_XML
         if (kde_idle_) {
-            static const org_kde_kwin_idle_timeout_listener kNotified = {
-                [](void* data, org_kde_kwin_idle_timeout*) {
-                    static_cast<WaylandWatcher*>(data)->idle_ = true;
-                },
-                [](void* data, org_kde_kwin_idle_timeout*) {
-                    static_cast<WaylandWatcher*>(data)->idle_ = false;
-                }};
+            static const org_kde_kwin_idle_timeout_listener kNotified = {OnIdle, OnResumed};
             timeout_ = org_kde_kwin_idle_get_idle_timeout(kde_idle_, seat_, ms);
             org_kde_kwin_idle_timeout_add_listener(timeout_, &kNotified, this);
             source_ = "the compositor's org_kde_kwin_idle";
@@ -135,6 +122,16 @@ class WaylandWatcher : public IdleWatcher {
 #endif
 
   private:
+    // Both protocols' notifications: the idle time was reached, input resumed.
+    template <typename Notification>
+    static void OnIdle(void* data, Notification*) {
+        static_cast<WaylandWatcher*>(data)->idle_ = true;
+    }
+    template <typename Notification>
+    static void OnResumed(void* data, Notification*) {
+        static_cast<WaylandWatcher*>(data)->idle_ = false;
+    }
+
     void AddGlobal(wl_registry* registry, uint32_t name, const char* interface) {
         if (std::strcmp(interface, wl_seat_interface.name) == 0 && !seat_) {
             seat_ = static_cast<wl_seat*>(wl_registry_bind(registry, name, &wl_seat_interface, 1));
@@ -151,11 +148,10 @@ class WaylandWatcher : public IdleWatcher {
 #endif
     }
 
-    bool Lost() {
+    void Lost() {
         const int err = wl_display_get_error(display_);
         std::fprintf(diag_, "lumivor: lost the connection to the Wayland compositor (%s)\n",
                      std::strerror(err != 0 ? err : EPIPE));
-        return false;
     }
 
     wl_display* display_;
@@ -185,10 +181,9 @@ std::unique_ptr<IdleWatcher> OpenWaylandWatcher(const WindowJob& job, long long 
             name != nullptr ? name : "wayland-0", std::strerror(errno != 0 ? errno : ENOENT));
         return nullptr;
     }
-    std::unique_ptr<WaylandWatcher> watcher(new (std::nothrow) WaylandWatcher(display, job));
+    std::unique_ptr<WaylandWatcher> watcher = NewWatcher<WaylandWatcher>(job.diag, display, job);
     if (!watcher) {
         wl_display_disconnect(display);
-        std::fprintf(job.diag, "lumivor: no memory for the idle watcher\n");
         return nullptr;
     }
     switch (watcher->Watch(after_seconds)) {

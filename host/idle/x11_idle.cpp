@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <new>
 
 #include "host/idle/idle_watcher.h"
 #include "host/shared/clocks.h"
@@ -91,7 +90,6 @@ class X11Watcher : public IdleWatcher {
 
 std::unique_ptr<IdleWatcher> OpenX11Watcher(const WindowJob& job, long long after_seconds) {
     const char* name = job.display_name.empty() ? nullptr : job.display_name.c_str();
-    x_connection_lost = false;
     Display* display = XOpenDisplay(name);
     if (display == nullptr) {
         if (name == nullptr) name = std::getenv("DISPLAY");
@@ -108,13 +106,12 @@ std::unique_ptr<IdleWatcher> OpenX11Watcher(const WindowJob& job, long long afte
         XCloseDisplay(display);
         return nullptr;
     }
-    std::unique_ptr<IdleWatcher> watcher(new (std::nothrow)
-                                             X11Watcher(display, job, after_seconds));
+    std::unique_ptr<X11Watcher> watcher =
+        NewWatcher<X11Watcher>(job.diag, display, job, after_seconds);
     if (!watcher) {
-        std::fprintf(job.diag, "lumivor: no memory for the idle watcher\n");
         XCloseDisplay(display);
         return nullptr;
     }
-    if (static_cast<X11Watcher*>(watcher.get())->DaemonRuns()) return nullptr;
+    if (watcher->DaemonRuns()) return nullptr;
     return watcher;
 }

@@ -21,7 +21,7 @@ struct Parsed {
     WindowArgs window;
     bool ticks_given = false;
     bool minutes_given = false;
-    bool pace_given = false;           // --ticks-per-second
+    bool pace_given = false;  // --ticks-per-second (else --wallpaper has a pace of its own)
     const char* video_only = nullptr;  // an option given that needs --video
     ScrArgs scr = {};
     int switches = 0;                            // of /s, /p and /c
@@ -130,6 +130,14 @@ bool SetSize(Parsed& p, const char* value) {
     return true;
 }
 
+bool SetPace(Parsed& p, const char* value) {
+    long long n = 0;
+    if (!ParseInteger(value, 10, 1, kTicksPerSecond, &n)) return false;
+    p.window.job.ticks_per_second = static_cast<int>(n);
+    p.pace_given = true;
+    return true;
+}
+
 bool SetHabitat(Parsed& p, const char* value) {
     (p.command == kRenderCommand ? p.render.job.habitat_path : p.window.job.habitat_path) = value;
     return true;
@@ -234,23 +242,10 @@ const Option kOptions[] = {
      "on Wayland (wlr-layer-shell); ticks only while it is seen",
      [](Parsed& p, const char*) { return p.window.job.wallpaper = true; }},
     {"ticks-per-second", nullptr, "N", kIdleCommand, "a pace 1..75",
-     "the pace: the same pictures, N a second (default 75)",
-     [](Parsed& p, const char* v) {
-         long long n = 0;
-         if (!ParseInteger(v, 10, 1, kTicksPerSecond, &n)) return false;
-         p.window.job.ticks_per_second = static_cast<int>(n);
-         return true;
-     }},
+     "the pace: the same pictures, N a second (default 75)", SetPace},
     {"ticks-per-second", nullptr, "N", kWindowCommand, "a pace 1..75",
      "the pace: the same pictures, N a second (default 75; with\n"
-     "--wallpaper 8)",
-     [](Parsed& p, const char* v) {
-         long long n = 0;
-         if (!ParseInteger(v, 10, 1, kTicksPerSecond, &n)) return false;
-         p.window.job.ticks_per_second = static_cast<int>(n);
-         p.pace_given = true;
-         return true;
-     }},
+     "--wallpaper 8)", SetPace},
     {"wayland", nullptr, nullptr, kIdleCommand, nullptr,
      "watch the Wayland compositor's idle time and cover every\n"
      "output (the default when WAYLAND_DISPLAY is set)",

@@ -47,12 +47,12 @@ bool StopRequested() {
 }
 
 #ifndef _WIN32
-int WaitForEvents(pollfd* fd, long long wait_ns) {
+int WaitForEvents(pollfd* fds, long long wait_ns, nfds_t count) {
     if (stop_requested != 0 || wait_ns < 0) wait_ns = 0;
     const timespec timeout{static_cast<time_t>(wait_ns / 1000000000LL),
                            static_cast<long>(wait_ns % 1000000000LL)};
     // A stop that was held until now arrives here and ends the wait at once.
-    return ppoll(fd, 1, &timeout, signals_held ? &wait_mask : nullptr);
+    return ppoll(fds, count, &timeout, signals_held ? &wait_mask : nullptr);
 }
 #endif
 

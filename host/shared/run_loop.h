@@ -83,7 +83,8 @@ bool PumpUntil(Done done, Pump pump) {
 }
 
 #ifndef _WIN32
-// Waits at most wait_ns for `fd`'s events, or until a stop signal; no wait at
-// all when a stop was requested. Returns poll's result.
-int WaitForEvents(pollfd* fd, long long wait_ns);
+// Waits at most wait_ns for the events of `count` descriptors from `fds`, or
+// until a stop signal; no wait at all when a stop was requested. Returns poll's
+// result.
+int WaitForEvents(pollfd* fds, long long wait_ns, nfds_t count = 1);
 #endif

@@ -8,15 +8,15 @@
 #include "saver/saver.h"
 #include "saver/tick_clock.h"
 
-// How the window host shows its picture. kAuto: only the changed parts where the
-// renderer is software and the driver can present a part of the back buffer, else
-// the whole surface; kFull: always the whole surface; kParts: the changed parts
-// wherever the driver can.
 // The pace of --wallpaper unless --ticks-per-second says otherwise: the same
 // pictures as the saver's, slower, so that a desktop background costs next to
 // nothing of a core.
 constexpr int kWallpaperTicksPerSecond = 8;
 
+// How the window host shows its picture. kAuto: only the changed parts where the
+// renderer is software and the driver can present a part of the back buffer, else
+// the whole surface; kFull: always the whole surface; kParts: the changed parts
+// wherever the driver can.
 enum class PresentChoice { kAuto, kFull, kParts };
 
 // Whether a host paints the trails into pixels of its own instead of drawing

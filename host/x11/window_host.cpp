@@ -100,8 +100,6 @@ int RunSaver(const WindowJob& job, XWindow& window) {
 }  // namespace
 
 int RunWindowHost(const WindowJob& job) {
-    // A process may run the saver again (lumivor idle): nothing of the last run's display is left.
-    x_window_gone = x_connection_lost = false;
     const char* name = job.display_name.empty() ? nullptr : job.display_name.c_str();
     Display* display = XOpenDisplay(name);
     if (!display) {

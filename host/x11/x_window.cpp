@@ -58,6 +58,7 @@ bool HasExtension(const char* list, const char* name) {
 }  // namespace
 
 void InstallXErrorHandlers(Display* display) {
+    x_window_gone = x_connection_lost = false;
     int event_base = 0;
     if (!glXQueryExtension(display, &glx_error_base, &event_base)) glx_error_base = -1;
     XSetErrorHandler(OnXError);

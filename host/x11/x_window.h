@@ -16,7 +16,9 @@ extern bool x_window_gone;
 extern bool x_connection_lost;
 
 // Routes X errors and a lost connection into the flags above instead of
-// Xlib's default of printing and exiting at once.
+// Xlib's default of printing and exiting at once. Clears the flags: they then
+// speak of this display (a process may open one again, as lumivor idle does
+// for each run).
 void InstallXErrorHandlers(Display* display);
 
 enum class OpenResult {
