@@ -21,20 +21,12 @@ WARMUP=3
 # shellcheck source=tests/support/checks.sh
 . "$(dirname "$0")/../tests/support/checks.sh"
 
-for tool in sway setpriv; do
-    if ! command -v "$tool" >/dev/null; then
-        echo "wayland_cpu.sh: $tool is not installed (scripts/deps.sh test)" >&2
-        exit 1
-    fi
-done
+need_tools wayland_cpu.sh "scripts/deps.sh test" sway setpriv
 if [ "$(id -u)" -ne 0 ]; then
     echo "wayland_cpu.sh: runs as root (sway is started as the user nobody)" >&2
     exit 1
 fi
-if [ ! -x "$LUMIVOR" ]; then
-    echo "wayland_cpu.sh: no program at $LUMIVOR" >&2
-    exit 1
-fi
+need_program wayland_cpu.sh "$LUMIVOR"
 
 work=$(mktemp -d)
 chmod 755 "$work"
@@ -62,8 +54,7 @@ for size in $SIZES; do
         exit 1
     }
     measure_presets "$size" 'lumivor: Wayland'
-    kill "$sway_pid"
-    wait "$sway_pid" 2>/dev/null || true
+    stop "$sway_pid"
     sway_pid=
 done
 echo "load average at end: $(load_average)"
