@@ -172,8 +172,6 @@ TEST_F(HostTest, IdleWatcherRunsTheSaverWhileIdle) {
     const std::string screen = Screenshot(server.display, root);
     const std::string key = "DISPLAY=" + server.display_name + " xdotool key x";
     ASSERT_EQ(std::system(key.c_str()), 0) << key;
-    ASSERT_TRUE(child.WaitForErr("ticks in all", seconds(10))) << child.Err();
-    EXPECT_TRUE(ReadFile(kHabitat) == screen) << "the screen differs from the saved habitat";
     const auto runs = [&child] {
         const std::string err = child.Err();
         const std::regex start("community '");
@@ -182,6 +180,8 @@ TEST_F(HostTest, IdleWatcherRunsTheSaverWhileIdle) {
     for (int wait = 0; wait < 100 && runs() < 2; ++wait)
         if (child.Wait(std::chrono::milliseconds(100)) != TestChild::kTimedOut) break;
     EXPECT_EQ(runs(), 2) << child.Err();
+    // The first run saved its habitat before the second began.
+    EXPECT_TRUE(ReadFile(kHabitat) == screen) << "the screen differs from the saved habitat";
     child.Signal(SIGTERM);
     EXPECT_EQ(child.Wait(seconds(10)), 0) << child.Err();
 }
