@@ -36,6 +36,7 @@ void VideoWriter::Abandon() {}
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
@@ -348,10 +349,10 @@ AVFilterContext* AddSource(AVFilterGraph* graph, int width, int height, int form
 constexpr char kPaletteGen[] = "max_colors=256:reserve_transparent=1:stats_mode=full";
 constexpr char kPaletteUse[] = "dither=none:diff_mode=rectangle:new=0";
 
-// The lossy encoders' settings, chosen by bench/video.sh at 1920x1080.
+// x264's preset: at 1920x1080 "veryfast" in one thread kept the peak under
+// 96 MiB (two threads took 2.5 MiB more, "superfast" as much and "ultrafast"
+// 14 MiB less for files half as large again); bench/video.sh measures it.
 constexpr char kH264Preset[] = "veryfast";
-constexpr char kVp8Speed[] = "8";
-constexpr char kVp8Quality[] = "10";
 
 constexpr char kMP4NeedsSeeking[] =
     "MP4 needs a file that can seek; use .webm or .mkv for pipes and devices";
@@ -537,6 +538,7 @@ bool VideoWriter::Encoder::OpenCodec(std::string* reason) {
     AVDictionary* options = nullptr;
     if (h264) {
         av.av_dict_set(&options, "preset", kH264Preset, 0);
+        codec->thread_count = 1;
         av.av_dict_set(&options, "tune", "zerolatency", 0);
         av.av_dict_set(&options, "crf", "20", 0);
     } else {
@@ -549,11 +551,13 @@ bool VideoWriter::Encoder::OpenCodec(std::string* reason) {
             av.av_dict_set(&options, "tile-columns", "2", 0);
             av.av_dict_set(&options, "lossless", "1", 0);
         } else {
-            // VP8 keeps a quality only under a rate: one high enough never
-            // to bind (about 2 bits a pixel a second).
+            // VP8's constant quality needs a rate cap: 2 bits a pixel a
+            // second (4.1 Mbit/s at 1920x1080), which a busy time-lapse
+            // reaches, for a video a fifth of H.264's size and coarser.
             codec->bit_rate = static_cast<int64_t>(2.0 * codec->width * codec->height);
-            av.av_dict_set(&options, "cpu-used", kVp8Speed, 0);
-            av.av_dict_set(&options, "crf", kVp8Quality, 0);
+            av.av_dict_set(&options, "cpu-used", "16", 0);  // its fastest
+            av.av_dict_set(&options, "crf", "10", 0);
+            codec->thread_count = 1;
         }
     }
     int status = av.avcodec_open2(codec, encoder, &options);
@@ -587,7 +591,15 @@ bool VideoWriter::Encoder::BeginStream(std::string* reason) {
     }
     stream->time_base = codec->time_base;
     stream->avg_frame_rate = codec->framerate;
-    const int status = av.avformat_write_header(format, nullptr);
+    // Matroska gathers a cluster in memory before writing it: by default 5 MB
+    // or 5 seconds of video, which at 1080p lossless is tens of megabytes.
+    AVDictionary* options = nullptr;
+    if (container == VideoContainer::kWebM || container == VideoContainer::kMatroska) {
+        av.av_dict_set(&options, "cluster_size_limit", "1048576", 0);
+        av.av_dict_set(&options, "cluster_time_limit", "1000", 0);
+    }
+    const int status = av.avformat_write_header(format, &options);
+    av.av_dict_free(&options);
     if (status < 0) {
         *reason =
             "cannot begin the video: " + AvError(sink.error != 0 ? AVERROR(sink.error) : status);
@@ -686,13 +698,22 @@ void VideoWriter::Encoder::Convert(AVFrame* frame, const uint8_t* rgb, size_t st
         return;
     }
     if (frame->format == AV_PIX_FMT_BGRA) {
+        // A GIF's frames in 64 levels a channel (off by at most 2 of 255):
+        // palettegen and paletteuse keep a table entry for every colour they
+        // meet, which this bounds to 2^18 however long or large the clip.
+        static const auto level = [] {
+            std::array<uint8_t, 256> table{};
+            for (int v = 0; v < 256; ++v)
+                table[v] = static_cast<uint8_t>(((v * 63 + 127) / 255 * 255 + 31) / 63);
+            return table;
+        }();
         for (int y = 0; y < h; ++y) {
             const uint8_t* in = top + y * step;
             uint8_t* to = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
             for (int x = 0; x < w; ++x, in += 3, to += 4) {
-                to[0] = in[2];
-                to[1] = in[1];
-                to[2] = in[0];
+                to[0] = level[in[2]];
+                to[1] = level[in[1]];
+                to[2] = level[in[0]];
                 to[3] = 255;
             }
         }

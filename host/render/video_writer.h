@@ -3,16 +3,17 @@
 // in a thread of their own while the caller's simulation goes on.
 //
 // The container and codec come from the file name:
-//   .webm  VP8 in 4:2:0 (browsers play it everywhere; its encoder takes a
-//          third of VP9's memory);
+//   .webm  VP8 in 4:2:0 (browsers play it everywhere; its encoder takes
+//          less than half of VP9's memory);
 //   .mkv   the same in Matroska;
 //   .mp4   H.264 in 4:2:0 for the widest playback; an odd width or height is
 //          padded to even by repeating the last column or row, so the video is
 //          one pixel wider or taller than the picture;
 //   .gif   an animated GIF that loops, with one palette of 255 colours made
-//          for the whole clip (FFmpeg's palettegen and paletteuse filters);
-//          the frames wait, losslessly compressed, in an unnamed file beside
-//          the target until the last one has been counted into the palette;
+//          for the whole clip (FFmpeg's palettegen and paletteuse filters) from
+//          the pictures in 64 levels a channel; the frames wait, deflated, in
+//          an unnamed file beside the target until the last one has been
+//          counted into the palette;
 //   -      WebM on standard output (a stream needs no seeking; MP4 does and is
 //          refused there and on any target that cannot seek).
 // Lossless (WebM and Matroska only): VP9 lossless in planar RGB (gbrp), which

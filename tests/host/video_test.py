@@ -52,7 +52,27 @@ class InFolder(unittest.TestCase):  # a test with a temporary folder of its own
 
 
 class Video(InFolder):
-    def test_lossless_frames_are_the_pngs_of_their_ticks(self):
+    # A GIF that loops, with one global palette (FFmpeg 5.1 repeats it in the first frame, the
+    # others have none of their own), whose frames are `pictures` within that palette's error.
+    def assert_gif(self, path, pictures):
+        data, frames = Path(path).read_bytes(), ffmpeg_rgb(path)
+        self.assertIn(b"NETSCAPE2.0\x03\x01\x00\x00", data)  # loops forever
+        table = lambda at, flags: data[at:at + 3 * 2 ** ((flags & 7) + 1)] * (flags >> 7)
+        i, own = 13 + len(table(13, data[10])), []
+        while data[i] != 0x3B:  # images and extensions, each followed by its data blocks
+            local = table(i + 10, data[i + 9]) if data[i] == 0x2C else b""
+            own += [bool(local)] * (data[i] == 0x2C)
+            i += 11 + len(local) if data[i] == 0x2C else 2
+            while data[i]:
+                i += data[i] + 1
+            i += 1
+        self.assertEqual((data[10] >> 7, own[1:]), (1, [False] * (len(own) - 1)), path)
+        errors = [abs(a - b) for a, b in zip(frames, pictures)]
+        self.assertEqual(len(frames), len(pictures))
+        mean, worst = sum(errors) / len(errors), max(errors)  # measured: at most 1.6 and 5
+        self.assertTrue(mean <= 2.5 and worst <= 12, f"mean error {mean:.3f}, largest {worst}")
+
+    def test_lossless_and_gif_frames_are_the_pngs_of_their_ticks(self):
         start = self.path("start.ppm")
         self.ok("--no-gl", "--seed", 11, "--size", "53x29", "--ticks", 40, "--habitat", start)
         # (arguments, ticks, every): communities, odd sizes, both renderers, a start picture
@@ -63,9 +83,8 @@ class Video(InFolder):
         ]
         for args, ticks, every in cases:
             with self.subTest(args=args):
-                video = self.path("v.webm")
-                self.ok(*args, "--ticks", ticks, "--every", every, "--video", video, "--lossless")
-                frames = ffmpeg_rgb(video)
+                for video, lossless in [("v.webm", ["--lossless"]), ("v.gif", [])]:
+                    self.ok(*args, "--ticks", ticks, "--every", every, "--video", self.path(video), *lossless)
                 frame_ticks = sorted({*range(every, ticks + 1, every), ticks})
                 pngs = []
                 for t in frame_ticks:  # and each PNG is the habitat saved
@@ -74,17 +93,18 @@ class Video(InFolder):
                     pngs.append(ffmpeg_rgb(self.path("p.png")))
                     habitat = Path(self.path("p.ppm")).read_bytes().split(b"\n255\n", 1)[1]
                     self.assertTrue(pngs[-1] == habitat, f"the PNG of tick {t} is not the habitat")
-                self.assertTrue(frames == b"".join(pngs), f"frames of {frame_ticks} differ")
+                self.assertTrue(ffmpeg_rgb(self.path("v.webm")) == b"".join(pngs), f"frames of {frame_ticks} differ")
+                self.assert_gif(self.path("v.gif"), b"".join(pngs))
 
     def test_lossy_videos_have_the_frames_and_size_asked_and_play(self):
         run = ["--no-gl", "--seed", 2, "--size", "65x33", "--ticks", 40, "--every", 15]
-        for name, codec, size in [("v.webm", "vp9", (65, 33)), ("v.mkv", "vp9", (65, 33)),
+        for name, codec, size in [("v.webm", "vp8", (65, 33)), ("v.mkv", "vp8", (65, 33)),
                                   ("v.mp4", "h264", (66, 34))]:
             self.ok(*run, "--video", self.path(name))
             self.assertEqual(probe(self.path(name)), (codec, *size, 3), name)
         # WebM on standard output, a pipe that cannot seek.
         Path(self.path("out.webm")).write_bytes(self.ok(*run, "--video", "-").stdout)
-        self.assertEqual(probe(self.path("out.webm")), ("vp9", 65, 33, 3))
+        self.assertEqual(probe(self.path("out.webm")), ("vp8", 65, 33, 3))
         os.mkfifo(self.path("fifo.mp4"))
         self.ends(1, b"MP4 needs a file that can seek", *run, "--video", self.path("fifo.mp4"))
         usage = [(["--video", "v.avi"], b"needs a name ending in .webm"),
@@ -139,33 +159,34 @@ class Video(InFolder):
 
     def test_failures_keep_what_was_there(self):
         run = ["--no-gl", "--size", "320x240", "--every", 2, "--lossless"]
-        folder = self.path("out")
+        folder, small = self.path("out"), self.path("small")
         os.mkdir(folder)
-        target = os.path.join(folder, "v.webm")
-        Path(target).write_bytes(b"old")
-        # A folder the user cannot write: refused before the first tick.
-        os.chmod(folder, 0o555)
-        as_user = (lambda: os.setuid(65534)) if os.getuid() == 0 else None  # root as nobody
-        os.chmod(self.dir.name, 0o755)
-        self.ends(1, b"Permission denied", *run, "--ticks", 10, "--video", target,
-                     preexec_fn=as_user)
-        os.chmod(folder, 0o755)
-        self.assert_kept(folder, target)
-        # A full disk: a small tmpfs when it can be mounted, else a link to /dev/full.
-        small = self.path("small")
         os.mkdir(small)
-        full = os.path.join(small, "v.webm")
         mount = ["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small]
         mounted = (os.getuid() == 0 and shutil.which("mount") is not None
                    and subprocess.run(mount, capture_output=True).returncode == 0)
         if mounted:
             self.addCleanup(subprocess.run, ["umount", small], check=True)
-            Path(full).write_bytes(b"old")
-        else:
-            os.symlink("/dev/full", full)
-        self.ends(1, b"No space left on device", *run, "--ticks", 200, "--video", full)
-        if mounted:
-            self.assert_kept(small, full)
+        as_user = (lambda: os.setuid(65534)) if os.getuid() == 0 else None  # root as nobody
+        os.chmod(self.dir.name, 0o755)
+        for name in ["v.gif", "v.webm"]:  # a GIF's frames wait beside it, on the same disk
+            args = run[:-1] if name == "v.gif" else run
+            target, full = os.path.join(folder, name), os.path.join(small, name)
+            Path(target).write_bytes(b"old")
+            # A folder the user cannot write: refused before the first tick.
+            os.chmod(folder, 0o555)
+            self.ends(1, b"Permission denied", *args, "--ticks", 10, "--video", target,
+                      preexec_fn=as_user)
+            os.chmod(folder, 0o755)
+            self.assert_kept(folder, target)
+            if name == "v.gif":
+                os.remove(target)
+            # A full disk: a small tmpfs when it can be mounted, else a link to /dev/full.
+            Path(full).write_bytes(b"old") if mounted else os.symlink("/dev/full", full)
+            self.ends(1, b"No space left on device", *args, "--ticks", 200, "--video", full)
+            if mounted:
+                self.assert_kept(small, full)
+                os.remove(full)
         # A signal mid-encode: once frames are being written, SIGTERM ends the run. The
         # target has a second name, which must see the old video as well.
         other_name = self.path("v-link.webm")
