@@ -556,7 +556,7 @@ bool VideoWriter::Encoder::OpenCodec(std::string* reason) {
         } else {
             // VP8's constant quality needs a rate cap: 2 bits a pixel a
             // second (4.1 Mbit/s at 1920x1080), which a busy time-lapse
-            // reaches, for a video a fifth of H.264's size and coarser.
+            // reaches, for a video a sixth of H.264's size and coarser.
             codec->bit_rate = static_cast<int64_t>(2.0 * codec->width * codec->height);
             av.av_dict_set(&options, "cpu-used", "16", 0);  // its fastest
             av.av_dict_set(&options, "crf", "10", 0);
