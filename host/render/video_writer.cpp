@@ -36,6 +36,7 @@ void VideoWriter::Abandon() {}
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <condition_variable>
@@ -45,16 +46,21 @@ void VideoWriter::Abandon() {}
 #include <mutex>
 #include <system_error>
 #include <thread>
+#include <vector>
 
 #include "image/file_writer.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavfilter/avfilter.h>
+#include <libavfilter/buffersink.h>
+#include <libavfilter/buffersrc.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/macros.h>
 #include <libswscale/swscale.h>
 }
+#include <zlib.h>
 
 namespace {
 
@@ -73,6 +79,7 @@ namespace {
     X(avutil, av_frame_free)                    \
     X(avutil, av_frame_get_buffer)              \
     X(avutil, av_frame_make_writable)           \
+    X(avutil, av_frame_unref)                   \
     X(avutil, av_log_set_level)                 \
     X(avcodec, avcodec_find_encoder_by_name)    \
     X(avcodec, avcodec_alloc_context3)          \
@@ -99,9 +106,22 @@ namespace {
     X(swscale, sws_setColorspaceDetails)        \
     X(swscale, sws_scale)
 
+// The GIF's palette filters, loaded only for a GIF: libavfilter brings a
+// dozen more libraries, which the other videos need not map.
+#define LUMIVOR_AVFILTER_FUNCTIONS(X)         \
+    X(avfilter, avfilter_graph_alloc)         \
+    X(avfilter, avfilter_graph_free)          \
+    X(avfilter, avfilter_get_by_name)         \
+    X(avfilter, avfilter_graph_create_filter) \
+    X(avfilter, avfilter_link)                \
+    X(avfilter, avfilter_graph_config)        \
+    X(avfilter, av_buffersrc_add_frame_flags) \
+    X(avfilter, av_buffersink_get_frame)
+
 struct AvLibraries {
 #define LUMIVOR_AV_POINTER(library, name) decltype(&::name) name = nullptr;
     LUMIVOR_AV_FUNCTIONS(LUMIVOR_AV_POINTER)
+    LUMIVOR_AVFILTER_FUNCTIONS(LUMIVOR_AV_POINTER)
 #undef LUMIVOR_AV_POINTER
 };
 
@@ -113,12 +133,12 @@ AvLibraries av;
 // with: their structures change between major versions.
 struct FfmpegRelease {
     const char* version;
-    int avutil, avcodec, avformat, swscale;
+    int avutil, avcodec, avformat, swscale, avfilter;
     const char* debian;  // VERSION_ID in /etc/os-release
 };
 constexpr FfmpegRelease kTestedFfmpeg[] = {
-    {"5.1", 57, 59, 59, 6, "12"},
-    {"7.1", 59, 61, 61, 8, "13"},
+    {"5.1", 57, 59, 59, 6, 8, "12"},
+    {"7.1", 59, 61, 61, 8, 10, "13"},
 };
 
 // The index in kTestedFfmpeg of the release the headers are, or -1.
@@ -126,7 +146,8 @@ constexpr int BuiltFfmpeg() {
     for (int i = 0; i < static_cast<int>(std::size(kTestedFfmpeg)); ++i) {
         const FfmpegRelease& r = kTestedFfmpeg[i];
         if (r.avutil == LIBAVUTIL_VERSION_MAJOR && r.avcodec == LIBAVCODEC_VERSION_MAJOR &&
-            r.avformat == LIBAVFORMAT_VERSION_MAJOR && r.swscale == LIBSWSCALE_VERSION_MAJOR)
+            r.avformat == LIBAVFORMAT_VERSION_MAJOR && r.swscale == LIBSWSCALE_VERSION_MAJOR &&
+            r.avfilter == LIBAVFILTER_VERSION_MAJOR)
             return i;
     }
     return -1;
@@ -207,6 +228,30 @@ bool LoadAv(std::string* reason) {
     return failure.empty();
 }
 
+// Loads libavfilter of the same release, once, after LoadAv.
+bool LoadAvFilter(std::string* reason) {
+    static bool tried = false;
+    static std::string failure;
+    if (!tried) {
+        tried = true;
+        const FfmpegRelease& built = kTestedFfmpeg[BuiltFfmpeg()];
+        const std::string soname = "libavfilter.so." + std::to_string(built.avfilter);
+        void* avfilter = dlopen(soname.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (avfilter == nullptr) {
+            failure = std::string("a GIF needs FFmpeg ") + built.version + "'s " + soname + " (" +
+                      dlerror() + "); install libavfilter" + std::to_string(built.avfilter);
+        } else {
+#define LUMIVOR_AV_RESOLVE(library, name)                                 \
+    av.name = reinterpret_cast<decltype(av.name)>(dlsym(library, #name)); \
+    if (av.name == nullptr && failure.empty()) failure = "no " #name " in " #library;
+            LUMIVOR_AVFILTER_FUNCTIONS(LUMIVOR_AV_RESOLVE)
+#undef LUMIVOR_AV_RESOLVE
+        }
+    }
+    *reason = failure;
+    return failure.empty();
+}
+
 std::string AvError(int code) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av.av_strerror(code, text, sizeof text);
@@ -267,11 +312,47 @@ const char* MuxerName(VideoContainer container) {
             return "mp4";
         case VideoContainer::kMatroska:
             return "matroska";
+        case VideoContainer::kGif:
+            return "gif";
         case VideoContainer::kWebM:
             break;
     }
     return "webm";
 }
+
+// A filter of `graph`, or null.
+AVFilterContext* AddFilter(AVFilterGraph* graph, const char* filter, const std::string& args) {
+    const AVFilter* kind = av.avfilter_get_by_name(filter);
+    AVFilterContext* context = nullptr;
+    if (kind == nullptr ||
+        av.avfilter_graph_create_filter(&context, kind, filter,
+                                        args.empty() ? nullptr : args.c_str(), nullptr, graph) < 0)
+        return nullptr;
+    return context;
+}
+
+// A source of frames for a graph, of this size, format and time base.
+AVFilterContext* AddSource(AVFilterGraph* graph, int width, int height, int format,
+                           AVRational time_base) {
+    return AddFilter(graph, "buffer",
+                     "video_size=" + std::to_string(width) + "x" + std::to_string(height) +
+                         ":pix_fmt=" + std::to_string(format) +
+                         ":time_base=" + std::to_string(time_base.num) + "/" +
+                         std::to_string(time_base.den) + ":pixel_aspect=1/1");
+}
+
+// The palette of a GIF: 255 colours and one transparent entry, which the GIF
+// encoder gives the pixels that did not change since the frame before. Each
+// pixel takes its nearest colour, undithered: at 640x360 dithering made the
+// file nearly twice as large (7.9 MB against 4.3 MB for ten seconds), and it
+// would change still pixels from frame to frame.
+constexpr char kPaletteGen[] = "max_colors=256:reserve_transparent=1:stats_mode=full";
+constexpr char kPaletteUse[] = "dither=none:diff_mode=rectangle:new=0";
+
+// x264's preset, measured at 1920x1080 (bench/video.sh): "veryfast" alone
+// peaked at 96.1 MiB in one thread, 2.5 MiB more in two; "superfast" as
+// much; "ultrafast" 14 MiB less for files half as large again.
+constexpr char kH264Preset[] = "veryfast";
 
 constexpr char kMP4NeedsSeeking[] =
     "MP4 needs a file that can seek; use .webm or .mkv for pipes and devices";
@@ -288,12 +369,29 @@ struct VideoWriter::Encoder {
     Sink sink;
     AVFormatContext* format = nullptr;
     AVIOContext* io = nullptr;
-    AVCodecContext* codec = nullptr;
+    AVCodecContext* codec = nullptr;  // the encoder of what the muxer writes
     AVStream* stream = nullptr;
     SwsContext* scaler = nullptr;
     AVPacket* packet = nullptr;
     AVFrame* frames[2] = {nullptr, nullptr};
     bool header_written = false;
+
+    // GIF: during the run each frame goes to the `counting` graph
+    // (palettegen) and to `spool`, XORed with the frame before and deflated
+    // (what stayed is zeros, which pack tightly and fast); at the end
+    // `mapping` (paletteuse) puts the frames read back in the palette.
+    bool gif = false;
+    std::FILE* spool = nullptr;
+    std::vector<uint8_t> previous;  // the frame before, BGRA rows
+    std::vector<uint8_t> change;    // this frame XOR the one before
+    std::vector<uint8_t> packed;    // that deflated
+    AVFilterGraph* counting = nullptr;
+    AVFilterContext* counted = nullptr;  // its source
+    AVFilterContext* palette_out = nullptr;
+    AVFilterGraph* mapping = nullptr;
+    AVFilterContext* mapped_in = nullptr;
+    AVFilterContext* mapped_out = nullptr;
+    AVFrame* spare = nullptr;  // a frame between the stages of the mapping
 
     std::thread thread;
     std::mutex mutex;
@@ -316,11 +414,20 @@ struct VideoWriter::Encoder {
         for (AVFrame*& f : frames) av.av_frame_free(&f);
         av.av_packet_free(&packet);
         av.avcodec_free_context(&codec);
+        av.av_frame_free(&spare);
+        if (av.avfilter_graph_free != nullptr) {
+            av.avfilter_graph_free(&counting);
+            av.avfilter_graph_free(&mapping);
+        }
+        if (spool != nullptr) std::fclose(spool);
+        spool = nullptr;
         if (format != nullptr) av.avformat_free_context(format);
         format = nullptr;
         if (io != nullptr) av.av_freep(&io->buffer);
         av.avio_context_free(&io);
     }
+
+    AVRational Rate() const { return av.av_d2q(settings.fps, 1000000); }
 
     bool Fail(const std::string& what) {
         std::lock_guard<std::mutex> lock(mutex);
@@ -332,8 +439,15 @@ struct VideoWriter::Encoder {
 
     bool OpenOutput(std::string* reason);
     bool OpenCodec(std::string* reason);
+    bool OpenSpool(std::string* reason);
+    bool BeginStream(std::string* reason);
+    bool OpenFrames(std::string* reason);
+    bool Spool(const AVFrame* frame);
     void Convert(AVFrame* frame, const uint8_t* rgb, size_t stride, bool bottom_up);
-    bool Encode(AVFrame* frame);
+    bool Encode(AVCodecContext* encoder, AVFrame* frame);
+    bool Take(AVFrame* frame);
+    bool WriteGif();
+    bool MapFrame(AVFrame* frame);
     void Run();
 };
 
@@ -386,8 +500,9 @@ bool VideoWriter::Encoder::OpenOutput(std::string* reason) {
 }
 
 bool VideoWriter::Encoder::OpenCodec(std::string* reason) {
+    if (container == VideoContainer::kGif) return OpenSpool(reason) && OpenFrames(reason);
     const bool h264 = container == VideoContainer::kMP4;
-    const char* name = h264 ? "libx264" : "libvpx-vp9";
+    const char* name = h264 ? "libx264" : settings.lossless ? "libvpx-vp9" : "libvpx";
     const AVCodec* encoder = av.avcodec_find_encoder_by_name(name);
     codec = encoder != nullptr ? av.avcodec_alloc_context3(encoder) : nullptr;
     if (codec == nullptr) {
@@ -418,24 +533,34 @@ bool VideoWriter::Encoder::OpenCodec(std::string* reason) {
     }
     if (format->oformat->flags & AVFMT_GLOBALHEADER) codec->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
 
+    // Every encoder encodes each picture as it comes: no look-ahead and no
+    // B-frames, so that it holds few pictures in memory.
     AVDictionary* options = nullptr;
     if (h264) {
-        // No look-ahead and no B-frames: every picture is encoded as it comes,
-        // holding few pictures in memory.
-        av.av_dict_set(&options, "preset", "veryfast", 0);
+        av.av_dict_set(&options, "preset", kH264Preset, 0);
+        codec->thread_count = 1;
         av.av_dict_set(&options, "tune", "zerolatency", 0);
         av.av_dict_set(&options, "crf", "20", 0);
+        // Whole-pixel motion search: x264 then keeps no half-pixel copies of
+        // the reference pictures, 14 MiB at 1920x1080, for files 40 % larger.
+        av.av_dict_set(&options, "x264-params", "subme=0", 0);
     } else {
-        codec->bit_rate = 0;  // constant quality
         av.av_dict_set(&options, "deadline", "realtime", 0);
-        av.av_dict_set(&options, "cpu-used", "8", 0);
-        av.av_dict_set(&options, "row-mt", "1", 0);
         av.av_dict_set(&options, "lag-in-frames", "0", 0);
-        av.av_dict_set(&options, "tile-columns", "2", 0);
         if (settings.lossless) {
+            codec->bit_rate = 0;  // constant quality
+            av.av_dict_set(&options, "cpu-used", "8", 0);
+            av.av_dict_set(&options, "row-mt", "1", 0);
+            av.av_dict_set(&options, "tile-columns", "2", 0);
             av.av_dict_set(&options, "lossless", "1", 0);
         } else {
-            av.av_dict_set(&options, "crf", "32", 0);
+            // VP8's constant quality needs a rate cap: 2 bits a pixel a
+            // second (4.1 Mbit/s at 1920x1080), which a busy time-lapse
+            // reaches, for a video a sixth of H.264's size and coarser.
+            codec->bit_rate = static_cast<int64_t>(2.0 * codec->width * codec->height);
+            av.av_dict_set(&options, "cpu-used", "16", 0);  // its fastest
+            av.av_dict_set(&options, "crf", "10", 0);
+            codec->thread_count = 1;
         }
     }
     int status = av.avcodec_open2(codec, encoder, &options);
@@ -444,36 +569,7 @@ bool VideoWriter::Encoder::OpenCodec(std::string* reason) {
         *reason = std::string("cannot start the ") + name + " encoder: " + AvError(status);
         return false;
     }
-    stream = av.avformat_new_stream(format, nullptr);
-    if (stream == nullptr || av.avcodec_parameters_from_context(stream->codecpar, codec) < 0) {
-        *reason = "out of memory";
-        return false;
-    }
-    stream->time_base = codec->time_base;
-    stream->avg_frame_rate = rate;
-    status = av.avformat_write_header(format, nullptr);
-    if (status < 0) {
-        *reason =
-            "cannot begin the video: " + AvError(sink.error != 0 ? AVERROR(sink.error) : status);
-        return false;
-    }
-    header_written = true;
-
-    packet = av.av_packet_alloc();
-    for (AVFrame*& f : frames) {
-        f = av.av_frame_alloc();
-        if (f == nullptr) break;
-        f->format = codec->pix_fmt;
-        f->width = codec->width;
-        f->height = codec->height;
-        f->colorspace = codec->colorspace;
-        f->color_range = codec->color_range;
-        if (av.av_frame_get_buffer(f, 0) < 0) av.av_frame_free(&f);
-    }
-    if (packet == nullptr || frames[0] == nullptr || frames[1] == nullptr) {
-        *reason = "out of memory for the frames";
-        return false;
-    }
+    if (!BeginStream(reason) || !OpenFrames(reason)) return false;
     if (!settings.lossless) {
         scaler = av.sws_getContext(settings.width, settings.height, AV_PIX_FMT_RGB24,
                                    settings.width, settings.height, AV_PIX_FMT_YUV420P,
@@ -489,15 +585,107 @@ bool VideoWriter::Encoder::OpenCodec(std::string* reason) {
     return true;
 }
 
-// Fills `frame` from RGB rows: planar RGB exactly, or YUV 4:2:0 through
-// swscale, then the padding of odd sizes from the last column and row.
+// The muxer's stream of `codec`'s packets, and the file's header.
+bool VideoWriter::Encoder::BeginStream(std::string* reason) {
+    stream = av.avformat_new_stream(format, nullptr);
+    if (stream == nullptr || av.avcodec_parameters_from_context(stream->codecpar, codec) < 0) {
+        *reason = "out of memory";
+        return false;
+    }
+    stream->time_base = codec->time_base;
+    stream->avg_frame_rate = codec->framerate;
+    // Matroska gathers a cluster in memory before writing it: by default 5 MB
+    // or 5 seconds of video, which at 1080p lossless is tens of megabytes.
+    AVDictionary* options = nullptr;
+    if (container == VideoContainer::kWebM || container == VideoContainer::kMatroska) {
+        av.av_dict_set(&options, "cluster_size_limit", "1048576", 0);
+        av.av_dict_set(&options, "cluster_time_limit", "1000", 0);
+    }
+    const int status = av.avformat_write_header(format, &options);
+    av.av_dict_free(&options);
+    if (status < 0) {
+        *reason =
+            "cannot begin the video: " + AvError(sink.error != 0 ? AVERROR(sink.error) : status);
+        return false;
+    }
+    header_written = true;
+    return true;
+}
+
+// The pair of frames the caller fills in turn, in the first encoder's format.
+bool VideoWriter::Encoder::OpenFrames(std::string* reason) {
+    packet = av.av_packet_alloc();
+    for (AVFrame*& f : frames) {
+        f = av.av_frame_alloc();
+        if (f == nullptr) break;
+        f->format = gif ? AV_PIX_FMT_BGRA : codec->pix_fmt;  // BGRA: what palettegen takes
+        f->width = gif ? settings.width : codec->width;
+        f->height = gif ? settings.height : codec->height;
+        if (!gif) {
+            f->colorspace = codec->colorspace;
+            f->color_range = codec->color_range;
+        }
+        if (av.av_frame_get_buffer(f, 0) < 0) av.av_frame_free(&f);
+    }
+    if (packet == nullptr || frames[0] == nullptr || frames[1] == nullptr) {
+        *reason = "out of memory for the frames";
+        return false;
+    }
+    return true;
+}
+
+// A GIF's first pass: the spool file beside the target, where the frames
+// wait, and palettegen, which counts their colours.
+bool VideoWriter::Encoder::OpenSpool(std::string* reason) {
+    if (!LoadAvFilter(reason)) return false;
+    gif = true;
+    const size_t slash = settings.path.rfind('/');
+    std::string name =
+        (slash == std::string::npos ? std::string(".") : settings.path.substr(0, slash)) +
+        "/.lumivor-gif-XXXXXX";
+    const int fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0 || unlink(name.c_str()) != 0 || (spool = fdopen(fd, "w+b")) == nullptr) {
+        *reason =
+            std::string("cannot make the GIF's frame spool beside it: ") + std::strerror(errno);
+        if (fd >= 0 && spool == nullptr) close(fd);
+        return false;
+    }
+    const size_t bytes = static_cast<size_t>(settings.width) * settings.height * 4;
+    try {
+        previous.assign(bytes, 0);
+        change.resize(bytes);
+        packed.resize(compressBound(static_cast<uLong>(bytes)));
+    } catch (const std::bad_alloc&) {
+        *reason = "out of memory for the frames";
+        return false;
+    }
+    int status = 0;
+    counting = av.avfilter_graph_alloc();
+    counted = counting != nullptr ? AddSource(counting, settings.width, settings.height,
+                                              AV_PIX_FMT_BGRA, av_inv_q(Rate()))
+                                  : nullptr;
+    AVFilterContext* gen =
+        counted != nullptr ? AddFilter(counting, "palettegen", kPaletteGen) : nullptr;
+    palette_out = gen != nullptr ? AddFilter(counting, "buffersink", "") : nullptr;
+    if (palette_out == nullptr || av.avfilter_link(counted, 0, gen, 0) < 0 ||
+        av.avfilter_link(gen, 0, palette_out, 0) < 0 ||
+        (status = av.avfilter_graph_config(counting, nullptr)) < 0) {
+        *reason = "cannot set up FFmpeg's palettegen filter" +
+                  (status < 0 ? ": " + AvError(status) : std::string());
+        return false;
+    }
+    return true;
+}
+
+// Fills `frame` from RGB rows: planar RGB or BGRA exactly, or YUV 4:2:0
+// through swscale, then the padding of odd sizes from the last column and row.
 void VideoWriter::Encoder::Convert(AVFrame* frame, const uint8_t* rgb, size_t stride,
                                    bool bottom_up) {
     const int w = settings.width, h = settings.height;
     const uint8_t* top = bottom_up ? rgb + static_cast<size_t>(h - 1) * stride : rgb;
     const ptrdiff_t step =
         bottom_up ? -static_cast<ptrdiff_t>(stride) : static_cast<ptrdiff_t>(stride);
-    if (settings.lossless) {
+    if (frame->format == AV_PIX_FMT_GBRP) {
         // gbrp: plane 0 green, 1 blue, 2 red.
         for (int y = 0; y < h; ++y) {
             const uint8_t* in = top + y * step;
@@ -508,6 +696,28 @@ void VideoWriter::Encoder::Convert(AVFrame* frame, const uint8_t* rgb, size_t st
                 r[x] = in[0];
                 g[x] = in[1];
                 b[x] = in[2];
+            }
+        }
+        return;
+    }
+    if (frame->format == AV_PIX_FMT_BGRA) {
+        // A GIF's frames in 64 levels a channel (off by at most 2 of 255):
+        // palettegen and paletteuse keep a table entry for every colour they
+        // meet, which this bounds to 2^18 however long or large the clip.
+        static const auto level = [] {
+            std::array<uint8_t, 256> table{};
+            for (int v = 0; v < 256; ++v)
+                table[v] = static_cast<uint8_t>(((v * 63 + 127) / 255 * 255 + 31) / 63);
+            return table;
+        }();
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* in = top + y * step;
+            uint8_t* to = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
+            for (int x = 0; x < w; ++x, in += 3, to += 4) {
+                to[0] = level[in[2]];
+                to[1] = level[in[1]];
+                to[2] = level[in[0]];
+                to[3] = 255;
             }
         }
         return;
@@ -525,14 +735,15 @@ void VideoWriter::Encoder::Convert(AVFrame* frame, const uint8_t* rgb, size_t st
     if (frame->height > h) std::memcpy(luma + h * pitch, luma + (h - 1) * pitch, frame->width);
 }
 
-// Sends one frame (null: the end) and writes every packet that is ready.
-bool VideoWriter::Encoder::Encode(AVFrame* frame) {
-    int status = av.avcodec_send_frame(codec, frame);
+// Sends one frame (null: the end) to `encoder` and writes every packet that
+// is ready.
+bool VideoWriter::Encoder::Encode(AVCodecContext* encoder, AVFrame* frame) {
+    int status = av.avcodec_send_frame(encoder, frame);
     if (status < 0) return Fail("encoding failed: " + AvError(status));
-    while ((status = av.avcodec_receive_packet(codec, packet)) >= 0) {
+    while ((status = av.avcodec_receive_packet(encoder, packet)) >= 0) {
         // One frame's time each; without it MP4 drops the last frame's.
         if (packet->duration == 0) packet->duration = 1;
-        av.av_packet_rescale_ts(packet, codec->time_base, stream->time_base);
+        av.av_packet_rescale_ts(packet, encoder->time_base, stream->time_base);
         packet->stream_index = stream->index;
         status = av.av_interleaved_write_frame(format, packet);
         if (status < 0)
@@ -542,6 +753,141 @@ bool VideoWriter::Encoder::Encode(AVFrame* frame) {
     if (status != AVERROR(EAGAIN) && status != AVERROR_EOF)
         return Fail("encoding failed: " + AvError(status));
     return true;
+}
+
+// Encodes a frame handed over (null: the end), or for a GIF counts its
+// colours and spools it.
+bool VideoWriter::Encoder::Take(AVFrame* frame) {
+    if (!gif) return Encode(codec, frame);
+    const int status = av.av_buffersrc_add_frame_flags(
+        counted, frame, AV_BUFFERSRC_FLAG_KEEP_REF | AV_BUFFERSRC_FLAG_PUSH);
+    if (status < 0) return Fail("counting the colours failed: " + AvError(status));
+    return frame == nullptr || Spool(frame);
+}
+
+// Writes a frame to the spool: its change since the one before, deflated,
+// after the deflated size.
+bool VideoWriter::Encoder::Spool(const AVFrame* frame) {
+    const size_t row = static_cast<size_t>(settings.width) * 4;
+    for (int y = 0; y < settings.height; ++y) {
+        const uint8_t* now = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
+        uint8_t* before = previous.data() + y * row;
+        uint8_t* changed_bytes = change.data() + y * row;
+        for (size_t i = 0; i < row; ++i) {
+            changed_bytes[i] = now[i] ^ before[i];
+            before[i] = now[i];
+        }
+    }
+    uLongf size = static_cast<uLongf>(packed.size());
+    if (compress2(packed.data(), &size, change.data(), static_cast<uLong>(change.size()), 1) !=
+        Z_OK)
+        return Fail("cannot deflate a frame");
+    const uint32_t length = static_cast<uint32_t>(size);
+    if (std::fwrite(&length, sizeof length, 1, spool) != 1 ||
+        std::fwrite(packed.data(), 1, size, spool) != size)
+        return Fail(std::strerror(errno != 0 ? errno : EIO));
+    return true;
+}
+
+// Puts one decoded frame (null: the end) in the palette and encodes what
+// paletteuse gives.
+bool VideoWriter::Encoder::MapFrame(AVFrame* frame) {
+    int status = av.av_buffersrc_add_frame_flags(
+        mapped_in, frame, AV_BUFFERSRC_FLAG_KEEP_REF | AV_BUFFERSRC_FLAG_PUSH);
+    if (status < 0) return Fail("mapping to the palette failed: " + AvError(status));
+    while ((status = av.av_buffersink_get_frame(mapped_out, spare)) >= 0) {
+        const bool ok = Encode(codec, spare);
+        av.av_frame_unref(spare);
+        if (!ok) return false;
+    }
+    if (status != AVERROR(EAGAIN) && status != AVERROR_EOF)
+        return Fail("mapping to the palette failed: " + AvError(status));
+    return frame != nullptr || Encode(codec, nullptr);
+}
+
+// A GIF's second pass, once every frame is spooled: takes the palette, then
+// rebuilds the frames from the spool one by one into paletteuse and the GIF
+// encoder.
+bool VideoWriter::Encoder::WriteGif() {
+    spare = av.av_frame_alloc();
+    AVFrame* palette = av.av_frame_alloc();
+    int status = spare != nullptr && palette != nullptr
+                     ? av.av_buffersink_get_frame(palette_out, palette)
+                     : AVERROR(ENOMEM);
+    av.avfilter_graph_free(&counting);  // its colour counts are not needed any more
+    std::string failure = "cannot make the palette: " + AvError(status);
+    const AVRational time_base = av_inv_q(Rate());
+    // paletteuse: the frames in 0, the palette in 1.
+    if (status >= 0) {
+        failure = "cannot set up FFmpeg's paletteuse filter";
+        mapping = av.avfilter_graph_alloc();
+        mapped_in = mapping != nullptr ? AddSource(mapping, settings.width, settings.height,
+                                                   AV_PIX_FMT_BGRA, time_base)
+                                       : nullptr;
+        AVFilterContext* colours =
+            mapped_in != nullptr
+                ? AddSource(mapping, palette->width, palette->height, palette->format, time_base)
+                : nullptr;
+        AVFilterContext* use =
+            colours != nullptr ? AddFilter(mapping, "paletteuse", kPaletteUse) : nullptr;
+        mapped_out = use != nullptr ? AddFilter(mapping, "buffersink", "") : nullptr;
+        palette->pts = 0;
+        if (mapped_out == nullptr || av.avfilter_link(mapped_in, 0, use, 0) < 0 ||
+            av.avfilter_link(colours, 0, use, 1) < 0 ||
+            av.avfilter_link(use, 0, mapped_out, 0) < 0 ||
+            av.avfilter_graph_config(mapping, nullptr) < 0 ||
+            av.av_buffersrc_add_frame_flags(colours, palette, AV_BUFFERSRC_FLAG_PUSH) < 0 ||
+            av.av_buffersrc_add_frame_flags(colours, nullptr, AV_BUFFERSRC_FLAG_PUSH) < 0)
+            status = -1;
+    }
+    av.av_frame_free(&palette);
+    // The GIF encoder: one global palette (its default), and only the part of
+    // each frame that changed, the rest transparent.
+    const AVCodec* encoder = av.avcodec_find_encoder_by_name("gif");
+    if (status >= 0) {
+        failure = "cannot start the gif encoder";
+        codec = encoder != nullptr ? av.avcodec_alloc_context3(encoder) : nullptr;
+        if (codec == nullptr) status = -1;
+    }
+    if (status >= 0) {
+        codec->width = settings.width;
+        codec->height = settings.height;
+        codec->pix_fmt = AV_PIX_FMT_PAL8;
+        codec->framerate = Rate();
+        codec->time_base = time_base;
+        if (av.avcodec_open2(codec, encoder, nullptr) < 0) status = -1;
+    }
+    if (status < 0) return Fail(failure);
+    if (!BeginStream(&failure)) return Fail(failure);
+
+    if (std::fflush(spool) != 0 || std::fseek(spool, 0, SEEK_SET) != 0)
+        return Fail(std::strerror(errno));
+    std::fill(previous.begin(), previous.end(), 0);
+    AVFrame* frame = frames[0];  // the caller's frames are free now
+    const size_t row = static_cast<size_t>(settings.width) * 4;
+    for (int64_t pts = 0;; ++pts) {
+        uint32_t size = 0;
+        if (std::fread(&size, sizeof size, 1, spool) != 1) {
+            if (std::ferror(spool)) return Fail(std::strerror(errno));
+            break;
+        }
+        uLongf unpacked = static_cast<uLongf>(change.size());
+        if (size > packed.size() || std::fread(packed.data(), 1, size, spool) != size ||
+            uncompress(change.data(), &unpacked, packed.data(), size) != Z_OK ||
+            unpacked != change.size())
+            return Fail("cannot read the GIF's frame spool back");
+        // paletteuse may still hold the frame before: a new buffer is taken then.
+        if (av.av_frame_make_writable(frame) < 0) return Fail("out of memory for a frame");
+        for (int y = 0; y < settings.height; ++y) {
+            uint8_t* to = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
+            uint8_t* before = previous.data() + y * row;
+            const uint8_t* changed_bytes = change.data() + y * row;
+            for (size_t i = 0; i < row; ++i) to[i] = before[i] ^= changed_bytes[i];
+        }
+        frame->pts = pts;
+        if (!MapFrame(frame)) return false;
+    }
+    return MapFrame(nullptr);
 }
 
 // The encoding thread: takes each frame handed over, encodes it and frees it
@@ -557,7 +903,7 @@ void VideoWriter::Encoder::Run() {
             index = pending_index;
             pending = false;
         }
-        const bool ok = Encode(frames[index]);
+        const bool ok = Take(frames[index]);
         {
             std::lock_guard<std::mutex> lock(mutex);
             busy[index] = false;
@@ -565,7 +911,7 @@ void VideoWriter::Encoder::Run() {
         }
         if (!ok) return;
     }
-    Encode(nullptr);
+    Take(nullptr);
 }
 
 VideoWriter::VideoWriter() = default;
@@ -658,7 +1004,7 @@ bool VideoWriter::Finish(std::string* reason) {
         }
         e.thread.join();
     }
-    bool ok = !e.failed;
+    bool ok = !e.failed && (e.container != VideoContainer::kGif || e.WriteGif());
     if (ok) {
         const int status = av.av_write_trailer(e.format);
         av.avio_flush(e.io);

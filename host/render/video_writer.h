@@ -1,13 +1,19 @@
 // Time-lapse videos of a render: pictures handed over one by one become the
-// frames of a WebM, Matroska or MP4 file, encoded by FFmpeg's libraries in a
-// thread of their own while the caller's simulation goes on.
+// frames of a WebM, Matroska, MP4 or GIF file, encoded by FFmpeg's libraries
+// in a thread of their own while the caller's simulation goes on.
 //
 // The container and codec come from the file name:
-//   .webm  VP9 in 4:2:0 (browsers play it everywhere);
+//   .webm  VP8 in 4:2:0 (browsers play it everywhere; its encoder takes
+//          less than half of VP9's memory);
 //   .mkv   the same in Matroska;
 //   .mp4   H.264 in 4:2:0 for the widest playback; an odd width or height is
 //          padded to even by repeating the last column or row, so the video is
 //          one pixel wider or taller than the picture;
+//   .gif   an animated GIF that loops, with one palette of 255 colours made
+//          for the whole clip (FFmpeg's palettegen and paletteuse filters) from
+//          the pictures in 64 levels a channel; the frames wait, deflated, in
+//          an unnamed file beside the target until the last one has been
+//          counted into the palette;
 //   -      WebM on standard output (a stream needs no seeking; MP4 does and is
 //          refused there and on any target that cannot seek).
 // Lossless (WebM and Matroska only): VP9 lossless in planar RGB (gbrp), which
@@ -35,14 +41,14 @@
 #include <sys/stat.h>
 #endif
 
-enum class VideoContainer { kWebM, kMatroska, kMP4 };
+enum class VideoContainer { kWebM, kMatroska, kMP4, kGif };
 
 struct VideoSettings {
     std::string path;  // the target; "-" is standard output
     int width = 0;     // the pictures' size in pixels
     int height = 0;
     double fps = 30;        // frames a second when played
-    bool lossless = false;  // VP9 lossless in planar RGB
+    bool lossless = false;  // VP9 lossless in planar RGB (WebM and Matroska)
     int threads = 2;        // the codec's own threads
 };
 
@@ -71,9 +77,9 @@ inline bool VideoNamesStandardOutput(const std::string& path) {
 }
 
 // The container a target names; false with a one-line reason for a name that
-// names none, for --lossless with MP4, and for a Matroska or MP4 name of
-// standard output. Needs no library, so the command
-// line checks names with it.
+// names none, for --lossless with MP4 or GIF, and for a Matroska, MP4 or GIF
+// name of standard output. Needs no library, so the command line checks names
+// with it.
 inline bool VideoContainerFor(const std::string& path, bool lossless, VideoContainer* container,
                               std::string* reason) {
     const auto ends_with = [&path](const char* suffix) {
@@ -85,14 +91,20 @@ inline bool VideoContainerFor(const std::string& path, bool lossless, VideoConta
     } else if (ends_with(".mkv") || ends_with(".MKV")) {
         *container = VideoContainer::kMatroska;
     } else if (ends_with(".mp4") || ends_with(".MP4")) {
-        if (lossless) {
-            *reason = "--lossless needs a .webm or .mkv video (VP9); MP4 holds H.264";
-            return false;
-        }
         *container = VideoContainer::kMP4;
+    } else if (ends_with(".gif") || ends_with(".GIF")) {
+        *container = VideoContainer::kGif;
     } else {
         *reason =
-            "--video needs a name ending in .webm, .mkv or .mp4, or - (WebM on standard output)";
+            "--video needs a name ending in .webm, .mkv, .mp4 or .gif, or - (WebM on "
+            "standard output)";
+        return false;
+    }
+    if (lossless && *container != VideoContainer::kWebM &&
+        *container != VideoContainer::kMatroska) {
+        *reason = *container == VideoContainer::kMP4
+                      ? "--lossless needs a .webm or .mkv video (VP9); MP4 holds H.264"
+                      : "--lossless needs a .webm or .mkv video (VP9); a GIF has 255 colours";
         return false;
     }
     if (*container != VideoContainer::kWebM && VideoNamesStandardOutput(path)) {

@@ -331,8 +331,9 @@ const Option kOptions[] = {
      [](Parsed& p, const char*) { return p.render.job.final_state = true; }},
     {"video", nullptr, "FILE", kRenderCommand, "a file name",
      "write a time-lapse video of the picture every --every ticks and\n"
-     "at the last tick; .webm: VP9, .mkv: VP9 in Matroska, .mp4: H.264\n"
-     "(odd sizes padded to even); -: WebM on standard output",
+     "at the last tick; .webm: VP8, .mkv: VP8 in Matroska, .mp4: H.264\n"
+     "(odd sizes padded to even), .gif: a looping GIF with one palette;\n"
+     "-: WebM on standard output",
      [](Parsed& p, const char* v) { p.render.job.video_path = v; return true; }},
     {"every", nullptr, "K", kRenderCommand, "a tick count 1..1000000000",
      "with --video: a frame every K ticks (default 15, 5 frames\na second of the saver)",
@@ -411,7 +412,8 @@ const char* NotInThisBuild(Command command, const Option& o) {
         return "this build writes no videos (the Linux build does, with FFmpeg's libraries)";
 #else
         return "this build writes no videos: it needs FFmpeg's libraries (on Debian: apt-get "
-               "install libavformat-dev libavcodec-dev libavutil-dev libswscale-dev, then "
+               "install libavformat-dev libavcodec-dev libavutil-dev libswscale-dev "
+               "libavfilter-dev, then "
                "configure and build again)";
 #endif
 #endif

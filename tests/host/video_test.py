@@ -3,6 +3,7 @@
 
 import glob
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -30,7 +31,7 @@ def probe(path):
     return tuple(int(v) if v.isdigit() else v for v in out.strip().split(","))
 
 
-class InFolder(unittest.TestCase):  # a test with a temporary folder of its own
+class Video(unittest.TestCase):  # each test with a temporary folder of its own
     def setUp(self):
         self.dir = tempfile.TemporaryDirectory()
         self.addCleanup(self.dir.cleanup)
@@ -50,41 +51,51 @@ class InFolder(unittest.TestCase):  # a test with a temporary folder of its own
         self.assertIn(reason, r.stderr)
         return r
 
+    # A GIF of `n` frames that loops, with one global palette (FFmpeg 5.1 repeats it in the
+    # first frame, the others have none of their own), whose frames are `pictures` within its error.
+    def assert_gif(self, path, pictures, n):
+        data, frames = Path(path).read_bytes(), ffmpeg_rgb(path)
+        # Each frame's graphic control extension, then its image: the top bit of the image's flags
+        # says it has a palette of its own.
+        own = [flags[0] >> 7 for flags in re.findall(rb"!\xf9\x04.{4}\x00,.{8}(.)", data, re.S)]
+        errors = [abs(a - b) for a, b in zip(frames, pictures)]
+        mean, worst = sum(errors) / len(errors), max(errors)  # measured: at most 1.6 and 5
+        self.assertIn(b"NETSCAPE2.0\x03\x01\x00\x00", data)  # loops forever
+        self.assertEqual((data[10] >> 7, own[1:], len(frames)), (1, [0] * (n - 1), len(pictures)))
+        self.assertTrue(mean <= 2.5 and worst <= 12, f"mean error {mean:.3f}, largest {worst}")
 
-class Video(InFolder):
-    def test_lossless_frames_are_the_pngs_of_their_ticks(self):
+    def test_lossless_and_gif_frames_are_the_pngs_of_their_ticks(self):
         start = self.path("start.ppm")
         self.ok("--no-gl", "--seed", 11, "--size", "53x29", "--ticks", 40, "--habitat", start)
         # (arguments, ticks, every): communities, odd sizes, both renderers, a start picture
-        cases = [
-            (["--no-gl", "--preset", 1, "--seed", 5, "--size", "161x97"], 37, 12),
-            (["--preset", 6, "--seed", 8, "--size", "63x47"], 30, 10),
-            (["--no-gl", "--preset", 9, "--seed", 3, "--start-from", start], 20, 7),
-        ]
+        cases = [(["--no-gl", "--preset", 1, "--seed", 5, "--size", "161x97"], 37, 12),
+                 (["--preset", 6, "--seed", 8, "--size", "63x47"], 30, 10),
+                 (["--no-gl", "--preset", 9, "--seed", 3, "--start-from", start], 20, 7)]
         for args, ticks, every in cases:
             with self.subTest(args=args):
-                video = self.path("v.webm")
-                self.ok(*args, "--ticks", ticks, "--every", every, "--video", video, "--lossless")
-                frames = ffmpeg_rgb(video)
+                for video, lossless in [("v.webm", ["--lossless"]), ("v.gif", [])]:
+                    self.ok(*args, "--ticks", ticks, "--every", every, "--video", self.path(video),
+                            *lossless)
                 frame_ticks = sorted({*range(every, ticks + 1, every), ticks})
-                pngs = []
+                pngs = b""
                 for t in frame_ticks:  # and each PNG is the habitat saved
                     self.ok(*args, "--ticks", t, "--png", self.path("p.png"), "--habitat",
                             self.path("p.ppm"))
-                    pngs.append(ffmpeg_rgb(self.path("p.png")))
+                    pngs += ffmpeg_rgb(self.path("p.png"))
                     habitat = Path(self.path("p.ppm")).read_bytes().split(b"\n255\n", 1)[1]
-                    self.assertTrue(pngs[-1] == habitat, f"the PNG of tick {t} is not the habitat")
-                self.assertTrue(frames == b"".join(pngs), f"frames of {frame_ticks} differ")
+                    self.assertTrue(pngs.endswith(habitat), f"PNG of tick {t} is not the habitat")
+                self.assertTrue(ffmpeg_rgb(self.path("v.webm")) == pngs, f"frames of {frame_ticks}")
+                self.assert_gif(self.path("v.gif"), pngs, len(frame_ticks))
 
     def test_lossy_videos_have_the_frames_and_size_asked_and_play(self):
         run = ["--no-gl", "--seed", 2, "--size", "65x33", "--ticks", 40, "--every", 15]
-        for name, codec, size in [("v.webm", "vp9", (65, 33)), ("v.mkv", "vp9", (65, 33)),
+        for name, codec, size in [("v.webm", "vp8", (65, 33)), ("v.mkv", "vp8", (65, 33)),
                                   ("v.mp4", "h264", (66, 34))]:
             self.ok(*run, "--video", self.path(name))
             self.assertEqual(probe(self.path(name)), (codec, *size, 3), name)
         # WebM on standard output, a pipe that cannot seek.
         Path(self.path("out.webm")).write_bytes(self.ok(*run, "--video", "-").stdout)
-        self.assertEqual(probe(self.path("out.webm")), ("vp9", 65, 33, 3))
+        self.assertEqual(probe(self.path("out.webm")), ("vp8", 65, 33, 3))
         os.mkfifo(self.path("fifo.mp4"))
         self.ends(1, b"MP4 needs a file that can seek", *run, "--video", self.path("fifo.mp4"))
         usage = [(["--video", "v.avi"], b"needs a name ending in .webm"),
@@ -92,8 +103,8 @@ class Video(InFolder):
                  (["--every", 5, "--png", "p.png"], b"--every works with --video only")]
         for args, reason in usage:
             self.ends(2, reason, *run[:-2], *args, cwd=self.dir.name)
-        # Standard output under a Matroska or MP4 name (the shell's `> o.mp4`) would get WebM.
-        for name in ["o.mkv", "o.mp4"]:
+        # Standard output under another container's name (the shell's `> o.mp4`) would get WebM.
+        for name in ["o.mkv", "o.mp4", "o.gif"]:
             with open(self.path(name), "wb") as out:
                 self.ends(2, b"is standard output, which gets WebM", *run, "--video",
                           self.path(name), stdout=out)
@@ -127,45 +138,40 @@ class Video(InFolder):
         session = chrome.open(server.url(""))
         for name, size in [("v.webm", [65, 33]), ("v.mp4", [66, 34])]:
             shown = chrome.eval(session, f"""new Promise(done => {{
-                const v = document.createElement('video');
+                const v = document.createElement('video'), url = '{server.url(name)}';
                 v.onloadeddata = () => done([v.videoWidth, v.videoHeight, v.readyState >= 2]);
-                v.onerror = () => done('error ' + v.error.code);
-                v.src = '{server.url(name)}'; }})""")
+                v.onerror = () => done('error ' + v.error.code); v.src = url; }})""")
             self.assertEqual(shown, size + [True], name)
 
-    def assert_kept(self, folder, target):
-        self.assertEqual(os.listdir(folder), [os.path.basename(target)], "a temporary was left")
+    def assert_kept(self, target):  # the old file, and no temporary beside it
+        self.assertLessEqual(set(os.listdir(os.path.dirname(target))), {"v.gif", "v.webm"})
         self.assertEqual(Path(target).read_bytes(), b"old")
 
     def test_failures_keep_what_was_there(self):
         run = ["--no-gl", "--size", "320x240", "--every", 2, "--lossless"]
-        folder = self.path("out")
+        folder, small = self.path("out"), self.path("small")
         os.mkdir(folder)
-        target = os.path.join(folder, "v.webm")
-        Path(target).write_bytes(b"old")
-        # A folder the user cannot write: refused before the first tick.
-        os.chmod(folder, 0o555)
-        as_user = (lambda: os.setuid(65534)) if os.getuid() == 0 else None  # root as nobody
-        os.chmod(self.dir.name, 0o755)
-        self.ends(1, b"Permission denied", *run, "--ticks", 10, "--video", target,
-                     preexec_fn=as_user)
-        os.chmod(folder, 0o755)
-        self.assert_kept(folder, target)
-        # A full disk: a small tmpfs when it can be mounted, else a link to /dev/full.
-        small = self.path("small")
         os.mkdir(small)
-        full = os.path.join(small, "v.webm")
         mount = ["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", small]
-        mounted = (os.getuid() == 0 and shutil.which("mount") is not None
-                   and subprocess.run(mount, capture_output=True).returncode == 0)
+        mounted = os.getuid() == 0 and subprocess.run(mount, capture_output=True).returncode == 0
         if mounted:
             self.addCleanup(subprocess.run, ["umount", small], check=True)
-            Path(full).write_bytes(b"old")
-        else:
-            os.symlink("/dev/full", full)
-        self.ends(1, b"No space left on device", *run, "--ticks", 200, "--video", full)
-        if mounted:
-            self.assert_kept(small, full)
+        as_user = (lambda: os.setuid(65534)) if os.getuid() == 0 else None  # root as nobody
+        os.chmod(self.dir.name, 0o755)
+        # A folder the user cannot write (refused before the first tick), and a full disk: a
+        # small tmpfs when it can be mounted, else a link to /dev/full. A GIF's frames wait
+        # beside it, on that disk.
+        for args, name in [(run[:-1], "v.gif"), (run, "v.webm")]:
+            target, full = os.path.join(folder, name), os.path.join(small, name)
+            Path(target).write_bytes(b"old")
+            Path(full).write_bytes(b"old") if mounted else os.symlink("/dev/full", full)
+            os.chmod(folder, 0o555)
+            self.ends(1, b"Permission denied", *args, "--ticks", 10, "--video", target,
+                      preexec_fn=as_user)
+            os.chmod(folder, 0o755)
+            self.ends(1, b"No space left on device", *args, "--ticks", 200, "--video", full)
+            for kept in [target, full][:1 + mounted]:
+                self.assert_kept(kept)
         # A signal mid-encode: once frames are being written, SIGTERM ends the run. The
         # target has a second name, which must see the old video as well.
         other_name = self.path("v-link.webm")
@@ -180,7 +186,7 @@ class Video(InFolder):
             time.sleep(0.05)
         child.send_signal(signal.SIGTERM)
         self.assertEqual(child.wait(60), -signal.SIGTERM)
-        self.assert_kept(folder, target)
+        self.assert_kept(target)
         self.assertEqual(Path(other_name).read_bytes(), b"old")
         # Completed, the video is copied into the file, so both names show it.
         self.ok(*run, "--ticks", 4, "--video", target)
