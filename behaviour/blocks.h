@@ -108,33 +108,16 @@ LUMIVOR_INLINE long SetVal(const Core_* core, long value, unsigned char* out, un
     return level;
 }
 
-LUMIVOR_INLINE long set_val_1(const Core_* c, long v, unsigned char* o, unsigned char ch) {
-    return SetVal<Written::Level, Others::Cell>(c, v, o, ch);
-}
-LUMIVOR_INLINE long set_val_2(const Core_* c, long v, unsigned char* o, unsigned char ch) {
-    return SetVal<Written::Mean, Others::Cell>(c, v, o, ch);
-}
-LUMIVOR_INLINE long set_val_3(const Core_* c, long v, unsigned char* o, unsigned char ch) {
-    return SetVal<Written::Quarter, Others::Cell>(c, v, o, ch);
-}
-LUMIVOR_INLINE long set_val_5(const Core_* c, long v, unsigned char* o, unsigned char ch) {
-    return SetVal<Written::Mean, Others::Drift16>(c, v, o, ch);
-}
-LUMIVOR_INLINE long set_val_6(const Core_* c, long v, unsigned char* o, unsigned char ch) {
-    return SetVal<Written::Mean, Others::Drift32>(c, v, o, ch);
-}
-LUMIVOR_INLINE long set_val_10(const Core_* c, long v, unsigned char* o, unsigned char ch) {
-    return SetVal<Written::Level, Others::BlendOwn>(c, v, o, ch);
-}
-LUMIVOR_INLINE long set_val_11(const Core_* c, long v, unsigned char* o, unsigned char ch) {
-    return SetVal<Written::Level, Others::BlendCell>(c, v, o, ch);
-}
-LUMIVOR_INLINE long set_val_12(const Core_* c, long v, unsigned char* o, unsigned char ch) {
-    return SetVal<Written::Mean, Others::BlendOwn>(c, v, o, ch);
-}
-LUMIVOR_INLINE long set_val_13(const Core_* c, long v, unsigned char* o, unsigned char ch) {
-    return SetVal<Written::Mean, Others::BlendCell>(c, v, o, ch);
-}
+// The value writers by number: SetVal with the way each writes.
+inline constexpr auto set_val_1 = SetVal<Written::Level, Others::Cell>;
+inline constexpr auto set_val_2 = SetVal<Written::Mean, Others::Cell>;
+inline constexpr auto set_val_3 = SetVal<Written::Quarter, Others::Cell>;
+inline constexpr auto set_val_5 = SetVal<Written::Mean, Others::Drift16>;
+inline constexpr auto set_val_6 = SetVal<Written::Mean, Others::Drift32>;
+inline constexpr auto set_val_10 = SetVal<Written::Level, Others::BlendOwn>;
+inline constexpr auto set_val_11 = SetVal<Written::Level, Others::BlendCell>;
+inline constexpr auto set_val_12 = SetVal<Written::Mean, Others::BlendOwn>;
+inline constexpr auto set_val_13 = SetVal<Written::Mean, Others::BlendCell>;
 
 // ---- Direction sources -----------------------------------------------------
 

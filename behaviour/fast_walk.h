@@ -100,6 +100,75 @@ struct TableRing {
     }
 };
 
+// The byte offsets of the ring from a bot's cell for every heading, turned:
+// offsets[d][j] is neighbour (d + j) & 7. (A second table for channel B, so
+// that the two reads of a neighbour do not share an offset kept in a
+// register, took fewer instructions but more time: measured, left out.)
+struct TurnedOffsets {
+    ptrdiff_t offsets[8][8];
+
+    explicit TurnedOffsets(ptrdiff_t row) {
+        for (int d = 0; d < 8; ++d) {
+            for (int j = 0; j < 8; ++j) {
+                const Point2i o = Bot::dir_d[(d + j) & 7];
+                offsets[d][j] = o.y * row + o.x * 3;
+            }
+        }
+    }
+};
+
+// What the step function of the bot whose genes are G reads and writes,
+// settled at compile time.
+template <const uint8_t* G>
+struct StepReads {
+    // The channels of genes 8 and 9 (0 hue, 1 saturation, anything else
+    // lightness); a bot set up otherwise takes the general walk.
+    static constexpr int kChA = G[8] == 0 ? 0 : (G[8] == 1 ? 1 : 2);
+    static constexpr int kChB = G[9] == 0 ? 0 : (G[9] == 1 ? 1 : 2);
+    // The ring of channel A unless the value source and guard look only at
+    // the centre; the ring of channel B only for the scanning direction sources.
+    static constexpr bool kRingA =
+        !(G[0] == 0 || G[0] == 31 || (G[0] >= 5 && G[0] <= 9)) || (G[1] >= 5 && G[1] <= 8);
+    static constexpr bool kRingB = G[4] >= 6;
+    // The value writers 1-3 leave the other two channels as the cell had them.
+    static constexpr bool kWritesChannelAOnly = G[3] >= 1 && G[3] <= 3 && G[8] <= 2;
+    using Ring = TableRing<kChA, kChB, kRingA, kRingB>;
+
+    // The bot's own colour, genes 10-12, and its components on the two
+    // channels: constants in the walk, which frees the registers that would
+    // hold them and folds them into the arithmetic.
+    static constexpr HSL_888 kOwn = {G[10], G[11], G[12]};
+    static constexpr long kOwnA = kChA == 0 ? G[10] : (kChA == 1 ? G[11] : G[12]);
+    static constexpr long kOwnB = kChB == 0 ? G[10] : (kChB == 1 ? G[11] : G[12]);
+
+    // True when the bot is set up as its preset: its channels and own colour
+    // those of its genes.
+    static bool Matches(const Bot& bot) {
+        return ChannelOf(bot, bot.nbh_a) == kChA && ChannelOf(bot, bot.nbh_b) == kChB &&
+               bot.own_hsl->h == kOwn.h && bot.own_hsl->s == kOwn.s && bot.own_hsl->l == kOwn.l &&
+               bot.own_a == kOwnA && bot.own_b == kOwnB;
+    }
+    // The part of a step's view that stays through the walk.
+    static LUMIVOR_INLINE Core_ FixedView() {
+        Core_ view;
+        view.own_a = kOwnA;
+        view.own_b = kOwnB;
+        view.own_hsl = &kOwn;
+        return view;
+    }
+    // Writes the step's colour into the habitat cell: only the channel that
+    // changed where the others are the cell's own.
+    static LUMIVOR_INLINE void Store(uint8_t* centre, const HSL_888& out) {
+        if constexpr (kWritesChannelAOnly) {
+            centre[kChA] = kChA == 0 ? out.h : (kChA == 1 ? out.s : out.l);
+        } else {
+            centre[0] = out.h;
+            centre[1] = out.s;
+            centre[2] = out.l;
+        }
+    }
+};
+
 enum class Shown { kInWalk, kAfterWalk };
 
 // The walk of the bot whose genes are G. True when it left its trail to a
@@ -114,37 +183,22 @@ template <const uint8_t* G, class Observer, Shown kShown = Shown::kInWalk>
                                 const Observer& observer) {
     // An observer is told the shown colour of every step as it is taken.
     static_assert(kShown == Shown::kInWalk || std::is_same_v<Observer, NoObserver>);
-    // The channels are those of the preset's genes 8 and 9, fixed at compile
-    // time; a bot set up otherwise takes the general walk.
-    constexpr int chA = G[8] == 0 ? 0 : (G[8] == 1 ? 1 : 2);
-    constexpr int chB = G[9] == 0 ? 0 : (G[9] == 1 ? 1 : 2);
+    using Reads = StepReads<G>;
     // A walk told nothing draws from its own copy of the generator (of the
     // kind the system seeds; any other kind keeps the general walk).
     constexpr bool kOwnDraws = std::is_same_v<Observer, NoObserver>;
-    if (ChannelOf(*bot, bot->nbh_a) != chA || ChannelOf(*bot, bot->nbh_b) != chB ||
-        (kOwnDraws && unsafe_state_tovi.type == 0)) {
+    if (!Reads::Matches(*bot) || (kOwnDraws && unsafe_state_tovi.type == 0)) {
         GeneralWalk(bot, habitat, display, observer);
         return false;
     }
-    // What the step function reads: the ring of channel A unless its value
-    // source and guard look only at the centre; the ring of channel B only
-    // for the scanning direction sources.
-    constexpr int g0 = G[0], g1 = G[1], g4 = G[4];
-    constexpr bool kRingA = !(g0 == 0 || g0 == 31 || (g0 >= 5 && g0 <= 9)) || (g1 >= 5 && g1 <= 8);
-    constexpr bool kRingB = g4 >= 6;
+    constexpr bool kRingA = Reads::kRingA, kRingB = Reads::kRingB;
 
     const int32_t w = static_cast<int32_t>(habitat->width);
     const int32_t h = static_cast<int32_t>(habitat->height);
     uint8_t* const cells = habitat->data;
     uint8_t* const shown_cells = display->data;
     const ptrdiff_t row = static_cast<ptrdiff_t>(w) * 3;
-    Core_ view;
-    view.own_a = bot->own_a;
-    view.own_b = bot->own_b;
-    // A local copy of the own colour: the compiler can keep it in registers,
-    // while the bot's own field must be reloaded after every byte written.
-    const HSL_888 own = *bot->own_hsl;
-    view.own_hsl = &own;
+    Core_ view = Reads::FixedView();
 
     int32_t x = bot->x, y = bot->y;
     long value = bot->value, dir = bot->dir;
@@ -168,14 +222,7 @@ template <const uint8_t* G, class Observer, Shown kShown = Shown::kInWalk>
     if constexpr (kOwnDraws) draw.generator = &generator;
 
     unsigned long i = 0;
-    // Byte offsets of the ring, turned: turned[d][j] is neighbour (d + j) & 7.
-    ptrdiff_t turned[8][8];
-    for (int d = 0; d < 8; ++d) {
-        for (int j = 0; j < 8; ++j) {
-            const Point2i o = Bot::dir_d[(d + j) & 7];
-            turned[d][j] = o.y * row + o.x * 3;
-        }
-    }
+    const TurnedOffsets turned(row);
     // The offsets of a ring on the border, wrapped onto the torus (filled for
     // the heading of the step at hand only).
     ptrdiff_t wrapped[8][8];
@@ -191,7 +238,7 @@ template <const uint8_t* G, class Observer, Shown kShown = Shown::kInWalk>
         // away from it: those run with no test of the position at all. A step
         // on the border runs alone, with its ring's offsets wrapped.
         const int32_t margin = std::min(std::min(x - 1, w - 2 - x), std::min(y - 1, h - 2 - y));
-        const ptrdiff_t(*offsets)[8] = turned;
+        const ptrdiff_t(*offsets)[8] = turned.offsets;
         unsigned long run_end = i + 1;
         if (margin >= 0) {
             run_end = std::min(steps, i + static_cast<unsigned long>(margin) + 1);
@@ -226,7 +273,7 @@ template <const uint8_t* G, class Observer, Shown kShown = Shown::kInWalk>
             view.dir = dir;
             long new_value, new_dir;
             HSL_888 out;
-            const TableRing<chA, chB, kRingA, kRingB> ring{centre, offsets[dir]};
+            const typename Reads::Ring ring{centre, offsets[dir]};
             Decide<G>(ring, view, cell, &new_value, &new_dir, &out, draw);
             const long nd = new_dir & 7;
             if constexpr (kShown == Shown::kInWalk) {
@@ -235,9 +282,7 @@ template <const uint8_t* G, class Observer, Shown kShown = Shown::kInWalk>
                 path_rgb[i] = shown;
                 observer(StepRecord{bot, i, x, y, new_value, nd, out, shown});
             } else {
-                centre[0] = out.h;
-                centre[1] = out.s;
-                centre[2] = out.l;
+                Reads::Store(centre, out);
                 path_xy[i] = Point2i{x, y};
                 path_rgb[i] = RGB_888{static_cast<uint8_t>(out.h + hue_shift), out.s, out.l};
             }

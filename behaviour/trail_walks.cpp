@@ -33,46 +33,33 @@ struct BatchedDraw {
 // made ahead in batches (DrawBatch), up to kBatchSteps steps' worth.
 template <const uint8_t* G>
 [[gnu::noinline]] bool MarkingWalk(Bot* bot, Image* habitat, Image* display, uint8_t* marks) {
-    constexpr int chA = G[8] == 0 ? 0 : (G[8] == 1 ? 1 : 2);
-    constexpr int chB = G[9] == 0 ? 0 : (G[9] == 1 ? 1 : 2);
+    using Reads = StepReads<G>;
     constexpr size_t kDraws = kDrawsPerStep<G>;
     constexpr unsigned long kBatchSteps = kDraws == 0 ? ~0ul : DrawBatch::kMaxDraws / kDraws;
     DrawBatch batch;
-    if (ChannelOf(*bot, bot->nbh_a) != chA || ChannelOf(*bot, bot->nbh_b) != chB ||
-        (kDraws > 0 && !batch.Start(&unsafe_state_tovi))) {
+    if (!Reads::Matches(*bot) || (kDraws > 0 && !batch.Start(&unsafe_state_tovi))) {
         GeneralWalk(bot, habitat, display, NoObserver{});
         return false;
     }
-    constexpr int g0 = G[0], g1 = G[1], g4 = G[4];
-    constexpr bool kRingA = !(g0 == 0 || g0 == 31 || (g0 >= 5 && g0 <= 9)) || (g1 >= 5 && g1 <= 8);
-    constexpr bool kRingB = g4 >= 6;
-    using Ring = TableRing<chA, chB, kRingA, kRingB>;
+    using Ring = typename Reads::Ring;
 
     const int32_t w = static_cast<int32_t>(habitat->width);
     const int32_t h = static_cast<int32_t>(habitat->height);
     uint8_t* const cells = habitat->data;
     const ptrdiff_t row = static_cast<ptrdiff_t>(w) * 3;
-    Core_ view;
-    view.own_a = bot->own_a;
-    view.own_b = bot->own_b;
-    const HSL_888 own = *bot->own_hsl;
-    view.own_hsl = &own;
+    Core_ view = Reads::FixedView();
 
     int32_t x = WrapOnce(bot->x, w), y = WrapOnce(bot->y, h);
     long value = bot->value, dir = bot->dir;
     unsigned long left = bot->path_steps;
 
-    // The moves of a heading in habitat bytes and in marks; the ring's byte
-    // offsets for each heading, turned: turned[d][j] is neighbour (d + j) & 7.
-    ptrdiff_t move[8], mark_move[8], turned[8][8];
+    // The moves of a heading in habitat bytes and in marks.
+    ptrdiff_t move[8], mark_move[8];
     for (int d = 0; d < 8; ++d) {
         move[d] = Bot::dir_d[d].y * row + Bot::dir_d[d].x * 3;
         mark_move[d] = static_cast<ptrdiff_t>(Bot::dir_d[d].y) * w + Bot::dir_d[d].x;
-        for (int j = 0; j < 8; ++j) {
-            const Point2i o = Bot::dir_d[(d + j) & 7];
-            turned[d][j] = o.y * row + o.x * 3;
-        }
     }
+    const TurnedOffsets turned(row);
 
     const int32_t* next_draw = nullptr;
     const BatchedDraw draw{&next_draw};
@@ -86,9 +73,7 @@ template <const uint8_t* G>
         long new_value, new_dir;
         HSL_888 out;
         Decide<G>(Ring{centre, ring}, view, cell, &new_value, &new_dir, &out, draw);
-        centre[0] = out.h;
-        centre[1] = out.s;
-        centre[2] = out.l;
+        Reads::Store(centre, out);
         value = new_value;
         dir = new_dir & 7;
     };
@@ -146,7 +131,7 @@ template <const uint8_t* G>
             __builtin_prefetch(reinterpret_cast<const void*>(c - 3 * r + 8));
             __builtin_prefetch(reinterpret_cast<const void*>(c + 3 * r - 6));
             __builtin_prefetch(reinterpret_cast<const void*>(c + 3 * r + 8));
-            step(centre, turned[dir]);
+            step(centre, turned.offsets[dir]);
             *mark = 1;
             centre += move[dir];
             mark += mark_move[dir];

@@ -90,6 +90,45 @@ struct Shuffles {
     __m256i pick_h, pick_s, pick_l, pack;
 };
 
+__attribute__((target("avx2"), always_inline)) inline Shuffles MakeShuffles() {
+    constexpr char X = -128;  // a zero byte
+    Shuffles sh;
+    // The colours as LoadEight leaves them: 0-3 at bytes 0, 3, 6, 9 of the
+    // low half, 4-7 at bytes 4, 7, 10, 13 of the high half.
+    sh.pick_h = _mm256_setr_epi8(0, X, X, X, 3, X, X, X, 6, X, X, X, 9, X, X, X,  //
+                                 4, X, X, X, 7, X, X, X, 10, X, X, X, 13, X, X, X);
+    const __m256i one = _mm256_set1_epi8(1);
+    sh.pick_s = _mm256_add_epi8(sh.pick_h, one);  // X + 1 keeps the top bit set
+    sh.pick_l = _mm256_add_epi8(sh.pick_s, one);
+    // Back to three bytes per colour, twelve per half.
+    sh.pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, X, X, X, X,  //
+                               0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, X, X, X, X);
+    return sh;
+}
+
+// Eight colours of three bytes at `p`: the low half of the register loaded
+// from byte 0, the high half from byte 8, so that no load reaches past them.
+__attribute__((target("avx2"), always_inline)) inline __m256i LoadEight(const uint8_t* p) {
+    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8));
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+}
+
+// Writes eight colours, one per lane with r in the low byte, as 24 bytes at `p`.
+__attribute__((target("avx2"), always_inline)) inline void StoreEight(__m256i packed,
+                                                                      const Shuffles& sh,
+                                                                      uint8_t* p) {
+    const __m256i bytes = _mm256_shuffle_epi8(packed, sh.pack);
+    const __m128i lo = _mm256_castsi256_si128(bytes);
+    const __m128i hi = _mm256_extracti128_si256(bytes, 1);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), lo);
+    const uint32_t lo_tail = static_cast<uint32_t>(_mm_extract_epi32(lo, 2));
+    std::memcpy(p + 8, &lo_tail, 4);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p + 12), hi);
+    const uint32_t hi_tail = static_cast<uint32_t>(_mm_extract_epi32(hi, 2));
+    std::memcpy(p + 20, &hi_tail, 4);
+}
+
 // Converts and writes the eight colours from entry i on. With kFetch it first
 // fetches the display cells kPrefetchAhead entries on, every kFetchStride-th
 // of them: the trail moves one cell a step, so neighbouring entries mostly
@@ -109,26 +148,13 @@ __attribute__((target("avx2"), always_inline)) inline void PaintEight(
         }
     }
     uint8_t* block = bytes + 3 * i;
-    // Eight colours are 24 bytes: the low half of the register is loaded from
-    // byte 0 (colours 0-3 at 0, 3, 6, 9), the high half from byte 8 (colours
-    // 4-7 at 4, 7, 10, 13), so no load reaches past the eight colours.
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block + 8));
-    const __m256i both = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+    const __m256i both = LoadEight(block);
     const __m256i packed =
         HslToRgb8(_mm256_shuffle_epi8(both, sh.pick_h), _mm256_shuffle_epi8(both, sh.pick_s),
                   _mm256_shuffle_epi8(both, sh.pick_l));
     alignas(32) uint32_t rgb[8];
     _mm256_store_si256(reinterpret_cast<__m256i*>(rgb), packed);
-    const __m256i trail = _mm256_shuffle_epi8(packed, sh.pack);
-    const __m128i trail_lo = _mm256_castsi256_si128(trail);
-    const __m128i trail_hi = _mm256_extracti128_si256(trail, 1);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(block), trail_lo);
-    const uint32_t lo_tail = static_cast<uint32_t>(_mm_extract_epi32(trail_lo, 2));
-    std::memcpy(block + 8, &lo_tail, 4);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(block + 12), trail_hi);
-    const uint32_t hi_tail = static_cast<uint32_t>(_mm_extract_epi32(trail_hi, 2));
-    std::memcpy(block + 20, &hi_tail, 4);
+    StoreEight(packed, sh, block);
     for (unsigned long k = 0; k < 8; ++k) {
         uint8_t* cell = CellOf(display, row, xy[i + k]);
         const uint32_t c = rgb[k];
@@ -141,16 +167,7 @@ __attribute__((target("avx2"))) void PaintTrailAvx2(const Point2i* xy, RGB_888* 
                                                     unsigned long n, uint8_t* display,
                                                     ptrdiff_t row) {
     uint8_t* bytes = reinterpret_cast<uint8_t*>(colours);
-    constexpr char X = -128;  // a zero byte
-    Shuffles sh;
-    sh.pick_h = _mm256_setr_epi8(0, X, X, X, 3, X, X, X, 6, X, X, X, 9, X, X, X,  //
-                                 4, X, X, X, 7, X, X, X, 10, X, X, X, 13, X, X, X);
-    const __m256i one = _mm256_set1_epi8(1);
-    sh.pick_s = _mm256_add_epi8(sh.pick_h, one);  // X + 1 keeps the top bit set
-    sh.pick_l = _mm256_add_epi8(sh.pick_s, one);
-    // Back to three bytes per colour, twelve per half.
-    sh.pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, X, X, X, X,  //
-                               0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, X, X, X, X);
+    const Shuffles sh = MakeShuffles();
     unsigned long i = 0;
     for (; i + 8 + kPrefetchAhead <= n; i += 8) PaintEight<true>(xy, bytes, i, display, row, sh);
     for (; i + 8 <= n; i += 8) PaintEight<false>(xy, bytes, i, display, row, sh);
@@ -161,32 +178,14 @@ __attribute__((target("avx2"))) void PaintTrailAvx2(const Point2i* xy, RGB_888* 
 // the eight RGB cells at `rgb`, as PaintCell shows them.
 __attribute__((target("avx2"))) void ShowEightCellsAvx2(const uint8_t* hsl, uint8_t* rgb,
                                                         uint8_t hue_shift) {
-    constexpr char X = -128;  // a zero byte
-    // The cells as in PaintEight: colours 0-3 from byte 0, 4-7 from byte 8.
-    const __m256i pick_h = _mm256_setr_epi8(0, X, X, X, 3, X, X, X, 6, X, X, X, 9, X, X, X,  //
-                                            4, X, X, X, 7, X, X, X, 10, X, X, X, 13, X, X, X);
-    const __m256i one = _mm256_set1_epi8(1);
-    const __m256i pick_s = _mm256_add_epi8(pick_h, one);
-    const __m256i pick_l = _mm256_add_epi8(pick_s, one);
-    const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, X, X, X, X,  //
-                                          0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, X, X, X, X);
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hsl));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(hsl + 8));
-    const __m256i both = _mm256_inserti128_si256(_mm256_castsi128_si256(lo), hi, 1);
+    const Shuffles sh = MakeShuffles();
+    const __m256i both = LoadEight(hsl);
     const __m256i h = _mm256_and_si256(
-        _mm256_add_epi32(_mm256_shuffle_epi8(both, pick_h), _mm256_set1_epi32(hue_shift)),
+        _mm256_add_epi32(_mm256_shuffle_epi8(both, sh.pick_h), _mm256_set1_epi32(hue_shift)),
         _mm256_set1_epi32(255));
-    const __m256i packed =
-        HslToRgb8(h, _mm256_shuffle_epi8(both, pick_s), _mm256_shuffle_epi8(both, pick_l));
-    const __m256i cells = _mm256_shuffle_epi8(packed, pack);
-    const __m128i cells_lo = _mm256_castsi256_si128(cells);
-    const __m128i cells_hi = _mm256_extracti128_si256(cells, 1);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(rgb), cells_lo);
-    const uint32_t lo_tail = static_cast<uint32_t>(_mm_extract_epi32(cells_lo, 2));
-    std::memcpy(rgb + 8, &lo_tail, 4);
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(rgb + 12), cells_hi);
-    const uint32_t hi_tail = static_cast<uint32_t>(_mm_extract_epi32(cells_hi, 2));
-    std::memcpy(rgb + 20, &hi_tail, 4);
+    StoreEight(
+        HslToRgb8(h, _mm256_shuffle_epi8(both, sh.pick_s), _mm256_shuffle_epi8(both, sh.pick_l)),
+        sh, rgb);
 }
 
 #endif
