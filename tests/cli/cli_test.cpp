@@ -204,18 +204,6 @@ TEST(Cli, HelpAndManualPageListTheSameOptions) {
     EXPECT_EQ(RunLumivor("--version").out.rfind("lumivor ", 0), 0u);
 }
 
-// --quiet silences the system's own lines only: what the user asked for still appears (every
-// error with its reason too: the start pictures' refusals are checked quiet). Every flag takes
-// one dash or two.
-TEST(Cli, QuietSilencesOnlyTheSystemsOwnMessages) {
-    const LumivorRun r = RunLumivor(
-        "render -no-gl -quiet -seed 7 -size 60x40 -ticks 3 -habitat /dev/null -final-state");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    EXPECT_EQ(r.out.rfind("final n_updates=4 ", 0), 0u) << r.out;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1) << r.out;
-}
-
 // Outputs go through the file writer, and a standard stream by any name is that stream: standard
 // output as "-" is (the picture whole, the world's lines on standard error, one output per stream,
 // a pipe too), standard input never an output, and all of it decided before the first tick.
