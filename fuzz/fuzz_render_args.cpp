@@ -2,22 +2,12 @@
 // CheckParse says. An accepted command line asks for help or describes a job that can run: sizes,
 // preset and tick count in range, the options that need or exclude GL rendering consistent,
 // something to write. Its outputs are then settled as CheckSettled says.
-#include <tuple>
-
 #include "fuzz/harness.h"
 #include "fuzz/settle.h"
 #include "host/render/video_writer.h"
 #include "host/shared/options.h"
 
 namespace {
-
-auto Key(const RenderArgs& a) {
-    const RenderJob& x = a.job;
-    return std::tie(a.help, a.quiet, a.no_gl, a.seed_given, a.size_given, x.start.community,
-                    x.start.clock.reading, x.start.clock.fixed, x.width, x.height, x.ticks,
-                    x.habitat_path, x.png_path, x.start_from, x.markers, x.trace_path,
-                    x.final_state, x.video_path, x.video_every, x.video_fps, x.video_lossless);
-}
 
 bool CanRun(const RenderArgs& args) {
     const RenderJob& job = args.job;
@@ -39,7 +29,7 @@ bool CanRun(const RenderArgs& args) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::optional<RenderArgs> args =
-        CheckParse<RenderArgs>("render", data, size, ParseRenderArgs, Key, CanRun);
+        CheckParse<RenderArgs>("render", data, size, ParseRenderArgs, CanRun);
     if (!args) return 0;
     RenderJob& job = args->job;
     CheckSettled({{"--habitat", &job.habitat_path},

@@ -1,20 +1,11 @@
 // Fuzz target for the window options of `lumivor`, parsed without side effects as CheckParse
 // says. An accepted command line asks for help or names a window id that X can hold, a preset and
 // tick count in range; its habitat file is settled as CheckSettled says.
-#include <tuple>
-
 #include "fuzz/harness.h"
 #include "fuzz/settle.h"
 #include "host/shared/options.h"
 
 namespace {
-
-auto Key(const WindowArgs& a) {
-    const WindowJob& x = a.job;
-    return std::tie(a.help, a.quiet, x.start.community, x.start.clock.reading, x.start.clock.fixed,
-                    x.root, x.have_window_id, x.window_id, x.display_name, x.fps, x.ticks,
-                    x.habitat_path);
-}
 
 bool CanRun(const WindowArgs& args) {
     const WindowJob& job = args.job;
@@ -28,7 +19,7 @@ bool CanRun(const WindowArgs& args) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::optional<WindowArgs> args =
-        CheckParse<WindowArgs>("lumivor", data, size, ParseWindowArgs, Key, CanRun);
+        CheckParse<WindowArgs>("lumivor", data, size, ParseWindowArgs, CanRun);
     if (args) CheckSettled({{"--habitat", &args->job.habitat_path}}, "", nullptr);
     return 0;
 }

@@ -4,8 +4,6 @@
 // give iconv's bytes otherwise; then parsed with the saver's switches as CheckParse says.
 #include <iconv.h>
 
-#include <tuple>
-
 #include "fuzz/harness.h"
 #include "host/shared/options.h"
 #include "host/windows/utf16.h"
@@ -24,12 +22,6 @@ bool IconvUtf8(std::string in, std::string* out) {
     if (iconv(utf8_of_utf16, &from, &left, &to, &room) == static_cast<size_t>(-1)) return false;
     out->resize(out->size() - room);
     return true;
-}
-
-auto Key(const ScrArgs& a) {
-    const WindowJob& x = a.window.job;
-    return std::tie(a.mode, a.handle, a.choose, a.window.help, x.start.community,
-                    x.start.clock.reading, x.ticks, x.present, x.fps, x.habitat_path);
 }
 
 bool CanRun(const ScrArgs& a) {
@@ -55,6 +47,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         lines += utf8 + '\n';
     }
     CheckParse<ScrArgs>("lumivor.scr", reinterpret_cast<const uint8_t*>(lines.data()), lines.size(),
-                        ParseScrArgs, Key, CanRun);
+                        ParseScrArgs, CanRun);
     return 0;
 }

@@ -48,39 +48,23 @@ class MemoryFile {
     char path_[40] = {};
 };
 
-// The input split at line ends into arguments after `first`.
-struct ArgWords {
-    std::vector<std::string> words;
-    std::vector<char*> argv;  // into words, null-terminated
-
-    ArgWords(const char* first, const uint8_t* data, size_t size) : words{first} {
-        std::string word;
-        for (size_t i = 0; i < size; ++i) {
-            if (data[i] != '\n') word.push_back(static_cast<char>(data[i]));
-            if (data[i] == '\n') words.push_back(std::move(word)), word.clear();
-        }
-        if (!word.empty()) words.push_back(word);
-        for (std::string& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-    }
-    int argc() const { return static_cast<int>(words.size()); }
-};
-
-// Parses the input as a command line twice with parse(argc, argv, &args, &error): a refusal
-// comes with a one-line reason, the same both times; an accepted command line parses the
-// same both times (equal key(args): a std::tie of every field) and valid() takes it. Returns
-// what was accepted.
-template <typename Args, typename Parse, typename Key, typename Valid>
+// Parses the input, split at line ends into arguments after `first`, as a command line with
+// parse(argc, argv, &args, &error): a refusal comes with a one-line reason; valid() takes an
+// accepted command line. Returns what was accepted.
+template <typename Args, typename Parse, typename Valid>
 std::optional<Args> CheckParse(const char* first, const uint8_t* data, size_t size, Parse parse,
-                               Key key, Valid valid) {
-    ArgWords words(first, data, size);
-    if (words.argc() > 256) return std::nullopt;
-    Args args, again;
-    std::string error, error_again;
-    const bool ok = parse(words.argc(), words.argv.data(), &args, &error);
-    Check(parse(words.argc(), words.argv.data(), &again, &error_again) == ok);
-    if (!ok) Check(!error.empty() && error == error_again && error.find('\n') == std::string::npos);
-    if (!ok) return std::nullopt;
-    Check(key(args) == key(again) && valid(args));
-    return args;
+                               Valid valid) {
+    std::vector<std::string> words{first, ""};
+    for (size_t i = 0; i < size; ++i)
+        data[i] == '\n' ? void(words.emplace_back()) : words.back().push_back(char(data[i]));
+    if (words.back().empty()) words.pop_back();  // a last line end ends the last argument
+    if (words.size() > 256) return std::nullopt;
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    Args args;
+    std::string error;
+    const bool ok = parse(int(words.size()), argv.data(), &args, &error);
+    Check(ok ? valid(args) : !error.empty() && error.find('\n') == std::string::npos);
+    return ok ? std::optional<Args>(args) : std::nullopt;
 }
