@@ -355,10 +355,10 @@ constexpr char kPaletteUse[] = "dither=none:diff_mode=rectangle:new=0";
 constexpr char kH264Preset[] = "veryfast";
 
 // The filter that shrinks the pictures for --scale: swscale's area average.
-// A ten-second GIF from 1920x1080 to 640x360 came out as with bilinear
-// (9.24 MB against 9.23, mean error 1.14 against 1.13 of 255, each against
-// the pictures shrunk by its own filter); the average of the pixels each
-// one covers is the plainer meaning.
+// A ten-second GIF (a frame every 15 of 4500 ticks) from 1920x1080 to
+// 640x360 came out as with bilinear (9.24 MB against 9.23, mean error 1.14
+// against 1.13 of 255, each against the pictures shrunk by its own filter);
+// the average of the pixels each one covers is the plainer meaning.
 constexpr int kShrinkFilter = SWS_AREA;
 
 constexpr char kMP4NeedsSeeking[] =
