@@ -354,6 +354,13 @@ constexpr char kPaletteUse[] = "dither=none:diff_mode=rectangle:new=0";
 // much; "ultrafast" 14 MiB less for files half as large again.
 constexpr char kH264Preset[] = "veryfast";
 
+// The filter that shrinks the pictures for --scale: swscale's area average.
+// A ten-second GIF (a frame every 15 of 4500 ticks) from 1920x1080 to
+// 640x360 came out as with bilinear (9.24 MB against 9.23, mean error 1.14
+// against 1.13 of 255, each against the pictures shrunk by its own filter);
+// the average of the pixels each one covers is the plainer meaning.
+constexpr int kShrinkFilter = SWS_AREA;
+
 constexpr char kMP4NeedsSeeking[] =
     "MP4 needs a file that can seek; use .webm or .mkv for pipes and devices";
 
@@ -363,7 +370,9 @@ constexpr char kMP4NeedsSeeking[] =
 // caller converts each picture into a free frame of a pair; the thread
 // encodes the other one and writes its packets.
 struct VideoWriter::Encoder {
-    VideoSettings settings;
+    VideoSettings settings;  // its width and height are the frames', scaled
+    int picture_width = 0;   // the pictures handed over
+    int picture_height = 0;
     VideoContainer container = VideoContainer::kWebM;
     FileWriter out;
     Sink sink;
@@ -500,7 +509,18 @@ bool VideoWriter::Encoder::OpenOutput(std::string* reason) {
 }
 
 bool VideoWriter::Encoder::OpenCodec(std::string* reason) {
-    if (container == VideoContainer::kGif) return OpenSpool(reason) && OpenFrames(reason);
+    if (container == VideoContainer::kGif) {
+        if (!OpenSpool(reason) || !OpenFrames(reason)) return false;
+        if (picture_width == settings.width && picture_height == settings.height) return true;
+        // Shrunk in full RGB (no chroma halved on the way), then put in levels by Convert.
+        scaler = av.sws_getContext(
+            picture_width, picture_height, AV_PIX_FMT_RGB24, settings.width, settings.height,
+            AV_PIX_FMT_BGRA,
+            kShrinkFilter | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP, nullptr,
+            nullptr, nullptr);
+        if (scaler == nullptr) *reason = "cannot shrink the pictures";
+        return scaler != nullptr;
+    }
     const bool h264 = container == VideoContainer::kMP4;
     const char* name = h264 ? "libx264" : settings.lossless ? "libvpx-vp9" : "libvpx";
     const AVCodec* encoder = av.avcodec_find_encoder_by_name(name);
@@ -571,9 +591,11 @@ bool VideoWriter::Encoder::OpenCodec(std::string* reason) {
     }
     if (!BeginStream(reason) || !OpenFrames(reason)) return false;
     if (!settings.lossless) {
-        scaler = av.sws_getContext(settings.width, settings.height, AV_PIX_FMT_RGB24,
-                                   settings.width, settings.height, AV_PIX_FMT_YUV420P,
-                                   SWS_BILINEAR | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+        const bool shrunk = picture_width != settings.width || picture_height != settings.height;
+        scaler = av.sws_getContext(picture_width, picture_height, AV_PIX_FMT_RGB24, settings.width,
+                                   settings.height, AV_PIX_FMT_YUV420P,
+                                   (shrunk ? kShrinkFilter : SWS_BILINEAR) | SWS_ACCURATE_RND,
+                                   nullptr, nullptr, nullptr);
         if (scaler == nullptr) {
             *reason = "cannot convert RGB to YUV";
             return false;
@@ -677,14 +699,17 @@ bool VideoWriter::Encoder::OpenSpool(std::string* reason) {
     return true;
 }
 
-// Fills `frame` from RGB rows: planar RGB or BGRA exactly, or YUV 4:2:0
-// through swscale, then the padding of odd sizes from the last column and row.
+// Fills `frame` from RGB rows: planar RGB or BGRA exactly (BGRA shrunk by
+// swscale when scaled), or YUV 4:2:0 through swscale, then the padding of odd
+// sizes from the last column and row.
 void VideoWriter::Encoder::Convert(AVFrame* frame, const uint8_t* rgb, size_t stride,
                                    bool bottom_up) {
     const int w = settings.width, h = settings.height;
-    const uint8_t* top = bottom_up ? rgb + static_cast<size_t>(h - 1) * stride : rgb;
+    const uint8_t* top = bottom_up ? rgb + static_cast<size_t>(picture_height - 1) * stride : rgb;
     const ptrdiff_t step =
         bottom_up ? -static_cast<ptrdiff_t>(stride) : static_cast<ptrdiff_t>(stride);
+    const uint8_t* source[1] = {top};
+    const int source_stride[1] = {static_cast<int>(step)};
     if (frame->format == AV_PIX_FMT_GBRP) {
         // gbrp: plane 0 green, 1 blue, 2 red.
         for (int y = 0; y < h; ++y) {
@@ -710,9 +735,22 @@ void VideoWriter::Encoder::Convert(AVFrame* frame, const uint8_t* rgb, size_t st
                 table[v] = static_cast<uint8_t>(((v * 63 + 127) / 255 * 255 + 31) / 63);
             return table;
         }();
+        if (scaler != nullptr) {
+            av.sws_scale(scaler, source, source_stride, 0, picture_height, frame->data,
+                         frame->linesize);
+        }
         for (int y = 0; y < h; ++y) {
-            const uint8_t* in = top + y * step;
             uint8_t* to = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
+            if (scaler != nullptr) {
+                for (int x = 0; x < w; ++x, to += 4) {
+                    to[0] = level[to[0]];
+                    to[1] = level[to[1]];
+                    to[2] = level[to[2]];
+                    to[3] = 255;
+                }
+                continue;
+            }
+            const uint8_t* in = top + y * step;
             for (int x = 0; x < w; ++x, in += 3, to += 4) {
                 to[0] = level[in[2]];
                 to[1] = level[in[1]];
@@ -722,9 +760,7 @@ void VideoWriter::Encoder::Convert(AVFrame* frame, const uint8_t* rgb, size_t st
         }
         return;
     }
-    const uint8_t* source[1] = {top};
-    const int source_stride[1] = {static_cast<int>(step)};
-    av.sws_scale(scaler, source, source_stride, 0, h, frame->data, frame->linesize);
+    av.sws_scale(scaler, source, source_stride, 0, picture_height, frame->data, frame->linesize);
     // Only the luma plane can lack a column or a row: the chroma planes
     // already cover the rounded-up halves.
     uint8_t* luma = frame->data[0];
@@ -926,10 +962,21 @@ bool VideoWriter::Open(const VideoSettings& settings, std::string* reason) {
         *reason = "no picture size or frame rate";
         return false;
     }
+    if (!(settings.scale > 0 && settings.scale <= 1) || (settings.lossless && settings.scale < 1)) {
+        *reason = "a scale needs 0 < scale <= 1, and a lossy video";
+        return false;
+    }
     if (!VideoSizeFits(settings.width, settings.height, reason)) return false;
     encoder_ = std::make_unique<Encoder>();
     Encoder& e = *encoder_;
     e.settings = settings;
+    e.picture_width = settings.width;
+    e.picture_height = settings.height;
+    const auto scaled = [&settings](int side) {
+        return std::max(1, static_cast<int>(std::lround(side * settings.scale)));
+    };
+    e.settings.width = scaled(settings.width);
+    e.settings.height = scaled(settings.height);
     if (!VideoContainerFor(settings.path, settings.lossless, &e.container, reason) ||
         !LoadAv(reason)) {
         Abandon();

@@ -16,6 +16,9 @@
 //          counted into the palette;
 //   -      WebM on standard output (a stream needs no seeking; MP4 does and is
 //          refused there and on any target that cannot seek).
+// With a scale below 1 the frames are the pictures shrunk by swscale's area
+// filter, each side rounded to whole pixels (at least 1; MP4 then pads an odd
+// side as above).
 // Lossless (WebM and Matroska only): VP9 lossless in planar RGB (gbrp), which
 // decodes to exactly the pictures given.
 //
@@ -49,6 +52,7 @@ struct VideoSettings {
     int height = 0;
     double fps = 30;        // frames a second when played
     bool lossless = false;  // VP9 lossless in planar RGB (WebM and Matroska)
+    double scale = 1;       // the frames' sides as a share of the pictures' (0..1, lossy only)
     int threads = 2;        // the codec's own threads
 };
 

@@ -23,6 +23,7 @@ struct Parsed {
     bool minutes_given = false;
     bool pace_given = false;  // --ticks-per-second (else --wallpaper has a pace of its own)
     const char* video_only = nullptr;  // an option given that needs --video
+    bool scale_given = false;          // --scale, which a lossless video refuses
     ScrArgs scr = {};
     int switches = 0;                            // of /s, /p and /c
     long long idle_after = kDefaultIdleSeconds;  // idle: --after in seconds
@@ -357,6 +358,15 @@ const Option kOptions[] = {
          p.video_only = "--lossless";
          return p.render.job.video_lossless = true;
      }},
+    {"scale", nullptr, "F", kRenderCommand, "a factor above 0, at most 1",
+     "with --video: frames of the picture shrunk by F, each side\n"
+     "rounded to whole pixels (default 1; not with --lossless)",
+     [](Parsed& p, const char* v) {
+         p.video_only = "--scale";
+         p.scale_given = true;
+         double& f = p.render.job.video_scale;
+         return ParseDouble(v, 0.0, 1.0, &f) && f > 0;
+     }},
     {"quiet", nullptr, nullptr, kWindowCommand | kRenderCommand | kScrCommand | kIdleCommand,
      nullptr,
      "silence the system's own messages (errors are still shown)", SetQuiet},
@@ -391,7 +401,7 @@ std::string Shown(const Option& o) {
 
 // The options that shape a video.
 [[maybe_unused]] bool IsVideoOption(const char* name) {
-    for (const char* video : {"video", "every", "fps", "lossless"})
+    for (const char* video : {"video", "every", "fps", "lossless", "scale"})
         if (std::strcmp(name, video) == 0) return true;
     return false;
 }
@@ -458,6 +468,10 @@ bool CheckVideo(const Parsed& p, std::string* error) {
         return p.video_only == nullptr ||
                Fail(error, std::string(p.video_only) + " works with --video only");
     }
+    if (p.scale_given && job.video_lossless)
+        return Fail(error,
+                    "--scale and --lossless exclude each other: a lossless video is the "
+                    "pictures exactly");
     VideoContainer container;
     return VideoContainerFor(job.video_path, job.video_lossless, &container, error);
 }

@@ -31,4 +31,5 @@ struct RenderJob {
     unsigned long video_every = 15;
     double video_fps = 30;
     bool video_lossless = false;
+    double video_scale = 1;  // --scale: the frames are the picture shrunk by this (0..1]
 };

@@ -16,10 +16,10 @@ from pathlib import Path
 LUMIVOR = ""
 
 
-# Every frame decoded as given, neither dropped nor repeated, as RGB bytes.
-def ffmpeg_rgb(path):
-    return subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-fps_mode", "passthrough", "-f",
-                           "rawvideo", "-pix_fmt", "rgb24", "-"], capture_output=True,
+# Every frame decoded as given, neither dropped nor repeated, as RGB bytes (through `vf`).
+def ffmpeg_rgb(path, vf="null"):
+    return subprocess.run(["ffmpeg", "-v", "error", "-i", path, "-fps_mode", "passthrough", "-vf",
+                           vf, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"], capture_output=True,
                           check=True).stdout
 
 
@@ -73,19 +73,23 @@ class Video(unittest.TestCase):  # each test with a temporary folder of its own
                  (["--no-gl", "--preset", 9, "--seed", 3, "--start-from", start], 20, 7)]
         for args, ticks, every in cases:
             with self.subTest(args=args):
-                for video, lossless in [("v.webm", ["--lossless"]), ("v.gif", [])]:
+                for video, options in [("v.webm", ["--lossless"]), ("v.gif", []),
+                                       ("s.gif", ["--scale", 0.4])]:  # sides rounded: 161 to 64
                     self.ok(*args, "--ticks", ticks, "--every", every, "--video", self.path(video),
-                            *lossless)
+                            *options)
                 frame_ticks = sorted({*range(every, ticks + 1, every), ticks})
-                pngs = b""
+                pngs = shrunk = b""
                 for t in frame_ticks:  # and each PNG is the habitat saved
                     self.ok(*args, "--ticks", t, "--png", self.path("p.png"), "--habitat",
                             self.path("p.ppm"))
                     pngs += ffmpeg_rgb(self.path("p.png"))
+                    shrunk += ffmpeg_rgb(self.path("p.png"), "scale=round(iw*.4):round(ih*.4):"
+                                         "flags=area+accurate_rnd+full_chroma_int+full_chroma_inp")
                     habitat = Path(self.path("p.ppm")).read_bytes().split(b"\n255\n", 1)[1]
                     self.assertTrue(pngs.endswith(habitat), f"PNG of tick {t} is not the habitat")
                 self.assertTrue(ffmpeg_rgb(self.path("v.webm")) == pngs, f"frames of {frame_ticks}")
                 self.assert_gif(self.path("v.gif"), pngs, len(frame_ticks))
+                self.assert_gif(self.path("s.gif"), shrunk, len(frame_ticks))
 
     def test_lossy_videos_have_the_frames_and_size_asked_and_play(self):
         run = ["--no-gl", "--seed", 2, "--size", "65x33", "--ticks", 40, "--every", 15]
