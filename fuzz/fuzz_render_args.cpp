@@ -21,6 +21,8 @@ bool CanRun(const RenderArgs& args) {
            (!job.habitat_path.empty() || !job.png_path.empty() || !job.trace_path.empty() ||
             !job.video_path.empty() || job.final_state) &&
            job.video_every >= 1 && job.video_fps >= 0.1 && job.video_fps <= 1000 &&
+           job.video_scale > 0 && job.video_scale <= 1 &&
+           (job.video_scale == 1 || (!job.video_path.empty() && !job.video_lossless)) &&
            (job.video_path.empty() ||
             VideoContainerFor(job.video_path, job.video_lossless, &container, &reason));
 }

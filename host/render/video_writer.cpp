@@ -190,6 +190,11 @@ std::string InstallHint(const FfmpegRelease& built) {
     return std::string("install FFmpeg ") + built.version + "'s libraries";
 }
 
+// Looks up one function of a loaded library into `av`; the first missing one is the failure.
+#define LUMIVOR_AV_RESOLVE(library, name)                                 \
+    av.name = reinterpret_cast<decltype(av.name)>(dlsym(library, #name)); \
+    if (av.name == nullptr && failure.empty()) failure = "no " #name " in " #library;
+
 // Loads the libraries of the FFmpeg release this program was built with,
 // once; false with the reason, every time, when one is missing.
 bool LoadAv(std::string* reason) {
@@ -218,11 +223,7 @@ bool LoadAv(std::string* reason) {
         void* avcodec = handles[1];
         void* avformat = handles[2];
         void* swscale = handles[3];
-#define LUMIVOR_AV_RESOLVE(library, name)                                 \
-    av.name = reinterpret_cast<decltype(av.name)>(dlsym(library, #name)); \
-    if (av.name == nullptr && failure.empty()) failure = "no " #name " in " #library;
         LUMIVOR_AV_FUNCTIONS(LUMIVOR_AV_RESOLVE)
-#undef LUMIVOR_AV_RESOLVE
     }
     *reason = failure;
     return failure.empty();
@@ -241,9 +242,6 @@ bool LoadAvFilter(std::string* reason) {
             failure = std::string("a GIF needs FFmpeg ") + built.version + "'s " + soname + " (" +
                       dlerror() + "); install libavfilter" + std::to_string(built.avfilter);
         } else {
-#define LUMIVOR_AV_RESOLVE(library, name)                                 \
-    av.name = reinterpret_cast<decltype(av.name)>(dlsym(library, #name)); \
-    if (av.name == nullptr && failure.empty()) failure = "no " #name " in " #library;
             LUMIVOR_AVFILTER_FUNCTIONS(LUMIVOR_AV_RESOLVE)
 #undef LUMIVOR_AV_RESOLVE
         }
