@@ -88,12 +88,12 @@ try_program() {
         fail "the habitat file of $bin has a wrong header"
     [ "$(wc -c <"$tmp/x.ppm")" -eq $((27 + 64 * 48 * 3)) ] ||
         fail "the habitat file of $bin has a wrong size"
-    # A short video, decoded by FFmpeg where its tools are: two VP9 frames.
+    # A short video, decoded by FFmpeg where its tools are: two VP8 frames (lossy WebM).
     "$bin" render --quiet --no-gl --ticks 30 --every 15 --size 64x48 --video "$tmp/x.webm" \
         2>"$tmp/err" || { cat "$tmp/err" >&2; fail "$bin render --video failed"; }
     if command -v ffprobe >/dev/null 2>&1; then
         [ "$(ffprobe -v error -count_frames -show_entries stream=codec_name,nb_read_frames \
-            -of csv=p=0 "$tmp/x.webm")" = vp9,2 ] || fail "FFmpeg does not decode the video of $bin"
+            -of csv=p=0 "$tmp/x.webm")" = vp8,2 ] || fail "FFmpeg does not decode the video of $bin"
     fi
     # With no compositor to reach, the Wayland host (not a build without one) says so.
     XDG_RUNTIME_DIR=$tmp WAYLAND_DISPLAY=none "$bin" --wayland 2>"$tmp/err" >/dev/null &&
