@@ -53,6 +53,7 @@ if(LUMIVOR_HAVE_FFMPEG)
   find_package(Threads REQUIRED)
   # zlib packs the GIF's frames while they wait for the palette.
   find_package(ZLIB REQUIRED)
+  target_sources(lumivor_media PRIVATE ${CMAKE_CURRENT_LIST_DIR}/gif_frames.cpp)
   target_include_directories(lumivor_media PRIVATE ${LUMIVOR_FFMPEG_INCLUDE_DIRS})
   target_link_libraries(lumivor_media PRIVATE Threads::Threads ZLIB::ZLIB ${CMAKE_DL_LIBS})
   target_compile_definitions(lumivor_media PUBLIC LUMIVOR_HAVE_FFMPEG=1)

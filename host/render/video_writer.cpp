@@ -48,84 +48,14 @@ void VideoWriter::Abandon() {}
 #include <thread>
 #include <vector>
 
+#include "host/render/av_library.h"
+#include "host/render/gif_frames.h"
 #include "image/file_writer.h"
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavfilter/avfilter.h>
-#include <libavfilter/buffersink.h>
-#include <libavfilter/buffersrc.h>
-#include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
-#include <libavutil/macros.h>
-#include <libswscale/swscale.h>
-}
-#include <zlib.h>
+// Filled by LoadAv and LoadAvFilter.
+AvLibraries av;
 
 namespace {
-
-// FFmpeg's libraries are loaded when the first video is opened, not linked:
-// with what they need they are over a hundred libraries, which every start of
-// the program (the saver too) would map, doubling a render's memory.
-#define LUMIVOR_AV_FUNCTIONS(X)                 \
-    X(avutil, av_strerror)                      \
-    X(avutil, av_malloc)                        \
-    X(avutil, av_free)                          \
-    X(avutil, av_freep)                         \
-    X(avutil, av_d2q)                           \
-    X(avutil, av_dict_set)                      \
-    X(avutil, av_dict_free)                     \
-    X(avutil, av_frame_alloc)                   \
-    X(avutil, av_frame_free)                    \
-    X(avutil, av_frame_get_buffer)              \
-    X(avutil, av_frame_make_writable)           \
-    X(avutil, av_frame_unref)                   \
-    X(avutil, av_log_set_level)                 \
-    X(avcodec, avcodec_find_encoder_by_name)    \
-    X(avcodec, avcodec_alloc_context3)          \
-    X(avcodec, avcodec_free_context)            \
-    X(avcodec, avcodec_open2)                   \
-    X(avcodec, avcodec_parameters_from_context) \
-    X(avcodec, av_packet_alloc)                 \
-    X(avcodec, av_packet_free)                  \
-    X(avcodec, av_packet_rescale_ts)            \
-    X(avcodec, avcodec_send_frame)              \
-    X(avcodec, avcodec_receive_packet)          \
-    X(avformat, avformat_alloc_output_context2) \
-    X(avformat, avio_alloc_context)             \
-    X(avformat, avio_context_free)              \
-    X(avformat, avformat_free_context)          \
-    X(avformat, avformat_new_stream)            \
-    X(avformat, avformat_write_header)          \
-    X(avformat, av_interleaved_write_frame)     \
-    X(avformat, av_write_trailer)               \
-    X(avformat, avio_flush)                     \
-    X(swscale, sws_getContext)                  \
-    X(swscale, sws_freeContext)                 \
-    X(swscale, sws_getCoefficients)             \
-    X(swscale, sws_setColorspaceDetails)        \
-    X(swscale, sws_scale)
-
-// The GIF's palette filters, loaded only for a GIF: libavfilter brings a
-// dozen more libraries, which the other videos need not map.
-#define LUMIVOR_AVFILTER_FUNCTIONS(X)         \
-    X(avfilter, avfilter_graph_alloc)         \
-    X(avfilter, avfilter_graph_free)          \
-    X(avfilter, avfilter_get_by_name)         \
-    X(avfilter, avfilter_graph_create_filter) \
-    X(avfilter, avfilter_link)                \
-    X(avfilter, avfilter_graph_config)        \
-    X(avfilter, av_buffersrc_add_frame_flags) \
-    X(avfilter, av_buffersink_get_frame)
-
-struct AvLibraries {
-#define LUMIVOR_AV_POINTER(library, name) decltype(&::name) name = nullptr;
-    LUMIVOR_AV_FUNCTIONS(LUMIVOR_AV_POINTER)
-    LUMIVOR_AVFILTER_FUNCTIONS(LUMIVOR_AV_POINTER)
-#undef LUMIVOR_AV_POINTER
-};
-
-AvLibraries av;
 
 // The FFmpeg releases this writer is built and tested against, by the major
 // versions of their libraries, and the Debian release that ships each. A
@@ -229,6 +159,8 @@ bool LoadAv(std::string* reason) {
     return failure.empty();
 }
 
+}  // namespace
+
 // Loads libavfilter of the same release, once, after LoadAv.
 bool LoadAvFilter(std::string* reason) {
     static bool tried = false;
@@ -255,6 +187,8 @@ std::string AvError(int code) {
     av.av_strerror(code, text, sizeof text);
     return text;
 }
+
+namespace {
 
 // Where the muxer's bytes go: the file writer's stream. Positions are counted
 // from where the stream stood when the video began, so that a descriptor
@@ -318,35 +252,6 @@ const char* MuxerName(VideoContainer container) {
     return "webm";
 }
 
-// A filter of `graph`, or null.
-AVFilterContext* AddFilter(AVFilterGraph* graph, const char* filter, const std::string& args) {
-    const AVFilter* kind = av.avfilter_get_by_name(filter);
-    AVFilterContext* context = nullptr;
-    if (kind == nullptr ||
-        av.avfilter_graph_create_filter(&context, kind, filter,
-                                        args.empty() ? nullptr : args.c_str(), nullptr, graph) < 0)
-        return nullptr;
-    return context;
-}
-
-// A source of frames for a graph, of this size, format and time base.
-AVFilterContext* AddSource(AVFilterGraph* graph, int width, int height, int format,
-                           AVRational time_base) {
-    return AddFilter(graph, "buffer",
-                     "video_size=" + std::to_string(width) + "x" + std::to_string(height) +
-                         ":pix_fmt=" + std::to_string(format) +
-                         ":time_base=" + std::to_string(time_base.num) + "/" +
-                         std::to_string(time_base.den) + ":pixel_aspect=1/1");
-}
-
-// The palette of a GIF: 255 colours and one transparent entry, which the GIF
-// encoder gives the pixels that did not change since the frame before. Each
-// pixel takes its nearest colour, undithered: at 640x360 dithering made the
-// file nearly twice as large (7.9 MB against 4.3 MB for ten seconds), and it
-// would change still pixels from frame to frame.
-constexpr char kPaletteGen[] = "max_colors=256:reserve_transparent=1:stats_mode=full";
-constexpr char kPaletteUse[] = "dither=none:diff_mode=rectangle:new=0";
-
 // x264's preset, measured at 1920x1080 (bench/video.sh): "veryfast" alone
 // peaked at 96.1 MiB in one thread, 2.5 MiB more in two; "superfast" as
 // much; "ultrafast" 14 MiB less for files half as large again.
@@ -383,22 +288,7 @@ struct VideoWriter::Encoder {
     AVFrame* frames[2] = {nullptr, nullptr};
     bool header_written = false;
 
-    // GIF: during the run each frame goes to the `counting` graph
-    // (palettegen) and to `spool`, XORed with the frame before and deflated
-    // (what stayed is zeros, which pack tightly and fast); at the end
-    // `mapping` (paletteuse) puts the frames read back in the palette.
-    bool gif = false;
-    std::FILE* spool = nullptr;
-    std::vector<uint8_t> previous;  // the frame before, BGRA rows
-    std::vector<uint8_t> change;    // this frame XOR the one before
-    std::vector<uint8_t> packed;    // that deflated
-    AVFilterGraph* counting = nullptr;
-    AVFilterContext* counted = nullptr;  // its source
-    AVFilterContext* palette_out = nullptr;
-    AVFilterGraph* mapping = nullptr;
-    AVFilterContext* mapped_in = nullptr;
-    AVFilterContext* mapped_out = nullptr;
-    AVFrame* spare = nullptr;  // a frame between the stages of the mapping
+    GifFrames gif;  // a GIF's frames until the palette is made
 
     std::thread thread;
     std::mutex mutex;
@@ -421,13 +311,7 @@ struct VideoWriter::Encoder {
         for (AVFrame*& f : frames) av.av_frame_free(&f);
         av.av_packet_free(&packet);
         av.avcodec_free_context(&codec);
-        av.av_frame_free(&spare);
-        if (av.avfilter_graph_free != nullptr) {
-            av.avfilter_graph_free(&counting);
-            av.avfilter_graph_free(&mapping);
-        }
-        if (spool != nullptr) std::fclose(spool);
-        spool = nullptr;
+        gif.Release();
         if (format != nullptr) av.avformat_free_context(format);
         format = nullptr;
         if (io != nullptr) av.av_freep(&io->buffer);
@@ -446,15 +330,12 @@ struct VideoWriter::Encoder {
 
     bool OpenOutput(std::string* reason);
     bool OpenCodec(std::string* reason);
-    bool OpenSpool(std::string* reason);
     bool BeginStream(std::string* reason);
     bool OpenFrames(std::string* reason);
-    bool Spool(const AVFrame* frame);
     void Convert(AVFrame* frame, const uint8_t* rgb, size_t stride, bool bottom_up);
     bool Encode(AVCodecContext* encoder, AVFrame* frame);
     bool Take(AVFrame* frame);
     bool WriteGif();
-    bool MapFrame(AVFrame* frame);
     void Run();
 };
 
@@ -508,7 +389,9 @@ bool VideoWriter::Encoder::OpenOutput(std::string* reason) {
 
 bool VideoWriter::Encoder::OpenCodec(std::string* reason) {
     if (container == VideoContainer::kGif) {
-        if (!OpenSpool(reason) || !OpenFrames(reason)) return false;
+        if (!gif.Open(settings.path, settings.width, settings.height, Rate(), reason) ||
+            !OpenFrames(reason))
+            return false;
         if (picture_width == settings.width && picture_height == settings.height) return true;
         // Shrunk in full RGB (no chroma halved on the way), then put in levels by Convert.
         scaler = av.sws_getContext(
@@ -634,14 +517,15 @@ bool VideoWriter::Encoder::BeginStream(std::string* reason) {
 
 // The pair of frames the caller fills in turn, in the first encoder's format.
 bool VideoWriter::Encoder::OpenFrames(std::string* reason) {
+    const bool palette = container == VideoContainer::kGif;
     packet = av.av_packet_alloc();
     for (AVFrame*& f : frames) {
         f = av.av_frame_alloc();
         if (f == nullptr) break;
-        f->format = gif ? AV_PIX_FMT_BGRA : codec->pix_fmt;  // BGRA: what palettegen takes
-        f->width = gif ? settings.width : codec->width;
-        f->height = gif ? settings.height : codec->height;
-        if (!gif) {
+        f->format = palette ? AV_PIX_FMT_BGRA : codec->pix_fmt;  // BGRA: what palettegen takes
+        f->width = palette ? settings.width : codec->width;
+        f->height = palette ? settings.height : codec->height;
+        if (!palette) {
             f->colorspace = codec->colorspace;
             f->color_range = codec->color_range;
         }
@@ -649,49 +533,6 @@ bool VideoWriter::Encoder::OpenFrames(std::string* reason) {
     }
     if (packet == nullptr || frames[0] == nullptr || frames[1] == nullptr) {
         *reason = "out of memory for the frames";
-        return false;
-    }
-    return true;
-}
-
-// A GIF's first pass: the spool file beside the target, where the frames
-// wait, and palettegen, which counts their colours.
-bool VideoWriter::Encoder::OpenSpool(std::string* reason) {
-    if (!LoadAvFilter(reason)) return false;
-    gif = true;
-    const size_t slash = settings.path.rfind('/');
-    std::string name =
-        (slash == std::string::npos ? std::string(".") : settings.path.substr(0, slash)) +
-        "/.lumivor-gif-XXXXXX";
-    const int fd = mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0 || unlink(name.c_str()) != 0 || (spool = fdopen(fd, "w+b")) == nullptr) {
-        *reason =
-            std::string("cannot make the GIF's frame spool beside it: ") + std::strerror(errno);
-        if (fd >= 0 && spool == nullptr) close(fd);
-        return false;
-    }
-    const size_t bytes = static_cast<size_t>(settings.width) * settings.height * 4;
-    try {
-        previous.assign(bytes, 0);
-        change.resize(bytes);
-        packed.resize(compressBound(static_cast<uLong>(bytes)));
-    } catch (const std::bad_alloc&) {
-        *reason = "out of memory for the frames";
-        return false;
-    }
-    int status = 0;
-    counting = av.avfilter_graph_alloc();
-    counted = counting != nullptr ? AddSource(counting, settings.width, settings.height,
-                                              AV_PIX_FMT_BGRA, av_inv_q(Rate()))
-                                  : nullptr;
-    AVFilterContext* gen =
-        counted != nullptr ? AddFilter(counting, "palettegen", kPaletteGen) : nullptr;
-    palette_out = gen != nullptr ? AddFilter(counting, "buffersink", "") : nullptr;
-    if (palette_out == nullptr || av.avfilter_link(counted, 0, gen, 0) < 0 ||
-        av.avfilter_link(gen, 0, palette_out, 0) < 0 ||
-        (status = av.avfilter_graph_config(counting, nullptr)) < 0) {
-        *reason = "cannot set up FFmpeg's palettegen filter" +
-                  (status < 0 ? ": " + AvError(status) : std::string());
         return false;
     }
     return true;
@@ -792,136 +633,41 @@ bool VideoWriter::Encoder::Encode(AVCodecContext* encoder, AVFrame* frame) {
 // Encodes a frame handed over (null: the end), or for a GIF counts its
 // colours and spools it.
 bool VideoWriter::Encoder::Take(AVFrame* frame) {
-    if (!gif) return Encode(codec, frame);
-    const int status = av.av_buffersrc_add_frame_flags(
-        counted, frame, AV_BUFFERSRC_FLAG_KEEP_REF | AV_BUFFERSRC_FLAG_PUSH);
-    if (status < 0) return Fail("counting the colours failed: " + AvError(status));
-    return frame == nullptr || Spool(frame);
+    if (container != VideoContainer::kGif) return Encode(codec, frame);
+    std::string failure;
+    return gif.Add(frame, &failure) || Fail(failure);
 }
 
-// Writes a frame to the spool: its change since the one before, deflated,
-// after the deflated size.
-bool VideoWriter::Encoder::Spool(const AVFrame* frame) {
-    const size_t row = static_cast<size_t>(settings.width) * 4;
-    for (int y = 0; y < settings.height; ++y) {
-        const uint8_t* now = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
-        uint8_t* before = previous.data() + y * row;
-        uint8_t* changed_bytes = change.data() + y * row;
-        for (size_t i = 0; i < row; ++i) {
-            changed_bytes[i] = now[i] ^ before[i];
-            before[i] = now[i];
-        }
-    }
-    uLongf size = static_cast<uLongf>(packed.size());
-    if (compress2(packed.data(), &size, change.data(), static_cast<uLong>(change.size()), 1) !=
-        Z_OK)
-        return Fail("cannot deflate a frame");
-    const uint32_t length = static_cast<uint32_t>(size);
-    if (std::fwrite(&length, sizeof length, 1, spool) != 1 ||
-        std::fwrite(packed.data(), 1, size, spool) != size)
-        return Fail(std::strerror(errno != 0 ? errno : EIO));
-    return true;
-}
-
-// Puts one decoded frame (null: the end) in the palette and encodes what
-// paletteuse gives.
-bool VideoWriter::Encoder::MapFrame(AVFrame* frame) {
-    int status = av.av_buffersrc_add_frame_flags(
-        mapped_in, frame, AV_BUFFERSRC_FLAG_KEEP_REF | AV_BUFFERSRC_FLAG_PUSH);
-    if (status < 0) return Fail("mapping to the palette failed: " + AvError(status));
-    while ((status = av.av_buffersink_get_frame(mapped_out, spare)) >= 0) {
-        const bool ok = Encode(codec, spare);
-        av.av_frame_unref(spare);
-        if (!ok) return false;
-    }
-    if (status != AVERROR(EAGAIN) && status != AVERROR_EOF)
-        return Fail("mapping to the palette failed: " + AvError(status));
-    return frame != nullptr || Encode(codec, nullptr);
-}
-
-// A GIF's second pass, once every frame is spooled: takes the palette, then
-// rebuilds the frames from the spool one by one into paletteuse and the GIF
-// encoder.
+// A GIF's second pass, once every frame is spooled: the palette, the GIF
+// encoder, then the frames replayed through paletteuse into the encoder.
 bool VideoWriter::Encoder::WriteGif() {
-    spare = av.av_frame_alloc();
-    AVFrame* palette = av.av_frame_alloc();
-    int status = spare != nullptr && palette != nullptr
-                     ? av.av_buffersink_get_frame(palette_out, palette)
-                     : AVERROR(ENOMEM);
-    av.avfilter_graph_free(&counting);  // its colour counts are not needed any more
-    std::string failure = "cannot make the palette: " + AvError(status);
-    const AVRational time_base = av_inv_q(Rate());
-    // paletteuse: the frames in 0, the palette in 1.
-    if (status >= 0) {
-        failure = "cannot set up FFmpeg's paletteuse filter";
-        mapping = av.avfilter_graph_alloc();
-        mapped_in = mapping != nullptr ? AddSource(mapping, settings.width, settings.height,
-                                                   AV_PIX_FMT_BGRA, time_base)
-                                       : nullptr;
-        AVFilterContext* colours =
-            mapped_in != nullptr
-                ? AddSource(mapping, palette->width, palette->height, palette->format, time_base)
-                : nullptr;
-        AVFilterContext* use =
-            colours != nullptr ? AddFilter(mapping, "paletteuse", kPaletteUse) : nullptr;
-        mapped_out = use != nullptr ? AddFilter(mapping, "buffersink", "") : nullptr;
-        palette->pts = 0;
-        if (mapped_out == nullptr || av.avfilter_link(mapped_in, 0, use, 0) < 0 ||
-            av.avfilter_link(colours, 0, use, 1) < 0 ||
-            av.avfilter_link(use, 0, mapped_out, 0) < 0 ||
-            av.avfilter_graph_config(mapping, nullptr) < 0 ||
-            av.av_buffersrc_add_frame_flags(colours, palette, AV_BUFFERSRC_FLAG_PUSH) < 0 ||
-            av.av_buffersrc_add_frame_flags(colours, nullptr, AV_BUFFERSRC_FLAG_PUSH) < 0)
-            status = -1;
-    }
-    av.av_frame_free(&palette);
+    std::string failure;
+    bool ok = gif.MakePalette(&failure);
     // The GIF encoder: one global palette (its default), and only the part of
     // each frame that changed, the rest transparent.
     const AVCodec* encoder = av.avcodec_find_encoder_by_name("gif");
-    if (status >= 0) {
+    if (ok) {
         failure = "cannot start the gif encoder";
         codec = encoder != nullptr ? av.avcodec_alloc_context3(encoder) : nullptr;
-        if (codec == nullptr) status = -1;
+        ok = codec != nullptr;
     }
-    if (status >= 0) {
+    if (ok) {
         codec->width = settings.width;
         codec->height = settings.height;
         codec->pix_fmt = AV_PIX_FMT_PAL8;
         codec->framerate = Rate();
-        codec->time_base = time_base;
-        if (av.avcodec_open2(codec, encoder, nullptr) < 0) status = -1;
+        codec->time_base = av_inv_q(Rate());
+        ok = av.avcodec_open2(codec, encoder, nullptr) >= 0;
     }
-    if (status < 0) return Fail(failure);
+    if (!ok) return Fail(failure);
     if (!BeginStream(&failure)) return Fail(failure);
-
-    if (std::fflush(spool) != 0 || std::fseek(spool, 0, SEEK_SET) != 0)
-        return Fail(std::strerror(errno));
-    std::fill(previous.begin(), previous.end(), 0);
-    AVFrame* frame = frames[0];  // the caller's frames are free now
-    const size_t row = static_cast<size_t>(settings.width) * 4;
-    for (int64_t pts = 0;; ++pts) {
-        uint32_t size = 0;
-        if (std::fread(&size, sizeof size, 1, spool) != 1) {
-            if (std::ferror(spool)) return Fail(std::strerror(errno));
-            break;
-        }
-        uLongf unpacked = static_cast<uLongf>(change.size());
-        if (size > packed.size() || std::fread(packed.data(), 1, size, spool) != size ||
-            uncompress(change.data(), &unpacked, packed.data(), size) != Z_OK ||
-            unpacked != change.size())
-            return Fail("cannot read the GIF's frame spool back");
-        // paletteuse may still hold the frame before: a new buffer is taken then.
-        if (av.av_frame_make_writable(frame) < 0) return Fail("out of memory for a frame");
-        for (int y = 0; y < settings.height; ++y) {
-            uint8_t* to = frame->data[0] + static_cast<ptrdiff_t>(y) * frame->linesize[0];
-            uint8_t* before = previous.data() + y * row;
-            const uint8_t* changed_bytes = change.data() + y * row;
-            for (size_t i = 0; i < row; ++i) to[i] = before[i] ^= changed_bytes[i];
-        }
-        frame->pts = pts;
-        if (!MapFrame(frame)) return false;
-    }
-    return MapFrame(nullptr);
+    // The caller's frames are free now. A failure of Encode is recorded
+    // already; Fail keeps the first.
+    std::string replay_failure;
+    return gif.Replay(
+               frames[0], [this](AVFrame* frame) { return Encode(codec, frame); },
+               &replay_failure) ||
+           Fail(replay_failure);
 }
 
 // The encoding thread: takes each frame handed over, encodes it and frees it
