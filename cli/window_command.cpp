@@ -25,11 +25,6 @@ const char kWindowUsage[] =
     "background until stopped. Options take one dash or two.\n"
     "\n";
 
-bool IsSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
-}
-
 // The X11 option given, if any: they name an X display or window.
 const char* X11Option(const WindowJob& job) {
     return job.root                    ? "--root"
@@ -41,7 +36,7 @@ const char* X11Option(const WindowJob& job) {
 // Wayland when asked for, or when only a Wayland display is there and no X11 option was given.
 bool ChoosesWayland(const WindowArgs& args) {
     if (args.wayland || args.x11) return args.wayland;
-    return X11Option(args.job) == nullptr && IsSet("WAYLAND_DISPLAY") && !IsSet("DISPLAY");
+    return X11Option(args.job) == nullptr && IsEnvSet("WAYLAND_DISPLAY") && !IsEnvSet("DISPLAY");
 }
 
 int RunOnWayland(const WindowJob& job) {

@@ -1,7 +1,6 @@
 #include "host/idle/idle_loop.h"
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "bots/messages.h"
 #include "host/idle/idle_watcher.h"
@@ -9,19 +8,15 @@
 
 namespace {
 
-bool IsSet(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr && *value != '\0';
-}
-
 // One watcher for the desktop the session runs: a Wayland session's compositor
 // (its X server, where there is one, sees only its own clients' input), else
 // the X server.
 std::unique_ptr<IdleWatcher> OpenWatcher(const IdleJob& job) {
     IdleDesktop desktop = job.desktop;
     if (desktop == IdleDesktop::kAuto)
-        desktop = job.saver.display_name.empty() && IsSet("WAYLAND_DISPLAY") ? IdleDesktop::kWayland
-                                                                             : IdleDesktop::kX11;
+        desktop = job.saver.display_name.empty() && IsEnvSet("WAYLAND_DISPLAY")
+                      ? IdleDesktop::kWayland
+                      : IdleDesktop::kX11;
     if (desktop == IdleDesktop::kWayland) return OpenWaylandWatcher(job.saver, job.after_seconds);
     return OpenX11Watcher(job.saver, job.after_seconds);
 }

@@ -3,10 +3,18 @@
 #pragma once
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "saver/saver.h"
 #include "saver/tick_clock.h"
+
+// Whether environment variable `name` is set and not empty: how DISPLAY and
+// WAYLAND_DISPLAY say which desktop the session runs.
+inline bool IsEnvSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
 
 // The pace of --wallpaper unless --ticks-per-second says otherwise: the same
 // pictures as the saver's, slower, so that a desktop background costs next to
