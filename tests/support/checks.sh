@@ -69,3 +69,9 @@ sway_sockets() {
     for socket in "$XDG_RUNTIME_DIR"/sway-ipc.*.sock; do SWAYSOCK=$socket; done
     [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && [ -S "$SWAYSOCK" ]
 }
+
+# verdict NAME: the script's last words, and status 1 after any failure.
+verdict() {
+    [ "$failures" -eq 0 ] || { echo "$1: $failures failed" >&2; exit 1; }
+    echo "$1: all passed"
+}

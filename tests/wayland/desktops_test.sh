@@ -24,24 +24,11 @@
 #
 #   tests/wayland/desktops_test.sh path/to/lumivor
 set -eu
-# fail, die, before SECONDS COMMAND..., finish PID SECONDS
-# shellcheck source=tests/support/checks.sh
-. "$(dirname "$0")/../support/checks.sh"
-
-lumivor=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
-seed=1765000000
-ticks=40
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/lumivor-desktops.XXXXXX")
-pids=""
-cleanup() {
-    for pid in $pids; do kill "$pid" 2>/dev/null || true; done
-    for pid in $pids; do wait "$pid" 2>/dev/null || true; done  # none writes in $work any more
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
-unset DISPLAY WAYLAND_DISPLAY WAYLAND_SOCKET
+# begin, wait_until, spawn, reap, stop, start_saver, ended, reference; fail, die,
+# verdict
+# shellcheck source=tests/wayland/session.sh
+. "$(dirname "$0")/session.sh"
+begin desktops "$1"
 # The desktops keep their settings and caches here, not in the caller's home.
 export HOME="$work/home" XDG_CONFIG_HOME="$work/home/config" XDG_DATA_HOME="$work/home/data" \
     XDG_CACHE_HOME="$work/home/cache"
@@ -52,36 +39,6 @@ mkdir -p "$XDG_CONFIG_HOME" "$XDG_DATA_HOME/applications" "$XDG_CACHE_HOME" "$wo
 cp "$(readlink -f /usr/bin/python3)" "$work/bin/python3"
 bus_tool="$work/bin/python3 $(cd "$(dirname "$0")" && pwd)/desktop_bus.py"
 
-# wait_until WHAT COMMAND...: COMMAND succeeds within a minute, or that is a failure.
-wait_until() {
-    what=$1
-    shift
-    before 60 "$@" || { fail "no $what within a minute"; return 1; }
-}
-
-# spawn COMMAND...: COMMAND in the background, its id in $spawned and in the
-# cleanup's list; stop PID... ends each with SIGTERM and waits for it.
-spawn() {
-    "$@" &
-    spawned=$!
-    pids="$pids $spawned"
-}
-stop() { for pid; do kill "$pid" 2>/dev/null || true; reap "$pid"; done; }  # it may have ended
-
-# reap PID: finish PID 60, and the id is forgotten: the cleanup signals only
-# processes not yet waited for, never an id the system may have reused.
-reap() {
-    finish "$1" 60
-    pids=$(for pid in $pids; do [ "$pid" = "$1" ] || echo "$pid"; done)
-}
-
-# The reference habitat of a size (ref-WxH.ppm), and the raw RGB pixels a
-# capture of an output of that size must be (ref-WxH.rgb).
-reference() {
-    "$lumivor" render --no-gl --quiet --seed "$seed" --size "$1x$2" --ticks "$ticks" \
-        --habitat "$work/ref-$1x$2.ppm" >/dev/null || die "lumivor render failed"
-    tail -c $(($1 * $2 * 3)) "$work/ref-$1x$2.ppm" >"$work/ref-$1x$2.rgb"
-}
 reference 320 240
 reference 400 300
 # The bottom-left corner of the larger, which an output of 320x240 shows beside
@@ -113,27 +70,6 @@ start_desktop() {
         die "$name did not start" "$work/$name.log"
 }
 
-# start_saver NAME ARGUMENT...: lumivor with the ARGUMENTs and WAYLAND_DEBUG in
-# the background, its habitat to NAME.ppm and its messages to NAME.log.
-start_saver() {
-    name=$1
-    shift
-    spawn env WAYLAND_DEBUG=client "$lumivor" "$@" --seed "$seed" --ticks "$ticks" \
-        --habitat "$work/$name.ppm" >/dev/null 2>"$work/$name.log"
-    saver=$spawned
-}
-
-# ended NAME WxH WHAT...: SIGTERM ended the saver NAME with status 0, and it
-# saved the render's habitat of that size.
-ended() {
-    kill -TERM "$saver"
-    reap "$saver"
-    got=$work/$1.ppm ref=$work/ref-$2.ppm log=$work/$1.log
-    shift 2
-    [ "$status" = 0 ] && cmp -s "$got" "$ref" ||
-        fail "$*: status $status, habitat $(cmp "$got" "$ref" 2>&1), said '$(grep -v '^\[' "$log" | tail -n 5)'"
-}
-
 # --- KWin: wlr-layer-shell ----------------------------------------------------
 # The installed kwin_wayland carries file capabilities that a container refuses
 # to execute, so a copy runs; it keeps its name, by which KWin picks its own Qt
@@ -163,7 +99,8 @@ for run in "overlay --wayland" "wallpaper --wayland --wallpaper --ticks-per-seco
     start_saver "kwin-$mode" "$@" --quiet
     wait_until "KWin $mode picture on both outputs" on_both shows ||
         tail -n 5 "$work/capture.log" "$work/kwin.log" >&2
-    ended "kwin-$mode" 320x240 "KWin: the $mode showed the render's picture on both outputs;" \
+    stop "$saver"
+    ended 0 "kwin-$mode" 320x240 "KWin: the $mode showed the render's picture on both outputs;" \
         "SIGTERM ended it with status 0 and the habitat saved"
     wait_until "KWin outputs cleared of the $mode" on_both differs
 done
@@ -242,7 +179,8 @@ echo >&3
 wait_until "the idle run's habitat, saved at the key" habitat_is
 rm "$work/mutter.ppm"
 wait_until "a second idle run, all ticks done" runs_held "$log" 2
-ended mutter 400x300 "mutter: lumivor idle through IdleMonitor: a run after an idle second," \
+stop "$saver"
+ended 0 mutter 400x300 "mutter: lumivor idle through IdleMonitor: a run after an idle second," \
     "ended by a key, another after the next; SIGTERM ended the watcher with status 0"
 end_session keys 3
 
@@ -254,5 +192,4 @@ status=0
     fail "mutter --wallpaper: status $status, said '$(cat "$work/wall.log")'"
 stop $desktop
 
-[ "$failures" -eq 0 ] || { echo "desktops_test.sh: $failures failed" >&2; exit 1; }
-echo "desktops_test.sh: all passed"
+verdict desktops_test.sh

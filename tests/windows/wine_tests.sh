@@ -17,7 +17,7 @@
 #
 # LINUX-LUMIVOR is the Linux build's program, whose outputs lumivor.exe's must equal.
 set -eu
-# fail, die, within SECONDS COMMAND..., gone PID, finish PID SECONDS
+# fail, die, within SECONDS COMMAND..., gone PID, finish PID SECONDS, verdict
 # shellcheck source=tests/support/checks.sh
 . "$(dirname "$0")/../support/checks.sh"
 [ -x "${2:-}" ] || die "no Linux program '${2:-}'"
@@ -205,5 +205,4 @@ full_screen chosen0 key - 0 1765000009 3 "^InitCommunity(0)"
 timeout 60 wine "$scr" /c --choose clock >/dev/null 2>&1 || fail "/c --choose clock"
 full_screen clock key - 7 1765000007 3 "^InitCommunity(7)"
 
-[ "$failures" = 0 ] || { echo "windows tests: $failures failed" >&2; exit 1; }
-echo "windows tests: all passed"
+verdict "windows tests"
