@@ -3,7 +3,7 @@
 # and runs each for SECONDS (default 60), one after the other.
 #
 #   scripts/fuzz.sh [SECONDS] [TARGET...]   targets: habitat bmp picture_png picture_bmp
-#                                           file_writer render_args window_args windows_args
+#                                           file_writer args windows_args
 #   scripts/fuzz.sh --runs N [TARGET...]    each target for exactly N executions
 #                                           (the long runs: --runs 10000000)
 #
@@ -27,7 +27,7 @@ else
     amount=${1:-60} unit=s
     [ $# -gt 0 ] && shift
 fi
-all_targets="habitat bmp picture_png picture_bmp file_writer render_args window_args windows_args"
+all_targets="habitat bmp picture_png picture_bmp file_writer args windows_args"
 targets=${*:-$all_targets}
 build=${LUMIVOR_FUZZ_BUILD:-build/fuzz}
 case $build in /*) ;; *) build=$PWD/$build ;; esac
