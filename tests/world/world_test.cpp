@@ -1,11 +1,11 @@
-// The world: its new habitat, and the guards that keep a half-built world from stepping.
-#include "world/biotope.h"
-
+// The world room: the habitat and the guards of a half-built world, and the preset communities.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "tests/support/captured.h"
+#include "world/biotope.h"
+#include "world/community.h"
 
 // A new habitat is grey (196) in RGB and its HSL form (0, 0, 196). A failed habitat leaves no
 // rasters (not one of each size), with the message; a world without a habitat neither walks nor
@@ -31,4 +31,25 @@ TEST(Biotope, NewHabitatIsGreyAFailedOneLeavesNoRasters) {
     w.Destroy();
     w.Destroy();  // twice is harmless
     EXPECT_EQ(w.bots, nullptr);
+}
+
+// The preset communities and their installation into the world (each community's objects,
+// messages and seeding are held by the reference runs).
+TEST(Community, UnknownNumbersAreRefused) {
+    for (int n : {10, -1}) {
+        scr_w = scr_h = 100;
+        EXPECT_EQ(Captured([n] { EXPECT_FALSE(InitCommunity(n)); }).second,
+                  "InitCommunity(" + std::to_string(n) + ")\ncommunity " + std::to_string(n) +
+                      " : no such community!\n");
+    }
+}
+
+TEST(Community, StepCountsFollowTheSurface) {
+    const int sizes[][3] = {
+        {1024, 768, 655}, {1440, 900, 1080}, {1920, 1080, 1728}, {2560, 1600, 3413}, {30, 30, 0}};
+    for (const auto& s : sizes) {
+        scr_w = s[0], scr_h = s[1];  // preset 1's world on this surface, as the saver builds it
+        Captured([] { InitCommunity(1, StartClock::Fixed(5)); });
+        EXPECT_EQ(biotope.bot_steps, static_cast<unsigned long>(s[2]));
+    }
 }
