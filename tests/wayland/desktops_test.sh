@@ -24,8 +24,8 @@
 #
 #   tests/wayland/desktops_test.sh path/to/lumivor
 set -eu
-# begin, wait_until, spawn, reap, stop, start_saver, ended, reference; fail, die,
-# verdict
+# begin, wait_until, spawn, reap, stop, start_saver, ended, says, reference; fail,
+# die, verdict
 # shellcheck source=tests/wayland/session.sh
 . "$(dirname "$0")/session.sh"
 begin desktops "$1"
@@ -184,12 +184,9 @@ ended 0 mutter 400x300 "mutter: lumivor idle through IdleMonitor: a run after an
     "ended by a key, another after the next; SIGTERM ended the watcher with status 0"
 end_session keys 3
 
-status=0
-"$lumivor" --wayland --wallpaper --ticks 1 --habitat "$work/wall.ppm" >/dev/null 2>"$work/wall.log" ||
-    status=$?
-[ "$status" -eq 1 ] && [ "$(wc -l <"$work/wall.log")" -eq 1 ] && [ ! -e "$work/wall.ppm" ] &&
-    grep -q "wlr-layer-shell" "$work/wall.log" ||
-    fail "mutter --wallpaper: status $status, said '$(cat "$work/wall.log")'"
+says 1 "wlr-layer-shell" "$lumivor" --wayland --wallpaper --ticks 1 --habitat "$work/wall.ppm"
+[ "$(wc -l <"$work/says.log")" -eq 1 ] && [ ! -e "$work/wall.ppm" ] ||
+    fail "mutter --wallpaper: more than one line, or a habitat saved"
 stop $desktop
 
 verdict desktops_test.sh

@@ -67,6 +67,17 @@ ended() {
         "$(cmp "$got" "$ref" 2>&1), said '$(grep -v '^\[' "$log" | tail -n 5)'"
 }
 
+# says STATUS TEXT COMMAND...: COMMAND ends with STATUS and says TEXT (its messages in
+# says.log).
+says() {
+    want=$1 text=$2
+    shift 2
+    status=0
+    "$@" >/dev/null 2>"$work/says.log" || status=$?
+    [ "$status" -eq "$want" ] && grep -q "$text" "$work/says.log" ||
+        fail "$*: status $status, said '$(cat "$work/says.log")'"
+}
+
 # reference W H: the render's habitat of that size (ref-WxH.ppm) and its pixels, the raw
 # RGB bytes a capture of an output of that size must be (ref-WxH.rgb).
 reference() {

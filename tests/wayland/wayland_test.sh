@@ -18,8 +18,8 @@
 #
 #   tests/wayland/wayland_test.sh path/to/lumivor      (as root: sway runs as nobody)
 set -eu
-# begin, wait_until, spawn, stop, start_saver, ended, reference; fail, die, finish,
-# start_sway, verdict
+# begin, wait_until, spawn, stop, start_saver, ended, says, reference; fail, die,
+# finish, start_sway, verdict
 # shellcheck source=tests/wayland/session.sh
 . "$(dirname "$0")/session.sh"
 [ "$(id -u)" = 0 ] || die "wayland_test.sh runs as root (sway is started as the user nobody)"
@@ -43,17 +43,6 @@ type_when_focused() {
     wait_until "keyboard focus" focused
     printf x >&3
     exec 3>&-
-}
-
-# says STATUS TEXT COMMAND...: COMMAND ends with STATUS and says TEXT (its messages in
-# says.log).
-says() {
-    want=$1 text=$2
-    shift 2
-    status=0
-    "$@" >/dev/null 2>"$work/says.log" || status=$?
-    [ "$status" -eq "$want" ] && grep -q "$text" "$work/says.log" ||
-        fail "$*: status $status, said '$(cat "$work/says.log")'"
 }
 
 reference 320 240
