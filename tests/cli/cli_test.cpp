@@ -81,6 +81,12 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
         {"render --scale 2", "--scale needs a factor above 0, at most 1, not '2'"},
         {"render --scale 1e-1", "--scale needs a factor above 0, at most 1, not '1e-1'"},
         {"render --scale .5 --png p.png", "--scale works with --video only"},
+        {"render --every 5 --png p.png", "--every works with --video only"},
+        {"render --video v.avi",
+         "--video needs a name ending in .webm, .mkv, .mp4 or .gif, or - (WebM on standard "
+         "output)"},
+        {"render --video v.mp4 --lossless",
+         "--lossless needs a .webm or .mkv video (VP9); MP4 holds H.264"},
         {"render --video v.webm --lossless --scale .5",
          "--scale and --lossless exclude each other: a lossless video is the pictures exactly"},
         {"render --no-gl --ticks 2",

@@ -265,16 +265,6 @@ TEST_F(HostTest, EveryEndSavesTheHabitatOrSaysWhyNot) {
     }
 }
 
-// With standard error closed, the notices go nowhere: never into the X connection, which
-// would then hang.
-TEST_F(HostTest, ClosedStandardErrorNeverReachesTheServer) {
-    const LumivorRun r =
-        RunLumivor("--x11 --seed 1765000000 --ticks 20 --habitat " + kHabitat + " 2>&-",
-                   {"DISPLAY=" + x.display_name});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(ReadFile(kHabitat).rfind("P6\n#quib habitat\n", 0), 0u);
-}
-
 // A window destroyed at any moment, even while the program is still opening
 // it, ends the run with success; only a window gone before the program first
 // looked is "no window".

@@ -102,11 +102,6 @@ class Video(unittest.TestCase):  # each test with a temporary folder of its own
         self.assertEqual(probe(self.path("out.webm")), ("vp8", 65, 33, 3))
         os.mkfifo(self.path("fifo.mp4"))
         self.ends(1, b"MP4 needs a file that can seek", *run, "--video", self.path("fifo.mp4"))
-        usage = [(["--video", "v.avi"], b"needs a name ending in .webm"),
-                 (["--video", "v.mp4", "--lossless"], b"MP4 holds H.264"),
-                 (["--every", 5, "--png", "p.png"], b"--every works with --video only")]
-        for args, reason in usage:
-            self.ends(2, reason, *run[:-2], *args, cwd=self.dir.name)
         # Standard output under another container's name (the shell's `> o.mp4`) would get WebM.
         for name in ["o.mkv", "o.mp4", "o.gif"]:
             with open(self.path(name), "wb") as out:
