@@ -26,7 +26,7 @@ set -eu
 begin wayland "$1"
 chmod 755 "$work"  # sway, as nobody, reads its configuration here
 # The saver swayidle started is no child of this script.
-trap 'pids="$pids $(cat "$work/idle.pid" 2>/dev/null)"; end_work' EXIT
+trap '[ ! -s "$work/idle.pid" ] || pids="$pids $(cat "$work/idle.pid")"; end_work' EXIT
 
 # typist FIFO: wtype in the background, typing what is written to descriptor 3.
 typist() {
