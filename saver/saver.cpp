@@ -19,7 +19,8 @@ bool StartRun(int width, int height, const RunStart& start) {
 }
 
 void RunUpdates(TrailDrawing& drawing, std::FILE* trace) {
-    Image* marks = drawing.Marks();
+    // A traced update takes the walks that keep the trails.
+    Image* marks = trace == nullptr ? drawing.Marks(biotope) : nullptr;
     for (int update = 0; update < 2; ++update) {
         if (trace != nullptr)
             UpdateTraced(trace);
@@ -27,8 +28,9 @@ void RunUpdates(TrailDrawing& drawing, std::FILE* trace) {
             biotope.UpdateHabitat(marks);
         else
             biotope.Update();
-        drawing.DrawTrails(biotope);
+        if (marks == nullptr) drawing.DrawTrails(biotope);
     }
+    if (marks != nullptr) drawing.ShowMarks(biotope);
 }
 
 bool Saver::Start(int width, int height) {
