@@ -24,13 +24,6 @@ struct BatchedDraw {
     LUMIVOR_INLINE long operator()() const { return *(*next)++; }
 };
 
-// Marks the cells of the trail the bot just walked, whose display it painted
-// already: a drawing that shows the marked cells shows these too.
-void MarkTrail(const Bot& bot, uint32_t width, uint8_t* marks) {
-    for (unsigned long i = 0; i < bot.path_steps; ++i)
-        marks[static_cast<size_t>(bot.path_xy[i].y) * width + bot.path_xy[i].x] = 1;
-}
-
 // The walk of the bot whose genes are G, marking the cells it paints. It
 // differs from FastWalk in what it keeps: away from the border a bot runs
 // straight stretches (as long as its distance to the border allows) in which
@@ -46,7 +39,6 @@ template <const uint8_t* G>
     DrawBatch batch;
     if (!Reads::Matches(*bot) || (kDraws > 0 && !batch.Start(&unsafe_state_tovi))) {
         GeneralWalk(bot, habitat, display, NoObserver{});
-        MarkTrail(*bot, habitat->width, marks);
         return false;
     }
     using Ring = typename Reads::Ring;

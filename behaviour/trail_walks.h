@@ -18,7 +18,8 @@ namespace behaviour {
 // A walk that marks the cells it paints in `marks` (a byte per cell, packed
 // as the habitat's cells) and leaves the display as it was: true when it did;
 // false when the bot took the general step, which paints the display as it
-// goes and keeps the trail, whose cells are then marked after it.
+// goes and marks nothing. The bot's trail is not kept either way for a walk
+// that marks.
 using MarkingWalkFunc = bool (*)(Bot* bot, Image* habitat, Image* display, uint8_t* marks);
 
 // The marking walk of a preset step function, or null for any other function.

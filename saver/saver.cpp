@@ -19,8 +19,7 @@ bool StartRun(int width, int height, const RunStart& start) {
 }
 
 void RunUpdates(TrailDrawing& drawing, std::FILE* trace) {
-    // A traced update takes the walks that keep the trails.
-    Image* marks = trace == nullptr ? drawing.Marks(biotope) : nullptr;
+    Image* marks = drawing.Marks();
     for (int update = 0; update < 2; ++update) {
         if (trace != nullptr)
             UpdateTraced(trace);
@@ -28,9 +27,8 @@ void RunUpdates(TrailDrawing& drawing, std::FILE* trace) {
             biotope.UpdateHabitat(marks);
         else
             biotope.Update();
-        if (marks == nullptr) drawing.DrawTrails(biotope);
+        drawing.DrawTrails(biotope);
     }
-    if (marks != nullptr) drawing.ShowMarks(biotope);
 }
 
 bool Saver::Start(int width, int height) {

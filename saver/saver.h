@@ -37,24 +37,14 @@ class TrailDrawing {
     // so that the last point on a pixel wins. Row 0 of the world is the bottom.
     virtual void DrawTrails(const Biotope& world) = 0;
     // A drawing that only needs to know which cells were painted returns a
-    // raster of a byte per cell of `world` here, all clear; the world then
-    // marks them through the tick's updates instead of recording the trails'
-    // colours (the cheaper walk), and ShowMarks follows the updates instead
-    // of DrawTrails. Null: the trails are kept and drawn.
-    virtual Image* Marks(const Biotope& world) {
-        (void)world;
-        return nullptr;
-    }
-    // After the updates made on Marks(): shows the cells marked and clears
-    // their marks. A cell shows the colour of its state after the last
-    // update, as the last point drawn on it would.
-    virtual void ShowMarks(Biotope& world) { (void)world; }
+    // raster of a byte per cell here; the world then marks them instead of
+    // recording the trails' colours (the cheaper walk), and DrawTrails sees
+    // trails without colours.
+    virtual Image* Marks() { return nullptr; }
 };
 
-// The two world updates of a tick, each drawn on `drawing` as it is made, or
-// both marked and then shown where the drawing lends marks. With `trace`,
-// every bot step is also written there, one line a step, and the trails are
-// drawn.
+// The two world updates of a tick, each drawn on `drawing` as it is made. With
+// `trace`, every bot step is also written there, one line a step.
 void RunUpdates(TrailDrawing& drawing, std::FILE* trace = nullptr);
 
 // The saver's cadence for a host that keeps a surface of its own: the first

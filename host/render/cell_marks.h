@@ -21,7 +21,7 @@ class CellMarks : public TrailDrawing {
     // The world's habitat is cleared with it; the display holds the clear colour.
     void Clear(RGB_888) override {}
     void DrawTrails(const Biotope&) override {}
-    Image* Marks(const Biotope&) override { return marks.data != nullptr ? &marks : nullptr; }
+    Image* Marks() override { return marks.data != nullptr ? &marks : nullptr; }
     // The display habitat as the saver's own update would have left it; the
     // marks start again from clear.
     void Repaint(Biotope& world);

@@ -1,18 +1,11 @@
 // The saver's picture in a host's own buffer of 32-bit pixels (an X image, a
 // Wayland shared-memory buffer, a Windows DIB, a canvas's RGBA bytes), painted
-// exactly where OpenGL draws the trails, with the tiles changed since the last
-// present. Where OpenGL is software, drawing the trails through it costs
-// several times the world's own work; this costs a fraction of it.
-//
-// A pixel's colour after a tick is that of its cell's last state, so instead
-// of keeping and replaying the trails the world marks the cells its bots paint
-// (the cheaper walks) and each marked cell's pixel is painted once a tick.
-// The page keeps the trails: the marking walks would grow its module by about
-// a third.
+// point by point exactly where OpenGL draws the trails, with the tiles changed
+// since the last present. Where OpenGL is software, drawing the trails through
+// it costs several times the world's own work; this costs a fraction of it.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 
 #include "host/shared/damage_grid.h"
 #include "saver/saver.h"
@@ -45,37 +38,13 @@ class PixelTrails : public TrailDrawing {
     void Clear(RGB_888 colour) override;
     // Points off the buffer (a world larger than the window) are dropped.
     void DrawTrails(const Biotope& world) override;
-#ifndef __EMSCRIPTEN__
-    // Marks of the world's size while a buffer is attached and every bot has
-    // a marking walk; null otherwise (or without memory for them), and the
-    // trails are drawn.
-    Image* Marks(const Biotope& world) override;
-    // Shows each marked cell in the display habitat and, where it lies on the
-    // buffer, in its pixel.
-    void ShowMarks(Biotope& world) override;
-#endif
 
-    int width() const {
-        return width_;
-    }
-    int height() const {
-        return height_;
-    }
+    int width() const { return width_; }
+    int height() const { return height_; }
 
   private:
     uint8_t* pixels_ = nullptr;
     int width_ = 0, height_ = 0, stride_ = 0;
     PixelFormat format_;
-#ifndef __EMSCRIPTEN__
-    Image marks_;                            // a byte per cell of the world, packed
-    std::unique_ptr<uint8_t[]> mark_bytes_;  // the marks' memory, checked as it is had
-
-    int tile_shift_ = 4;  // log2 of the side of the damage grid's tiles; -1: not a power of two
-    static constexpr int kBatch = 1024;  // marked cells gathered before they are shown
-
-    // Shows the cells at xy[0 .. count-1], whose HSL colours to show are in
-    // `colours` (converted to RGB in place), in the display habitat and, where
-    // they lie on the buffer, in their pixels.
-    void ShowCells(Biotope& world, const Point2i* xy, RGB_888* colours, int count);
-#endif
+    int tile_shift_ = 4;  // log2 of the side of the damage tiles; -1: not a power of two
 };
