@@ -7,8 +7,11 @@
 bool DamageGrid::Reset(int width, int height, int tile) {
     width_ = width > 0 ? width : 0;
     height_ = height > 0 ? height : 0;
-    const bool new_tile = tile != tile_;
-    tile_ = tile > 0 ? tile : kTile;
+    int shift = 0;
+    while (shift < 15 && 1 << shift < (tile > 0 ? tile : kTile)) ++shift;
+    const bool new_tile = shift != shift_;
+    shift_ = shift;
+    tile_ = 1 << shift;
     const int cols = (width_ + tile_ - 1) / tile_, rows = (height_ + tile_ - 1) / tile_;
     if (cols != cols_ || rows != rows_ || new_tile || !marks_) {
         cols_ = cols;

@@ -17,14 +17,15 @@ class DamageGrid {
     // program within noise, and the least work for the X server.
     static constexpr int kTile = 16;
 
-    // A grid of `tile`-pixel tiles for a picture of width x height pixels, all
-    // of it changed. False when the memory for it cannot be had; every change
-    // is then the whole picture.
+    // A grid of tiles for a picture of width x height pixels, all of it changed;
+    // their side is `tile` rounded up to a power of two, so that a pixel finds its
+    // tile by shifts. False when the memory for it cannot be had; every change is
+    // then the whole picture.
     bool Reset(int width, int height, int tile = kTile);
     void MarkAll() { all_ = true; }
     // Marks the tile of pixel (x, y), which must lie inside the picture.
     void Mark(int x, int y) {
-        if (marks_) marks_[(y / tile_) * cols_ + x / tile_] = 1;
+        if (marks_) marks_[(y >> shift_) * cols_ + (x >> shift_)] = 1;
         any_ = true;
     }
     // Marks every tile the rectangle touches; what lies outside the picture is ignored.
@@ -37,7 +38,7 @@ class DamageGrid {
     int Take(const PixelRect** rects);
 
   private:
-    int width_ = 0, height_ = 0, cols_ = 0, rows_ = 0, tile_ = kTile;
+    int width_ = 0, height_ = 0, cols_ = 0, rows_ = 0, tile_ = kTile, shift_ = 4;
     std::unique_ptr<uint8_t[]> marks_;    // cols_ x rows_, top row first
     std::unique_ptr<PixelRect[]> rects_;  // room for every possible rectangle
     std::unique_ptr<int[]> open_, next_;  // rectangles reaching the row above, per run

@@ -9,9 +9,6 @@ bool PixelTrails::Attach(void* pixels, int width, int height, int stride, PixelF
     height_ = pixels_ ? height : 0;
     stride_ = stride;
     format_ = format;
-    tile_shift_ = -1;
-    for (int shift = 0; shift < 31; ++shift)
-        if (tile == 1 << shift) tile_shift_ = shift;
     return damage.Reset(width_, height_, tile);
 }
 
@@ -29,13 +26,9 @@ void PixelTrails::DrawTrails(const Biotope& world) {
     // In locals: the pixels are written through bytes, which could alias the
     // members, so the compiler would read them again at every point.
     uint8_t* const pixels = pixels_;
-    const int width = width_, height = height_, shift = tile_shift_;
+    const int width = width_, height = height_;
     const size_t stride = static_cast<size_t>(stride_);
     const PixelFormat format = format_;
-    // A trail's points after each other mostly lie in one tile: it is marked
-    // once for them (tile coordinates by a shift, where the side is a power
-    // of two), not once a point.
-    int marked_x = -1, marked_y = -1;
     for (unsigned long b = 0; b < world.n_bots; ++b) {
         const Bot& bot = world.bots[b];
         const Point2i* const xy = bot.path_xy;
@@ -48,13 +41,7 @@ void PixelTrails::DrawTrails(const Biotope& world) {
             const uint32_t pixel = format.Pixel(rgb[i]);
             std::memcpy(pixels + static_cast<size_t>(y) * stride + static_cast<size_t>(x) * 4,
                         &pixel, 4);
-            if (shift < 0) {
-                damage.Mark(x, y);
-            } else if (x >> shift != marked_x || y >> shift != marked_y) {
-                marked_x = x >> shift;
-                marked_y = y >> shift;
-                damage.Mark(x, y);
-            }
+            damage.Mark(x, y);
         }
     }
 }

@@ -46,5 +46,4 @@ class PixelTrails : public TrailDrawing {
     uint8_t* pixels_ = nullptr;
     int width_ = 0, height_ = 0, stride_ = 0;
     PixelFormat format_;
-    int tile_shift_ = 4;  // log2 of the side of the damage tiles; -1: not a power of two
 };
