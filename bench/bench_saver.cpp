@@ -3,12 +3,10 @@
 // painted, the changed tiles taken after each tick as a present takes them.
 // Thread CPU time per tick, and the part of it that paints the trails.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdio>
-#include <ctime>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "host/shared/pixel_trails.h"
 #include "saver/saver.h"
 #include "world/community.h"
@@ -19,29 +17,8 @@ constexpr int kWidth = 1920, kHeight = 1080;
 
 // Starts community n with the system's messages silenced.
 void Start(Saver& saver, int n) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const int out = dup(1), err = dup(2);
-    std::FILE* null = std::fopen("/dev/null", "w");
-    if (null != nullptr) {
-        dup2(fileno(null), 1);
-        dup2(fileno(null), 2);
-    }
     saver.start = RunStart{StartClock::Fixed(1765000000 + n), n};
-    saver.Start(kWidth, kHeight);
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(out, 1);
-    dup2(err, 2);
-    close(out);
-    close(err);
-    if (null != nullptr) std::fclose(null);
-}
-
-double ThreadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
+    Silenced([&] { saver.Start(kWidth, kHeight); });
 }
 
 // The trails painter, timing its own part.

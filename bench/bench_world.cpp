@@ -3,13 +3,12 @@
 // the marking walks of a run without trails (`lumivor render --no-gl`), and
 // the same worlds walked by a plain loop of the general step for comparison.
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "bots/trail_colours.h"
 #include "world/biotope.h"
 #include "world/community.h"
@@ -18,24 +17,9 @@ namespace {
 
 // Builds community n at 1920x1080 with the system's messages silenced.
 void Build(int n) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    const int out = dup(1), err = dup(2);
-    std::FILE* null = std::fopen("/dev/null", "w");
-    if (null != nullptr) {
-        dup2(fileno(null), 1);
-        dup2(fileno(null), 2);
-    }
     scr_w = 1920;
     scr_h = 1080;
-    InitCommunity(n, StartClock::Fixed(1765000000 + n));
-    std::fflush(stdout);
-    std::fflush(stderr);
-    dup2(out, 1);
-    dup2(err, 2);
-    close(out);
-    close(err);
-    if (null != nullptr) std::fclose(null);
+    Silenced([n] { InitCommunity(n, StartClock::Fixed(1765000000 + n)); });
 }
 
 double StepsPerUpdate() {
@@ -62,11 +46,6 @@ __attribute__((noinline)) void MeasuredMarkingUpdates(int count, Image* marks) {
 
 // CPU seconds of this thread: on a shared machine, time spent waiting for a
 // core does not count against the walk.
-double ThreadSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + 1e-9 * static_cast<double>(t.tv_nsec);
-}
 
 template <class UpdateFn>
 double NanosecondsPerStep(int updates, UpdateFn update) {
