@@ -20,7 +20,7 @@
 #      next idle second starts another, and SIGTERM ends the watcher with status
 #      0 and that run's habitat saved; --wallpaper is refused with one line.
 # Every wait is for a condition (a socket, a bus, a capture, a log line, an exit),
-# with a minute's limit; nothing depends on how fast the machine is.
+# with a limit of two minutes; nothing depends on how fast the machine is.
 #
 #   tests/wayland/desktops_test.sh path/to/lumivor
 set -eu

@@ -2,7 +2,7 @@
 # What the two Wayland scripts share (sourced): the checks of tests/support/checks.sh,
 # a work folder cleaned up at the end with the processes started, the saver of the
 # test's seed and ticks in the background, and the render's reference pictures.
-# Every wait is for a condition, with a minute's limit.
+# Every wait is for a condition, with a limit of two minutes.
 
 # shellcheck source=tests/support/checks.sh
 . "$(dirname "$0")/../support/checks.sh"
@@ -24,11 +24,13 @@ end_work() {
     rm -rf "$work"
 }
 
-# wait_until WHAT COMMAND...: COMMAND succeeds within a minute, or that is a failure.
+# wait_until WHAT COMMAND...: COMMAND succeeds within two minutes, or that is a failure
+# (in one full test run the sanitizer build's picture on an added output took longer
+# than one).
 wait_until() {
     what=$1
     shift
-    before 60 "$@" || { fail "no $what within a minute"; return 1; }
+    before 120 "$@" || { fail "no $what within two minutes"; return 1; }
 }
 
 # spawn COMMAND...: COMMAND in the background, its id in $spawned and in $pids.

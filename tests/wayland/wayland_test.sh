@@ -14,7 +14,7 @@
 # `lumivor idle` (org_kde_kwin_idle on sway 1.7): the overlay after an idle
 # second, ended by a key, started again after the next, SIGTERM ends it.
 # Every wait is for a condition (a socket, a capture, a file, an exit), with a
-# minute's limit; nothing depends on how fast the machine is.
+# limit of two minutes; nothing depends on how fast the machine is.
 #
 #   tests/wayland/wayland_test.sh path/to/lumivor      (as root: sway runs as nobody)
 set -eu
