@@ -129,10 +129,7 @@ int RenderWithGL(const RenderJob& job) {
     FramebufferSurface surface([&context] { return context.MakeCurrent(); });
     surface.diag = job.diag;
     RenderVideo video;
-    if (!video.Open({job.video_path, job.width, job.height, job.video_fps, job.video_lossless,
-                     job.video_scale},
-                    job.ticks, job.video_every, job.diag))
-        return 1;
+    if (!video.Open(job)) return 1;
     int status = RunJob(job, surface, video);
     if (!video.Finish(status == 0)) status = 1;
     return status;

@@ -101,10 +101,7 @@ int RenderWithoutGL(const RenderJob& job) {
     // The video is begun before the first tick, so that a target that cannot
     // be written is refused before the run, and ended after it.
     RenderVideo video;
-    if (!video.Open({job.video_path, job.width, job.height, job.video_fps, job.video_lossless,
-                     job.video_scale},
-                    job.ticks, job.video_every, job.diag))
-        return 1;
+    if (!video.Open(job)) return 1;
     int status = Run(job, video);
     if (!video.Finish(status == 0)) status = 1;
     return status;

@@ -840,15 +840,17 @@ bool RenderVideo::Fail(const std::string& reason) {
     return false;
 }
 
-bool RenderVideo::Open(const VideoSettings& settings, unsigned long ticks, unsigned long every,
-                       std::FILE* diag) {
-    path_ = settings.path == "-" ? "standard output" : settings.path;
-    diag_ = diag;
-    ticks_ = ticks;
-    every_ = every > 0 ? every : 1;
-    if (settings.path.empty()) return true;
+bool RenderVideo::Open(const RenderJob& job) {
+    path_ = job.video_path == "-" ? "standard output" : job.video_path;
+    diag_ = job.diag;
+    ticks_ = job.ticks;
+    every_ = job.video_every > 0 ? job.video_every : 1;
+    if (job.video_path.empty()) return true;
     std::string reason;
-    if (!writer_.Open(settings, &reason)) return Fail(reason);
+    if (!writer_.Open({job.video_path, job.width, job.height, job.video_fps, job.video_lossless,
+                       job.video_scale},
+                      &reason))
+        return Fail(reason);
     open_ = true;
     return true;
 }

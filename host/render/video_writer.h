@@ -40,6 +40,8 @@
 #include <memory>
 #include <string>
 
+#include "host/shared/render_job.h"
+
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -168,9 +170,9 @@ class VideoWriter {
 // PATH: REASON". With an empty path it does nothing and every call succeeds.
 class RenderVideo {
   public:
-    // Opens the writer for a run of `ticks` ticks taking a frame every `every`.
-    bool Open(const VideoSettings& settings, unsigned long ticks, unsigned long every,
-              std::FILE* diag);
+    // Opens the writer for the job's video: a frame every `video_every` ticks
+    // of its `ticks`, failures on its `diag`.
+    bool Open(const RenderJob& job);
     // Whether the picture after `tick` ticks is a frame.
     bool Wants(unsigned long tick) const { return open_ && IsVideoFrameTick(tick, every_, ticks_); }
     // Hands over that picture (see VideoWriter::AddFrame).
