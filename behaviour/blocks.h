@@ -121,22 +121,38 @@ inline constexpr auto set_val_13 = SetVal<Written::Mean, Others::BlendCell>;
 
 // ---- Direction sources -----------------------------------------------------
 
-// Scans the first `count` ring indices of `ii` for the best score; a tie is
-// won by the earlier index, and the choice starts at index 0.
-template <typename Score, typename Better>
-LUMIVOR_INLINE long Scan(const uint8_t* m, int count, long start, Score score, Better better) {
-    long best = start;
-    long choice = 0;
-    for (int n = 0; n < count; ++n) {
-        const int i = ii[n];
-        const long s = score(m[i]);
-        if (better(s, best)) {
-            best = s;
-            choice = i;
-        }
-    }
-    return choice;
+// The smallest (or largest) of eight keys, compared pairwise: three compares
+// deep instead of a chain of eight, which shortens the path from one step's
+// reads to the next step's heading. A scan for the best score keeps the
+// first of equal scores; its keys are made so that the earlier one is the
+// better key.
+template <bool kSmaller>
+LUMIVOR_INLINE long BestKey(const long (&key)[8]) {
+    const auto pick = [](long a, long b) {
+        if constexpr (kSmaller) return b < a ? b : a;
+        return b > a ? b : a;
+    };
+    return pick(pick(pick(key[0], key[1]), pick(key[2], key[3])),
+                pick(pick(key[4], key[5]), pick(key[6], key[7])));
 }
+
+// Scans the ring indices in the order of `ii` for the best score (0..255,
+// smallest or largest); a tie is won by the earlier index, and the choice is
+// index 0 unless a score beats `start`. Each key holds the score, the place in
+// the scan and the ring index.
+template <bool kSmaller, typename Score>
+LUMIVOR_INLINE long Scan(const uint8_t* m, long start, Score score) {
+    long key[8];
+    for (int n = 0; n < 8; ++n) {
+        const long place = kSmaller ? n : 7 - n;
+        key[n] = score(long{m[ii[n]]}) * 64 + place * 8 + ii[n];
+    }
+    const long best = BestKey<kSmaller>(key);
+    const long s = best >> 6;
+    return (kSmaller ? s < start : s > start) ? (best & 7) : 0;
+}
+
+// The comparisons of a plain scan for the best score (the value sources' own).
 LUMIVOR_INLINE bool Smaller(long a, long b) {
     return a < b;
 }
@@ -160,12 +176,10 @@ LUMIVOR_INLINE long get_dir_5(const Core_* c, long) {
     return (c->nbh_b[8] >> 4) & 7;
 }
 LUMIVOR_INLINE long get_dir_6(const Core_* c, long h) {
-    return h + Scan(
-                   c->nbh_b, 8, 255, [](long x) { return x; }, Smaller);
+    return h + Scan<true>(c->nbh_b, 255, [](long x) { return x; });
 }
 LUMIVOR_INLINE long get_dir_7(const Core_* c, long h) {
-    return h + Scan(
-                   c->nbh_b, 8, 0, [](long x) { return x; }, Larger);
+    return h + Scan<false>(c->nbh_b, 0, [](long x) { return x; });
 }
 LUMIVOR_INLINE long FirstNear(const Core_* c, long h, long limit) {
     const uint8_t* m = c->nbh_b;
@@ -178,19 +192,16 @@ LUMIVOR_INLINE long FirstNear(const Core_* c, long h, long limit) {
 }
 LUMIVOR_INLINE long get_dir_13(const Core_* c, long h) {
     const long own = c->own_b;
-    return h + Scan(
-                   c->nbh_b, 8, 0, [own](long x) { return Abs(x - own); }, Larger);
+    return h + Scan<false>(c->nbh_b, 0, [own](long x) { return Abs(x - own); });
 }
 LUMIVOR_INLINE long get_dir_14(const Core_* c, long h) {
     const long own = c->own_b;
-    return h + Scan(
-                   c->nbh_b, 8, 255, [own](long x) { return Abs(x - own); }, Smaller);
+    return h + Scan<true>(c->nbh_b, 255, [own](long x) { return Abs(x - own); });
 }
 LUMIVOR_INLINE long get_dir_15(const Core_* c, long h) {
     const uint8_t* m = c->nbh_b;
     const long mean = (long{m[0]} + m[1] + m[2] + m[3] + m[4] + m[5] + m[6] + m[7]) >> 3;
-    return h + Scan(
-                   m, 8, 255, [mean](long x) { return Abs(x - mean); }, Smaller);
+    return h + Scan<true>(m, 255, [mean](long x) { return Abs(x - mean); });
 }
 LUMIVOR_INLINE long get_dir_11(const Core_* c, long h) {
     return FirstNear(c, h, 16);
