@@ -30,7 +30,6 @@
 namespace {
 
 constexpr int kMouseSlack = 4;  // pixels the mouse may move (a nudged desk) before the saver ends
-constexpr DWORD kSleepMs = 20;  // longer waits (a held picture) wait for messages instead
 const char kClassName[] = "LumivorSaver";
 
 // Renderers that draw in software, by their GL_RENDERER: Microsoft's own
@@ -436,13 +435,7 @@ HostNews SaverWindow::Pump(long long wait_ns) {
     if (wait_ns > 0) {
         // Whole milliseconds, rounded up: waking before the tick is due would spin.
         const auto ms = static_cast<DWORD>((wait_ns + 999999) / 1000000);
-        // The short waits between ticks and presents sleep, and the messages
-        // that came meanwhile are handled after them, a tick late at most: under
-        // Wine a message wait is several round trips to its server, a sleep none.
-        if (ms <= kSleepMs)
-            Sleep(ms);
-        else
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, ms, QS_ALLINPUT);
     }
     PumpMessages();
     FollowParent();
