@@ -27,11 +27,6 @@ long long ProcessCpuNs() {
     return FileTimeNs(kernel) + FileTimeNs(user);
 }
 
-long long ThreadCpuNs() {
-    FILETIME created, exited, kernel, user;
-    if (!GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user)) return 0;
-    return FileTimeNs(kernel) + FileTimeNs(user);
-}
 #else
 #include <time.h>
 
@@ -48,8 +43,5 @@ long long NowNs() {
 }
 long long ProcessCpuNs() {
     return ClockNs(CLOCK_PROCESS_CPUTIME_ID);
-}
-long long ThreadCpuNs() {
-    return ClockNs(CLOCK_THREAD_CPUTIME_ID);
 }
 #endif

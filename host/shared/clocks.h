@@ -3,6 +3,5 @@
 
 // Wall time on a steady clock.
 long long NowNs();
-// CPU time of the whole process, and of the calling thread.
+// CPU time of the whole process.
 long long ProcessCpuNs();
-long long ThreadCpuNs();

@@ -1,7 +1,5 @@
 #include "host/shared/fps_meter.h"
 
-#include "host/shared/clocks.h"
-
 FpsMeter::FpsMeter(bool on, std::FILE* out) : on_(on), out_(out) {
     Reset(NowNs());
 }

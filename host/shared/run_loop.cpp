@@ -86,9 +86,9 @@ int RunLoop(const WindowJob& job, RunHost& host, bool ends_after_ticks) {
         if (ticking && !could_tick && clock.WaitNs(now) <= -clock.TickNs()) clock.Restart(now);
         if (ticking) {
             for (int due = clock.TakeDue(now); due > 0 && !held; --due) {
-                const long long cpu = ThreadCpuNs();
+                const long long start = meter.Now();
                 host.Tick();
-                meter.AddTick(ThreadCpuNs() - cpu);
+                meter.AddTick(meter.Now() - start);
                 need_present = true;
                 held = job.ticks != 0 && ++ticks >= job.ticks;
             }
@@ -96,13 +96,13 @@ int RunLoop(const WindowJob& job, RunHost& host, bool ends_after_ticks) {
         if (held && ends_after_ticks) break;  // Finish shows the last ticks
         if (need_present && host.CanPresent() &&
             (held || host.PacesItself() || now - last_present >= kPresentNs)) {
-            const long long cpu = ThreadCpuNs();
+            const long long start = meter.Now();
             const double shown = host.Present();
             if (shown < 0) {
                 status = 1;
                 break;
             }
-            meter.AddPresent(ThreadCpuNs() - cpu, shown);
+            meter.AddPresent(meter.Now() - start, shown);
             last_present = now;
             need_present = host.Unshown();
         }
