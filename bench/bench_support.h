@@ -28,6 +28,8 @@ void Silenced(F build) {
     if (null != nullptr) std::fclose(null);
 }
 
+// CPU seconds of this thread: on a shared machine, time spent waiting for a
+// core does not count against what is measured.
 inline double ThreadSeconds() {
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);

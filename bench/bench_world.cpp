@@ -44,9 +44,6 @@ __attribute__((noinline)) void MeasuredMarkingUpdates(int count, Image* marks) {
     for (int i = 0; i < count; ++i) biotope.UpdateHabitat(marks);
 }
 
-// CPU seconds of this thread: on a shared machine, time spent waiting for a
-// core does not count against the walk.
-
 template <class UpdateFn>
 double NanosecondsPerStep(int updates, UpdateFn update) {
     const double start = ThreadSeconds();
