@@ -71,8 +71,14 @@ int main(int argc, char** argv) {
     for (int i = 6; i < argc; ++i) command += std::string(" \"") + argv[i] + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &saver)) {
+    // Wine reports ERROR_INTERNAL_ERROR when the new process dies while Wine itself
+    // starts it, before the program is even mapped (seen once in CI): nothing of
+    // the saver has run then, so one more start is fair.
+    const auto start = [&] {
+        return CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                              &startup, &saver) != 0;
+    };
+    if (!start() && !(GetLastError() == ERROR_INTERNAL_ERROR && start())) {
         std::fprintf(stderr, "preview_parent: cannot start %s (error %lu)\n", command.c_str(),
                      GetLastError());
         return 1;
