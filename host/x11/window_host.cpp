@@ -57,13 +57,13 @@ class X11Run : public RunHost {
     double Present() override { return saver_.Present(); }
     bool PacesItself() const override { return window_.vsync(); }
     void Finish(bool unshown) override {
-        if (x_window_gone || x_connection_lost) return;
+        if (XWindowLost()) return;
         // An Expose not yet read is answered too.
         if (window_.HandleEvents().exposed) {
             saver_.MarkAll();
             unshown = true;
         }
-        if (x_window_gone || x_connection_lost) return;
+        if (XWindowLost()) return;
         if (unshown) saver_.Present();
         saver_.Finish();
     }

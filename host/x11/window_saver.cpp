@@ -24,7 +24,7 @@ bool OpenGLSaver::Resize(int width, int height) {
 }
 
 double OpenGLSaver::Present() {
-    if (x_window_gone || x_connection_lost) return 0;
+    if (XWindowLost()) return 0;
     surface_.MakeCurrent();
     surface_.CopyTo(0, window_.width(), window_.height());
     window_.Show();
@@ -64,8 +64,7 @@ void ImageSaver::Tick() {
 }
 
 double ImageSaver::Present() {
-    if (x_window_gone || x_connection_lost || picture_.width() < 1 || picture_.height() < 1)
-        return 0;
+    if (XWindowLost() || picture_.width() < 1 || picture_.height() < 1) return 0;
     return static_cast<double>(picture_.Present()) /
            (static_cast<double>(picture_.width()) * picture_.height());
 }

@@ -174,7 +174,7 @@ OpenResult XWindow::Open(const WindowJob& job) {
     if (!context_) context_ = glXCreateContext(display_, visual_, nullptr, False);
     const bool current = context_ && glXMakeCurrent(display_, win_, context_);
     XSync(display_, False);  // errors about the window arrive now, not later
-    if (x_window_gone || x_connection_lost) return OpenResult::kGone;
+    if (XWindowLost()) return OpenResult::kGone;
     if (!current) {
         std::fprintf(diag_, "lumivor: cannot create an OpenGL context for window 0x%lx\n", win_);
         return OpenResult::kFailed;
@@ -185,7 +185,7 @@ OpenResult XWindow::Open(const WindowJob& job) {
     if (double_buffered_) AskForVsync();
     software_renderer_ = AskIfSoftware();
     XSync(display_, False);
-    return x_window_gone || x_connection_lost ? OpenResult::kGone : OpenResult::kOpened;
+    return XWindowLost() ? OpenResult::kGone : OpenResult::kOpened;
 }
 
 // Swap at most once per display refresh where the driver can wait for it.

@@ -14,6 +14,10 @@
 extern bool x_window_gone;
 // The connection to the X server broke (server gone, client killed).
 extern bool x_connection_lost;
+// Nothing more can be drawn into the window or asked of it.
+inline bool XWindowLost() {
+    return x_window_gone || x_connection_lost;
+}
 
 // Routes X errors and a lost connection into the flags above instead of
 // Xlib's default of printing and exiting at once. Clears the flags: they then
