@@ -77,34 +77,21 @@ std::string Bots(const Biotope& w, bool trails = true) {
 
 }  // namespace
 
-// Both ways of painting the display: after the walk where the processor has
-// the vector unit, and inside the walk (forced here on any processor); and
-// both ways of repainting it after a run without trails, vectorised or not.
-class FastWalkPainting : public testing::TestWithParam<bool> {
-  protected:
-    void SetUp() override { AllowVectorTrailPaint(GetParam()); }
-    void TearDown() override { AllowVectorTrailPaint(true); }
-};
-
-std::string PaintingName(const testing::TestParamInfo<bool>& param) {
-    return param.param ? "VectorPassAllowed" : "InWalk";
-}
-
-INSTANTIATE_TEST_SUITE_P(AfterOrInWalk, FastWalkPainting, testing::Bool(), PaintingName);
-
 // Away from the border a walk reads the ring without wrapping, in stretches as long as the
 // bot's distance to the border allows; on it, each neighbour wraps. Habitats with no inner
 // cells, one inner cell, narrow strips and roomy ones take every mix of the two. Each shape
 // runs on one kind of generator: the system's own, or the linear one (type 0) or a short
 // additive one (type 1) set up in place of the global generator's table. After a run without
 // trails, one repaint of the marked cells gives the display; cells never painted keep their
-// colour, which is not what converting their habitat cell would give.
-TEST_P(FastWalkPainting, EqualsTheGeneralStepForEveryCommunityShapeAndGenerator) {
-    EXPECT_FALSE(!GetParam() && PaintTrailAfterWalk());
+// colour, which is not what converting their habitat cell would give. Both ways of painting
+// the display: after the walk where the processor has the vector unit, and inside the walk
+// (forced here on any processor); and both ways of repainting it after a run without trails,
+// vectorised or not.
+TEST(FastWalk, EqualsTheGeneralStepForEveryCommunityShapeGeneratorAndPainting) {
     int64_t table[8] = {};
-    struct Restore {  // the global generator's own table, however the test ends
+    struct Restore {  // the global generator's own table and the painting, however it ends
         random_state_tovi saved = unsafe_state_tovi;
-        ~Restore() { unsafe_state_tovi = saved; }
+        ~Restore() { unsafe_state_tovi = saved, AllowVectorTrailPaint(true); }
     } restore;
     const auto seed = [&](uint32_t table_bytes) {  // 0: the global generator
         unsafe_state_tovi = restore.saved;
@@ -116,61 +103,66 @@ TEST_P(FastWalkPainting, EqualsTheGeneralStepForEveryCommunityShapeAndGenerator)
     };
     const int shapes[][3] = {{2, 2, 16}, {3, 3, 32},  {3, 41, 0}, {41, 3, 16},
                              {5, 6, 32}, {23, 17, 0}, {64, 48, 0}};
-    for (const auto& [width, height, table_bytes] : shapes) {
-        SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " table " +
-                     std::to_string(table_bytes));
-        for (int n = 0; n < kCommunityCount; ++n) {
-            SCOPED_TRACE(n);
-            Biotope fast, plain, marked;
-            // On one shape bot 7 has a step function without a specialised walk: it
-            // walks, and is observed, through the general step amid the others.
-            for (Biotope* w : {&fast, &plain, &marked}) {
-                Build(*w, n, width, height);
-                if (width == 23) w->bots[7].step_func = def_step_func;
-            }
-            for (unsigned long b = 0; b < fast.n_bots; ++b)
-                ASSERT_EQ(behaviour::WalksFor(fast.bots[b].step_func) == nullptr,
-                          width == 23 && b == 7);
-            Recorder observed{&fast, {}};
-            seed(table_bytes);
-            for (int u = 0; u < 3; ++u) fast.Update();
-            const std::string fast_walked = Bots(fast);
-            for (int u = 0; u < 3; ++u)
-                fast.UpdateObserved(behaviour::StepObserver{RecordStep, &observed});
-            const long fast_next = random_tovi();
-            std::vector<Row> general;
-            std::string plain_walked;
-            seed(table_bytes);
-            for (int u = 0; u < 6; ++u) {  // updates by the general step alone, bot after bot
-                if (u == 3) general.clear(), plain_walked = Bots(plain);
-                for (unsigned long b = 0; b < plain.n_bots; ++b) {
-                    Bot& bot = plain.bots[b];
-                    for (bot.path_index = 0; bot.path_index < bot.path_steps; ++bot.path_index) {
-                        bot.StepHSL(&plain.hsl_habitat, &plain.rgb_habitat);
-                        const Point2i at = bot.path_xy[bot.path_index];
-                        const uint8_t* c = plain.hsl_habitat.data + (at.y * width + at.x) * 3;
-                        const RGB_888 shown = bot.path_rgb[bot.path_index];
-                        general.push_back(Row{long(b), long(bot.path_index), at.x, at.y, bot.value,
-                                              bot.dir, c[0], c[1], c[2], shown.r, shown.g,
-                                              shown.b});
+    for (const bool vector_pass : {true, false})
+        for (const auto& [width, height, table_bytes] : shapes) {
+            AllowVectorTrailPaint(vector_pass);
+            EXPECT_FALSE(!vector_pass && PaintTrailAfterWalk());
+            SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height) + " table " +
+                         std::to_string(table_bytes) +
+                         (vector_pass ? "" : ", painted in the walk"));
+            for (int n = 0; n < kCommunityCount; ++n) {
+                SCOPED_TRACE(n);
+                Biotope fast, plain, marked;
+                // On one shape bot 7 has a step function without a specialised walk: it
+                // walks, and is observed, through the general step amid the others.
+                for (Biotope* w : {&fast, &plain, &marked}) {
+                    Build(*w, n, width, height);
+                    if (width == 23) w->bots[7].step_func = def_step_func;
+                }
+                for (unsigned long b = 0; b < fast.n_bots; ++b)
+                    ASSERT_EQ(behaviour::WalksFor(fast.bots[b].step_func) == nullptr,
+                              width == 23 && b == 7);
+                Recorder observed{&fast, {}};
+                seed(table_bytes);
+                for (int u = 0; u < 3; ++u) fast.Update();
+                const std::string fast_walked = Bots(fast);
+                for (int u = 0; u < 3; ++u)
+                    fast.UpdateObserved(behaviour::StepObserver{RecordStep, &observed});
+                const long fast_next = random_tovi();
+                std::vector<Row> general;
+                std::string plain_walked;
+                seed(table_bytes);
+                for (int u = 0; u < 6; ++u) {  // updates by the general step alone, bot after bot
+                    if (u == 3) general.clear(), plain_walked = Bots(plain);
+                    for (unsigned long b = 0; b < plain.n_bots; ++b) {
+                        Bot& bot = plain.bots[b];
+                        for (bot.path_index = 0; bot.path_index < bot.path_steps;
+                             ++bot.path_index) {
+                            bot.StepHSL(&plain.hsl_habitat, &plain.rgb_habitat);
+                            const Point2i at = bot.path_xy[bot.path_index];
+                            const uint8_t* c = plain.hsl_habitat.data + (at.y * width + at.x) * 3;
+                            const RGB_888 shown = bot.path_rgb[bot.path_index];
+                            general.push_back(Row{long(b), long(bot.path_index), at.x, at.y,
+                                                  bot.value, bot.dir, c[0], c[1], c[2], shown.r,
+                                                  shown.g, shown.b});
+                        }
                     }
                 }
+                EXPECT_EQ(random_tovi(), fast_next);
+                Image painted;
+                ASSERT_TRUE(painted.Create(width, height, 8) && painted.Clear());
+                seed(table_bytes);
+                for (int u = 0; u < 6; ++u) marked.UpdateHabitat(&painted);
+                marked.RepaintDisplay(painted);
+                EXPECT_EQ(random_tovi(), fast_next);
+                seed(0);  // the global generator again before the next worlds are seeded
+                EXPECT_TRUE(fast_walked == plain_walked) << "bots or trails differ";
+                EXPECT_EQ(observed.rows, general);
+                EXPECT_TRUE(Bots(fast) == Bots(plain) && Bots(marked, false) == Bots(plain, false));
+                EXPECT_TRUE(Rasters(fast) == Rasters(plain) && Rasters(marked) == Rasters(plain));
+                EXPECT_TRUE(fast.n_updates == 6 && marked.n_updates == 6);
             }
-            EXPECT_EQ(random_tovi(), fast_next);
-            Image painted;
-            ASSERT_TRUE(painted.Create(width, height, 8) && painted.Clear());
-            seed(table_bytes);
-            for (int u = 0; u < 6; ++u) marked.UpdateHabitat(&painted);
-            marked.RepaintDisplay(painted);
-            EXPECT_EQ(random_tovi(), fast_next);
-            seed(0);  // the global generator again before the next worlds are seeded
-            EXPECT_TRUE(fast_walked == plain_walked) << "bots or trails differ";
-            EXPECT_EQ(observed.rows, general);
-            EXPECT_TRUE(Bots(fast) == Bots(plain) && Bots(marked, false) == Bots(plain, false));
-            EXPECT_TRUE(Rasters(fast) == Rasters(plain) && Rasters(marked) == Rasters(plain));
-            EXPECT_TRUE(fast.n_updates == 6 && marked.n_updates == 6);
         }
-    }
 }
 
 // Marks that do not fit the habitat are never written: the update paints as the saver's
