@@ -300,9 +300,9 @@ TEST(Cli, EarlyFailuresChangeNothingAndDashIsAStream) {
     // Failures (status 1) with the system's reason; `early`: before the world is built. The
     // file a run would have written stays as it was. A save that fails at the end says so
     // through the writer.
-    const std::string missing = dir / "missing/q.ppm", no_folder = "lumivor render: cannot write " +
-                                                                   missing +
-                                                                   ": No such file or directory\n";
+    const std::string missing = dir / "missing/q.ppm";
+    const std::string no_folder =
+        "lumivor render: cannot write " + missing + ": No such file or directory\n";
     const struct {
         std::string line, says;
         bool early = true;
