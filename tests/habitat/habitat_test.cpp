@@ -63,11 +63,8 @@ TEST(Biotope, NewHabitatIsGreyAFailedOneLeavesNoRasters) {
     EXPECT_EQ(out.rfind("Biotope::Create(8, 37, 23, 4242)\ncreated 37x23 habitat", 0), 0u);
     EXPECT_NE(err.find("Biotope::CreateHabitat() failure: cannot create 0x5 habitat\n"),
               std::string::npos);
-    EXPECT_FALSE(w.HasHabitat());
-    EXPECT_EQ(w.rgb_habitat.data, nullptr);
-    EXPECT_EQ(w.hsl_habitat.data, nullptr);
-    EXPECT_TRUE(w.Update());
-    EXPECT_EQ(w.n_updates, 1u);
+    EXPECT_TRUE(!w.HasHabitat() && w.rgb_habitat.data == nullptr && w.hsl_habitat.data == nullptr);
+    EXPECT_TRUE(w.Update() && w.n_updates == 1);
     w.Destroy();
     w.Destroy();  // twice is harmless
     EXPECT_EQ(w.bots, nullptr);
@@ -364,10 +361,9 @@ TEST(HabitatTools, SeededClearAndReInitCommunityDraw) {
     EXPECT_EQ(Cells(world.rgb_habitat), cells);
     EXPECT_EQ(Cells(world.hsl_habitat), HslOf(cells));
     EXPECT_TRUE(world.ReInitCommunity(StartClock::Fixed(12345)));
-    EXPECT_EQ(world.seed, 12345ul);
-    EXPECT_EQ(world.bots[0].x, d[0] % 7);
-    EXPECT_EQ(world.bots[0].y, d[1] % 5);
-    EXPECT_EQ(world.bots[0].dir, d[2] & 7);
+    const Bot& bot = world.bots[0];
+    EXPECT_TRUE(world.seed == 12345 && bot.x == d[0] % 7 && bot.y == d[1] % 5 &&
+                bot.dir == (d[2] & 7));
     EXPECT_EQ(random_tovi(), d[3]);
     world.rgb_habitat.Destroy();
     EXPECT_FALSE(world.ReInitCommunity());
