@@ -51,7 +51,8 @@ std::set<std::string> Listed(std::string text, const std::string& section = "") 
 }
 
 const std::string kRun = "render --no-gl --seed 7 --size 60x40 --ticks 3",
-                  kFull = "lumivor: cannot write to standard output: No space left on device\n";
+                  kFull = "lumivor: cannot write to standard output: No space left on device\n",
+                  kAfter = "--after needs a duration such as 300, 90s or 5m (at most 24h), not ";
 
 }  // namespace
 
@@ -98,12 +99,9 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
         {"--minutes 2", "unknown option '--minutes'"},
         {"--draw gdi", "--draw needs auto, opengl or pixels, not 'gdi'"},
         {"--ticks-per-second 76", "--ticks-per-second needs a pace 1..75, not '76'"},
-        {"idle --after 0",
-         "--after needs a duration such as 300, 90s or 5m (at most 24h), not '0'"},
-        {"idle --after 25h",
-         "--after needs a duration such as 300, 90s or 5m (at most 24h), not '25h'"},
-        {"idle --after '5 m'",
-         "--after needs a duration such as 300, 90s or 5m (at most 24h), not '5 m'"},
+        {"idle --after 0", kAfter + "'0'"},
+        {"idle --after 25h", kAfter + "'25h'"},
+        {"idle --after '5 m'", kAfter + "'5 m'"},
         {"idle --root", "unknown option '--root'"},
         {"idle --wallpaper", "unknown option '--wallpaper'"},
         {"/p", "/p needs a window handle (decimal or 0x hex)"},
@@ -140,16 +138,15 @@ TEST(Options, UsageErrorsSayWhatTheOptionNeeds) {
             continue;
         }
         const std::string command = line.substr(0, line.find(' '));
-        const bool render = command == "render", idle = command == "idle";
+        const std::string help = command == "render" ? "render --help"
+                                 : command == "idle" ? "idle --help"
+                                                     : "--help-window";
         const LumivorRun r = RunLumivor(line);
         EXPECT_EQ(r.status, error == kFull ? 1 : 2) << line;
-        EXPECT_EQ(r.err, error.back() == '\n' ? error
-                                              : (render ? "lumivor render: " : "lumivor: ") +
-                                                    error + " (see 'lumivor " +
-                                                    (render ? "render --help"
-                                                     : idle ? "idle --help"
-                                                            : "--help-window") +
-                                                    "')\n");
+        EXPECT_EQ(r.err, error.back() == '\n'
+                             ? error
+                             : (command == "render" ? "lumivor render: " : "lumivor: ") + error +
+                                   " (see 'lumivor " + help + "')\n");
         EXPECT_EQ(r.out, "") << line;
     }
 }
@@ -300,9 +297,9 @@ TEST(Cli, EarlyFailuresChangeNothingAndDashIsAStream) {
     // Failures (status 1) with the system's reason; `early`: before the world is built. The
     // file a run would have written stays as it was. A save that fails at the end says so
     // through the writer.
-    const std::string missing = dir / "missing/q.ppm", no_folder = "lumivor render: cannot write " +
-                                                                   missing +
-                                                                   ": No such file or directory\n";
+    const std::string missing = dir / "missing/q.ppm";
+    const std::string no_folder =
+        "lumivor render: cannot write " + missing + ": No such file or directory\n";
     const struct {
         std::string line, says;
         bool early = true;

@@ -1,4 +1,5 @@
-// Habitat files on the real file system, the world's tools, and drawing on a real GL surface.
+// The world: its habitat and the guards of a half-built world, the preset communities, habitat
+// files on the real file system, the world's tools, and drawing on a real GL surface.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/resource.h>
@@ -17,6 +18,7 @@
 #include "tests/support/child.h"
 #include "tests/support/gl_surface.h"
 #include "world/biotope.h"
+#include "world/community.h"
 #include "world/habitat_reader.h"
 
 namespace {
@@ -44,6 +46,50 @@ void Fill(Image& im) {  // cells and rows that differ
 
 const TempFolder dir;  // ctest runs each test in a process of its own
 const std::string px = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJ";  // 4 x 3 cells, bytes all differ
+
+// A new habitat is grey (196) in RGB and its HSL form (0, 0, 196). A failed habitat leaves no
+// rasters (not one of each size), with the message; a world without a habitat neither walks nor
+// draws but still counts updates. (How genes 8 to 12 choose each bot's channels is held by the
+// reference runs: each code, 0, 1 and another, stands in genes 8 and 9 of the presets.)
+TEST(Biotope, NewHabitatIsGreyAFailedOneLeavesNoRasters) {
+    Biotope w;
+    const auto [out, err] = Captured([&] {
+        ASSERT_TRUE(w.Create(8, 37, 23, 4242));
+        EXPECT_TRUE(w.rgb_habitat.data[0] == 196 && w.hsl_habitat.data[1] == 0 &&
+                    w.hsl_habitat.data[2] == 196);
+        EXPECT_FALSE(w.CreateHabitat(0, 5));
+        EXPECT_FALSE(w.Create(8, 100000, 100000, 3));
+    });
+    EXPECT_EQ(out.rfind("Biotope::Create(8, 37, 23, 4242)\ncreated 37x23 habitat", 0), 0u);
+    EXPECT_NE(err.find("Biotope::CreateHabitat() failure: cannot create 0x5 habitat\n"),
+              std::string::npos);
+    EXPECT_TRUE(!w.HasHabitat() && w.rgb_habitat.data == nullptr && w.hsl_habitat.data == nullptr);
+    EXPECT_TRUE(w.Update() && w.n_updates == 1);
+    w.Destroy();
+    w.Destroy();  // twice is harmless
+    EXPECT_EQ(w.bots, nullptr);
+}
+
+// The preset communities and their installation into the world (each community's objects,
+// messages and seeding are held by the reference runs).
+TEST(Community, UnknownNumbersAreRefused) {
+    for (int n : {10, -1}) {
+        scr_w = scr_h = 100;
+        EXPECT_EQ(Captured([n] { EXPECT_FALSE(InitCommunity(n)); }).second,
+                  "InitCommunity(" + std::to_string(n) + ")\ncommunity " + std::to_string(n) +
+                      " : no such community!\n");
+    }
+}
+
+TEST(Community, StepCountsFollowTheSurface) {
+    const int sizes[][3] = {
+        {1024, 768, 655}, {1440, 900, 1080}, {1920, 1080, 1728}, {2560, 1600, 3413}, {30, 30, 0}};
+    for (const auto& s : sizes) {
+        scr_w = s[0], scr_h = s[1];  // preset 1's world on this surface, as the saver builds it
+        Captured([] { InitCommunity(1, StartClock::Fixed(5)); });
+        EXPECT_EQ(biotope.bot_steps, static_cast<unsigned long>(s[2]));
+    }
+}
 
 // The exact layout (header, rows of 3 x 5 bytes, not 4-aligned); topDown puts habitat row 0
 // first, loading in the other order flips. An empty world saves the "0 0" file; an empty path
@@ -315,10 +361,9 @@ TEST(HabitatTools, SeededClearAndReInitCommunityDraw) {
     EXPECT_EQ(Cells(world.rgb_habitat), cells);
     EXPECT_EQ(Cells(world.hsl_habitat), HslOf(cells));
     EXPECT_TRUE(world.ReInitCommunity(StartClock::Fixed(12345)));
-    EXPECT_EQ(world.seed, 12345ul);
-    EXPECT_EQ(world.bots[0].x, d[0] % 7);
-    EXPECT_EQ(world.bots[0].y, d[1] % 5);
-    EXPECT_EQ(world.bots[0].dir, d[2] & 7);
+    const Bot& bot = world.bots[0];
+    EXPECT_TRUE(world.seed == 12345 && bot.x == d[0] % 7 && bot.y == d[1] % 5 &&
+                bot.dir == (d[2] & 7));
     EXPECT_EQ(random_tovi(), d[3]);
     world.rgb_habitat.Destroy();
     EXPECT_FALSE(world.ReInitCommunity());

@@ -134,11 +134,10 @@ TEST_F(HostTest, HackWindowShowsTheSavedHabitat) {
         const auto key_then_stop = [&server](TestChild& child) {
             const std::string key = "DISPLAY=" + server.display_name + " xdotool key x";
             ASSERT_EQ(std::system(key.c_str()), 0) << key;
-            // Still running half a second later; a run that ended has no process to stop.
-            if (child.Wait(std::chrono::milliseconds(500)) == TestChild::kTimedOut)
-                child.Signal(SIGTERM);
-            else
-                ADD_FAILURE() << "the wallpaper ended without a stop signal";
+            // Still running half a second later (a run that ended has no process to stop).
+            EXPECT_EQ(child.Wait(std::chrono::milliseconds(500)), TestChild::kTimedOut)
+                << "the wallpaper ended without a stop signal";
+            child.Signal(SIGTERM);
         };
         if (wallpaper) args.insert(args.end(), {"--ticks-per-second", "75"});
         Run(server, args, environment, "painted by the program",
@@ -329,7 +328,7 @@ TEST_F(HostTest, BothWaysRedrawAfterAnExposeAndAResize) {
             const size_t shown_rgb = shown.size() - static_cast<size_t>(new_w) * new_h * 3;
             ASSERT_EQ(shown.rfind(Habitat(new_w, new_h, ""), 0), 0u);
             int redrawn = 0, wrong = 0;
-            for (int y = 0; y < new_h; ++y) {
+            for (int y = 0; y < new_h; ++y)
                 for (int px = 0; px < new_w; ++px) {
                     const std::string pixel = shown.substr(shown_rgb + (y * new_w + px) * 3, 3);
                     const int cell_y = new_h - 1 - y;  // the world's row 0 is the bottom row
@@ -339,7 +338,6 @@ TEST_F(HostTest, BothWaysRedrawAfterAnExposeAndAResize) {
                     if (pixel == cell && cell != clear) ++redrawn;
                     if (pixel != cell && pixel != clear) ++wrong;
                 }
-            }
             EXPECT_EQ(wrong, 0);
             EXPECT_GT(redrawn, 50) << "no trails drawn after the resize";
             XDestroyWindow(x.display, w);

@@ -155,25 +155,19 @@ class Video(unittest.TestCase):  # each test with a temporary folder of its own
         mounted = os.getuid() == 0 and subprocess.run(mount, capture_output=True).returncode == 0
         if mounted:
             self.addCleanup(subprocess.run, ["umount", small], check=True)
-        as_user = (lambda: os.setuid(65534)) if os.getuid() == 0 else None  # root as nobody
-        os.chmod(self.dir.name, 0o755)
-        # A folder the user cannot write (refused before the first tick), and a full disk: a
-        # small tmpfs when it can be mounted, else a link to /dev/full. A GIF's frames wait
-        # beside it, on that disk.
+        # A full disk: a small tmpfs when it can be mounted, else a link to /dev/full. A GIF's
+        # frames wait beside it, on that disk. (A folder the user cannot write is refused
+        # before the first tick, as for every output: the file writer's and command line's tests.)
         for args, name in [(run[:-1], "v.gif"), (run, "v.webm")]:
-            target, full = os.path.join(folder, name), os.path.join(small, name)
-            Path(target).write_bytes(b"old")
+            full = os.path.join(small, name)
             Path(full).write_bytes(b"old") if mounted else os.symlink("/dev/full", full)
-            os.chmod(folder, 0o555)
-            self.ends(1, b"Permission denied", *args, "--ticks", 10, "--video", target,
-                      preexec_fn=as_user)
-            os.chmod(folder, 0o755)
             self.ends(1, b"No space left on device", *args, "--ticks", 200, "--video", full)
-            for kept in [target, full][:1 + mounted]:
-                self.assert_kept(kept)
+            if mounted:
+                self.assert_kept(full)
         # A signal mid-encode: once frames are being written, SIGTERM ends the run. The
         # target has a second name, which must see the old video as well.
-        other_name = self.path("v-link.webm")
+        target, other_name = os.path.join(folder, "v.webm"), self.path("v-link.webm")
+        Path(target).write_bytes(b"old")
         os.link(target, other_name)
         child = subprocess.Popen([LUMIVOR, "render", "--quiet", *map(str, run),
                                   "--ticks", "1000000", "--video", target],
