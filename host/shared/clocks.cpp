@@ -26,7 +26,6 @@ long long ProcessCpuNs() {
     if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
     return FileTimeNs(kernel) + FileTimeNs(user);
 }
-
 #else
 #include <time.h>
 
